@@ -1,0 +1,150 @@
+#include "imaging/sample_study.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace sinora {
+
+namespace {
+
+// An ellipsoid with axes along x (across), y (depth) and z (down the rows), in pixels.
+struct Ellipsoid {
+  double cx, cy, cz;
+  double ax, ay, az;
+  double activity;  // added to whatever else is there
+};
+
+// Centre of the head at (0, 0, 0); z = row - 64, so row 60 is z = -4.
+constexpr Ellipsoid kPhantom[] = {
+    {0, 0, 0, 50, 60, 54, 0.12},         // scalp and skull
+    {0, 0, 0, 45, 55, 47, 0.88},         // brain: cortex at 1.0
+    {0, 0, 0, 38, 48, 40, -0.60},        // white matter at 0.4
+    {-6, -4, -4, 4.5, 15, 11, -0.40},    // left ventricle, cold
+    {6, -4, -4, 4.5, 15, 11, -0.40},     // right ventricle, cold
+    {-15, 5, -4, 7, 11, 9, 0.55},        // left deep grey matter
+    {15, 5, -4, 7, 11, 9, 0.55},         // right deep grey matter
+    {0, 30, 32, 30, 17, 12, 0.35},       // cerebellum
+    {-24, -26, -4, 4, 4, 4, 1.30},       // hot lesion in the left frontal cortex
+};
+
+constexpr double kTruePi = 3.14159265358979323846;
+constexpr double kPeakCounts = 220.0;
+
+// xoshiro256** seeded by splitmix64: small, fast, and the same everywhere.
+class Random {
+ public:
+  explicit Random(std::uint64_t seed) {
+    for (auto& s : s_) {
+      seed += 0x9e3779b97f4a7c15ull;
+      std::uint64_t z = seed;
+      z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ull;
+      z = (z ^ (z >> 27)) * 0x94d049bb133111ebull;
+      s = z ^ (z >> 31);
+    }
+  }
+  double uniform() { return double(next() >> 11) * (1.0 / 9007199254740992.0); }  // [0, 1)
+
+ private:
+  static std::uint64_t rotl(std::uint64_t x, int k) { return (x << k) | (x >> (64 - k)); }
+  std::uint64_t next() {
+    const std::uint64_t result = rotl(s_[1] * 5, 7) * 9;
+    const std::uint64_t t = s_[1] << 17;
+    s_[2] ^= s_[0];
+    s_[3] ^= s_[1];
+    s_[1] ^= s_[2];
+    s_[0] ^= s_[3];
+    s_[2] ^= t;
+    s_[3] = rotl(s_[3], 45);
+    return result;
+  }
+  std::uint64_t s_[4];
+};
+
+// e^-x for 0 <= x <= 30 by arithmetic alone (no libm), so draws do not depend on the C library.
+double expNegative(double x) {
+  const double y = x / 64;
+  double term = 1, sum = 1;
+  for (int n = 1; n < 20; ++n) {
+    term *= -y / n;
+    sum += term;
+  }
+  for (int i = 0; i < 6; ++i) sum *= sum;
+  return sum;
+}
+
+// Poisson draw: exact (Knuth) for small means, a rounded normal (Irwin-Hall sum of twelve
+// uniforms) above, which is indistinguishable at the counts of a SPECT projection.
+int poisson(double mean, Random& rng) {
+  if (mean <= 0) return 0;
+  if (mean < 25) {
+    const double limit = expNegative(mean);
+    int k = 0;
+    double p = rng.uniform();
+    while (p > limit) {
+      ++k;
+      p *= rng.uniform();
+    }
+    return k;
+  }
+  double z = -6;
+  for (int i = 0; i < 12; ++i) z += rng.uniform();
+  const double v = mean + std::sqrt(mean) * z + 0.5;
+  return v < 0 ? 0 : static_cast<int>(v);
+}
+
+}  // namespace
+
+std::vector<std::uint16_t> sampleStudyCounts(bool noise) {
+  std::vector<double> ideal(kStudyCounts, 0.0);
+  for (int k = 0; k < kProjections; ++k) {
+    // The detector coordinate u = x cos(theta) + y sin(theta) matches the reconstruction's bins.
+    const double theta = k * 6 * kTruePi / 180;
+    const double cs = std::cos(theta), sn = std::sin(theta);
+    double* proj = ideal.data() + std::size_t(k) * kPixels;
+    for (const Ellipsoid& e : kPhantom) {
+      // The ellipse's support along u and the chord through it at offset du (per unit scale).
+      const double rho2 = e.ax * e.ax * cs * cs + e.ay * e.ay * sn * sn;
+      const double uc = e.cx * cs + e.cy * sn;
+      const double chordScale = 2 * e.ax * e.ay / rho2;
+      for (int r = 0; r < kSize; ++r) {
+        const double qz = (r - kCentre - e.cz) / e.az;
+        const double f2 = 1 - qz * qz;  // squared scale of the cross-section at this row
+        if (f2 <= 0) continue;
+        const double reach2 = f2 * rho2;
+        double* row = proj + r * kSize;
+        for (int c = 0; c < kSize; ++c) {
+          const double du = (c - kCentre) - uc;
+          const double inside = reach2 - du * du;
+          if (inside > 0) row[c] += e.activity * chordScale * std::sqrt(inside);
+        }
+      }
+    }
+  }
+  const double peak = *std::max_element(ideal.begin(), ideal.end());
+  const double scale = kPeakCounts / peak;
+  std::vector<std::uint16_t> counts(kStudyCounts);
+  Random rng(20050405);
+  for (std::size_t n = 0; n < kStudyCounts; ++n) {
+    const double mean = std::max(0.0, ideal[n] * scale);
+    const int v = noise ? poisson(mean, rng) : static_cast<int>(mean + 0.5);
+    counts[n] = static_cast<std::uint16_t>(std::min(v, 65535));
+  }
+  return counts;
+}
+
+StudyPtr sampleStudy() {
+  static const StudyPtr study = std::make_shared<const ProjectionStudy>(sampleStudyCounts());
+  return study;
+}
+
+std::vector<std::uint8_t> studyFileBytes(const ProjectionStudy& study) {
+  std::vector<std::uint8_t> bytes(kStudyFileBytes, 0);
+  std::uint8_t* p = bytes.data() + kStudyHeaderBytes;
+  for (std::size_t n = 0; n < kStudyCounts; ++n) {
+    p[2 * n] = static_cast<std::uint8_t>(study.counts()[n] >> 8);
+    p[2 * n + 1] = static_cast<std::uint8_t>(study.counts()[n] & 0xff);
+  }
+  return bytes;
+}
+
+}  // namespace sinora

@@ -1,0 +1,18 @@
+// The picture of the title panel: a 70 x 85 crop around the centre of the Ribbon-coloured
+// Ramp reconstruction of slice 60 of a study.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "imaging/study.h"
+
+namespace sinora {
+
+constexpr int kTitlePictureWidth = 70;
+constexpr int kTitlePictureHeight = 85;
+
+// 0xffRRGGBB pixels, row by row.
+std::vector<std::uint32_t> titlePicture(const ProjectionStudy& study);
+
+}  // namespace sinora
