@@ -1,0 +1,223 @@
+#include "app/MainFrm.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLayout>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QStatusBar>
+#include <QToolBar>
+
+#include "app/AboutDlg.h"
+#include "app/RecentFileList.h"
+#include "doc/SinoraDoc.h"
+#include "res/icons.h"
+#include "res/resource.h"
+#include "res/strings.h"
+#include "view/SinoraView.h"
+
+using namespace sinora::res;
+
+CMainFrame::CMainFrame(CSinoraDoc* doc, QSettings* settings, QWidget* parent)
+    : QMainWindow(parent),
+      doc_(doc),
+      settings_(settings),
+      recent_(std::make_unique<CRecentFileList>(settings)),
+      printer_(std::make_unique<QPrinter>()) {
+  setWindowIcon(applicationIcon());
+  createActions();
+  createMenus();
+  createToolBar();
+  createStatusBar();
+  view_ = new CSinoraView(doc_, this);
+  setCentralWidget(view_);
+  connect(doc_, &CSinoraDoc::titleChanged, this, &CMainFrame::updateTitle);
+  report_ = [this](const QString& message) {
+    QMessageBox::warning(this, loadString(AFX_IDS_APP_TITLE), message);
+  };
+  resize(800, 600);
+  updateTitle();
+}
+
+CMainFrame::~CMainFrame() = default;
+
+QAction* CMainFrame::makeAction(int id, const QString& text, const QList<QKeySequence>& keys) {
+  auto* a = new QAction(text, this);
+  a->setData(id);
+  a->setShortcuts(keys);
+  a->setStatusTip(statusPrompt(id));
+  const QString tip = toolTipPrompt(id);
+  if (!tip.isEmpty()) a->setToolTip(tip);
+  switch (id) {
+    case ID_FILE_NEW: case ID_FILE_OPEN: case ID_FILE_SAVE: case ID_EDIT_CUT: case ID_EDIT_COPY:
+    case ID_EDIT_PASTE: case ID_FILE_PRINT: case ID_APP_ABOUT:
+      a->setIcon(QIcon(toolbarPixmap(id)));
+      break;
+    default:
+      break;
+  }
+  addAction(a);  // shortcuts work wherever the focus is in the frame
+  actions_.insert(id, a);
+  return a;
+}
+
+void CMainFrame::createActions() {
+  using K = QKeySequence;
+  connect(makeAction(ID_FILE_NEW, QStringLiteral("新規作成(&N)"), {K(Qt::CTRL | Qt::Key_N)}),
+          &QAction::triggered, this, &CMainFrame::OnFileNew);
+  connect(makeAction(ID_FILE_OPEN, QStringLiteral("開く(&O)...\tCtrl+O"), {K(Qt::CTRL | Qt::Key_O)}),
+          &QAction::triggered, this, &CMainFrame::OnFileOpen);
+  // Nothing in the program writes a study file: Save stays disabled.
+  makeAction(ID_FILE_SAVE, QStringLiteral("上書き保存(&S)"), {K(Qt::CTRL | Qt::Key_S)})
+      ->setEnabled(false);
+  makeAction(ID_FILE_PRINT, QStringLiteral("印刷(&P)...\tCtrl+P"), {K(Qt::CTRL | Qt::Key_P)});
+  makeAction(ID_FILE_PRINT_PREVIEW, QStringLiteral("印刷ﾌﾟﾚﾋﾞｭｰ(&V)"));
+  connect(makeAction(ID_FILE_PRINT_SETUP, QStringLiteral("ﾌﾟﾘﾝﾀの設定(&R)...")), &QAction::triggered,
+          this, &CMainFrame::OnFilePrintSetup);
+  connect(makeAction(ID_APP_EXIT, QStringLiteral("ｱﾌﾟﾘｹｰｼｮﾝの終了(&X)")), &QAction::triggered, this,
+          &QWidget::close);
+  connect(makeAction(ID_APP_ABOUT, QStringLiteral("Sinora のﾊﾞｰｼﾞｮﾝ情報(&A)...")),
+          &QAction::triggered, this, &CMainFrame::OnAppAbout);
+  makeAction(ID_IMAGE_DISPLAY, QStringLiteral("画像表示"));
+  makeAction(ID_BASIC, QStringLiteral("基本"));
+  // Commands that nothing handles: present for their keys and buttons, always disabled.
+  const struct {
+    int id;
+    const char* text;
+    QList<QKeySequence> keys;
+  } unhandled[] = {
+      {ID_EDIT_UNDO, "元に戻す(&U)", {K(Qt::CTRL | Qt::Key_Z), K(Qt::ALT | Qt::Key_Backspace)}},
+      {ID_EDIT_CUT, "切り取り(&T)", {K(Qt::CTRL | Qt::Key_X), K(Qt::SHIFT | Qt::Key_Delete)}},
+      {ID_EDIT_COPY, "ｺﾋﾟｰ(&C)", {K(Qt::CTRL | Qt::Key_C), K(Qt::CTRL | Qt::Key_Insert)}},
+      {ID_EDIT_PASTE, "貼り付け(&P)", {K(Qt::CTRL | Qt::Key_V), K(Qt::SHIFT | Qt::Key_Insert)}},
+      {ID_NEXT_PANE, "次のﾍﾟｲﾝ", {K(Qt::Key_F6)}},
+      {ID_PREV_PANE, "前のﾍﾟｲﾝ", {K(Qt::SHIFT | Qt::Key_F6)}},
+  };
+  for (const auto& u : unhandled) makeAction(u.id, QString::fromUtf8(u.text), u.keys)->setEnabled(false);
+}
+
+void CMainFrame::createMenus() {
+  QMenuBar* bar = menuBar();
+  fileMenu_ = bar->addMenu(QStringLiteral("ﾌｧｲﾙ(&F)"));
+  fileMenu_->addAction(action(ID_FILE_OPEN));
+  fileMenu_->addSeparator();
+  fileMenu_->addAction(action(ID_FILE_PRINT));
+  fileMenu_->addAction(action(ID_FILE_PRINT_PREVIEW));
+  fileMenu_->addAction(action(ID_FILE_PRINT_SETUP));
+  fileMenu_->addSeparator();
+  recentPlaceholder_ = fileMenu_->addAction(QStringLiteral("最近使ったﾌｧｲﾙ"));
+  recentPlaceholder_->setEnabled(false);
+  recentPlaceholder_->setStatusTip(statusPrompt(ID_FILE_MRU_FILE1));
+  for (int i = 0; i < 4; ++i) {
+    auto* a = new QAction(this);
+    a->setVisible(false);
+    a->setStatusTip(statusPrompt(ID_FILE_MRU_FILE1 + i));
+    connect(a, &QAction::triggered, this, [this, a] { OpenDocumentFile(a->data().toString()); });
+    fileMenu_->addAction(a);
+    recentActions_.append(a);
+  }
+  recentSeparator_ = fileMenu_->addSeparator();
+  fileMenu_->addAction(action(ID_APP_EXIT));
+  bar->addAction(action(ID_IMAGE_DISPLAY));
+  bar->addAction(action(ID_BASIC));
+  QMenu* help = bar->addMenu(QStringLiteral("ﾍﾙﾌﾟ(&H)"));
+  help->addAction(action(ID_APP_ABOUT));
+  updateRecentFileMenu();
+}
+
+void CMainFrame::createToolBar() {
+  toolBar_ = new QToolBar(this);
+  toolBar_->setObjectName(QStringLiteral("toolbar_0xE800"));
+  toolBar_->setIconSize(QSize(16, 15));
+  toolBar_->setAllowedAreas(Qt::AllToolBarAreas);
+  for (int id : std::initializer_list<int>{ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, 0, ID_EDIT_CUT, ID_EDIT_COPY,
+                 ID_EDIT_PASTE, 0, ID_FILE_PRINT, 0, ID_APP_ABOUT}) {
+    if (id == 0) toolBar_->addSeparator();
+    else toolBar_->addAction(action(id));
+  }
+  addToolBar(Qt::TopToolBarArea, toolBar_);
+}
+
+void CMainFrame::createStatusBar() {
+  QStatusBar* bar = statusBar();
+  messagePane_ = new QLabel(statusPrompt(AFX_IDS_IDLEMESSAGE), bar);
+  bar->addWidget(messagePane_, 1);
+  for (int id : {ID_INDICATOR_KANA, ID_INDICATOR_CAPS, ID_INDICATOR_NUM, ID_INDICATOR_SCRL}) {
+    auto* pane = new QLabel(loadString(id), bar);
+    pane->setObjectName(QStringLiteral("indicator_%1").arg(id));
+    pane->setFrameShape(QFrame::Panel);
+    pane->setFrameShadow(QFrame::Sunken);
+    pane->setAlignment(Qt::AlignCenter);
+    pane->setMinimumWidth(pane->fontMetrics().horizontalAdvance(QStringLiteral("SCRL")) + 8);
+    pane->setEnabled(false);  // the lock states are not known here: shown as off
+    bar->addPermanentWidget(pane);
+  }
+}
+
+QList<QAction*> CMainFrame::recentFileActions() const {
+  QList<QAction*> shown;
+  for (QAction* a : recentActions_)
+    if (a->isVisible()) shown.append(a);
+  return shown;
+}
+
+void CMainFrame::updateRecentFileMenu() {
+  const QStringList& files = recent_->files();
+  for (int i = 0; i < recentActions_.size(); ++i) {
+    QAction* a = recentActions_[i];
+    if (i < files.size()) {
+      QString shown = QDir::toNativeSeparators(files[i]);
+      shown.replace(QLatin1Char('&'), QLatin1String("&&"));
+      a->setText(QStringLiteral("&%1 %2").arg(i + 1).arg(shown));
+      a->setData(files[i]);
+      a->setVisible(true);
+    } else {
+      a->setVisible(false);
+    }
+  }
+  recentPlaceholder_->setVisible(files.isEmpty());
+}
+
+void CMainFrame::updateTitle() {
+  setWindowTitle(doc_->GetTitle() + QStringLiteral(" - ") + loadString(AFX_IDS_APP_TITLE));
+}
+
+bool CMainFrame::OpenDocumentFile(const QString& path, QString* error) {
+  QString why;
+  if (!doc_->OnOpenDocument(path, &why)) {
+    const QString message =
+        QStringLiteral("%1 を開けません。\n%2").arg(QDir::toNativeSeparators(path), why);
+    if (error) *error = message;
+    else report_(message);
+    return false;
+  }
+  recent_->add(doc_->GetPathName());
+  updateRecentFileMenu();
+  view_->OnInitialUpdate();
+  return true;
+}
+
+void CMainFrame::OnFileNew() {
+  doc_->OnNewDocument();
+  view_->OnInitialUpdate();
+}
+
+void CMainFrame::OnFileOpen() {
+  const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("開く"));
+  if (!path.isEmpty()) OpenDocumentFile(path);
+}
+
+void CMainFrame::OnFilePrintSetup() {
+  QPrintDialog dialog(printer_.get(), this);
+  dialog.setWindowTitle(QStringLiteral("ﾌﾟﾘﾝﾀの設定"));
+  dialog.exec();  // keeps the choice in the shared printer; prints nothing
+}
+
+void CMainFrame::OnAppAbout() {
+  CAboutDlg about(this);
+  about.exec();
+}

@@ -1,0 +1,69 @@
+// CMainFrame: the main window with its menu bar, toolbar and status bar. Commands are actions
+// made from one table (text, shortcuts, prompt, icon) and found by their command identifier.
+#pragma once
+
+#include <QHash>
+#include <QMainWindow>
+
+#include <functional>
+#include <memory>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QPrinter;
+class QSettings;
+class CRecentFileList;
+class CSinoraDoc;
+class CSinoraView;
+
+class CMainFrame : public QMainWindow {
+  Q_OBJECT
+ public:
+  CMainFrame(CSinoraDoc* doc, QSettings* settings, QWidget* parent = nullptr);
+  ~CMainFrame() override;
+
+  QAction* action(int commandId) const { return actions_.value(commandId); }
+  CSinoraView* view() const { return view_; }
+  QToolBar* toolBar() const { return toolBar_; }
+  QMenu* fileMenu() const { return fileMenu_; }
+  QLabel* messagePane() const { return messagePane_; }
+  const CRecentFileList& recentFiles() const { return *recent_; }
+  // Actions of the recent-file entries as the File menu shows them now.
+  QList<QAction*> recentFileActions() const;
+
+  // Opens a study; a failure changes nothing and is reported through the error reporter, or
+  // handed back in `error` when that is given.
+  bool OpenDocumentFile(const QString& path, QString* error = nullptr);
+  // How failures are shown (a message box unless replaced, e.g. by tests).
+  void setErrorReporter(std::function<void(const QString&)> reporter) { report_ = std::move(reporter); }
+
+ public slots:
+  void OnFileNew();
+  void OnFileOpen();
+  void OnFilePrintSetup();
+  void OnAppAbout();
+
+ private:
+  QAction* makeAction(int id, const QString& text, const QList<QKeySequence>& keys = {});
+  void createActions();
+  void createMenus();
+  void createToolBar();
+  void createStatusBar();
+  void updateRecentFileMenu();
+  void updateTitle();
+
+  CSinoraDoc* doc_;
+  QSettings* settings_;
+  std::unique_ptr<CRecentFileList> recent_;
+  std::unique_ptr<QPrinter> printer_;
+  CSinoraView* view_ = nullptr;
+  QHash<int, QAction*> actions_;
+  QMenu* fileMenu_ = nullptr;
+  QToolBar* toolBar_ = nullptr;
+  QLabel* messagePane_ = nullptr;
+  QAction* recentPlaceholder_ = nullptr;
+  QAction* recentSeparator_ = nullptr;
+  QList<QAction*> recentActions_;
+  std::function<void(const QString&)> report_;
+};

@@ -1,0 +1,36 @@
+// CSinoraView: the main view. It shows the title panel (form 101) and opens the two experience
+// windows, each constructed afresh and run modally. Printing gives blank pages.
+#pragma once
+
+#include <QScrollArea>
+
+#include "platform/dialog_template.h"
+
+class QPrinter;
+class CSinoraDoc;
+
+class CSinoraView : public QScrollArea {
+  Q_OBJECT
+ public:
+  CSinoraView(CSinoraDoc* doc, QWidget* parent = nullptr);
+
+  CSinoraDoc* GetDocument() const { return doc_; }
+  QWidget* form() const { return form_; }
+  const sinora::DialogControls& controls() const { return controls_; }
+
+  // Lays out the frame and shrinks it around the form (never grows it).
+  void OnInitialUpdate();
+  // What a print job of the view puts on paper: nothing.
+  static void OnPrint(QPrinter* printer);
+
+ public slots:
+  void OnImageDisplay();
+  void OnBasic();
+  void OnFilePrint();
+  void OnFilePrintPreview();
+
+ private:
+  CSinoraDoc* doc_;
+  QWidget* form_;
+  sinora::DialogControls controls_;
+};

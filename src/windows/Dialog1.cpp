@@ -1,0 +1,210 @@
+#include "windows/Dialog1.h"
+
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QScrollBar>
+
+#include "doc/SinoraDoc.h"
+#include "imaging/reconstruction.h"
+#include "platform/frame_control.h"
+#include "platform/number.h"
+#include "res/dialogs.h"
+#include "res/resource.h"
+
+using namespace sinora::res;
+
+CDialog1::CDialog1(CSinoraDoc* doc, QWidget* parent)
+    : TemplateDialog(reconWindowTemplate(), parent), doc_(doc) {
+  m_title = controls().get<QLabel>(IDC_RECON_TITLE);
+  colourTitleBand(IDC_RECON_TITLE);
+  auto button = [this](int id, void (CDialog1::*slot)()) {
+    if (auto* b = controls().get<QPushButton>(id)) connect(b, &QPushButton::clicked, this, slot);
+  };
+  button(IDC_NEXT_ANGLE, &CDialog1::OnButton1);
+  button(IDC_PREV_ANGLE, &CDialog1::OnButton2);
+  button(IDC_SMOOTHING, &CDialog1::OnButton3);
+  button(IDC_SHOW_RECON, &CDialog1::OnButton4);
+  button(IDOK, &QDialog::accept);
+  button(IDCANCEL, &QDialog::reject);
+
+  // OnInitDialog: range 0..100, position 50.
+  scroll_ = controls().get<QScrollBar>(IDC_DENSITY_SCROLL);
+  scroll_->setRange(0, 100);
+  scroll_->setValue(50);
+  scroll_->setSingleStep(1);
+  scroll_->setPageStep(10);
+  scroll_->setTracking(false);  // a dragged thumb does not move the position until released
+  connect(scroll_, &QScrollBar::actionTriggered, this, &CDialog1::OnScrollAction);
+  connect(scroll_, &QScrollBar::sliderMoved, this, [this] { OnHScroll(SB_THUMBTRACK); });
+  scroll_->installEventFilter(this);
+}
+
+// Qt's scroll-bar actions as the scroll codes of the density handler. The action has already
+// moved the slider position; value() is still the bar's position before it.
+void CDialog1::OnScrollAction(int action) {
+  switch (action) {
+    case QAbstractSlider::SliderSingleStepSub: OnHScroll(SB_LINELEFT); break;
+    case QAbstractSlider::SliderSingleStepAdd: OnHScroll(SB_LINERIGHT); break;
+    case QAbstractSlider::SliderPageStepSub: OnHScroll(SB_PAGELEFT); break;
+    case QAbstractSlider::SliderPageStepAdd: OnHScroll(SB_PAGERIGHT); break;
+    case QAbstractSlider::SliderToMinimum: OnHScroll(SB_LEFT); break;
+    case QAbstractSlider::SliderToMaximum: OnHScroll(SB_RIGHT); break;
+    case QAbstractSlider::SliderMove: OnHScroll(SB_THUMBPOSITION); break;
+    default: break;
+  }
+}
+
+// The end of a click or key press on the bar is its own scroll message.
+bool CDialog1::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == scroll_ && event->type() == QEvent::MouseButtonRelease) {
+    static_cast<QObject*>(scroll_)->event(event);  // let the bar finish the click first
+    OnHScroll(SB_ENDSCROLL);
+    return true;
+  }
+  if (watched == scroll_ && event->type() == QEvent::KeyRelease) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (!key->isAutoRepeat()) {
+      switch (key->key()) {
+        case Qt::Key_Left: case Qt::Key_Right: case Qt::Key_Up: case Qt::Key_Down:
+        case Qt::Key_PageUp: case Qt::Key_PageDown: case Qt::Key_Home: case Qt::Key_End:
+          OnHScroll(SB_ENDSCROLL);
+          break;
+        default:
+          break;
+      }
+    }
+  }
+  return TemplateDialog::eventFilter(watched, event);
+}
+
+void CDialog1::OnHScroll(int code) {
+  int target = 0;
+  for (int id : {IDC_DENSITY_PROJ, IDC_DENSITY_BP, IDC_DENSITY_FBP, IDC_DENSITY_PRE_FBP})
+    if (isChecked(id)) {
+      target = id;
+      break;
+    }
+  if (target == 0) return;
+  densityOffset = scroll_->value();
+  const int small = target == IDC_DENSITY_PROJ ? 2 : 4;
+  const int large = target == IDC_DENSITY_PROJ ? 10 : 20;
+  if (code == SB_LINELEFT) densityOffset -= small;
+  if (code == SB_PAGELEFT) densityOffset -= large;
+  if (densityOffset < 0) densityOffset = 0;
+  if (code == SB_LINERIGHT) densityOffset += small;
+  if (code == SB_PAGERIGHT) densityOffset += large;
+  if (densityOffset > 255) densityOffset = 255;
+  // While the thumb is dragged it stays under the mouse; it returns when released.
+  if (!(code == SB_THUMBTRACK && scroll_->isSliderDown())) scroll_->setValue(densityOffset);
+  switch (target) {
+    case IDC_DENSITY_PROJ:
+      gazouhyouji(angleIndex);
+      sumgazouhyouji(angleIndex);
+      break;
+    case IDC_DENSITY_BP: backprojection(sliceLine); break;
+    case IDC_DENSITY_FBP: reconprojection(sliceLine); break;
+    case IDC_DENSITY_PRE_FBP: sumreconprojection(sliceLine); break;
+  }
+}
+
+void CDialog1::OnButton1() {
+  angleIndex = (angleIndex + 1) % 60;
+  gazouhyouji(angleIndex);
+  sumgazouhyouji(angleIndex);
+}
+
+void CDialog1::OnButton2() {
+  angleIndex = (angleIndex + 59) % 60;
+  gazouhyouji(angleIndex);
+  sumgazouhyouji(angleIndex);
+}
+
+void CDialog1::OnButton3() {
+  sumgazouhyouji(0);
+  gazouhyouji(0);
+}
+
+void CDialog1::OnButton4() {
+  backprojection(sliceLine);
+  reconprojection(sliceLine);
+  sumreconprojection(sliceLine);
+}
+
+void CDialog1::OnPaint() { gazouhyouji(0); }
+
+void CDialog1::showEvent(QShowEvent* event) {
+  TemplateDialog::showEvent(event);
+  if (!firstShown_) {
+    firstShown_ = true;
+    OnPaint();  // the frames keep their pictures afterwards: no later repaint redraws them
+  }
+}
+
+void CDialog1::mousePressEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton) OnLButtonDown(event->position().toPoint());
+  TemplateDialog::mousePressEvent(event);
+}
+
+void CDialog1::OnLButtonDown(const QPoint& point) {
+  sinora::FrameControl* f = frame(IDC_PREFILTER_IMAGE);
+  sliceLine = point.y() - f->y();
+  if (sliceLine > 0 && sliceLine < 128) {
+    // A one-pixel black line from x = 0 up to, not including, x = 120.
+    QPainter p(&f->canvas());
+    p.setPen(QPen(Qt::black, 0));
+    p.drawLine(0, sliceLine, 119, sliceLine);
+    p.end();
+    f->update();
+  }
+}
+
+sinora::Palette CDialog1::palette() const {
+  if (isChecked(IDC_RIBBON)) return sinora::Palette::Ribbon;
+  if (isChecked(IDC_BLACKWHITE)) return sinora::Palette::BlackWhite;
+  return sinora::Palette::Neither;
+}
+
+sinora::ReconFilter CDialog1::filter() const {
+  if (isChecked(IDC_RAMP)) return sinora::ReconFilter::Ramp;
+  if (isChecked(IDC_SHEPP_LOGAN)) return sinora::ReconFilter::SheppLogan;
+  return sinora::ReconFilter::None;
+}
+
+void CDialog1::paint(int frameId, const sinora::DisplayImage& image) {
+  const sinora::RgbImage rgb = sinora::render(image, palette());
+  frame(frameId)->paintPicture(sinora::toQImage(rgb.data(), sinora::kSize, sinora::kSize));
+}
+
+void CDialog1::gazouhyouji(int a) {
+  const sinora::StudyPtr study = doc_->ProjectionStudy();
+  paint(IDC_PROJ_IMAGE, sinora::projectionImage(*study, a, densityOffset));
+}
+
+void CDialog1::sumgazouhyouji(int a) {
+  const sinora::BwParameters bw =
+      sinora::checkedBwParameters(sinora::readNumber(windowText(IDC_BW_ORDER).toStdString()),
+                                  sinora::readNumber(windowText(IDC_BW_CUTOFF).toStdString()));
+  bwOrder = bw.order;
+  bwCutoff = bw.cutoff;
+  const sinora::StudyPtr study = doc_->ProjectionStudy();
+  paint(IDC_PREFILTER_IMAGE, sinora::smoothedProjection(*study, a, bw, densityOffset));
+}
+
+void CDialog1::backprojection(int slice_line) {
+  const sinora::StudyPtr study = doc_->ProjectionStudy();
+  paint(IDC_BP_IMAGE, sinora::backprojectionImage(*study, slice_line, densityOffset));
+}
+
+void CDialog1::reconprojection(int slice_line) {
+  const sinora::StudyPtr study = doc_->ProjectionStudy();
+  paint(IDC_FBP_IMAGE, sinora::filteredBackprojection(*study, slice_line, filter(), densityOffset));
+}
+
+void CDialog1::sumreconprojection(int slice_line) {
+  const sinora::StudyPtr study = doc_->ProjectionStudy();
+  paint(IDC_PRE_FBP_IMAGE, sinora::prefilteredBackprojection(*study, slice_line, filter(),
+                                                             {bwOrder, bwCutoff}, densityOffset));
+}

@@ -1,0 +1,99 @@
+// sinora-screenshots DIR: drives the windows through a lesson on the sample study and saves what
+// they show as PNG files (used for the README; run with QT_QPA_PLATFORM=offscreen).
+#include <QApplication>
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTest>
+
+#include <cstdio>
+
+#include "app/AboutDlg.h"
+#include "app/MainFrm.h"
+#include "app/Sinora.h"
+#include "platform/frame_control.h"
+#include "res/resource.h"
+#include "windows/Dialog1.h"
+#include "windows/Dialog2.h"
+
+using namespace sinora::res;
+
+namespace {
+
+QString outDir;
+
+void save(QWidget* w, const char* name) {
+  QCoreApplication::processEvents();
+  const QString path = outDir + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png");
+  if (!w->grab().save(path)) std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+}
+
+template <typename T>
+T* control(sinora::TemplateDialog& d, int id) {
+  return d.controls().get<T>(id);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: sinora-screenshots DIR\n");
+    return 2;
+  }
+  outDir = QString::fromLocal8Bit(argv[1]);
+  QDir().mkpath(outDir);
+  const QString settingsFile = outDir + QStringLiteral("/settings.ini");
+  {
+    CSinoraApp sinora(std::make_unique<QSettings>(settingsFile, QSettings::IniFormat));
+    QString error;
+    sinora.InitInstance(QString(), &error);
+    save(sinora.mainFrame(), "main-window");
+    CAboutDlg about(sinora.mainFrame());
+    about.show();
+    save(&about, "about");
+
+    CDialog1 d1(sinora.document());
+    d1.show();
+    save(&d1, "recon-1-open");
+    for (int i = 0; i < 10; ++i) control<QPushButton>(d1, IDC_NEXT_ANGLE)->click();
+    save(&d1, "recon-2-browse");
+    control<QLineEdit>(d1, IDC_BW_ORDER)->setText(QStringLiteral("8"));
+    control<QLineEdit>(d1, IDC_BW_CUTOFF)->setText(QStringLiteral("0.1"));
+    control<QPushButton>(d1, IDC_SMOOTHING)->click();
+    save(&d1, "recon-3-smooth");
+    auto* f = d1.frame(IDC_PREFILTER_IMAGE);
+    QTest::mouseClick(&d1, Qt::LeftButton, {}, QPoint(f->x() + 60, f->y() + 60));
+    save(&d1, "recon-4-slice");
+    control<QRadioButton>(d1, IDC_RAMP)->setChecked(true);
+    control<QRadioButton>(d1, IDC_RIBBON)->setChecked(true);
+    control<QPushButton>(d1, IDC_SHOW_RECON)->click();
+    save(&d1, "recon-5-ribbon");
+    control<QRadioButton>(d1, IDC_BLACKWHITE)->setChecked(true);
+    control<QRadioButton>(d1, IDC_SHEPP_LOGAN)->setChecked(true);
+    control<QPushButton>(d1, IDC_SHOW_RECON)->click();
+    control<QPushButton>(d1, IDC_SMOOTHING)->click();
+    save(&d1, "recon-6-grey");
+    d1.hide();
+
+    CDialog2 d2;
+    d2.show();
+    save(&d2, "ps-1-open");
+    control<QLineEdit>(d2, IDC_BW_ORDER)->setText(QStringLiteral("2"));
+    control<QLineEdit>(d2, IDC_BW_CUTOFF)->setText(QStringLiteral("0.25"));
+    control<QPushButton>(d2, IDC_BKPROJECTION)->click();
+    save(&d2, "ps-2-bk-empty");
+    control<QLineEdit>(d2, IDC_DEGREES)->setText(QStringLiteral("5"));
+    control<QPushButton>(d2, IDC_RAMP_BKPROJECTION)->click();
+    save(&d2, "ps-3-ramp-5");
+    control<QLineEdit>(d2, IDC_DEGREES)->setText(QStringLiteral("1"));
+    control<QPushButton>(d2, IDC_RAMP_BW_BKPROJECTION)->click();
+    save(&d2, "ps-4-bwramp-1");
+    control<QPushButton>(d2, IDC_BKPROJECTION)->click();
+    save(&d2, "ps-5-bk-1");
+  }
+  QFile::remove(settingsFile);
+  return 0;
+}
