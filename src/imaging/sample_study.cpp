@@ -24,7 +24,7 @@ constexpr Ellipsoid kPhantom[] = {
     {-15, 5, -4, 7, 11, 9, 0.55},        // left deep grey matter
     {15, 5, -4, 7, 11, 9, 0.55},         // right deep grey matter
     {0, 30, 32, 30, 17, 12, 0.35},       // cerebellum
-    {-24, -26, -4, 4, 4, 4, 1.30},       // hot lesion in the left frontal cortex
+    {-24, -26, -4, 4, 4, 4, 0.90},       // hot lesion in the left frontal white matter
 };
 
 constexpr double kTruePi = 3.14159265358979323846;

@@ -5,9 +5,9 @@
 namespace sinora {
 
 std::vector<std::uint32_t> titlePicture(const ProjectionStudy& study) {
-  // densityOffset 10: the brightest pixel reaches the top of the scale.
-  const RgbImage rgb =
-      render(filteredBackprojection(study, 60, ReconFilter::Ramp, 10), Palette::Ribbon);
+  // A smoothing pre-filter for a calm picture; densityOffset 10: the brightest pixel is white.
+  const RgbImage rgb = render(
+      prefilteredBackprojection(study, 60, ReconFilter::Ramp, {8.0, 0.15}, 10), Palette::Ribbon);
   std::vector<std::uint32_t> out;
   out.reserve(kTitlePictureWidth * kTitlePictureHeight);
   const int x0 = kCentre - kTitlePictureWidth / 2, y0 = kCentre - kTitlePictureHeight / 2;
