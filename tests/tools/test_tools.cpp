@@ -1,0 +1,171 @@
+// The command-line tools, run as a user runs them.
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include "imaging/point_source.h"
+#include "imaging/reconstruction.h"
+#include "imaging/sample_study.h"
+#include "platform/number.h"
+
+using namespace sinora;
+
+namespace {
+
+struct ToolRun {
+  int status;
+  QString err;
+};
+
+ToolRun run(const char* program, const QStringList& args) {
+  QProcess p;
+  p.start(QString::fromLocal8Bit(program), args);
+  p.waitForFinished(60000);
+  return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+          QString::fromLocal8Bit(p.readAllStandardError())};
+}
+
+const char* const kImages[] = {"projection", "smoothed", "backprojection", "fbp", "prefiltered-fbp",
+                               "ps-backprojection", "ps-ramp", "ps-bw-ramp"};
+
+TEST(SinoraRender, WritesEveryPictureAndItsValues) {
+  QTemporaryDir dir;
+  const QString out = dir.filePath(QStringLiteral("out"));
+  const ToolRun r = run(SINORA_RENDER, {"--out", out, "--projection", "7", "--slice", "50", "--filter",
+                                    "shepp-logan", "--order", "8", "--cutoff", "0.1", "--density",
+                                    "30", "--palette", "ribbon", "--degrees", "5", "--ps-order", "2",
+                                    "--ps-cutoff", "0.25", "--values"});
+  ASSERT_EQ(r.status, 0) << r.err.toStdString();
+  const StudyPtr s = sampleStudy();
+  const DisplayImage expected[] = {
+      projectionImage(*s, 7, 30),
+      smoothedProjection(*s, 7, {8, 0.1}, 30),
+      backprojectionImage(*s, 50, 30),
+      filteredBackprojection(*s, 50, ReconFilter::SheppLogan, 30),
+      prefilteredBackprojection(*s, 50, ReconFilter::SheppLogan, {8, 0.1}, 30),
+      pointSourceBackprojection(5),
+      pointSourceRamp(5),
+      pointSourceBwRamp(5, 2, 0.25),
+  };
+  for (int n = 0; n < 8; ++n) {
+    const QString base = out + QLatin1Char('/') + QLatin1String(kImages[n]);
+    const QImage png(base + QStringLiteral(".png"));
+    ASSERT_FALSE(png.isNull()) << kImages[n];
+    EXPECT_EQ(png.size(), QSize(128, 128));
+    QFile raw(base + QStringLiteral(".png"));
+    ASSERT_TRUE(raw.open(QIODevice::ReadOnly));
+    const QByteArray header = raw.read(26);
+    EXPECT_EQ(int(header[24]), 8) << kImages[n];  // 8 bits a sample
+    EXPECT_EQ(int(header[25]), 2) << kImages[n];  // RGB, no alpha
+    QFile csv(base + QStringLiteral(".csv"));
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly)) << kImages[n];
+    const QList<QByteArray> lines = csv.readAll().trimmed().split('\n');
+    ASSERT_EQ(lines.size(), 128);
+    const RgbImage rgb = render(expected[n], Palette::Ribbon);
+    for (int y = 0; y < 128; ++y) {
+      const QList<QByteArray> cells = lines[y].split(',');
+      ASSERT_EQ(cells.size(), 128);
+      for (int x = 0; x < 128; ++x) {
+        ASSERT_EQ(cells[x].toInt(), expected[n].at(x, y)) << kImages[n] << " at " << x << ", " << y;
+        // The PNG pixel is the display mapping of that value.
+        ASSERT_EQ(png.pixel(x, y), rgb[y * 128 + x]) << kImages[n] << " at " << x << ", " << y;
+      }
+    }
+  }
+  QFile profile(out + QStringLiteral("/profile.csv"));
+  ASSERT_TRUE(profile.open(QIODevice::ReadOnly));
+  const QList<QByteArray> lines = profile.readAll().trimmed().split('\n');
+  ASSERT_EQ(lines.size(), 65);
+  EXPECT_EQ(lines[0], QByteArray("i,profile,ramp,bw_ramp"));
+  const QList<QByteArray> row26 = lines[27].split(',');
+  ASSERT_EQ(row26.size(), 4);
+  EXPECT_EQ(row26[0], QByteArray("26"));
+  EXPECT_EQ(row26[2].toDouble(), rampCurve()[26]);  // 17 digits: the double comes back exactly
+  EXPECT_EQ(row26[3].toDouble(), (*bwRampCurve(2, 0.25))[26]);
+}
+
+TEST(SinoraRender, DefaultsAreThoseOfAFreshWindow) {
+  QTemporaryDir dir;
+  ASSERT_EQ(run(SINORA_RENDER, {"--out", dir.path(), "--values"}).status, 0);
+  QFile csv(dir.filePath(QStringLiteral("prefiltered-fbp.csv")));
+  ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+  const DisplayImage want = prefilteredBackprojection(*sampleStudy(), 60, ReconFilter::None, {1, 1}, 7);
+  const QList<QByteArray> lines = csv.readAll().split('\n');
+  EXPECT_EQ(lines[64].split(',')[64].toInt(), want.at(64, 64));
+  QFile profile(dir.filePath(QStringLiteral("profile.csv")));
+  ASSERT_TRUE(profile.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(profile.readAll().split('\n')[1].endsWith(','));  // no Butterworth curve
+  const QImage ps(dir.filePath(QStringLiteral("ps-backprojection.png")));
+  EXPECT_EQ(ps.pixel(5, 60), 0xffffffffu);  // two views: rows 55..73 at the top of the scale
+}
+
+TEST(SinoraRender, UsageErrorsAndUnreadableStudies) {
+  QTemporaryDir dir;
+  const QString out = dir.filePath(QStringLiteral("o"));
+  const struct {
+    QStringList args;
+    int status;
+  } cases[] = {
+      {{"--out", out, "--bogus"}, 2},
+      {{"--out", out, "--projection", "60"}, 2},
+      {{"--out", out, "--projection", "-1"}, 2},
+      {{"--out", out, "--projection", "x"}, 2},
+      {{"--projection", "3"}, 2},
+      {{"--out", out, "--filter", "sobel"}, 2},
+      {{"--out", out, "--density", "256"}, 2},
+      {{"--out", out, "--palette"}, 2},
+      {{"--out", out, dir.filePath(QStringLiteral("missing.dat"))}, 1},
+      {{"--out", out, dir.path()}, 1},
+  };
+  for (const auto& c : cases) {
+    const ToolRun r = run(SINORA_RENDER, c.args);
+    EXPECT_EQ(r.status, c.status) << c.args.join(' ').toStdString();
+    EXPECT_FALSE(r.err.isEmpty());
+    EXPECT_FALSE(QDir(out).exists()) << "nothing may be written: " << c.args.join(' ').toStdString();
+  }
+  const ToolRun missing = run(SINORA_RENDER, {"--out", out, dir.filePath(QStringLiteral("missing.dat"))});
+  EXPECT_TRUE(missing.err.contains(QStringLiteral("missing.dat")));
+}
+
+TEST(SinoraRender, StudyFileAndHostileTexts) {
+  QTemporaryDir dir;
+  const QString study = dir.filePath(QStringLiteral("s.dat"));
+  ASSERT_EQ(run(SINORA_SAMPLE, {study}).status, 0);
+  for (const char* t : {"", "abc", "nan", "inf", "1e400", "-0", "0.5"}) {
+    const QString text = QString::fromLatin1(t);
+    const ToolRun r = run(SINORA_RENDER, {study, "--out", dir.filePath(QStringLiteral("o")), "--order", text,
+                                      "--cutoff", text, "--degrees", text, "--ps-order", text,
+                                      "--ps-cutoff", text});
+    EXPECT_EQ(r.status, 0) << t << ": " << r.err.toStdString();
+  }
+}
+
+TEST(SinoraSample, WritesTheSampleStudyAndNeverOverwrites) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("sample.dat"));
+  ASSERT_EQ(run(SINORA_SAMPLE, {path}).status, 0);
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  const QByteArray bytes = f.readAll();
+  f.close();
+  const std::vector<std::uint8_t> want = studyFileBytes(*sampleStudy());
+  ASSERT_EQ(std::size_t(bytes.size()), want.size());
+  EXPECT_TRUE(std::equal(want.begin(), want.end(), reinterpret_cast<const std::uint8_t*>(bytes.data())));
+
+  QFile existing(dir.filePath(QStringLiteral("mine.dat")));
+  ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+  existing.write("precious");
+  existing.close();
+  const ToolRun r = run(SINORA_SAMPLE, {existing.fileName()});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(r.err.contains(QStringLiteral("mine.dat")));
+  ASSERT_TRUE(existing.open(QIODevice::ReadOnly));
+  EXPECT_EQ(existing.readAll(), QByteArray("precious"));
+  EXPECT_EQ(run(SINORA_SAMPLE, {}).status, 2);
+}
+
+}  // namespace
