@@ -8,8 +8,13 @@ namespace {
 
 double angle(int k) { return (k * 6) * 3.1415 / 180; }
 
+// Kept out of line so that the optimiser cannot hoist them: the oracle evaluates the sine and
+// cosine afresh for every pixel, as written.
+__attribute__((noipa)) double sine(double x) { return std::sin(x); }
+__attribute__((noipa)) double cosine(double x) { return std::cos(x); }
+
 int bin(int k, int i, int j) {
-  const double s = (j - 64) * std::sin(angle(k)) + (i - 64) * std::cos(angle(k));
+  const double s = (j - 64) * sine(angle(k)) + (i - 64) * cosine(angle(k));
   int t;
   if (s >= 0) t = (int)(s + 0.5);
   else t = (int)(s - 0.5);

@@ -1,0 +1,177 @@
+// Speed of every image, fast beside the literal transcription, and of the window's handlers end
+// to end (controls read, images computed, frame pictures updated). Run:
+//   QT_QPA_PLATFORM=offscreen build/bench/sinora-bench
+#include <QApplication>
+#include <QRadioButton>
+
+#include <benchmark/benchmark.h>
+
+#include "doc/SinoraDoc.h"
+#include "imaging/point_source.h"
+#include "imaging/reconstruction.h"
+#include "imaging/sample_study.h"
+#include "literal.h"
+#include "res/resource.h"
+#include "windows/Dialog1.h"
+#include "windows/Dialog2.h"
+
+using namespace sinora;
+
+namespace {
+
+const ProjectionStudy& study() { return *sampleStudy(); }
+const BwParameters kBw{8, 0.1};
+
+void Projection_fast(benchmark::State& s) {
+  for (auto _ : s) benchmark::DoNotOptimize(render(projectionImage(study(), 10, 7), Palette::Ribbon));
+}
+void Projection_literal(benchmark::State& s) {
+  for (auto _ : s) benchmark::DoNotOptimize(literal::paint(literal::projection(study(), 10, 7), Palette::Ribbon));
+}
+void Smoothed_fast(benchmark::State& s) {
+  for (auto _ : s) benchmark::DoNotOptimize(render(smoothedProjection(study(), 10, kBw, 7), Palette::Ribbon));
+}
+void Smoothed_literal(benchmark::State& s) {
+  for (auto _ : s) benchmark::DoNotOptimize(literal::paint(literal::smoothed(study(), 10, 8, 0.1, 7), Palette::Ribbon));
+}
+void Backprojection_fast(benchmark::State& s) {
+  for (auto _ : s) benchmark::DoNotOptimize(render(backprojectionImage(study(), 60, 7), Palette::Ribbon));
+}
+void Backprojection_literal(benchmark::State& s) {
+  for (auto _ : s) benchmark::DoNotOptimize(literal::paint(literal::backprojection(study(), 60, 7), Palette::Ribbon));
+}
+void FilteredBackprojection_fast(benchmark::State& s) {
+  for (auto _ : s)
+    benchmark::DoNotOptimize(render(filteredBackprojection(study(), 60, ReconFilter::Ramp, 7), Palette::Ribbon));
+}
+void FilteredBackprojection_literal(benchmark::State& s) {
+  for (auto _ : s)
+    benchmark::DoNotOptimize(literal::paint(literal::reconprojection(study(), 60, 1, 7), Palette::Ribbon));
+}
+void PrefilteredBackprojection_fast(benchmark::State& s) {
+  for (auto _ : s)
+    benchmark::DoNotOptimize(
+        render(prefilteredBackprojection(study(), 60, ReconFilter::Ramp, kBw, 7), Palette::Ribbon));
+}
+void PrefilteredBackprojection_literal(benchmark::State& s) {
+  for (auto _ : s)
+    benchmark::DoNotOptimize(
+        literal::paint(literal::sumreconprojection(study(), 60, 1, 8, 0.1, 7), Palette::Ribbon));
+}
+void PointSourceBackprojection_fast(benchmark::State& s) {
+  for (auto _ : s) benchmark::DoNotOptimize(render(pointSourceBackprojection(1), Palette::Ribbon));
+}
+void PointSourceBackprojection_literal(benchmark::State& s) {
+  for (auto _ : s) benchmark::DoNotOptimize(literal::paint(literal::gazou(1), Palette::Ribbon));
+}
+void PointSourceRamp_fast(benchmark::State& s) {
+  for (auto _ : s) benchmark::DoNotOptimize(render(pointSourceRamp(1), Palette::Ribbon));
+}
+void PointSourceRamp_literal(benchmark::State& s) {
+  for (auto _ : s) benchmark::DoNotOptimize(literal::paint(literal::rampgazou(1), Palette::Ribbon));
+}
+void PointSourceBwRamp_fast(benchmark::State& s) {
+  for (auto _ : s) benchmark::DoNotOptimize(render(pointSourceBwRamp(1, 2, 0.25), Palette::Ribbon));
+}
+void PointSourceBwRamp_literal(benchmark::State& s) {
+  for (auto _ : s) benchmark::DoNotOptimize(literal::paint(literal::sumrampgazou(1, 2, 0.25), Palette::Ribbon));
+}
+
+void ShowReconstructions_fast(benchmark::State& s) {
+  for (auto _ : s) {
+    benchmark::DoNotOptimize(render(backprojectionImage(study(), 60, 7), Palette::Ribbon));
+    benchmark::DoNotOptimize(render(filteredBackprojection(study(), 60, ReconFilter::Ramp, 7), Palette::Ribbon));
+    benchmark::DoNotOptimize(
+        render(prefilteredBackprojection(study(), 60, ReconFilter::Ramp, kBw, 7), Palette::Ribbon));
+  }
+}
+void ShowReconstructions_literal(benchmark::State& s) {
+  for (auto _ : s) {
+    benchmark::DoNotOptimize(literal::paint(literal::backprojection(study(), 60, 7), Palette::Ribbon));
+    benchmark::DoNotOptimize(literal::paint(literal::reconprojection(study(), 60, 1, 7), Palette::Ribbon));
+    benchmark::DoNotOptimize(
+        literal::paint(literal::sumreconprojection(study(), 60, 1, 8, 0.1, 7), Palette::Ribbon));
+  }
+}
+void BrowseStep_fast(benchmark::State& s) {
+  for (auto _ : s) {
+    benchmark::DoNotOptimize(render(projectionImage(study(), 10, 7), Palette::Ribbon));
+    benchmark::DoNotOptimize(render(smoothedProjection(study(), 10, kBw, 7), Palette::Ribbon));
+  }
+}
+void BrowseStep_literal(benchmark::State& s) {
+  for (auto _ : s) {
+    benchmark::DoNotOptimize(literal::paint(literal::projection(study(), 10, 7), Palette::Ribbon));
+    benchmark::DoNotOptimize(literal::paint(literal::smoothed(study(), 10, 8, 0.1, 7), Palette::Ribbon));
+  }
+}
+
+// The reconstruction window's handlers, as a click runs them.
+struct Window {
+  CSinoraDoc doc;
+  CDialog1 dialog{&doc};
+  Window() {
+    dialog.show();
+    dialog.controls().get<QRadioButton>(res::IDC_RAMP)->setChecked(true);
+  }
+};
+
+void Handler_ShowReconstructions(benchmark::State& s) {
+  Window w;
+  for (auto _ : s) w.dialog.OnButton4();
+}
+void Handler_DensityStep(benchmark::State& s) {
+  Window w;
+  w.dialog.controls().get<QRadioButton>(res::IDC_DENSITY_PRE_FBP)->setChecked(true);
+  for (auto _ : s) {
+    w.dialog.OnHScroll(CDialog1::SB_LINERIGHT);
+    w.dialog.OnHScroll(CDialog1::SB_ENDSCROLL);
+  }
+}
+void Handler_Browse(benchmark::State& s) {
+  Window w;
+  for (auto _ : s) w.dialog.OnButton1();
+}
+void Handler_PointSourceButton3(benchmark::State& s) {
+  CDialog2 dialog;
+  dialog.show();
+  for (auto _ : s) dialog.OnButton3();
+}
+
+}  // namespace
+
+BENCHMARK(Projection_fast);
+BENCHMARK(Projection_literal);
+BENCHMARK(Smoothed_fast);
+BENCHMARK(Smoothed_literal);
+BENCHMARK(Backprojection_fast);
+BENCHMARK(Backprojection_literal);
+BENCHMARK(FilteredBackprojection_fast);
+BENCHMARK(FilteredBackprojection_literal);
+BENCHMARK(PrefilteredBackprojection_fast);
+BENCHMARK(PrefilteredBackprojection_literal);
+BENCHMARK(PointSourceBackprojection_fast);
+BENCHMARK(PointSourceBackprojection_literal);
+BENCHMARK(PointSourceRamp_fast);
+BENCHMARK(PointSourceRamp_literal);
+BENCHMARK(PointSourceBwRamp_fast);
+BENCHMARK(PointSourceBwRamp_literal);
+BENCHMARK(ShowReconstructions_fast)->Name("ShowReconstructions/fast");
+BENCHMARK(ShowReconstructions_literal)->Name("ShowReconstructions/literal");
+BENCHMARK(BrowseStep_fast)->Name("BrowseStep/fast");
+BENCHMARK(BrowseStep_literal)->Name("BrowseStep/literal");
+BENCHMARK(Handler_ShowReconstructions)->Unit(benchmark::kMillisecond);
+BENCHMARK(Handler_DensityStep)->Unit(benchmark::kMillisecond);
+BENCHMARK(Handler_Browse)->Unit(benchmark::kMillisecond);
+BENCHMARK(Handler_PointSourceButton3)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  sampleStudy();  // made once, before timing
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
