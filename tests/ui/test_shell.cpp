@@ -8,7 +8,9 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
+#include <QApplication>
 
 #include <gtest/gtest.h>
 
@@ -21,6 +23,7 @@
 #include "imaging/title_picture.h"
 #include "res/resource.h"
 #include "view/SinoraView.h"
+#include "windows/Dialog1.h"
 
 using namespace sinora::res;
 
@@ -280,6 +283,40 @@ TEST_F(Shell, PrintingGivesABlankPage) {
   const QByteArray content = f.readAll();
   EXPECT_TRUE(content.startsWith("%PDF"));
   EXPECT_EQ(content.count("/Type /Page\n") + content.count("/Type /Page\r") + content.count("/Type /Page "), 1);
+}
+
+TEST_F(Shell, MenuCommandsOpenFreshModalWindows) {
+  frame()->show();
+  struct Seen {
+    QString type;
+    bool modal = false;
+    int angle = -1;
+  };
+  QList<Seen> seen;
+  auto closeWhenOpen = [&] {
+    QTimer::singleShot(0, [&] {
+      QWidget* w = QApplication::activeModalWidget();
+      ASSERT_NE(w, nullptr);
+      Seen s{QString::fromLatin1(w->metaObject()->className()), w->isModal()};
+      if (auto* d1 = qobject_cast<CDialog1*>(w)) {
+        s.angle = d1->angleIndex;
+        d1->OnButton1();  // change its state before closing
+      }
+      seen << s;
+      static_cast<QDialog*>(w)->reject();
+    });
+  };
+  closeWhenOpen();
+  frame()->action(ID_IMAGE_DISPLAY)->trigger();
+  closeWhenOpen();
+  frame()->action(ID_IMAGE_DISPLAY)->trigger();
+  closeWhenOpen();
+  frame()->action(ID_BASIC)->trigger();
+  ASSERT_EQ(seen.size(), 3);
+  EXPECT_EQ(seen[0].type, QStringLiteral("CDialog1"));
+  EXPECT_EQ(seen[1].angle, 0);  // the second opening starts afresh
+  EXPECT_EQ(seen[2].type, QStringLiteral("CDialog2"));
+  for (const Seen& s : seen) EXPECT_TRUE(s.modal);
 }
 
 TEST(RecentFileList, DuplicatesMoveToTheTop) {
