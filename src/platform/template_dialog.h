@@ -2,6 +2,7 @@
 // push button, otherwise the default button, otherwise closes the dialog as OK; Escape cancels.
 #pragma once
 
+#include <QAbstractButton>
 #include <QDialog>
 
 #include <cstdint>
@@ -26,6 +27,12 @@ class TemplateDialog : public QDialog {
   QString windowText(int id) const;  // an edit box's text
   // Colours a static text white on RGB(0, 100, 190), as the windows' title bands.
   void colourTitleBand(int id);
+  // Runs receiver->slot() when push button `id` is clicked.
+  template <typename Receiver, typename Slot>
+  void onClicked(int id, Receiver* receiver, Slot slot) {
+    if (auto* b = controls_.get<QAbstractButton>(id))
+      connect(b, &QAbstractButton::clicked, receiver, slot);
+  }
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;

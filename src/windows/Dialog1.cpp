@@ -20,15 +20,12 @@ CDialog1::CDialog1(CSinoraDoc* doc, QWidget* parent)
     : TemplateDialog(reconWindowTemplate(), parent), doc_(doc) {
   m_title = controls().get<QLabel>(IDC_RECON_TITLE);
   colourTitleBand(IDC_RECON_TITLE);
-  auto button = [this](int id, void (CDialog1::*slot)()) {
-    if (auto* b = controls().get<QPushButton>(id)) connect(b, &QPushButton::clicked, this, slot);
-  };
-  button(IDC_NEXT_ANGLE, &CDialog1::OnButton1);
-  button(IDC_PREV_ANGLE, &CDialog1::OnButton2);
-  button(IDC_SMOOTHING, &CDialog1::OnButton3);
-  button(IDC_SHOW_RECON, &CDialog1::OnButton4);
-  button(IDOK, &QDialog::accept);
-  button(IDCANCEL, &QDialog::reject);
+  onClicked(IDC_NEXT_ANGLE, this, &CDialog1::OnButton1);
+  onClicked(IDC_PREV_ANGLE, this, &CDialog1::OnButton2);
+  onClicked(IDC_SMOOTHING, this, &CDialog1::OnButton3);
+  onClicked(IDC_SHOW_RECON, this, &CDialog1::OnButton4);
+  onClicked(IDOK, static_cast<QDialog*>(this), &QDialog::accept);
+  onClicked(IDCANCEL, static_cast<QDialog*>(this), &QDialog::reject);
 
   // OnInitDialog: range 0..100, position 50.
   scroll_ = controls().get<QScrollBar>(IDC_DENSITY_SCROLL);

@@ -16,13 +16,10 @@ using namespace sinora::res;
 CDialog2::CDialog2(QWidget* parent) : TemplateDialog(pointSourceWindowTemplate(), parent) {
   m_title = controls().get<QLabel>(IDC_PS_TITLE);
   colourTitleBand(IDC_PS_TITLE);
-  auto button = [this](int id, void (CDialog2::*slot)()) {
-    if (auto* b = controls().get<QPushButton>(id)) connect(b, &QPushButton::clicked, this, slot);
-  };
-  button(IDC_BKPROJECTION, &CDialog2::OnButton1);
-  button(IDC_RAMP_BKPROJECTION, &CDialog2::OnButton2);
-  button(IDC_RAMP_BW_BKPROJECTION, &CDialog2::OnButton3);
-  button(IDCANCEL, &QDialog::reject);
+  onClicked(IDC_BKPROJECTION, this, &CDialog2::OnButton1);
+  onClicked(IDC_RAMP_BKPROJECTION, this, &CDialog2::OnButton2);
+  onClicked(IDC_RAMP_BW_BKPROJECTION, this, &CDialog2::OnButton3);
+  onClicked(IDCANCEL, static_cast<QDialog*>(this), &QDialog::reject);
 }
 
 double CDialog2::number(int id) const { return sinora::readNumber(windowText(id).toStdString()); }
