@@ -10,7 +10,9 @@ FrameControl::FrameControl(QWidget* parent) : QWidget(parent) {
   canvas_.fill(Qt::transparent);
 }
 
-void FrameControl::resizeEvent(QResizeEvent*) {
+void FrameControl::resizeEvent(QResizeEvent*) { fitCanvas(); }
+
+void FrameControl::fitCanvas() {
   if (canvas_.size() == size()) return;
   QImage grown(size(), QImage::Format_ARGB32);
   grown.fill(Qt::transparent);
@@ -20,7 +22,7 @@ void FrameControl::resizeEvent(QResizeEvent*) {
 }
 
 void FrameControl::paintPicture(const QImage& picture) {
-  if (canvas_.size() != size()) resizeEvent(nullptr);
+  fitCanvas();
   QPainter p(&canvas_);
   p.setCompositionMode(QPainter::CompositionMode_Source);
   p.drawImage(0, 0, picture);
@@ -30,7 +32,7 @@ void FrameControl::paintPicture(const QImage& picture) {
 }
 
 void FrameControl::fill(const QColor& colour) {
-  if (canvas_.size() != size()) resizeEvent(nullptr);
+  fitCanvas();
   canvas_.fill(colour);
   ++painted_;
   update();

@@ -18,7 +18,10 @@ class FrameControl : public QWidget {
   // Fills the whole client area.
   void fill(const QColor& colour);
   // Direct drawing: the canvas is the client area; call update() after drawing.
-  QImage& canvas() { return canvas_; }
+  QImage& canvas() {
+    fitCanvas();
+    return canvas_;
+  }
   const QImage& canvas() const { return canvas_; }
   // The pixel at (x, y) as shown: the frame's own black edge where nothing was painted over it.
   QRgb shownPixel(int x, int y) const;
@@ -31,6 +34,8 @@ class FrameControl : public QWidget {
   void resizeEvent(QResizeEvent* event) override;
 
  private:
+  void fitCanvas();  // the canvas follows the control's size, keeping what it shows
+
   QImage canvas_;
   int painted_ = 0;
 };
