@@ -33,6 +33,7 @@ CDialog1::CDialog1(CSinoraDoc* doc, QWidget* parent)
   scroll_->setValue(50);
   scroll_->setSingleStep(1);
   scroll_->setPageStep(10);
+  scroll_->setInvertedControls(false);  // the Left key steps left
   scroll_->setTracking(false);  // a dragged thumb does not move the position until released
   connect(scroll_, &QScrollBar::actionTriggered, this, &CDialog1::OnScrollAction);
   connect(scroll_, &QScrollBar::sliderMoved, this, [this] { OnHScroll(SB_THUMBTRACK); });

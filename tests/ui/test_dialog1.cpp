@@ -172,6 +172,15 @@ TEST_F(ReconWindow, ArrowClickStepsTheBackprojectionDensityTwice) {
   EXPECT_TRUE(shows(frame(IDC_BP_IMAGE), expect(backprojectionImage(study(), 60, 54))));
 }
 
+TEST_F(ReconWindow, ArrowKeyOnTheBarStepsLikeTheArrowButton) {
+  check(*dialog, IDC_DENSITY_FBP);
+  dialog->densityScrollBar()->setFocus();
+  QTest::keyClick(dialog->densityScrollBar(), Qt::Key_Left);
+  EXPECT_EQ(dialog->densityOffset, 46);
+  EXPECT_EQ(dialog->densityScrollBar()->value(), 46);
+  EXPECT_EQ(frame(IDC_FBP_IMAGE)->paintCount(), 2);  // the step, then the key's release
+}
+
 TEST_F(ReconWindow, ShaftClickStepsByTheLargeStep) {
   check(*dialog, IDC_DENSITY_BP);
   clickBar(QStyle::SC_ScrollBarAddPage);
