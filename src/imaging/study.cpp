@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace sinora {
 
@@ -33,46 +34,53 @@ static std::string withCommas(std::uint64_t n) {
 
 StudyReadResult readStudyFile(const std::string& path) {
   StudyReadResult result;
-  struct stat st {};
   if (path.empty()) {
     result.error = "No file name was given.";
     return result;
   }
-  if (::stat(path.c_str(), &st) != 0) {
-    result.error = errno == ENOENT ? "The file does not exist."
-                                   : std::string("The file cannot be read: ") + std::strerror(errno) + ".";
+  // Non-blocking, so that a pipe or device named here cannot hang the program; the checks are
+  // made on what was actually opened.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    const int e = errno;
+    struct stat st {};
+    if (e == ENOENT) result.error = "The file does not exist.";
+    else if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+      result.error = "This is a folder, not a study file.";
+    else result.error = std::string("The file cannot be opened: ") + std::strerror(e) + ".";
     return result;
   }
-  if (S_ISDIR(st.st_mode)) {
-    result.error = "This is a folder, not a study file.";
-    return result;
-  }
-  if (!S_ISREG(st.st_mode)) {
-    result.error = "This is not a regular file.";
-    return result;
-  }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    result.error = std::string("The file cannot be opened: ") + std::strerror(errno) + ".";
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    result.error = S_ISDIR(st.st_mode) ? "This is a folder, not a study file."
+                                       : "This is not a regular file.";
+    ::close(fd);
     return result;
   }
   // Read no more than a study needs: the rest of a longer file is ignored.
   std::vector<std::uint8_t> bytes(kStudyFileBytes);
-  in.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(bytes.size()));
-  const auto got = static_cast<std::uint64_t>(in.gcount());
-  if (got < kStudyFileBytes) {
-    if (in.bad()) {
-      result.error = "The file could not be read to its end.";
-    } else if (got == 0) {
-      result.error = "The file is empty; a study file needs at least " + withCommas(kStudyFileBytes) +
-                     " bytes.";
-    } else {
-      result.error = "The file is too short: it has " + withCommas(got) +
-                     " bytes; a study file needs at least " + withCommas(kStudyFileBytes) + ".";
-    }
-    return result;
+  std::uint64_t got = 0;
+  int readError = 0;
+  while (got < kStudyFileBytes) {
+    const ssize_t n = ::read(fd, bytes.data() + got, kStudyFileBytes - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) readError = errno;
+    if (n <= 0) break;
+    got += std::uint64_t(n);
   }
-  result.study = decodeStudy(bytes.data(), got);
+  ::close(fd);
+  if (readError != 0) {
+    result.error =
+        std::string("The file could not be read to its end: ") + std::strerror(readError) + ".";
+  } else if (got == 0) {
+    result.error =
+        "The file is empty; a study file needs at least " + withCommas(kStudyFileBytes) + " bytes.";
+  } else if (got < kStudyFileBytes) {
+    result.error = "The file is too short: it has " + withCommas(got) +
+                   " bytes; a study file needs at least " + withCommas(kStudyFileBytes) + ".";
+  } else {
+    result.study = decodeStudy(bytes.data(), got);
+  }
   return result;
 }
 
