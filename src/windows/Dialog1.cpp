@@ -85,7 +85,11 @@ void CDialog1::OnHScroll(int code) {
       target = id;
       break;
     }
-  if (target == 0) return;
+  if (target == 0) {
+    // Nothing to adjust: the bar does not move by itself either.
+    if (!scroll_->isSliderDown()) scroll_->setValue(scroll_->value());
+    return;
+  }
   densityOffset = scroll_->value();
   const int small = target == IDC_DENSITY_PROJ ? 2 : 4;
   const int large = target == IDC_DENSITY_PROJ ? 10 : 20;

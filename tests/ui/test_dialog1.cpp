@@ -224,7 +224,9 @@ TEST_F(ReconWindow, DensityClampsAndTargets) {
 
 TEST_F(ReconWindow, NoTargetNoChange) {
   clickBar(QStyle::SC_ScrollBarAddLine);
+  clickBar(QStyle::SC_ScrollBarSubPage);
   EXPECT_EQ(dialog->densityOffset, 7);
+  EXPECT_EQ(dialog->densityScrollBar()->value(), 50);
   EXPECT_EQ(frame(IDC_PROJ_IMAGE)->paintCount(), 1);
 }
 
