@@ -42,6 +42,11 @@ struct GraphRamp {
   const double* centre() const { return h + 63; }
 };
 
+const GraphRamp& graphRamp() {
+  static const GraphRamp ramp;
+  return ramp;
+}
+
 DisplayImage finishPointImage(DisplayImage out) {
   out.across = Axis::Second;
   out.table = ColorTable::Ribbon;
@@ -92,8 +97,7 @@ const Curve& graphProfile() {
 }
 
 Curve rampCurve() {
-  static const GraphRamp ramp;
-  return convolve64(graphProfile(), ramp.centre());
+  return convolve64(graphProfile(), graphRamp().centre());
 }
 
 std::optional<Curve> bwRampCurve(double order, double cutoff) {
@@ -111,9 +115,8 @@ std::optional<Curve> bwRampCurve(double order, double cutoff) {
     for (int i = 0; i < 64; ++i) sum += w[i] * std::cos((i * k) * delta);
     gc[k] = gc[-k] = (1.0 / 64) * sum;
   }
-  static const GraphRamp ramp;
   const Curve b = convolve64(graphProfile(), gc);
-  return convolve64(b, ramp.centre());
+  return convolve64(b, graphRamp().centre());
 }
 
 DisplayImage pointSourceBackprojection(int step) {
