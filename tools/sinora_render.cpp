@@ -1,11 +1,10 @@
 // sinora-render: the pictures of both windows as PNG files, for slides and scripted checks.
-#include <QDir>
+#include <QBuffer>
 #include <QImage>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <iomanip>
 #include <sstream>
 #include <string>
@@ -15,6 +14,7 @@
 #include "imaging/reconstruction.h"
 #include "imaging/sample_study.h"
 #include "platform/number.h"
+#include "safe_output.h"
 
 namespace {
 
@@ -51,27 +51,35 @@ int usageError(const std::string& message) {
   return 2;
 }
 
-bool writeImage(const std::string& dir, const std::string& name, const sinora::DisplayImage& image,
-                sinora::Palette palette, bool values) {
+// One output file: its name and its whole content, made before anything is written.
+struct Output {
+  std::string name;
+  std::string bytes;
+};
+
+std::string pngBytes(const sinora::DisplayImage& image, sinora::Palette palette) {
   const sinora::RgbImage rgb = sinora::render(image, palette);
-  QImage picture(reinterpret_cast<const uchar*>(rgb.data()), sinora::kSize, sinora::kSize,
-                 sinora::kSize * 4, QImage::Format_RGB32);
-  const std::string png = dir + "/" + name + ".png";
-  if (!picture.convertToFormat(QImage::Format_RGB888).save(QString::fromStdString(png), "PNG")) {
-    std::fprintf(stderr, "sinora-render: cannot write %s\n", png.c_str());
-    return false;
-  }
-  if (values) {
-    std::ofstream csv(dir + "/" + name + ".csv");
-    for (int y = 0; y < sinora::kSize; ++y)
-      for (int x = 0; x < sinora::kSize; ++x)
-        csv << image.at(x, y) << (x + 1 < sinora::kSize ? ',' : '\n');
-    if (!csv) {
-      std::fprintf(stderr, "sinora-render: cannot write %s/%s.csv\n", dir.c_str(), name.c_str());
-      return false;
-    }
-  }
-  return true;
+  const QImage picture(reinterpret_cast<const uchar*>(rgb.data()), sinora::kSize, sinora::kSize,
+                       sinora::kSize * 4, QImage::Format_RGB32);
+  QByteArray png;
+  QBuffer buffer(&png);
+  buffer.open(QIODevice::WriteOnly);
+  picture.convertToFormat(QImage::Format_RGB888).save(&buffer, "PNG");
+  return png.toStdString();
+}
+
+std::string csvBytes(const sinora::DisplayImage& image) {
+  std::ostringstream csv;
+  for (int y = 0; y < sinora::kSize; ++y)
+    for (int x = 0; x < sinora::kSize; ++x)
+      csv << image.at(x, y) << (x + 1 < sinora::kSize ? ',' : '\n');
+  return csv.str();
+}
+
+void addImage(std::vector<Output>& out, const std::string& name, const sinora::DisplayImage& image,
+              sinora::Palette palette, bool values) {
+  out.push_back({name + ".png", pngBytes(image, palette)});
+  if (values) out.push_back({name + ".csv", csvBytes(image)});
 }
 
 }  // namespace
@@ -81,8 +89,9 @@ int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
+    // An option's value is the next argument, unless that is itself an option name.
     auto value = [&](std::string& out) {
-      if (i + 1 >= args.size()) return false;
+      if (i + 1 >= args.size() || args[i + 1].rfind("--", 0) == 0) return false;
       out = args[++i];
       return true;
     };
@@ -146,37 +155,30 @@ int main(int argc, char** argv) {
     }
     study = read.study;
   }
-  if (!QDir().mkpath(QString::fromStdString(o.out))) {
-    std::fprintf(stderr, "sinora-render: cannot create the folder %s\n", o.out.c_str());
-    return 1;
-  }
-
   // As the reconstruction window: the pre-filter parameters pass the 0.01 test when read.
   const sinora::BwParameters bw =
       sinora::checkedBwParameters(sinora::readNumber(o.order), sinora::readNumber(o.cutoff));
   const int step = sinora::viewStep(sinora::readNumber(o.degrees));
   const double psOrder = sinora::readNumber(o.psOrder), psCutoff = sinora::readNumber(o.psCutoff);
-  const std::string& d = o.out;
-  bool ok = true;
-  ok &= writeImage(d, "projection", sinora::projectionImage(*study, o.projection, o.density),
-                   o.palette, o.values);
-  ok &= writeImage(d, "smoothed",
-                   sinora::smoothedProjection(*study, o.projection, bw, o.density), o.palette,
-                   o.values);
-  ok &= writeImage(d, "backprojection", sinora::backprojectionImage(*study, o.slice, o.density),
-                   o.palette, o.values);
-  ok &= writeImage(d, "fbp", sinora::filteredBackprojection(*study, o.slice, o.filter, o.density),
-                   o.palette, o.values);
-  ok &= writeImage(d, "prefiltered-fbp",
-                   sinora::prefilteredBackprojection(*study, o.slice, o.filter, bw, o.density),
-                   o.palette, o.values);
-  ok &= writeImage(d, "ps-backprojection", sinora::pointSourceBackprojection(step), o.palette,
-                   o.values);
-  ok &= writeImage(d, "ps-ramp", sinora::pointSourceRamp(step), o.palette, o.values);
-  ok &= writeImage(d, "ps-bw-ramp", sinora::pointSourceBwRamp(step, psOrder, psCutoff),
-                   o.palette, o.values);
+  std::vector<Output> outputs;
+  addImage(outputs, "projection", sinora::projectionImage(*study, o.projection, o.density),
+           o.palette, o.values);
+  addImage(outputs, "smoothed", sinora::smoothedProjection(*study, o.projection, bw, o.density),
+           o.palette, o.values);
+  addImage(outputs, "backprojection", sinora::backprojectionImage(*study, o.slice, o.density),
+           o.palette, o.values);
+  addImage(outputs, "fbp", sinora::filteredBackprojection(*study, o.slice, o.filter, o.density),
+           o.palette, o.values);
+  addImage(outputs, "prefiltered-fbp",
+           sinora::prefilteredBackprojection(*study, o.slice, o.filter, bw, o.density), o.palette,
+           o.values);
+  addImage(outputs, "ps-backprojection", sinora::pointSourceBackprojection(step), o.palette,
+           o.values);
+  addImage(outputs, "ps-ramp", sinora::pointSourceRamp(step), o.palette, o.values);
+  addImage(outputs, "ps-bw-ramp", sinora::pointSourceBwRamp(step, psOrder, psCutoff), o.palette,
+           o.values);
 
-  std::ofstream csv(d + "/profile.csv");
+  std::ostringstream csv;
   csv << "i,profile,ramp,bw_ramp\n" << std::setprecision(17);
   const sinora::Curve& profile = sinora::graphProfile();
   const sinora::Curve ramp = sinora::rampCurve();
@@ -186,9 +188,26 @@ int main(int argc, char** argv) {
     if (bwRamp) csv << (*bwRamp)[i];
     csv << '\n';
   }
-  if (!csv) {
-    std::fprintf(stderr, "sinora-render: cannot write %s/profile.csv\n", d.c_str());
-    ok = false;
+  outputs.push_back({"profile.csv", csv.str()});
+
+  // Nothing is written where the study itself stands.
+  std::vector<std::string> names;
+  for (const Output& f : outputs) names.push_back(f.name);
+  std::string clash;
+  if (sinora::tools::anyIsFile(o.out, names, o.study, &clash)) {
+    std::fprintf(stderr, "sinora-render: %s/%s is the study itself; nothing was written\n",
+                 o.out.c_str(), clash.c_str());
+    return 1;
   }
-  return ok ? 0 : 1;
+  std::string error;
+  if (!sinora::tools::makeFolders(o.out, &error)) {
+    std::fprintf(stderr, "sinora-render: %s\n", error.c_str());
+    return 1;
+  }
+  for (const Output& f : outputs)
+    if (!sinora::tools::writeWhole(o.out, f.name, f.bytes, &error)) {
+      std::fprintf(stderr, "sinora-render: %s\n", error.c_str());
+      return 1;
+    }
+  return 0;
 }

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLayout>
@@ -34,6 +35,7 @@ CMainFrame::CMainFrame(CSinoraDoc* doc, QSettings* settings, QWidget* parent)
   createToolBar();
   createStatusBar();
   view_ = new CSinoraView(doc_, this);
+  view_->setPrinter(printer_.get());  // Print and Print preview use what printer set-up chose
   setCentralWidget(view_);
   connect(doc_, &CSinoraDoc::titleChanged, this, &CMainFrame::updateTitle);
   report_ = [this](const QString& message) {
@@ -55,7 +57,7 @@ QAction* CMainFrame::makeAction(int id, const QString& text, const QList<QKeySeq
   switch (id) {
     case ID_FILE_NEW: case ID_FILE_OPEN: case ID_FILE_SAVE: case ID_EDIT_CUT: case ID_EDIT_COPY:
     case ID_EDIT_PASTE: case ID_FILE_PRINT: case ID_APP_ABOUT:
-      a->setIcon(QIcon(toolbarPixmap(id)));
+      a->setIcon(toolbarIcon(id));
       break;
     default:
       break;
@@ -116,7 +118,7 @@ void CMainFrame::createMenus() {
     auto* a = new QAction(this);
     a->setVisible(false);
     a->setStatusTip(statusPrompt(ID_FILE_MRU_FILE1 + i));
-    connect(a, &QAction::triggered, this, [this, a] { OpenDocumentFile(a->data().toString()); });
+    connect(a, &QAction::triggered, this, [this, a] { OnOpenRecentFile(a->data().toByteArray()); });
     fileMenu_->addAction(a);
     recentActions_.append(a);
   }
@@ -166,11 +168,15 @@ QList<QAction*> CMainFrame::recentFileActions() const {
 }
 
 void CMainFrame::updateRecentFileMenu() {
-  const QStringList& files = recent_->files();
+  const QList<QByteArray>& files = recent_->nativeFiles();
   for (int i = 0; i < recentActions_.size(); ++i) {
     QAction* a = recentActions_[i];
     if (i < files.size()) {
-      QString shown = QDir::toNativeSeparators(files[i]);
+      const QString whole = QDir::toNativeSeparators(CSinoraDoc::displayName(files[i]));
+      QString shown = recentMenuText(whole, fileMenu_->fontMetrics());
+      // A shortened entry names its whole path in the prompt.
+      const QString prompt = statusPrompt(ID_FILE_MRU_FILE1 + i);
+      a->setStatusTip(shown == whole ? prompt : prompt + QStringLiteral("  ") + whole);
       shown.replace(QLatin1Char('&'), QLatin1String("&&"));
       a->setText(QStringLiteral("&%1 %2").arg(i + 1).arg(shown));
       a->setData(files[i]);
@@ -182,15 +188,34 @@ void CMainFrame::updateRecentFileMenu() {
   recentPlaceholder_->setVisible(files.isEmpty());
 }
 
+QString CMainFrame::recentMenuText(const QString& path, const QFontMetrics& metrics) {
+  return metrics.elidedText(path, Qt::ElideMiddle, kRecentMenuWidth);
+}
+
 void CMainFrame::updateTitle() {
-  setWindowTitle(doc_->GetTitle() + QStringLiteral(" - ") + loadString(AFX_IDS_APP_TITLE));
+  // "[*]" in a file name is text, not Qt's modified-marker placeholder.
+  QString title = doc_->GetTitle() + QStringLiteral(" - ") + loadString(AFX_IDS_APP_TITLE);
+  title.replace(QLatin1String("[*]"), QLatin1String("[*][*]"));
+  setWindowTitle(title);
 }
 
 bool CMainFrame::OpenDocumentFile(const QString& path, QString* error) {
+  return OpenDocumentFile(QFile::encodeName(path), error);
+}
+
+void CMainFrame::OnOpenRecentFile(const QByteArray& path) {
+  // An entry that no longer opens leaves the list, as the framework's list does.
+  if (!OpenDocumentFile(path)) {
+    recent_->remove(path);
+    updateRecentFileMenu();
+  }
+}
+
+bool CMainFrame::OpenDocumentFile(const QByteArray& path, QString* error) {
   QString why;
   if (!doc_->OnOpenDocument(path, &why)) {
-    const QString message =
-        QStringLiteral("%1 を開けません。\n%2").arg(QDir::toNativeSeparators(path), why);
+    const QString message = QStringLiteral("%1 を開けません。\n%2")
+                                .arg(QDir::toNativeSeparators(CSinoraDoc::displayName(path)), why);
     if (error) *error = message;
     else report_(message);
     return false;

@@ -9,6 +9,7 @@
 #include <memory>
 
 class QAction;
+class QFontMetrics;
 class QLabel;
 class QMenu;
 class QPrinter;
@@ -34,7 +35,12 @@ class CMainFrame : public QMainWindow {
 
   // Opens a study; a failure changes nothing and is reported through the error reporter, or
   // handed back in `error` when that is given.
+  bool OpenDocumentFile(const QByteArray& path, QString* error = nullptr);
   bool OpenDocumentFile(const QString& path, QString* error = nullptr);
+  // The recent entries' menu text: the path shortened in the middle to fit the menu.
+  static QString recentMenuText(const QString& path, const QFontMetrics& metrics);
+  static constexpr int kRecentMenuWidth = 360;  // pixels
+  QPrinter* printer() const { return printer_.get(); }
   // How failures are shown (a message box unless replaced, e.g. by tests).
   void setErrorReporter(std::function<void(const QString&)> reporter) { report_ = std::move(reporter); }
 
@@ -43,6 +49,7 @@ class CMainFrame : public QMainWindow {
   void OnFileOpen();
   void OnFilePrintSetup();
   void OnAppAbout();
+  void OnOpenRecentFile(const QByteArray& path);
 
  private:
   QAction* makeAction(int id, const QString& text, const QList<QKeySequence>& keys = {});

@@ -1,6 +1,7 @@
 #include "app/Sinora.h"
 
 #include <QDir>
+#include <QFile>
 #include <QSettings>
 
 #include "app/MainFrm.h"
@@ -9,6 +10,7 @@
 
 const char CSinoraApp::kRegistryKey[] = "Local AppWizard-Generated Applications";
 const char CSinoraApp::kAppName[] = "Sinora";
+const char CSinoraApp::kVersion[] = "1.0.0.1";
 
 CSinoraApp::CSinoraApp(std::unique_ptr<QSettings> settings) : settings_(std::move(settings)) {
   if (!settings_)
@@ -22,6 +24,10 @@ CSinoraApp::~CSinoraApp() {
 }
 
 bool CSinoraApp::InitInstance(const QString& studyFile, QString* error, bool show) {
+  return InitInstance(QFile::encodeName(studyFile), error, show);
+}
+
+bool CSinoraApp::InitInstance(const QByteArray& studyFile, QString* error, bool show) {
   doc_ = std::make_unique<CSinoraDoc>();
   frame_ = std::make_unique<CMainFrame>(doc_.get(), settings_.get());
   if (!studyFile.isEmpty()) {

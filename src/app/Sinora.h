@@ -19,6 +19,8 @@ class CSinoraApp {
 
   // Creates document, frame and view and opens `studyFile` if given. On failure returns false
   // with the reason in `error`; the frame is then not shown.
+  // `studyFile` is the name as the system gave it (raw bytes); a QString is encoded first.
+  bool InitInstance(const QByteArray& studyFile, QString* error, bool show = true);
   bool InitInstance(const QString& studyFile, QString* error, bool show = true);
 
   CMainFrame* mainFrame() const { return frame_.get(); }
@@ -27,6 +29,7 @@ class CSinoraApp {
 
   static const char kRegistryKey[];
   static const char kAppName[];
+  static const char kVersion[];
 
  private:
   std::unique_ptr<QSettings> settings_;

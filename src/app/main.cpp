@@ -1,41 +1,38 @@
 // Sinora: a teaching program for SPECT reconstruction.
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFile>
+#include <QGuiApplication>
 #include <QMessageBox>
 
 #include <cstdio>
 
 #include "app/Sinora.h"
+#include "app/command_line.h"
 #include "res/icons.h"
 
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  QApplication::setOrganizationName(QString::fromLatin1(CSinoraApp::kRegistryKey));
-  QApplication::setApplicationName(QString::fromLatin1(CSinoraApp::kAppName));
-  QApplication::setApplicationVersion(QStringLiteral("1.0.0.1"));
-  QApplication::setWindowIcon(sinora::res::applicationIcon());
-
-  QCommandLineParser parser;
-  parser.setApplicationDescription(
-      QStringLiteral("Sinora: SPECT再構成用教育ソフト (teaching software for SPECT reconstruction).\n"
-                     "Without a study file the built-in sample study is used."));
-  parser.addHelpOption();
-  parser.addVersionOption();
-  parser.addPositionalArgument(QStringLiteral("study"),
-                               QStringLiteral("A projection study file to open."),
-                               QStringLiteral("[study]"));
-  parser.process(app);
-  const QStringList files = parser.positionalArguments();
-  if (files.size() > 1) {
-    std::fprintf(stderr, "sinora: only one study file can be given\n");
-    return 2;
+  // The command line is read before any window system is asked for, so that --help and
+  // --version work without a display and a usage error needs none either.
+  const sinora::CommandLine cmd = sinora::parseCommandLine(argc, argv);
+  if (cmd.exitNow) {
+    std::fputs(cmd.output.constData(), cmd.exitStatus == 0 ? stdout : stderr);
+    return cmd.exitStatus;
   }
+
+  QApplication app(argc, argv);
+  sinora::setApplicationNames();
+  QApplication::setWindowIcon(sinora::res::applicationIcon());
+  sinora::installTranslations(app);
 
   CSinoraApp sinora;
   QString error;
-  if (!sinora.InitInstance(files.value(0), &error)) {
+  if (!sinora.InitInstance(cmd.study, &error)) {
     std::fprintf(stderr, "sinora: %s\n", error.toLocal8Bit().constData());
-    QMessageBox::critical(nullptr, QStringLiteral("Sinora"), error);
+    // Where no one can see a message box, nobody could close it either.
+    const QString platform = QGuiApplication::platformName();
+    if (platform != QLatin1String("offscreen") && platform != QLatin1String("minimal"))
+      QMessageBox::critical(nullptr, QStringLiteral("Sinora"), error);
     return 1;
   }
   return app.exec();

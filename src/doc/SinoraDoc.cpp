@@ -1,5 +1,7 @@
 #include "doc/SinoraDoc.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include "imaging/sample_study.h"
@@ -17,14 +19,31 @@ bool CSinoraDoc::OnNewDocument() {
 }
 
 bool CSinoraDoc::OnOpenDocument(const QString& path, QString* error) {
-  const sinora::StudyReadResult read = sinora::readStudyFile(QFile::encodeName(path).toStdString());
+  return OnOpenDocument(QFile::encodeName(path), error);
+}
+
+QByteArray CSinoraDoc::absoluteNativePath(const QByteArray& path) {
+  const QString name = QFile::decodeName(path);
+  if (QFile::encodeName(name) == path) return QFile::encodeName(QFileInfo(name).absoluteFilePath());
+  // Not UTF-8: Qt cannot hold the name, so it is made absolute byte by byte.
+  if (path.startsWith('/')) return path;
+  return QFile::encodeName(QDir::currentPath()) + '/' + path;
+}
+
+QString CSinoraDoc::displayName(const QByteArray& nativePath) {
+  return QFile::decodeName(nativePath);
+}
+
+bool CSinoraDoc::OnOpenDocument(const QByteArray& path, QString* error) {
+  const sinora::StudyReadResult read = sinora::readStudyFile(path.toStdString());
   if (!read.study) {
     if (error) *error = QString::fromStdString(read.error);
     return false;
   }
   study_ = read.study;
-  path_ = QFileInfo(path).absoluteFilePath();
-  title_ = QFileInfo(path).fileName();
+  path_ = absoluteNativePath(path);
+  const int slash = path_.lastIndexOf('/');
+  title_ = displayName(path_.mid(slash + 1));
   emit titleChanged(title_);
   return true;
 }

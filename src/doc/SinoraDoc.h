@@ -3,6 +3,7 @@
 // were. Before any file is opened the study is the built-in sample study. Nothing writes a file.
 #pragma once
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 
@@ -18,13 +19,19 @@ class CSinoraDoc : public QObject {
 
   // New: only the title and path are reset; the study stays.
   bool OnNewDocument();
-  // Open: reads the whole file first; on failure `error` says why and nothing changes.
+  // Open: reads the whole file first; on failure `error` says why and nothing changes. The
+  // path is kept as the system's bytes, so that a name that is not UTF-8 opens too.
+  bool OnOpenDocument(const QByteArray& path, QString* error);
   bool OnOpenDocument(const QString& path, QString* error);
 
   // The document's title: the file name, or the untitled name.
   QString GetTitle() const { return title_; }
-  QString GetPathName() const { return path_; }
+  // The opened file's absolute path, as the system's bytes; empty when untitled.
+  QByteArray GetPathName() const { return path_; }
   static QString untitledName();
+  static QByteArray absoluteNativePath(const QByteArray& path);
+  // A file name for showing (bytes that are not UTF-8 shown as replacement characters).
+  static QString displayName(const QByteArray& nativePath);
 
  signals:
   void titleChanged(const QString& title);
@@ -32,5 +39,5 @@ class CSinoraDoc : public QObject {
  private:
   sinora::StudyPtr study_;
   QString title_;
-  QString path_;
+  QByteArray path_;
 };

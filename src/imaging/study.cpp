@@ -26,16 +26,38 @@ StudyPtr decodeStudy(const std::uint8_t* bytes, std::uint64_t size) {
   return std::make_shared<const ProjectionStudy>(std::move(counts));
 }
 
+namespace {
+const char kFolder[] = "フォルダです。プロジェクションデータのファイルではありません。";
+const char kNotRegular[] = "通常のファイルではありません（パイプ、ソケットまたはデバイス）。";
+}  // namespace
+
 static std::string withCommas(std::uint64_t n) {
   std::string s = std::to_string(n);
   for (int i = int(s.size()) - 3; i > 0; i -= 3) s.insert(std::size_t(i), ",");
   return s;
 }
 
+std::string systemReason(int error) {
+  switch (error) {
+    case EACCES:
+    case EPERM: return "読み取りの権限がありません";
+    case ENOENT: return "ファイルが見つかりません";
+    case ENOTDIR: return "パスの途中がフォルダではありません";
+    case ENAMETOOLONG: return "ファイル名が長すぎます";
+    case ELOOP: return "シンボリックリンクが多すぎます";
+    case EIO: return "入出力エラーが起きました";
+    case EISDIR: return "フォルダです";
+    case ENOSPC: return "ディスクに空きがありません";
+    case EROFS: return "読み取り専用のファイルシステムです";
+    case EEXIST: return "同じ名前のファイルがすでにあります";
+    default: return std::string("システムエラー ") + std::to_string(error) + ": " + std::strerror(error);
+  }
+}
+
 StudyReadResult readStudyFile(const std::string& path) {
   StudyReadResult result;
   if (path.empty()) {
-    result.error = "No file name was given.";
+    result.error = "ファイル名が指定されていません。";
     return result;
   }
   // Non-blocking, so that a pipe or device named here cannot hang the program; the checks are
@@ -44,16 +66,17 @@ StudyReadResult readStudyFile(const std::string& path) {
   if (fd < 0) {
     const int e = errno;
     struct stat st {};
-    if (e == ENOENT) result.error = "The file does not exist.";
-    else if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
-      result.error = "This is a folder, not a study file.";
-    else result.error = std::string("The file cannot be opened: ") + std::strerror(e) + ".";
+    const bool exists = ::stat(path.c_str(), &st) == 0;
+    if (e == ENOENT) result.error = "ファイルが見つかりません。";
+    else if (exists && S_ISDIR(st.st_mode)) result.error = kFolder;
+    // A socket cannot be opened at all; it is no more a study than a pipe is.
+    else if (exists && !S_ISREG(st.st_mode)) result.error = kNotRegular;
+    else result.error = "ファイルを開けません（" + systemReason(e) + "）。";
     return result;
   }
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    result.error = S_ISDIR(st.st_mode) ? "This is a folder, not a study file."
-                                       : "This is not a regular file.";
+    result.error = S_ISDIR(st.st_mode) ? kFolder : kNotRegular;
     ::close(fd);
     return result;
   }
@@ -70,14 +93,14 @@ StudyReadResult readStudyFile(const std::string& path) {
   }
   ::close(fd);
   if (readError != 0) {
-    result.error =
-        std::string("The file could not be read to its end: ") + std::strerror(readError) + ".";
+    result.error = "ファイルを最後まで読めません（" + systemReason(readError) + "）。";
   } else if (got == 0) {
-    result.error =
-        "The file is empty; a study file needs at least " + withCommas(kStudyFileBytes) + " bytes.";
+    result.error = "ファイルが空です。プロジェクションデータには " + withCommas(kStudyFileBytes) +
+                   " バイト以上が必要です。";
   } else if (got < kStudyFileBytes) {
-    result.error = "The file is too short: it has " + withCommas(got) +
-                   " bytes; a study file needs at least " + withCommas(kStudyFileBytes) + ".";
+    result.error = "ファイルが短すぎます（" + withCommas(got) +
+                   " バイト）。プロジェクションデータには " + withCommas(kStudyFileBytes) +
+                   " バイト以上が必要です。";
   } else {
     result.study = decodeStudy(bytes.data(), got);
   }

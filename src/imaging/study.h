@@ -41,8 +41,11 @@ StudyPtr decodeStudy(const std::uint8_t* bytes, std::uint64_t size);
 
 struct StudyReadResult {
   StudyPtr study;     // null on failure
-  std::string error;  // why it failed, in plain words (English)
+  std::string error;  // why it failed, in plain words (Japanese, UTF-8)
 };
+
+// The system's reason for an errno value, in Japanese (UTF-8).
+std::string systemReason(int error);
 
 // Reads a study file. Fails, with a reason, on a missing, unreadable, non-regular or short file.
 StudyReadResult readStudyFile(const std::string& path);

@@ -1,17 +1,18 @@
 #include "platform/dialog_template.h"
 
 #include <QButtonGroup>
-
-#include <algorithm>
-#include <QFontDatabase>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QPainter>
 #include <QScrollBar>
+#include <QStyle>
 
 #include "platform/frame_control.h"
+
+#include <algorithm>
 
 namespace sinora {
 
@@ -24,21 +25,47 @@ QRect dluRect(int x, int y, int w, int h) {
 
 QFont dialogFont() {
   static const QFont font = [] {
-    QFont f;
-    QStringList families = {QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("MS PGothic")};
-    // Installed Japanese Gothic faces, best first.
-    const QStringList installed = QFontDatabase::families();
-    for (const char* name : {"Noto Sans CJK JP", "Noto Sans JP", "IPAPGothic", "IPAGothic",
-                             "VL PGothic", "TakaoPGothic", "Noto Sans CJK"}) {
-      const QString n = QString::fromUtf8(name);
-      if (installed.contains(n)) families << n;
-    }
-    f.setFamilies(families);
+    // IPAPGothic was drawn with the widths of the Windows Gothic faces the dialogs were laid out
+    // with, so captions fit their rectangles; Noto covers what it lacks.
+    const QStringList substitutes = {QStringLiteral("IPAPGothic"), QStringLiteral("IPA Pゴシック"),
+                                     QStringLiteral("Noto Sans CJK JP"),
+                                     QStringLiteral("Noto Sans JP"), QStringLiteral("IPAGothic")};
+    QFont::insertSubstitutions(QStringLiteral("ＭＳ Ｐゴシック"), substitutes);
+    QFont::insertSubstitutions(QStringLiteral("MS PGothic"), substitutes);
+    QFont f(QStringLiteral("ＭＳ Ｐゴシック"));
     f.setPixelSize(12);  // 9 points at 96 dots per inch
     f.setStyleHint(QFont::SansSerif);
     return f;
   }();
   return font;
+}
+
+GroupBoxControl::GroupBoxControl(const QString& title, QWidget* parent) : QGroupBox(title, parent) {}
+
+QRect GroupBoxControl::frameRect() const {
+  return rect().adjusted(0, fontMetrics().height() / 2, 0, 0);
+}
+
+QRect GroupBoxControl::titleRect() const {
+  if (title().isEmpty()) return {};
+  const QFontMetrics fm = fontMetrics();
+  const int w = fm.horizontalAdvance(title()) + 4;
+  return QRect(6, 0, std::min(w, std::max(0, width() - 12)), fm.height());
+}
+
+void GroupBoxControl::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  // An etched frame whose top line runs through the middle of the title.
+  const QRect f = frameRect();
+  p.setPen(palette().color(QPalette::Mid));
+  p.drawRect(f.adjusted(0, 0, -2, -2));
+  p.setPen(palette().color(QPalette::Light));
+  p.drawRect(f.adjusted(1, 1, -1, -1));
+  const QRect t = titleRect();
+  if (t.isEmpty()) return;
+  p.fillRect(t, palette().window());
+  p.setPen(palette().color(QPalette::WindowText));
+  p.drawText(t, Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine, title());
 }
 
 namespace {
@@ -62,7 +89,7 @@ QWidget* makeControl(QWidget* dialog, const ControlTemplate& c) {
     case ControlKind::BlackFrame:
       return new FrameControl(dialog);
     case ControlKind::GroupBox:
-      return new QGroupBox(text, dialog);
+      return new GroupBoxControl(text, dialog);
     case ControlKind::RadioButton: {
       auto* r = new QRadioButton(text, dialog);
       r->setAutoExclusive(false);  // the button group of its radio group decides
@@ -81,53 +108,76 @@ QWidget* makeControl(QWidget* dialog, const ControlTemplate& c) {
       l->setTextFormat(Qt::PlainText);
       return l;
     }
-    case ControlKind::HScrollBar:
-      return new QScrollBar(Qt::Horizontal, dialog);
+    case ControlKind::HScrollBar: {
+      auto* bar = new QScrollBar(Qt::Horizontal, dialog);
+      bar->setContextMenuPolicy(Qt::PreventContextMenu);  // a scroll-bar control has no menu
+      return bar;
+    }
   }
   return nullptr;
 }
 
-// A text or radio button whose text is wider than its place on this machine's font first takes a
-// slightly smaller font, then grows: centred ones about their centre, others to the right (never
-// past the dialog's edge); too short ones grow downwards (radio buttons about their middle).
-QRect fitted(const ControlTemplate& c, QWidget* w, QRect r, int dialogWidth) {
-  if (c.kind == ControlKind::PushButton || c.kind == ControlKind::DefaultPushButton) {
-    // Buttons keep their size; a long caption takes a smaller font instead.
-    const QString text = QString::fromUtf8(c.text);
-    for (int px = 11; px >= 9 && QFontMetrics(w->font()).horizontalAdvance(text) + 8 > r.width(); --px) {
-      QFont f = w->font();
-      f.setPixelSize(px);
-      w->setFont(f);
-    }
-    return r;
+// Who takes the keyboard focus: tab stops by Tab and by click, other buttons, edit boxes and the
+// scroll bar only by click (a control without the tab-stop style is skipped by Tab), texts never.
+Qt::FocusPolicy focusPolicy(const ControlTemplate& c) {
+  switch (c.kind) {
+    case ControlKind::PushButton:
+    case ControlKind::DefaultPushButton:
+    case ControlKind::RadioButton:
+    case ControlKind::Edit:
+    case ControlKind::HScrollBar:
+      return (c.style & kTabStop) ? Qt::StrongFocus : Qt::ClickFocus;
+    default:
+      return Qt::NoFocus;
   }
-  if (c.kind != ControlKind::Text && c.kind != ControlKind::RadioButton) return r;
-  if (c.text == nullptr || c.text[0] == '\0') return r;
-  for (int px = 11; px >= 10 && w->sizeHint().width() > r.width(); --px) {
-    QFont f = w->font();
-    f.setPixelSize(px);
-    w->setFont(f);
+}
+
+// The width a control's caption may take inside its rectangle.
+int captionRoom(const ControlTemplate& c, const QStyle* style) {
+  const int w = dluToPixelsX(c.w);
+  switch (c.kind) {
+    case ControlKind::PushButton:
+    case ControlKind::DefaultPushButton:
+      return w - 2 * (style->pixelMetric(QStyle::PM_DefaultFrameWidth) + 1);
+    case ControlKind::RadioButton:
+      return w - style->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth) -
+             style->pixelMetric(QStyle::PM_RadioButtonLabelSpacing);
+    case ControlKind::Text:
+      return w;
+    case ControlKind::GroupBox:
+      return w - 12;
+    default:
+      return -1;  // no caption to fit
   }
-  const QSize hint = w->sizeHint();
-  if (hint.width() > r.width()) {
-    const int grow = hint.width() - r.width();
-    if (c.style & kCentreH) r.adjust(-grow / 2, 0, grow - grow / 2, 0);
-    else r.setWidth(std::min(hint.width(), dialogWidth - r.left()));
-  }
-  if (hint.height() > r.height()) {
-    const int grow = hint.height() - r.height();
-    if ((c.style & kCentreV) || c.kind == ControlKind::RadioButton)
-      r.adjust(0, -grow / 2, 0, grow - grow / 2);
-    else r.setHeight(hint.height());
-  }
-  return r;
 }
 
 }  // namespace
 
+QFont windowFont(const DialogTemplate& tmpl, const QStyle* style) {
+  QFont f = dialogFont();
+  for (int px = 12; px >= 9; --px) {
+    f.setPixelSize(px);
+    const QFontMetrics fm(f);
+    bool fits = true;
+    for (const ControlTemplate& c : tmpl.controls) {
+      if (!c.text || !c.text[0]) continue;
+      const int room = captionRoom(c, style);
+      if (room < 0) continue;
+      // The ink, not the advance, is what the rectangle would cut.
+      const QRect ink = fm.boundingRect(QString::fromUtf8(c.text));
+      if (ink.right() + 1 > room) {
+        fits = false;
+        break;
+      }
+    }
+    if (fits) break;
+  }
+  return f;
+}
+
 DialogControls buildDialog(QWidget* dialog, const DialogTemplate& tmpl) {
   DialogControls out;
-  dialog->setFont(dialogFont());
+  dialog->setFont(windowFont(tmpl, dialog->style()));
   dialog->setFixedSize(dluToPixelsX(tmpl.w), dluToPixelsY(tmpl.h));
   if (tmpl.caption) dialog->setWindowTitle(QString::fromUtf8(tmpl.caption));
   QButtonGroup* group = nullptr;
@@ -135,8 +185,9 @@ DialogControls buildDialog(QWidget* dialog, const DialogTemplate& tmpl) {
   for (const ControlTemplate& c : tmpl.controls) {
     if (c.style & kStartsGroup) groupStarted = true;
     QWidget* w = makeControl(dialog, c);
-    w->setFont(dialogFont());
-    w->setGeometry(fitted(c, w, dluRect(c.x, c.y, c.w, c.h), dluToPixelsX(tmpl.w)));
+    // Exactly the template's rectangle; what does not fit is clipped by it.
+    w->setGeometry(dluRect(c.x, c.y, c.w, c.h));
+    w->setFocusPolicy(focusPolicy(c));
     if (c.id != -1) {
       w->setObjectName(QStringLiteral("control_%1").arg(c.id));
       out.byId.insert(c.id, w);

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QFont>
+#include <QGroupBox>
 #include <QHash>
 #include <QList>
 #include <QRect>
@@ -14,6 +15,7 @@
 #include <vector>
 
 class QButtonGroup;
+class QStyle;
 class QWidget;
 
 namespace sinora {
@@ -58,8 +60,27 @@ int dluToPixelsX(int dlu);
 int dluToPixelsY(int dlu);
 QRect dluRect(int x, int y, int w, int h);
 
-// The dialogs' font: 9-point "ＭＳ Ｐゴシック", or an installed Japanese Gothic in its place.
+// The dialogs' font: 12-pixel "ＭＳ Ｐゴシック", substituted by IPAPGothic (drawn with its widths),
+// then by Noto Sans CJK. One font for every control of a window.
 QFont dialogFont();
+
+// The font of one window: the dialog font at the largest size from 12 down to 9 pixels at which
+// every caption of the template fits its control (this machine's faces are wider than the ones the
+// dialogs were laid out with); the captions that still do not fit are clipped.
+QFont windowFont(const DialogTemplate& tmpl, const QStyle* style);
+
+// A group box as the dialogs draw it: an etched frame over the whole rectangle whose top line runs
+// through the middle of the title, and no space taken above it.
+class GroupBoxControl : public QGroupBox {
+  Q_OBJECT
+ public:
+  GroupBoxControl(const QString& title, QWidget* parent);
+  QRect frameRect() const;  // the frame's outer edge, in the box's coordinates
+  QRect titleRect() const;  // where the title is written over the top line
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+};
 
 // What buildDialog made: the widgets by id (ids other than -1), every widget in table order, and
 // one exclusive button group per radio group.
@@ -73,7 +94,9 @@ struct DialogControls {
   }
 };
 
-// Creates the controls of a template as children of `dialog` and sizes the dialog's client area.
+// Creates the controls of a template as children of `dialog`, each exactly at its dialog-unit
+// rectangle with the dialog's one font, and sizes the dialog's client area. Controls with the
+// tab-stop style are Tab stops; other buttons, edits and scroll bars take the focus only by click.
 DialogControls buildDialog(QWidget* dialog, const DialogTemplate& tmpl);
 
 }  // namespace sinora

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QWindow>
 
 #include "platform/frame_control.h"
 
@@ -13,6 +14,12 @@ namespace sinora {
 
 TemplateDialog::TemplateDialog(const DialogTemplate& tmpl, QWidget* parent) : QDialog(parent) {
   controls_ = buildDialog(this, tmpl);
+}
+
+void TemplateDialog::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  // An empty caption stays empty: the window system would put the application's name there.
+  if (windowTitle().isEmpty() && windowHandle()) windowHandle()->setTitle(QStringLiteral(" "));
 }
 
 FrameControl* TemplateDialog::frame(int id) const { return controls_.get<FrameControl>(id); }

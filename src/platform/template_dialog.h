@@ -36,6 +36,7 @@ class TemplateDialog : public QDialog {
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   DialogControls controls_;

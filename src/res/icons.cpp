@@ -2,6 +2,8 @@
 
 #include <QPainter>
 
+#include <algorithm>
+
 #include "imaging/display.h"
 #include "res/resource.h"
 
@@ -17,8 +19,11 @@ void page(QPainter& p, int x, int y, int w, int h) {
 
 }  // namespace
 
-QPixmap toolbarPixmap(int id) {
-  QPixmap pm(16, 15);
+QPixmap toolbarPixmap(int id, int scale) {
+  scale = std::max(1, scale);
+  // Drawn at the screen's own resolution, so that a scaled screen shows sharp lines.
+  QPixmap pm(16 * scale, 15 * scale);
+  pm.setDevicePixelRatio(scale);
   pm.fill(Qt::transparent);
   QPainter p(&pm);
   switch (id) {
@@ -86,9 +91,15 @@ QPixmap toolbarPixmap(int id) {
   return pm;
 }
 
+QIcon toolbarIcon(int id) {
+  QIcon icon;
+  for (int scale : {1, 2, 3}) icon.addPixmap(toolbarPixmap(id, scale));
+  return icon;
+}
+
 QIcon applicationIcon() {
   QIcon icon;
-  for (int size : {16, 32}) {
+  for (int size : {16, 32, 48, 64, 96}) {
     QPixmap pm(size, size);
     pm.fill(Qt::transparent);
     QPainter p(&pm);

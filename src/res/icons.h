@@ -7,8 +7,11 @@
 namespace sinora::res {
 
 // The toolbar picture of a command (New, Open, Save, Cut, Copy, Paste, Print, About).
-QPixmap toolbarPixmap(int commandId);
-// The main icon (32 x 32 and 16 x 16): a Ribbon-coloured slice.
+// `scale` is the device pixel ratio it is drawn for (the pixmap has 16 x 15 logical pixels).
+QPixmap toolbarPixmap(int commandId, int scale = 1);
+// The toolbar pictures of a command for scales 1, 2 and 3.
+QIcon toolbarIcon(int commandId);
+// The main icon (16 to 96 pixels, for scaled screens too): a Ribbon-coloured slice.
 QIcon applicationIcon();
 
 }  // namespace sinora::res

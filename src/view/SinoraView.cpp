@@ -56,7 +56,10 @@ void CSinoraView::OnInitialUpdate() {
   auto* frame = qobject_cast<QMainWindow*>(window());
   if (!frame) return;
   frame->layout()->activate();
-  const QSize needed = frame->size() - viewport()->size() + form_->size();
+  // The view's own size, not its viewport's: scroll bars shown while the frame is too big or
+  // too small must not count.
+  const int edge = 2 * frameWidth();
+  const QSize needed = frame->size() - size() + form_->size() + QSize(edge, edge);
   const QSize shrunk = frame->size().boundedTo(needed);
   if (shrunk != frame->size()) frame->resize(shrunk);
 }
@@ -75,15 +78,21 @@ void CSinoraView::OnPrint(QPrinter* printer) {
   QPainter painter(printer);  // begins and ends one empty page
 }
 
+QPrinter* CSinoraView::printer() {
+  if (!printer_) {
+    ownPrinter_ = std::make_unique<QPrinter>();
+    printer_ = ownPrinter_.get();
+  }
+  return printer_;
+}
+
 void CSinoraView::OnFilePrint() {
-  QPrinter printer;
-  QPrintDialog dialog(&printer, this);
-  if (dialog.exec() == QDialog::Accepted) OnPrint(&printer);
+  QPrintDialog dialog(printer(), this);
+  if (dialog.exec() == QDialog::Accepted) OnPrint(printer());
 }
 
 void CSinoraView::OnFilePrintPreview() {
-  QPrinter printer;
-  QPrintPreviewDialog preview(&printer, this);
+  QPrintPreviewDialog preview(printer(), this);
   connect(&preview, &QPrintPreviewDialog::paintRequested, this, &CSinoraView::OnPrint);
   preview.exec();
 }

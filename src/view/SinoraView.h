@@ -2,7 +2,10 @@
 // windows, each constructed afresh and run modally. Printing gives blank pages.
 #pragma once
 
+#include <QPrinter>
 #include <QScrollArea>
+
+#include <memory>
 
 #include "platform/dialog_template.h"
 
@@ -20,6 +23,9 @@ class CSinoraView : public QScrollArea {
 
   // Lays out the frame and shrinks it around the form (never grows it).
   void OnInitialUpdate();
+  // The printer that Print and Print preview use (the frame's, set up by printer set-up).
+  void setPrinter(QPrinter* printer) { printer_ = printer; }
+  QPrinter* printer();
   // What a print job of the view puts on paper: nothing.
   static void OnPrint(QPrinter* printer);
 
@@ -33,4 +39,6 @@ class CSinoraView : public QScrollArea {
   CSinoraDoc* doc_;
   QWidget* form_;
   sinora::DialogControls controls_;
+  QPrinter* printer_ = nullptr;
+  std::unique_ptr<QPrinter> ownPrinter_;  // only when no frame gave one
 };

@@ -57,6 +57,15 @@ void CDialog1::OnScrollAction(int action) {
 
 // The end of a click or key press on the bar is its own scroll message.
 bool CDialog1::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == scroll_ && event->type() == QEvent::KeyPress) {
+    // Page Up steps left and Page Down right, as on a scroll-bar control (Qt has them reversed).
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_PageUp || key == Qt::Key_PageDown) {
+      scroll_->triggerAction(key == Qt::Key_PageUp ? QAbstractSlider::SliderPageStepSub
+                                                   : QAbstractSlider::SliderPageStepAdd);
+      return true;
+    }
+  }
   if (watched == scroll_ && event->type() == QEvent::MouseButtonRelease) {
     static_cast<QObject*>(scroll_)->event(event);  // let the bar finish the click first
     OnHScroll(SB_ENDSCROLL);

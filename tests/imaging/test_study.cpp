@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <cstring>
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -74,27 +78,42 @@ TEST_F(StudyFile, AllZeroStudyHasMaximumTen) {
 
 TEST_F(StudyFile, FailuresSayWhy) {
   const std::string missing = (dir_ / "missing.dat").string();
-  EXPECT_NE(readStudyFile(missing).error.find("does not exist"), std::string::npos);
+  EXPECT_NE(readStudyFile(missing).error.find("ファイルが見つかりません"), std::string::npos);
   EXPECT_FALSE(readStudyFile(missing).study);
 
   const StudyReadResult folder = readStudyFile(dir_.string());
   EXPECT_FALSE(folder.study);
-  EXPECT_NE(folder.error.find("folder"), std::string::npos);
+  EXPECT_NE(folder.error.find("フォルダです"), std::string::npos);
 
   const StudyReadResult empty = readStudyFile(write("empty.dat", {}));
   EXPECT_FALSE(empty.study);
-  EXPECT_NE(empty.error.find("empty"), std::string::npos);
+  EXPECT_NE(empty.error.find("空です"), std::string::npos);
 
   const StudyReadResult shortFile = readStudyFile(write("short.dat", blank(kStudyFileBytes - 1)));
   EXPECT_FALSE(shortFile.study);
-  EXPECT_NE(shortFile.error.find("1,969,151 bytes"), std::string::npos) << shortFile.error;
+  EXPECT_NE(shortFile.error.find("1,969,151 バイト"), std::string::npos) << shortFile.error;
   EXPECT_NE(shortFile.error.find("1,969,152"), std::string::npos) << shortFile.error;
 
   const std::string fifo = (dir_ / "fifo").string();
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   const StudyReadResult pipe = readStudyFile(fifo);  // must not block on the pipe
   EXPECT_FALSE(pipe.study);
-  EXPECT_NE(pipe.error.find("not a regular file"), std::string::npos);
+  EXPECT_NE(pipe.error.find("通常のファイルではありません"), std::string::npos);
+
+  // A socket cannot even be opened: it is refused as a pipe is, not as an unreadable file.
+  const std::string sock = (dir_ / "sock").string();
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_GE(fd, 0);
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  ASSERT_LT(sock.size(), sizeof addr.sun_path);
+  std::memcpy(addr.sun_path, sock.c_str(), sock.size() + 1);
+  ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  const StudyReadResult socketRead = readStudyFile(sock);
+  ::close(fd);
+  EXPECT_FALSE(socketRead.study);
+  EXPECT_NE(socketRead.error.find("通常のファイルではありません"), std::string::npos)
+      << socketRead.error;
 
   EXPECT_FALSE(readStudyFile("").study);
 }
@@ -105,7 +124,7 @@ TEST_F(StudyFile, UnreadableFile) {
   ::chmod(p.c_str(), 0);
   const StudyReadResult r = readStudyFile(p);
   EXPECT_FALSE(r.study);
-  EXPECT_NE(r.error.find("cannot"), std::string::npos);
+  EXPECT_NE(r.error.find("開けません"), std::string::npos);
 }
 
 TEST(SampleStudy, DeterministicAndInRange) {

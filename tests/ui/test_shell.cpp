@@ -156,7 +156,7 @@ TEST_F(Shell, TitleAfterNewOpenAndFailedOpen) {
   EXPECT_FALSE(frame()->OpenDocumentFile(shortFile));
   ASSERT_EQ(reported.size(), 1);
   EXPECT_TRUE(reported[0].contains(QStringLiteral("short.dat")));
-  EXPECT_TRUE(reported[0].contains(QStringLiteral("5,000 bytes")));
+  EXPECT_TRUE(reported[0].contains(QStringLiteral("5,000 バイト")));
   EXPECT_EQ(frame()->windowTitle(), QStringLiteral("head.dat - Sinora"));
   EXPECT_EQ(app->document()->ProjectionStudy(), loaded);
   EXPECT_EQ(frame()->recentFiles().files().size(), 1);
@@ -222,7 +222,7 @@ TEST_F(Shell, CommandLineStudy) {
   CSinoraApp missing(std::make_unique<QSettings>(settingsPath(), QSettings::IniFormat));
   EXPECT_FALSE(missing.InitInstance(dir.filePath(QStringLiteral("nothing.dat")), &error, false));
   EXPECT_TRUE(error.contains(QStringLiteral("nothing.dat")));
-  EXPECT_TRUE(error.contains(QStringLiteral("does not exist")));
+  EXPECT_TRUE(error.contains(QStringLiteral("ファイルが見つかりません")));
 }
 
 TEST_F(Shell, StartsOnTheSampleStudy) {
