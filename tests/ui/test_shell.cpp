@@ -11,10 +11,15 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QApplication>
+#include <QScrollBar>
+#include <QWindow>
+
+#include <cstdio>
 
 #include <gtest/gtest.h>
 
 #include "app/AboutDlg.h"
+#include "app/command_line.h"
 #include "app/MainFrm.h"
 #include "app/RecentFileList.h"
 #include "app/Sinora.h"
@@ -326,6 +331,164 @@ TEST(RecentFileList, DuplicatesMoveToTheTop) {
   for (const char* p : {"/a", "/b", "/a", "/c", "/d", "/e"}) list.add(QString::fromLatin1(p));
   EXPECT_EQ(list.files(), (QStringList{"/e", "/d", "/c", "/a"}));
   EXPECT_EQ(settings.value(QStringLiteral("Recent File List/File1")).toString(), QStringLiteral("/e"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Shell, ARecentEntryThatNoLongerOpensLeavesTheList) {
+  const QString a = studyFile(QStringLiteral("a.dat"), 1);
+  const QString b = studyFile(QStringLiteral("b.dat"), 2);
+  ASSERT_TRUE(frame()->OpenDocumentFile(a));
+  ASSERT_TRUE(frame()->OpenDocumentFile(b));
+  ASSERT_TRUE(QFile::remove(a));
+  const QList<QAction*> entries = frame()->recentFileActions();
+  ASSERT_EQ(entries.size(), 2);
+  entries[1]->trigger();  // a.dat, gone
+  ASSERT_EQ(reported.size(), 1);
+  EXPECT_EQ(frame()->recentFiles().files(), QStringList{b});
+  EXPECT_EQ(frame()->recentFileActions().size(), 1);
+  EXPECT_EQ(frame()->windowTitle(), QStringLiteral("b.dat - Sinora"));
+  app.reset();  // and from the settings
+  start();
+  EXPECT_EQ(frame()->recentFiles().files(), QStringList{b});
+}
+
+TEST_F(Shell, StartUpShrinksTheFrameExactlyAroundTheTitlePanel) {
+  CSinoraApp shown(std::make_unique<QSettings>(dir.filePath(QStringLiteral("s2.ini")),
+                                               QSettings::IniFormat));
+  QString error;
+  ASSERT_TRUE(shown.InitInstance(QString(), &error, true));
+  CSinoraView* view = shown.mainFrame()->view();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(view->viewport()->size(), view->form()->size());
+  EXPECT_FALSE(view->horizontalScrollBar()->isVisible());
+  EXPECT_FALSE(view->verticalScrollBar()->isVisible());
+  // From a frame far too big as well.
+  shown.mainFrame()->resize(900, 700);
+  view->OnInitialUpdate();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(view->viewport()->size(), view->form()->size());
+}
+
+TEST_F(Shell, PrintAndPreviewUseThePrinterThatSetUpChose) {
+  ASSERT_NE(frame()->printer(), nullptr);
+  EXPECT_EQ(frame()->view()->printer(), frame()->printer());
+}
+
+TEST_F(Shell, TitleKeepsBracketedStarOfAFileName) {
+  frame()->show();
+  const QString path = studyFile(QStringLiteral("a[*]b.dat"), 4);
+  ASSERT_TRUE(frame()->OpenDocumentFile(path));
+  ASSERT_NE(frame()->windowHandle(), nullptr);
+  EXPECT_EQ(frame()->windowHandle()->title(), QStringLiteral("a[*]b.dat - Sinora"));
+}
+
+TEST_F(Shell, LongRecentPathsAreShortenedInTheMiddle) {
+  QString deep = dir.path();
+  for (int i = 0; i < 8; ++i) deep += QStringLiteral("/a-rather-long-folder-name-%1").arg(i);
+  ASSERT_TRUE(QDir().mkpath(deep));
+  const QString path = deep + QStringLiteral("/end-of-the-path.dat");
+  {
+    std::vector<std::uint16_t> counts(sinora::kStudyCounts, 5);
+    const auto bytes = sinora::studyFileBytes(sinora::ProjectionStudy(counts));
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
+  }
+  ASSERT_TRUE(frame()->OpenDocumentFile(path));
+  const QList<QAction*> entries = frame()->recentFileActions();
+  ASSERT_EQ(entries.size(), 1);
+  const QString text = entries[0]->text();
+  EXPECT_TRUE(text.contains(QChar(0x2026))) << text.toStdString();
+  EXPECT_TRUE(text.endsWith(QStringLiteral("end-of-the-path.dat"))) << text.toStdString();
+  EXPECT_TRUE(text.startsWith(QStringLiteral("&1 ") + dir.path().left(4)));
+  EXPECT_LE(frame()->fileMenu()->fontMetrics().horizontalAdvance(text.mid(3)),
+            CMainFrame::kRecentMenuWidth);
+  EXPECT_TRUE(entries[0]->statusTip().contains(path));
+}
+
+TEST_F(Shell, QtsOwnDialogsSpeakJapanese) {
+  sinora::installTranslations(*qApp);
+  EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("キャンセル"));
+  EXPECT_EQ(QCoreApplication::translate("QPrintDialog", "Print"), QStringLiteral("印刷"));
+  // And the open-failure message is Japanese throughout.
+  EXPECT_FALSE(frame()->OpenDocumentFile(dir.filePath(QStringLiteral("none.dat"))));
+  ASSERT_EQ(reported.size(), 1);
+  for (QChar c : reported[0])
+    EXPECT_FALSE(c.isLetter() && c.unicode() < 0x80 && !dir.path().contains(c) &&
+                 !QStringLiteral("none.dat").contains(c))
+        << reported[0].toStdString();
+}
+
+// A name that is not UTF-8 (Shift-JIS "シ" here) is kept as bytes from start to open().
+TEST_F(Shell, AFileNameThatIsNotUtf8OpensAndStaysInTheRecentList) {
+  const QByteArray name = QFile::encodeName(dir.path()) + "/sjis-\x83\x56.dat";
+  {
+    std::vector<std::uint16_t> counts(sinora::kStudyCounts, 6);
+    const auto bytes = sinora::studyFileBytes(sinora::ProjectionStudy(counts));
+    FILE* f = std::fopen(name.constData(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+  }
+  const char* argv[] = {"sinora", name.constData()};
+  const sinora::CommandLine cmd = sinora::parseCommandLine(2, argv);
+  ASSERT_FALSE(cmd.exitNow);
+  EXPECT_EQ(cmd.study, name);
+  CSinoraApp fromCommandLine(std::make_unique<QSettings>(settingsPath(), QSettings::IniFormat));
+  QString error;
+  ASSERT_TRUE(fromCommandLine.InitInstance(cmd.study, &error, false)) << error.toStdString();
+  EXPECT_EQ(fromCommandLine.document()->ProjectionStudy()->count(1, 2, 3), 6);
+  EXPECT_EQ(fromCommandLine.document()->GetPathName(), name);
+  EXPECT_TRUE(fromCommandLine.document()->GetTitle().startsWith(QStringLiteral("sjis-")));
+  ASSERT_EQ(fromCommandLine.mainFrame()->recentFiles().nativeFiles().size(), 1);
+  EXPECT_EQ(fromCommandLine.mainFrame()->recentFiles().nativeFiles()[0], name);
+  // After a restart the entry still opens the same file.
+  app.reset();
+  start();
+  ASSERT_EQ(frame()->recentFileActions().size(), 1);
+  frame()->recentFileActions()[0]->trigger();
+  EXPECT_TRUE(reported.isEmpty()) << reported.value(0).toStdString();
+  EXPECT_EQ(app->document()->GetPathName(), name);
+  std::remove(name.constData());  // Qt could not remove what it cannot name
+}
+
+TEST(CommandLine, OptionsAndExitStatuses) {
+  const struct {
+    std::vector<const char*> args;
+    bool exitNow;
+    int status;
+    const char* output;
+  } cases[] = {
+      {{"sinora"}, false, 0, ""},
+      {{"sinora", "s.dat"}, false, 0, ""},
+      {{"sinora", "--help"}, true, 0, "Usage: sinora"},
+      {{"sinora", "-h"}, true, 0, "Usage: sinora"},
+      {{"sinora", "--version"}, true, 0, "Sinora 1.0.0.1"},
+      {{"sinora", "--bogus"}, true, 2, "unknown option --bogus"},
+      {{"sinora", "a.dat", "b.dat"}, true, 2, "only one study"},
+      {{"sinora", ""}, true, 2, "empty"},
+      {{"sinora", "-platform"}, true, 2, "needs a value"},
+      {{"sinora", "-platform", "offscreen", "s.dat"}, false, 0, ""},
+      {{"sinora", "--", "--odd-name.dat"}, false, 0, ""},
+  };
+  for (const auto& c : cases) {
+    const sinora::CommandLine cmd = sinora::parseCommandLine(int(c.args.size()), c.args.data());
+    const std::string joined = QStringList([&] {
+                                 QStringList l;
+                                 for (const char* a : c.args) l << QString::fromUtf8(a);
+                                 return l;
+                               }())
+                                   .join(' ')
+                                   .toStdString();
+    EXPECT_EQ(cmd.exitNow, c.exitNow) << joined;
+    EXPECT_EQ(cmd.exitStatus, c.status) << joined;
+    EXPECT_TRUE(cmd.output.contains(c.output)) << joined << ": " << cmd.output.toStdString();
+  }
+  const char* named[] = {"sinora", "--", "--odd-name.dat"};
+  EXPECT_EQ(sinora::parseCommandLine(3, named).study, QByteArray("--odd-name.dat"));
 }
 
 }  // namespace

@@ -1,0 +1,202 @@
+// The programs as a user runs them with hostile arguments: nothing is ever destroyed, option
+// names are never taken as values, names that are not UTF-8 are kept, exit statuses hold.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+extern char** environ;
+
+namespace {
+
+struct Outcome {
+  int status = -1;
+  std::string out, err;
+};
+
+std::string slurp(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  std::ostringstream s;
+  s << f.rdbuf();
+  return s.str();
+}
+
+bool exists(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+class Tools : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/sinora-safety-XXXXXX";
+    ASSERT_NE(::mkdtemp(tmpl), nullptr);
+    dir = tmpl;
+  }
+  void TearDown() override {
+    const std::string cmd = "chmod -R u+w '" + dir + "' && rm -rf '" + dir + "'";
+    (void)std::system(cmd.c_str());
+  }
+  // Runs a program with the arguments as raw bytes and an environment of our choosing.
+  Outcome run(const char* program, std::vector<std::string> args,
+          std::vector<std::string> env = {"QT_QPA_PLATFORM=offscreen"}) {
+    Outcome r;
+    const std::string out = dir + "/.stdout", err = dir + "/.stderr";
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_addopen(&fa, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&fa, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    std::vector<char*> argv{const_cast<char*>(program)};
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    env.push_back("HOME=" + dir);
+    env.push_back("XDG_RUNTIME_DIR=" + dir);
+    env.push_back("PATH=/usr/bin:/bin");
+    if (const char* asan = std::getenv("ASAN_OPTIONS")) env.push_back(std::string("ASAN_OPTIONS=") + asan);
+    if (const char* lsan = std::getenv("LSAN_OPTIONS")) env.push_back(std::string("LSAN_OPTIONS=") + lsan);
+    std::vector<char*> envp;
+    for (std::string& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    pid_t pid = 0;
+    if (posix_spawn(&pid, program, &fa, nullptr, argv.data(), envp.data()) != 0) return r;
+    posix_spawn_file_actions_destroy(&fa);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.out = slurp(out);
+    r.err = slurp(err);
+    ::unlink(out.c_str());
+    ::unlink(err.c_str());
+    return r;
+  }
+  std::string sample(const std::string& name) {
+    const std::string path = dir + "/" + name;
+    EXPECT_EQ(run(SINORA_SAMPLE, {path}).status, 0);
+    return path;
+  }
+  std::string dir;
+};
+
+TEST_F(Tools, RenderNeverWritesThroughALinkNorOverTheStudy) {
+  const std::string study = sample("study.dat");
+  const std::string before = slurp(study);
+  const std::string out = dir + "/out";
+  ASSERT_EQ(::mkdir(out.c_str(), 0755), 0);
+  ASSERT_EQ(::symlink(study.c_str(), (out + "/profile.csv").c_str()), 0);
+  const Outcome linked = run(SINORA_RENDER, {study, "--out", out});
+  EXPECT_EQ(linked.status, 0) << linked.err;
+  EXPECT_EQ(slurp(study), before);  // the study is untouched
+  struct stat st {};
+  ASSERT_EQ(::lstat((out + "/profile.csv").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISREG(st.st_mode));  // the link was replaced by the output
+  EXPECT_EQ(slurp(out + "/profile.csv").rfind("i,profile,ramp,bw_ramp\n", 0), 0u);
+
+  // The study itself stored under an output name: refused before anything is written.
+  const std::string out2 = dir + "/out2";
+  ASSERT_EQ(::mkdir(out2.c_str(), 0755), 0);
+  const std::string inside = out2 + "/fbp.png";
+  ASSERT_EQ(::rename(study.c_str(), inside.c_str()), 0);
+  const Outcome clash = run(SINORA_RENDER, {inside, "--out", out2});
+  EXPECT_EQ(clash.status, 1);
+  EXPECT_NE(clash.err.find("fbp.png"), std::string::npos) << clash.err;
+  EXPECT_EQ(slurp(inside), before);
+  EXPECT_FALSE(exists(out2 + "/projection.png"));
+  // The same through a hard link and through a relative name.
+  ASSERT_EQ(::link(inside.c_str(), (dir + "/hard.dat").c_str()), 0);
+  EXPECT_EQ(run(SINORA_RENDER, {dir + "/hard.dat", "--out", out2 + "/."}).status, 1);
+  EXPECT_EQ(slurp(inside), before);
+  // No temporary file is left behind by a good run.
+  const Outcome good = run(SINORA_RENDER, {"--out", out});
+  EXPECT_EQ(good.status, 0) << good.err;
+  const std::string ls = dir + "/.ls";
+  (void)std::system(("ls -A '" + out + "' > '" + ls + "'").c_str());
+  EXPECT_EQ(slurp(ls).find(".XXXX"), std::string::npos);
+  EXPECT_EQ(slurp(ls).find("\n."), std::string::npos) << slurp(ls);
+}
+
+TEST_F(Tools, RenderReportsTheSystemsReasonOnce) {
+  const std::string file = dir + "/plain";
+  std::ofstream(file) << "x";
+  const Outcome r = run(SINORA_RENDER, {"--out", file + "/sub"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("plain"), std::string::npos) << r.err;
+  EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+  // A folder that cannot be written to (as any user: a file stands where a folder is needed).
+  const std::string out = dir + "/o";
+  ASSERT_EQ(::mkdir(out.c_str(), 0755), 0);
+  ASSERT_EQ(::mkdir((out + "/fbp.png").c_str(), 0755), 0);
+  std::ofstream(out + "/fbp.png/keep") << "mine";
+  const Outcome blocked = run(SINORA_RENDER, {"--out", out});
+  EXPECT_EQ(blocked.status, 1);
+  EXPECT_NE(blocked.err.find("fbp.png"), std::string::npos) << blocked.err;
+  EXPECT_EQ(std::count(blocked.err.begin(), blocked.err.end(), '\n'), 1) << blocked.err;
+  EXPECT_EQ(slurp(out + "/fbp.png/keep"), "mine");
+}
+
+TEST_F(Tools, OptionNamesAreNeverValues) {
+  const struct {
+    const char* program;
+    std::vector<std::string> args;
+    int status;
+  } cases[] = {
+      {SINORA_RENDER, {"--out", "--values"}, 2},
+      {SINORA_RENDER, {"--out", "o", "--order", "--cutoff", "0.5"}, 2},
+      {SINORA_RENDER, {"--out", "o", "--cutoff", "--values"}, 2},
+      {SINORA_RENDER, {"--out", "o", "--slice", "--values"}, 2},
+      {SINORA_SAMPLE, {"--version"}, 2},
+      {SINORA_SAMPLE, {"--force"}, 2},
+      {SINORA_SAMPLE, {"a", "b"}, 2},
+      {SINORA_SAMPLE, {}, 2},
+  };
+  for (const auto& c : cases) {
+    const Outcome r = run(c.program, c.args);
+    EXPECT_EQ(r.status, c.status) << c.program << " " << (c.args.empty() ? "" : c.args[0]);
+    EXPECT_FALSE(r.err.empty());
+  }
+  // Nothing was created, in the folder it ran in or here.
+  for (const char* n : {"--values", "o", "--version", "--force", "a", "b"})
+    EXPECT_FALSE(exists(dir + "/" + n) || exists(n)) << n;
+  // A negative number is still a value.
+  const Outcome negative = run(SINORA_RENDER, {"--out", dir + "/neg", "--slice", "-5", "--order", "-1"});
+  EXPECT_EQ(negative.status, 0) << negative.err;
+}
+
+TEST_F(Tools, HelpGoesToStandardOutputWithStatusZero) {
+  for (const char* program : {SINORA_RENDER, SINORA_SAMPLE, SINORA_APP}) {
+    const Outcome r = run(program, {"--help"}, {});  // no display at all
+    EXPECT_EQ(r.status, 0) << program << r.err;
+    EXPECT_NE(r.out.find("sage"), std::string::npos) << program;  // "usage" / "Usage"
+    EXPECT_TRUE(r.err.empty()) << r.err;
+  }
+  const Outcome version = run(SINORA_APP, {"--version"}, {});
+  EXPECT_EQ(version.status, 0) << version.err;
+  EXPECT_NE(version.out.find("1.0.0.1"), std::string::npos);
+  EXPECT_EQ(run(SINORA_APP, {"--bogus"}, {}).status, 2);
+  EXPECT_EQ(run(SINORA_APP, {"a", "b"}, {}).status, 2);
+}
+
+TEST_F(Tools, ABadStudyAtStartUpEndsWithoutWaitingOnAnInvisibleMessage) {
+  const Outcome r = run(SINORA_APP, {dir + "/missing.dat"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("missing.dat"), std::string::npos) << r.err;
+}
+
+TEST_F(Tools, NamesThatAreNotUtf8AreKept) {
+  const std::string study = sample("sjis-\x83\x56.dat");
+  const std::string out = dir + "/\x8f\x6f\x97\xcd";  // "出力" in Shift-JIS
+  const Outcome r = run(SINORA_RENDER, {study, "--out", out});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(exists(out + "/fbp.png"));
+}
+
+}  // namespace
