@@ -2,6 +2,8 @@
 // they show as PNG files (used for the README; run with QT_QPA_PLATFORM=offscreen).
 #include <QApplication>
 #include <QDir>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -24,10 +26,21 @@ namespace {
 
 QString outDir;
 
+// On a real display (xcb) the screen is grabbed where the window stands, so that whatever
+// covers it shows; offscreen, the window paints itself into the picture.
 void save(QWidget* w, const char* name) {
   QCoreApplication::processEvents();
   const QString path = outDir + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png");
-  if (!w->grab().save(path)) std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+  QPixmap shot;
+  if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+    QTest::qWaitForWindowExposed(w);
+    QTest::qWait(300);
+    const QRect g = w->geometry();
+    shot = w->screen()->grabWindow(0, g.x(), g.y(), g.width(), g.height());
+  } else {
+    shot = w->grab();
+  }
+  if (!shot.save(path)) std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
 }
 
 template <typename T>
