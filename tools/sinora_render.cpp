@@ -12,7 +12,9 @@
 
 #include "imaging/point_source.h"
 #include "imaging/reconstruction.h"
+#include "formats/formats.h"
 #include "imaging/sample_study.h"
+#include "imaging/slices.h"
 #include "platform/number.h"
 #include "safe_output.h"
 
@@ -76,6 +78,24 @@ std::string csvBytes(const sinora::DisplayImage& image) {
   return csv.str();
 }
 
+void addPicture(std::vector<Output>& out, const std::string& name, const sinora::Picture& picture,
+                sinora::Palette palette, bool values) {
+  const std::vector<std::uint32_t> rgb = sinora::renderPicture(picture, palette);
+  const QImage image(reinterpret_cast<const uchar*>(rgb.data()), picture.width, picture.height,
+                     picture.width * 4, QImage::Format_RGB32);
+  QByteArray png;
+  QBuffer buffer(&png);
+  buffer.open(QIODevice::WriteOnly);
+  image.convertToFormat(QImage::Format_RGB888).save(&buffer, "PNG");
+  out.push_back({name + ".png", png.toStdString()});
+  if (!values) return;
+  std::ostringstream csv;
+  for (int y = 0; y < picture.height; ++y)
+    for (int x = 0; x < picture.width; ++x)
+      csv << picture.at(x, y) << (x + 1 < picture.width ? ',' : '\n');
+  out.push_back({name + ".csv", csv.str()});
+}
+
 void addImage(std::vector<Output>& out, const std::string& name, const sinora::DisplayImage& image,
               sinora::Palette palette, bool values) {
   out.push_back({name + ".png", pngBytes(image, palette)});
@@ -104,8 +124,8 @@ int main(int argc, char** argv) {
     } else if (a == "--out") {
       if (!value(o.out) || o.out.empty()) return usageError("--out needs a folder");
     } else if (a == "--projection") {
-      if (!value(v) || !parseInt(v, 0, 59, o.projection))
-        return usageError("--projection takes a whole number from 0 to 59");
+      if (!value(v) || !parseInt(v, 0, sinora::kMaxViews - 1, o.projection))
+        return usageError("--projection takes a whole number from 0 to the views less one");
     } else if (a == "--slice") {
       if (!value(v) || !parseInt(v, -2147483647L - 1, 2147483647L, o.slice))
         return usageError("--slice takes a whole number");
@@ -148,30 +168,36 @@ int main(int argc, char** argv) {
   if (o.study.empty()) {
     study = sinora::sampleStudy();
   } else {
-    const sinora::StudyReadResult read = sinora::readStudyFile(o.study);
+    const sinora::StudyReadResult read = sinora::formats::readAnyStudy(o.study);
     if (!read.study) {
       std::fprintf(stderr, "sinora-render: %s: %s\n", o.study.c_str(), read.error.c_str());
       return 1;
     }
     study = read.study;
+    for (const std::string& note : study->geometry().notes)
+      std::fprintf(stderr, "sinora-render: %s\n", note.c_str());
   }
+  if (o.projection >= study->views())
+    return usageError("--projection takes a whole number from 0 to " +
+                      std::to_string(study->views() - 1) + " for this study");
   // As the reconstruction window: the pre-filter parameters pass the 0.01 test when read.
   const sinora::BwParameters bw =
       sinora::checkedBwParameters(sinora::readNumber(o.order), sinora::readNumber(o.cutoff));
   const int step = sinora::viewStep(sinora::readNumber(o.degrees));
   const double psOrder = sinora::readNumber(o.psOrder), psCutoff = sinora::readNumber(o.psCutoff);
   std::vector<Output> outputs;
-  addImage(outputs, "projection", sinora::projectionImage(*study, o.projection, o.density),
-           o.palette, o.values);
-  addImage(outputs, "smoothed", sinora::smoothedProjection(*study, o.projection, bw, o.density),
-           o.palette, o.values);
-  addImage(outputs, "backprojection", sinora::backprojectionImage(*study, o.slice, o.density),
-           o.palette, o.values);
-  addImage(outputs, "fbp", sinora::filteredBackprojection(*study, o.slice, o.filter, o.density),
-           o.palette, o.values);
-  addImage(outputs, "prefiltered-fbp",
-           sinora::prefilteredBackprojection(*study, o.slice, o.filter, bw, o.density), o.palette,
-           o.values);
+  // The study's pictures at their own size (B x R projections, B x B slices).
+  addPicture(outputs, "projection", sinora::projectionPicture(*study, o.projection, o.density),
+             o.palette, o.values);
+  addPicture(outputs, "smoothed", sinora::smoothedPicture(*study, o.projection, bw, o.density),
+             o.palette, o.values);
+  addPicture(outputs, "backprojection", sinora::backprojectionPicture(*study, o.slice, o.density),
+             o.palette, o.values);
+  addPicture(outputs, "fbp", sinora::filteredPicture(*study, o.slice, o.filter, o.density),
+             o.palette, o.values);
+  addPicture(outputs, "prefiltered-fbp",
+             sinora::prefilteredPicture(*study, o.slice, o.filter, bw, o.density), o.palette,
+             o.values);
   addImage(outputs, "ps-backprojection", sinora::pointSourceBackprojection(step), o.palette,
            o.values);
   addImage(outputs, "ps-ramp", sinora::pointSourceRamp(step), o.palette, o.values);

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "formats/formats.h"
 #include "imaging/sample_study.h"
 
 CSinoraDoc::CSinoraDoc(QObject* parent)
@@ -35,7 +36,7 @@ QString CSinoraDoc::displayName(const QByteArray& nativePath) {
 }
 
 bool CSinoraDoc::OnOpenDocument(const QByteArray& path, QString* error) {
-  const sinora::StudyReadResult read = sinora::readStudyFile(path.toStdString());
+  const sinora::StudyReadResult read = sinora::formats::readAnyStudy(path.toStdString());
   if (!read.study) {
     if (error) *error = QString::fromStdString(read.error);
     return false;

@@ -1,6 +1,9 @@
 #include "imaging/geometry.h"
 
+#include <algorithm>
 #include <cmath>
+
+#include "imaging/study.h"
 
 namespace sinora {
 
@@ -26,6 +29,38 @@ BinTable::BinTable() {
       }
   }
 }
+
+void binsForView(double degrees, const AnyGeometry& g, std::uint16_t* out) {
+  const double theta = angleRadians(degrees);
+  const double sn = std::sin(theta), cs = std::cos(theta);
+  const int b = g.bins, c = b / 2;
+  for (int i = 0; i < b; ++i)
+    for (int j = 0; j < b; ++j) {
+      const double s = (j - c) * sn + (i - c) * cs;
+      int bin = roundHalfAway(s) + c;
+      // Bins beyond the row land in its padding (always empty) whatever the angle.
+      bin = std::max(-g.pad, std::min(b + g.pad - 1, bin));
+      out[i * b + j] = static_cast<std::uint16_t>(bin + g.pad);
+    }
+}
+
+AnyBinTable::AnyBinTable(const std::vector<double>& angles, int bins)
+    : bins_(bins), index_(angles.size() * std::size_t(bins) * std::size_t(bins)) {
+  const AnyGeometry g(bins);
+  for (std::size_t k = 0; k < angles.size(); ++k)
+    binsForView(angles[k], g, index_.data() + k * std::size_t(bins) * std::size_t(bins));
+}
+
+const AnyBinTable* ProjectionStudy::binTable() const {
+  std::call_once(binsOnce_, [this] {
+    const std::uint64_t entries = std::uint64_t(views()) * bins_ * bins_;
+    if (entries <= kMaxKeptBins)
+      bins_table_ = std::make_unique<const AnyBinTable>(geometry_.angles, bins_);
+  });
+  return bins_table_.get();
+}
+
+ProjectionStudy::~ProjectionStudy() = default;
 
 const BinTable& BinTable::instance() {
   static const BinTable* table = new BinTable();  // lives for the process; 983,040 bytes

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "imaging/image.h"
 
@@ -32,5 +33,35 @@ class BinTable {
   BinTable();
   std::uint8_t index_[std::size_t(kProjections) * kPixels];
 };
+
+// Bins for studies of any geometry: B x B pixels about the bin centre c = B / 2, view angle
+// theta = degrees x 3.1415 / 180, s = (j - c) sin(theta) + (i - c) cos(theta), bin = s rounded half
+// away from zero, plus c (bins outside 0..B-1 add nothing). Entries index a padded row.
+struct AnyGeometry {
+  int bins;
+  int pad;        // empty bins on each side of a padded row
+  int paddedRow;  // bins + 2 pad
+  explicit AnyGeometry(int b) : bins(b), pad(b / 4 + 2), paddedRow(b + 2 * (b / 4 + 2)) {}
+};
+
+inline double angleRadians(double degrees) { return degrees * kPi / 180; }
+
+// The padded-row index of every pixel (i * B + j) for one view.
+void binsForView(double degrees, const AnyGeometry& g, std::uint16_t* out);
+
+class AnyBinTable {
+ public:
+  AnyBinTable(const std::vector<double>& anglesDegrees, int bins);
+  const std::uint16_t* view(int k) const {
+    return index_.data() + std::size_t(k) * std::size_t(bins_) * std::size_t(bins_);
+  }
+
+ private:
+  int bins_;
+  std::vector<std::uint16_t> index_;
+};
+
+// Tables up to this many entries are kept with their study (128 MB).
+constexpr std::uint64_t kMaxKeptBins = 64u << 20;
 
 }  // namespace sinora

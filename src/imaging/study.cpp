@@ -1,5 +1,7 @@
 #include "imaging/study.h"
 
+#include "imaging/geometry.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -11,9 +13,36 @@ namespace sinora {
 
 ProjectionStudy::ProjectionStudy(std::vector<std::uint16_t> counts) : counts_(std::move(counts)) {
   counts_.resize(kStudyCounts, 0);
+  finish();
+}
+
+ProjectionStudy::ProjectionStudy(StudyGeometry geometry, std::vector<std::uint16_t> counts)
+    : geometry_(std::move(geometry)), counts_(std::move(counts)) {
+  geometry_.views = std::clamp(geometry_.views, 1, kMaxViews);
+  geometry_.rows = std::clamp(geometry_.rows, 1, kMaxRowsOrBins);
+  geometry_.bins = std::clamp(geometry_.bins, 1, kMaxRowsOrBins);
+  rows_ = geometry_.rows;
+  bins_ = geometry_.bins;
+  counts_.resize(std::size_t(geometry_.views) * rows_ * bins_, 0);
+  finish();
+}
+
+void ProjectionStudy::finish() {
+  const int v = geometry_.views;
+  if (geometry_.angles.size() != std::size_t(v)) {
+    geometry_.angles.resize(std::size_t(v));
+    for (int k = 0; k < v; ++k) geometry_.angles[std::size_t(k)] = v == kProjections ? k * 6.0 : k * 360.0 / v;
+  }
+  classic_ = v == kProjections && rows_ == kSize && bins_ == kSize;
+  for (int k = 0; classic_ && k < v; ++k) classic_ = geometry_.angles[std::size_t(k)] == k * 6.0;
   std::uint16_t m = 0;
-  for (std::uint16_t v : counts_) m = std::max(m, v);
+  std::uint64_t total = 0;
+  for (std::uint16_t c : counts_) {
+    m = std::max(m, c);
+    total += c;
+  }
   maximum_ = std::max<std::int32_t>(10, m);
+  total_ = total;
 }
 
 StudyPtr decodeStudy(const std::uint8_t* bytes, std::uint64_t size) {

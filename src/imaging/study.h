@@ -1,10 +1,14 @@
-// A projection study: 60 projections of 128 rows x 128 columns of unsigned 16-bit counts, and
-// the reader of the study file (3072-byte header, then the counts big-endian, projection by
-// projection, row by row). Counts are decoded to host order once, when the study is made.
+// A projection study: V views (1..1024) of R rows (axial) x B bins (detector columns, 1..512
+// each), unsigned 16-bit counts, each view's angle in degrees in the program's convention (see
+// docs/geometry.md), the pixel size when known, and where it came from. The study file of today is
+// the classic case: 60 views of 128 x 128, view k at k x 6 degrees. Also the reader of that file
+// (3072-byte header, then the counts big-endian, projection by projection, row by row). Counts are
+// decoded to host order once, when the study is made.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -16,22 +20,64 @@ constexpr std::uint64_t kStudyHeaderBytes = 3072;
 constexpr std::uint64_t kStudyCounts = std::uint64_t(kProjections) * kPixels;  // 983,040
 constexpr std::uint64_t kStudyFileBytes = kStudyHeaderBytes + 2 * kStudyCounts;  // 1,969,152
 
+constexpr int kMaxViews = 1024;
+constexpr int kMaxRowsOrBins = 512;
+
+struct StudyGeometry {
+  int views = kProjections;
+  int rows = kSize;
+  int bins = kSize;
+  std::vector<double> angles;  // degrees, one per view; empty: view k at k x 360 / V
+  double pixelSizeMm = 0;      // 0 when the file does not say
+  std::string format;          // "Interfile 3.3", "DICOM NM", ...; empty for the study file
+  std::string description;     // where it came from, in a few words
+  std::vector<std::string> notes;  // what the import changed or chose, said once at opening
+};
+
+class AnyBinTable;
+
 class ProjectionStudy {
  public:
-  // counts[k * 16384 + r * 128 + c]; must hold kStudyCounts values.
+  // The classic study: counts[k * 16384 + r * 128 + c]; must hold kStudyCounts values.
   explicit ProjectionStudy(std::vector<std::uint16_t> counts);
+  // Any geometry: counts[(k * rows + r) * bins + c]; sizes are clamped into their ranges and the
+  // counts padded or cut to fit (readers check them before).
+  ProjectionStudy(StudyGeometry geometry, std::vector<std::uint16_t> counts);
+  ~ProjectionStudy();
 
   std::uint16_t count(int projection, int row, int column) const {
-    return counts_[std::size_t(projection) * kPixels + std::size_t(row) * kSize + column];
+    return counts_[(std::size_t(projection) * rows_ + std::size_t(row)) * bins_ + column];
   }
-  const std::uint16_t* projection(int k) const { return counts_.data() + std::size_t(k) * kPixels; }
+  const std::uint16_t* projection(int k) const {
+    return counts_.data() + std::size_t(k) * rows_ * bins_;
+  }
   const std::vector<std::uint16_t>& counts() const { return counts_; }
   // Largest count of the whole study, never below 10 (computed once).
   std::int32_t maximum() const { return maximum_; }
 
+  int views() const { return geometry_.views; }
+  int rows() const { return rows_; }
+  int bins() const { return bins_; }
+  double angleDegrees(int k) const { return geometry_.angles[std::size_t(k)]; }
+  const StudyGeometry& geometry() const { return geometry_; }
+  // 60 views of 128 x 128 at k x 6 degrees: every number as the study file of today gives it.
+  bool isClassic() const { return classic_; }
+  // Sum of every count.
+  std::uint64_t totalCounts() const { return total_; }
+  // The bin of every pixel for every view of this geometry, built at the first call and kept
+  // (null when it would be too big to keep; the bins are then computed view by view).
+  const AnyBinTable* binTable() const;
+
  private:
+  void finish();
+  StudyGeometry geometry_;
+  int rows_ = kSize, bins_ = kSize;
   std::vector<std::uint16_t> counts_;
   std::int32_t maximum_ = 10;
+  std::uint64_t total_ = 0;
+  bool classic_ = true;
+  mutable std::once_flag binsOnce_;
+  mutable std::unique_ptr<const AnyBinTable> bins_table_;
 };
 
 using StudyPtr = std::shared_ptr<const ProjectionStudy>;

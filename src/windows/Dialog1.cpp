@@ -9,6 +9,7 @@
 
 #include "doc/SinoraDoc.h"
 #include "imaging/reconstruction.h"
+#include "imaging/slices.h"
 #include "platform/frame_control.h"
 #include "platform/number.h"
 #include "res/dialogs.h"
@@ -121,14 +122,16 @@ void CDialog1::OnHScroll(int code) {
   }
 }
 
+int CDialog1::views() const { return doc_->ProjectionStudy()->views(); }
+
 void CDialog1::OnButton1() {
-  angleIndex = (angleIndex + 1) % 60;
+  angleIndex = (angleIndex + 1) % views();
   gazouhyouji(angleIndex);
   sumgazouhyouji(angleIndex);
 }
 
 void CDialog1::OnButton2() {
-  angleIndex = (angleIndex + 59) % 60;
+  angleIndex = (angleIndex + views() - 1) % views();
   gazouhyouji(angleIndex);
   sumgazouhyouji(angleIndex);
 }
@@ -161,12 +164,16 @@ void CDialog1::mousePressEvent(QMouseEvent* event) {
 
 void CDialog1::OnLButtonDown(const QPoint& point) {
   sinora::FrameControl* f = frame(IDC_PREFILTER_IMAGE);
-  sliceLine = point.y() - f->y();
-  if (sliceLine > 0 && sliceLine < 128) {
+  const int y = point.y() - f->y();
+  // The row under the cursor, in the study's own rows (the frame may show it zoomed or shrunk).
+  const sinora::StudyPtr study = doc_->ProjectionStudy();
+  const sinora::FrameFit fit = sinora::frameFit(study->bins(), study->rows());
+  sliceLine = study->isClassic() || y < 0 ? y : y / fit.zoom * fit.shrink;
+  if (y > 0 && y < 128) {
     // A one-pixel black line from x = 0 up to, not including, x = 120.
     QPainter p(&f->canvas());
     p.setPen(QPen(Qt::black, 0));
-    p.drawLine(0, sliceLine, 119, sliceLine);
+    p.drawLine(0, y, 119, y);
     p.end();
     f->update();
   }
@@ -184,14 +191,14 @@ sinora::ReconFilter CDialog1::filter() const {
   return sinora::ReconFilter::None;
 }
 
-void CDialog1::paint(int frameId, const sinora::DisplayImage& image) {
-  const sinora::RgbImage rgb = sinora::render(image, palette());
+void CDialog1::paint(int frameId, const sinora::Picture& picture) {
+  const sinora::RgbImage rgb = sinora::fitToFrame(picture, palette());
   frame(frameId)->paintPicture(sinora::toQImage(rgb.data(), sinora::kSize, sinora::kSize));
 }
 
 void CDialog1::gazouhyouji(int a) {
   const sinora::StudyPtr study = doc_->ProjectionStudy();
-  paint(IDC_PROJ_IMAGE, sinora::projectionImage(*study, a, densityOffset));
+  paint(IDC_PROJ_IMAGE, sinora::projectionPicture(*study, a, densityOffset));
 }
 
 void CDialog1::sumgazouhyouji(int a) {
@@ -201,21 +208,21 @@ void CDialog1::sumgazouhyouji(int a) {
   bwOrder = bw.order;
   bwCutoff = bw.cutoff;
   const sinora::StudyPtr study = doc_->ProjectionStudy();
-  paint(IDC_PREFILTER_IMAGE, sinora::smoothedProjection(*study, a, bw, densityOffset));
+  paint(IDC_PREFILTER_IMAGE, sinora::smoothedPicture(*study, a, bw, densityOffset));
 }
 
 void CDialog1::backprojection(int slice_line) {
   const sinora::StudyPtr study = doc_->ProjectionStudy();
-  paint(IDC_BP_IMAGE, sinora::backprojectionImage(*study, slice_line, densityOffset));
+  paint(IDC_BP_IMAGE, sinora::backprojectionPicture(*study, slice_line, densityOffset));
 }
 
 void CDialog1::reconprojection(int slice_line) {
   const sinora::StudyPtr study = doc_->ProjectionStudy();
-  paint(IDC_FBP_IMAGE, sinora::filteredBackprojection(*study, slice_line, filter(), densityOffset));
+  paint(IDC_FBP_IMAGE, sinora::filteredPicture(*study, slice_line, filter(), densityOffset));
 }
 
 void CDialog1::sumreconprojection(int slice_line) {
   const sinora::StudyPtr study = doc_->ProjectionStudy();
-  paint(IDC_PRE_FBP_IMAGE, sinora::prefilteredBackprojection(*study, slice_line, filter(),
-                                                             {bwOrder, bwCutoff}, densityOffset));
+  paint(IDC_PRE_FBP_IMAGE, sinora::prefilteredPicture(*study, slice_line, filter(),
+                                                      {bwOrder, bwCutoff}, densityOffset));
 }

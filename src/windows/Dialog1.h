@@ -5,6 +5,7 @@
 
 #include "imaging/display.h"
 #include "imaging/filters.h"
+#include "imaging/slices.h"
 #include "platform/template_dialog.h"
 
 class QLabel;
@@ -62,7 +63,8 @@ class CDialog1 : public sinora::TemplateDialog {
   void OnScrollAction(int action);
   sinora::Palette palette() const;
   sinora::ReconFilter filter() const;
-  void paint(int frameId, const sinora::DisplayImage& image);
+  void paint(int frameId, const sinora::Picture& picture);
+  int views() const;
 
   CSinoraDoc* doc_;
   QScrollBar* scroll_ = nullptr;

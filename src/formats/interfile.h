@@ -1,0 +1,32 @@
+// Interfile 3.3 SPECT projection data (nucmed, Tomographic). The header's keys are
+// case-insensitive, a leading "!" is optional and ";" starts a comment. The data file is named by
+// "name of data file", relative to the header. Angles: the program's angle of a view is
+// Interfile's start angle + 180 degrees, growing with the views for CW and falling for CCW
+// (docs/geometry.md).
+#pragma once
+
+#include <map>
+#include <string>
+
+#include "formats/raw.h"
+
+namespace sinora::formats {
+
+// Key (lower case, single spaces, no "!") to value (trimmed), from a header's text.
+std::map<std::string, std::string> parseInterfileKeys(const std::string& text);
+
+struct InterfileHeader {
+  RawLayout layout;
+  std::string dataFile;  // as written in the header
+};
+
+// The layout a header describes; false with `error` naming the key that is missing or wrong.
+bool interpretInterfile(const std::map<std::string, std::string>& keys, InterfileHeader* header,
+                        std::string* error);
+
+// True when the bytes begin an Interfile header ("!INTERFILE", case and spaces aside).
+bool looksLikeInterfile(const std::uint8_t* bytes, std::size_t size);
+
+StudyReadResult readInterfile(const std::string& headerPath);
+
+}  // namespace sinora::formats

@@ -1,0 +1,166 @@
+#include "formats/raw.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace sinora::formats {
+
+namespace {
+
+std::uint64_t readUnsigned(const std::uint8_t* p, int n, bool bigEndian) {
+  std::uint64_t v = 0;
+  for (int i = 0; i < n; ++i) v = (v << 8) | p[bigEndian ? i : n - 1 - i];
+  return v;
+}
+
+}  // namespace
+
+std::string checkLayout(const RawLayout& l) {
+  if (l.views < 1 || l.views > kMaxViews) return "ビュー数は 1 から 1024 までです（" + std::to_string(l.views) + "）。";
+  if (l.rows < 1 || l.rows > kMaxRowsOrBins) return "行数は 1 から 512 までです（" + std::to_string(l.rows) + "）。";
+  if (l.bins < 1 || l.bins > kMaxRowsOrBins) return "ビン数は 1 から 512 までです（" + std::to_string(l.bins) + "）。";
+  const int b = l.bytesPerCount;
+  if (b != 1 && b != 2 && b != 4 && b != 8)
+    return "1 画素のバイト数は 1, 2, 4, 8 のいずれかです（" + std::to_string(b) + "）。";
+  if (l.format == NumberFormat::Float && b != 4 && b != 8)
+    return "浮動小数点数は 4 または 8 バイトです（" + std::to_string(b) + "）。";
+  if (!(std::isfinite(l.arcDegrees) && std::isfinite(l.startDegrees))) return "角度が数ではありません。";
+  return {};
+}
+
+std::vector<double> viewAngles(const RawLayout& l) {
+  std::vector<double> a(std::size_t(l.views));
+  const double step = l.arcDegrees / l.views;
+  for (int k = 0; k < l.views; ++k) {
+    double deg = l.startDegrees + (l.clockwise ? 1 : -1) * k * step;
+    deg = std::fmod(deg, 360.0);
+    if (deg < 0) deg += 360.0;
+    a[std::size_t(k)] = deg;
+  }
+  return a;
+}
+
+std::vector<std::uint16_t> decodeCounts(const std::uint8_t* bytes, std::uint64_t count,
+                                        const RawLayout& l, std::vector<std::string>* notes) {
+  std::vector<std::uint16_t> out(count);
+  const int n = l.bytesPerCount;
+  std::uint64_t changed = 0;
+  double largest = -INFINITY;
+  bool anyNan = false;
+  for (std::uint64_t i = 0; i < count; ++i) {
+    const std::uint64_t u = readUnsigned(bytes + i * std::uint64_t(n), n, l.bigEndian);
+    double v;
+    if (l.format == NumberFormat::Float) {
+      if (n == 4) {
+        float f;
+        const std::uint32_t w = std::uint32_t(u);
+        std::memcpy(&f, &w, 4);
+        v = f;
+      } else {
+        std::memcpy(&v, &u, 8);
+      }
+    } else if (l.format == NumberFormat::Signed) {
+      const int shift = 64 - 8 * n;
+      v = double(std::int64_t(u << shift) >> shift);
+    } else {
+      v = double(u);
+    }
+    std::uint16_t c;
+    if (!(v == v)) {
+      c = 0;
+      anyNan = true;
+    } else if (v <= 0) {
+      c = 0;
+    } else if (v >= 65535) {
+      c = 65535;
+    } else {
+      c = static_cast<std::uint16_t>(std::floor(v + 0.5));  // half up
+    }
+    if (!(v == v) || double(c) != v) ++changed;
+    if (v == v && v > largest) largest = v;
+    out[i] = c;
+  }
+  if (notes && changed > 0) {
+    char big[64];
+    std::snprintf(big, sizeof big, "%.6g", largest);
+    std::string note = std::to_string(changed) + " 個の値を 0〜65535 の整数カウントに丸めました（元の最大値 " +
+                       big + (anyNan ? "、NaN を含む" : "") + "）。";
+    notes->push_back(note);
+  }
+  return out;
+}
+
+bool readWholeFile(const std::string& path, std::uint64_t limit, std::vector<std::uint8_t>* bytes,
+                   std::string* error, std::uint64_t* fileSize) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    const int e = errno;
+    struct stat st {};
+    const bool exists = ::stat(path.c_str(), &st) == 0;
+    if (e == ENOENT) *error = "ファイルが見つかりません。";
+    else if (exists && S_ISDIR(st.st_mode)) *error = "フォルダです。プロジェクションデータのファイルではありません。";
+    else if (exists && !S_ISREG(st.st_mode)) *error = "通常のファイルではありません（パイプ、ソケットまたはデバイス）。";
+    else *error = "ファイルを開けません（" + systemReason(e) + "）。";
+    return false;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    *error = S_ISDIR(st.st_mode) ? "フォルダです。プロジェクションデータのファイルではありません。"
+                                 : "通常のファイルではありません（パイプ、ソケットまたはデバイス）。";
+    ::close(fd);
+    return false;
+  }
+  if (fileSize) *fileSize = std::uint64_t(st.st_size);
+  const std::uint64_t want = std::min<std::uint64_t>(limit, std::uint64_t(st.st_size));
+  bytes->resize(want);
+  std::uint64_t got = 0;
+  while (got < want) {
+    const ssize_t n = ::read(fd, bytes->data() + got, want - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      *error = "ファイルを最後まで読めません（" + systemReason(errno) + "）。";
+      ::close(fd);
+      return false;
+    }
+    if (n == 0) break;
+    got += std::uint64_t(n);
+  }
+  ::close(fd);
+  bytes->resize(got);
+  return true;
+}
+
+StudyReadResult readRaw(const std::string& path, const RawLayout& l, const std::string& what) {
+  StudyReadResult result;
+  if (const std::string why = checkLayout(l); !why.empty()) {
+    result.error = why;
+    return result;
+  }
+  const std::uint64_t count = std::uint64_t(l.views) * l.rows * l.bins;
+  const std::uint64_t need = l.headerBytes + count * std::uint64_t(l.bytesPerCount);
+  std::vector<std::uint8_t> bytes;
+  std::uint64_t size = 0;
+  if (!readWholeFile(path, need, &bytes, &result.error, &size)) return result;
+  if (bytes.size() < need) {
+    result.error = "データが短すぎます（" + std::to_string(size) + " バイト、必要なのは " +
+                   std::to_string(need) + " バイト）。";
+    return result;
+  }
+  StudyGeometry g;
+  g.views = l.views;
+  g.rows = l.rows;
+  g.bins = l.bins;
+  g.angles = viewAngles(l);
+  g.pixelSizeMm = l.pixelSizeMm > 0 && std::isfinite(l.pixelSizeMm) ? l.pixelSizeMm : 0;
+  g.format = what;
+  g.description = what;
+  std::vector<std::uint16_t> counts = decodeCounts(bytes.data() + l.headerBytes, count, l, &g.notes);
+  result.study = std::make_shared<const ProjectionStudy>(std::move(g), std::move(counts));
+  return result;
+}
+
+}  // namespace sinora::formats

@@ -1,0 +1,47 @@
+// Counts of any layout: a header of some bytes, then V x R x B values (view by view, row by
+// row), each 1, 2, 4 or 8 bytes, unsigned or signed integers or IEEE floats, either byte order.
+// Values become whole counts: round half up, clamp to 0..65535, NaN and negatives 0; the import
+// notes how many values that changed and the largest original value.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "imaging/study.h"
+
+namespace sinora::formats {
+
+enum class NumberFormat { Unsigned, Signed, Float };
+
+struct RawLayout {
+  std::uint64_t headerBytes = 0;
+  int views = 60, rows = 128, bins = 128;
+  int bytesPerCount = 2;
+  NumberFormat format = NumberFormat::Unsigned;
+  bool bigEndian = true;
+  double arcDegrees = 360;   // views spread evenly over the arc
+  double startDegrees = 0;   // the first view's angle, in the program's convention
+  bool clockwise = true;     // angles grow view by view (false: they fall)
+  double pixelSizeMm = 0;
+};
+
+// Why a layout cannot be read, or empty when it can (sizes, bytes per count and format).
+std::string checkLayout(const RawLayout& layout);
+
+// Decodes `count` values from `bytes` into whole counts; notes say what was changed.
+std::vector<std::uint16_t> decodeCounts(const std::uint8_t* bytes, std::uint64_t count,
+                                        const RawLayout& layout, std::vector<std::string>* notes);
+
+// The angle of each view for the layout.
+std::vector<double> viewAngles(const RawLayout& layout);
+
+// Reads a raw file of the layout (all or nothing). `what` names the format in the description.
+StudyReadResult readRaw(const std::string& path, const RawLayout& layout,
+                        const std::string& what = "raw");
+
+// Reads a whole regular file (at most `limit` bytes). On failure `error` says why (Japanese).
+bool readWholeFile(const std::string& path, std::uint64_t limit, std::vector<std::uint8_t>* bytes,
+                   std::string* error, std::uint64_t* fileSize = nullptr);
+
+}  // namespace sinora::formats

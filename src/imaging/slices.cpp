@@ -1,0 +1,291 @@
+#include "imaging/slices.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "imaging/geometry.h"
+#include "imaging/reconstruction.h"
+
+namespace sinora {
+
+namespace {
+
+std::uint32_t packed(Rgb c) {
+  return 0xff000000u | (std::uint32_t(c.r) << 16) | (std::uint32_t(c.g) << 8) | c.b;
+}
+
+void paletteTable(ColorTable table, Palette palette, std::uint32_t* lut) {
+  for (int d = 0; d < 256; ++d)
+    lut[d] = palette == Palette::BlackWhite
+                 ? 0xff000000u | (std::uint32_t(d) << 16) | (std::uint32_t(d) << 8) | std::uint32_t(d)
+                 : packed(tableColor(table, d));
+}
+
+std::int32_t clampAndMax(std::vector<std::int32_t>& values, std::int32_t start) {
+  std::int32_t max = start;
+  for (std::int32_t& v : values) {
+    v = std::max(v, 0);
+    max = std::max(max, v);
+  }
+  return max;
+}
+
+int wrapView(int k, int views) { return ((k % views) + views) % views; }
+
+// Sums row g of every view (each already in a padded row) into the B x B slice, each pixel
+// adding its views in order. acc[i * B + j].
+template <typename T>
+void backproject(const ProjectionStudy& study, const std::vector<T>& rows, const AnyGeometry& g,
+                 std::vector<T>& acc) {
+  const int b = g.bins, v = study.views();
+  const std::size_t pixels = std::size_t(b) * b;
+  acc.assign(pixels, T(0));
+  const AnyBinTable* table = study.binTable();
+  std::vector<std::uint16_t> own;
+  if (!table) own.resize(pixels);
+  for (int k = 0; k < v; ++k) {
+    const std::uint16_t* idx;
+    if (table) {
+      idx = table->view(k);
+    } else {
+      binsForView(study.angleDegrees(k), g, own.data());
+      idx = own.data();
+    }
+    const T* r = rows.data() + std::size_t(k) * g.paddedRow;
+    T* a = acc.data();
+    for (std::size_t p = 0; p < pixels; ++p) a[p] += r[idx[p]];
+  }
+}
+
+Picture slicePicture(const std::vector<double>& acc, int b, int densityOffset) {
+  Picture out;
+  out.width = out.height = b;
+  out.values.resize(std::size_t(b) * b);
+  // Slices are shown with i across: picture (x, y) = acc[x * B + y].
+  for (int x = 0; x < b; ++x)
+    for (int y = 0; y < b; ++y) out.values[std::size_t(y) * b + x] = toImageValue(acc[std::size_t(x) * b + y]);
+  const std::int32_t max = clampAndMax(out.values, 1);
+  out.divisor = std::int64_t(max) + densityOffset - 10;
+  return out;
+}
+
+Picture filteredAny(const ProjectionStudy& study, int sliceLine, ReconFilter filter,
+                    const BwParameters* bw, int densityOffset) {
+  const int b = study.bins(), g = sliceRowOf(sliceLine, study.rows());
+  const AnyGeometry geo(b);
+  const std::vector<double> ra = reconKernelFor(filter, b);
+  ButterworthKernel bk{};
+  if (bw) bk = butterworthKernelFor(bw->order, bw->cutoff, b);
+  std::vector<double> rows(std::size_t(study.views()) * geo.paddedRow, 0.0);
+  std::vector<double> in(static_cast<std::size_t>(b)), smoothed(static_cast<std::size_t>(b));
+  for (int k = 0; k < study.views(); ++k) {
+    const std::uint16_t* src = study.projection(k) + std::size_t(g) * b;
+    for (int c = 0; c < b; ++c) in[std::size_t(c)] = src[c];
+    const double* row = in.data();
+    if (bw) {
+      smoothRowN(in.data(), smoothed.data(), bk, b);
+      row = smoothed.data();
+    }
+    convolveRowN(row, rows.data() + std::size_t(k) * geo.paddedRow + geo.pad, ra, b);
+  }
+  std::vector<double> acc;
+  backproject(study, rows, geo, acc);
+  return slicePicture(acc, b, densityOffset);
+}
+
+}  // namespace
+
+Picture toPicture(const DisplayImage& image) {
+  Picture out;
+  out.width = out.height = kSize;
+  out.values.resize(kPixels);
+  for (int y = 0; y < kSize; ++y)
+    for (int x = 0; x < kSize; ++x) out.values[std::size_t(y) * kSize + x] = image.at(x, y);
+  out.divisor = image.divisor;
+  out.table = image.table;
+  return out;
+}
+
+ButterworthKernel butterworthKernelFor(double order, double cutoff, int bins) {
+  if (bins == kSize) return butterworthKernel(order, cutoff);
+  const int n = bins;
+  const double step = 2 * 3.141592 / n;
+  std::vector<double> bf(static_cast<std::size_t>(n));
+  for (int i = 0; i < n; ++i) {
+    const double q = (i <= n / 2 ? double(i) / n : double(n - i) / n) / cutoff;
+    bf[std::size_t(i)] = 1 / (1 + std::pow(q, order));
+  }
+  ButterworthKernel k{};
+  for (int j = 0; j < 5; ++j) {
+    double y = 0;
+    for (int i = 0; i < n; ++i) y += std::cos((i * j) * step) * bf[std::size_t(i)];
+    k.h[j] = y;
+  }
+  const double* h = k.h;
+  k.yy = h[0] + 2 * h[1] + 2 * h[2] + 2 * h[3] + 2 * h[4];
+  k.edge[0] = h[0] + h[1] + h[2] + h[3] + h[4];
+  k.edge[1] = h[0] + 2 * h[1] + h[2] + h[3] + h[4];
+  k.edge[2] = h[0] + 2 * h[1] + 2 * h[2] + h[3] + h[4];
+  k.edge[3] = h[0] + 2 * h[1] + 2 * h[2] + 2 * h[3] + h[4];
+  return k;
+}
+
+void smoothRowN(const double* in, double* out, const ButterworthKernel& kernel, int bins) {
+  if (bins == kSize) {
+    smoothRow(in, out, kernel);
+    return;
+  }
+  // Only the samples inside the row, divided by the weights they carry.
+  for (int c = 0; c < bins; ++c) {
+    double sum = 0, weight = 0;
+    for (int d = -4; d <= 4; ++d) {
+      if (c + d < 0 || c + d >= bins) continue;
+      const double h = kernel.h[d < 0 ? -d : d];
+      sum += h * in[c + d];
+      weight += h;
+    }
+    out[c] = sum / weight;
+  }
+}
+
+std::vector<double> reconKernelFor(ReconFilter filter, int bins) {
+  const double pai = 3.1415;
+  const int m = bins - 1;
+  std::vector<double> k(std::size_t(2 * m + 1), 0.0);
+  double* ra = k.data() + m;
+  if (filter == ReconFilter::SheppLogan) {
+    for (int n = 0; n <= m; ++n) ra[n] = 2 / (pai * pai * (1 - 4.0 * n * n));
+  } else {
+    ra[0] = 0.25;
+    for (int n = 1; n <= m; ++n) ra[n] = (n % 2 == 1) ? -1 / (pai * pai * n * n) : 0.0;
+  }
+  for (int n = 1; n <= m; ++n) ra[-n] = ra[n];
+  return k;
+}
+
+void convolveRowN(const double* in, double* out, const std::vector<double>& ra, int bins) {
+  const int m = bins - 1;
+  std::vector<double> acc(std::size_t(bins), 0.0);
+  for (int j = 0; j < bins; ++j) {
+    const double v = in[j];
+    for (int i = 0; i < bins; ++i) acc[std::size_t(i)] += v * ra[std::size_t(j - i + m)];
+  }
+  std::copy(acc.begin(), acc.end(), out);
+}
+
+Picture projectionPicture(const ProjectionStudy& study, int projection, int densityOffset) {
+  const int k = wrapView(projection, study.views());
+  if (study.isClassic()) return toPicture(projectionImage(study, k, densityOffset));
+  Picture out;
+  out.width = study.bins();
+  out.height = study.rows();
+  out.table = ColorTable::RibbonBand;
+  const std::uint16_t* src = study.projection(k);
+  out.values.assign(src, src + std::size_t(out.width) * out.height);
+  out.divisor = std::int64_t(study.maximum()) + densityOffset - 20;
+  return out;
+}
+
+Picture smoothedPicture(const ProjectionStudy& study, int projection, BwParameters bw,
+                        int densityOffset) {
+  const int k = wrapView(projection, study.views());
+  if (study.isClassic()) return toPicture(smoothedProjection(study, k, bw, densityOffset));
+  const int b = study.bins(), r = study.rows();
+  const ButterworthKernel kernel = butterworthKernelFor(bw.order, bw.cutoff, b);
+  Picture out;
+  out.width = b;
+  out.height = r;
+  out.values.resize(std::size_t(b) * r);
+  std::vector<double> in(static_cast<std::size_t>(b)), smoothed(static_cast<std::size_t>(b));
+  const std::uint16_t* src = study.projection(k);
+  for (int y = 0; y < r; ++y) {
+    for (int c = 0; c < b; ++c) in[std::size_t(c)] = src[std::size_t(y) * b + c];
+    smoothRowN(in.data(), smoothed.data(), kernel, b);
+    for (int c = 0; c < b; ++c) out.values[std::size_t(y) * b + c] = toImageValue(smoothed[std::size_t(c)]);
+  }
+  const std::int32_t max = clampAndMax(out.values, 10);
+  out.divisor = std::int64_t(max) + densityOffset - 20;
+  return out;
+}
+
+Picture backprojectionPicture(const ProjectionStudy& study, int sliceLine, int densityOffset) {
+  if (study.isClassic()) return toPicture(backprojectionImage(study, sliceLine, densityOffset));
+  const int b = study.bins(), g = sliceRowOf(sliceLine, study.rows());
+  const AnyGeometry geo(b);
+  std::vector<std::int32_t> rows(std::size_t(study.views()) * geo.paddedRow, 0);
+  for (int k = 0; k < study.views(); ++k) {
+    const std::uint16_t* src = study.projection(k) + std::size_t(g) * b;
+    std::copy(src, src + b, rows.begin() + std::ptrdiff_t(k) * geo.paddedRow + geo.pad);
+  }
+  std::vector<std::int32_t> acc;
+  backproject(study, rows, geo, acc);
+  Picture out;
+  out.width = out.height = b;
+  out.values.resize(std::size_t(b) * b);
+  for (int x = 0; x < b; ++x)
+    for (int y = 0; y < b; ++y) out.values[std::size_t(y) * b + x] = acc[std::size_t(x) * b + y];
+  const std::int32_t max = clampAndMax(out.values, 1);
+  out.divisor = std::int64_t(max) + densityOffset - 20;
+  return out;
+}
+
+Picture filteredPicture(const ProjectionStudy& study, int sliceLine, ReconFilter filter,
+                        int densityOffset) {
+  if (study.isClassic())
+    return toPicture(filteredBackprojection(study, sliceLine, filter, densityOffset));
+  return filteredAny(study, sliceLine, filter, nullptr, densityOffset);
+}
+
+Picture prefilteredPicture(const ProjectionStudy& study, int sliceLine, ReconFilter filter,
+                           BwParameters bw, int densityOffset) {
+  if (study.isClassic())
+    return toPicture(prefilteredBackprojection(study, sliceLine, filter, bw, densityOffset));
+  return filteredAny(study, sliceLine, filter, &bw, densityOffset);
+}
+
+FrameFit frameFit(int width, int height) {
+  FrameFit f;
+  const int side = std::max(width, height);
+  if (side <= 0) return f;
+  if (side <= kSize / 2) f.zoom = kSize / side;
+  else if (side > kSize) f.shrink = (side + kSize - 1) / kSize;
+  return f;
+}
+
+std::vector<std::uint32_t> renderPicture(const Picture& picture, Palette palette) {
+  std::uint32_t lut[256];
+  paletteTable(picture.table, palette, lut);
+  std::vector<std::uint32_t> out(picture.values.size());
+  for (std::size_t p = 0; p < out.size(); ++p) out[p] = lut[displayValue(picture.values[p], picture.divisor)];
+  return out;
+}
+
+RgbImage fitToFrame(const Picture& picture, Palette palette) {
+  std::uint32_t lut[256];
+  paletteTable(picture.table, palette, lut);
+  RgbImage out;
+  out.fill(0xff000000u);
+  const FrameFit f = frameFit(picture.width, picture.height);
+  for (int y = 0; y < kSize; ++y)
+    for (int x = 0; x < kSize; ++x) {
+      std::int64_t value;
+      if (f.shrink > 1) {
+        const int x0 = x * f.shrink, y0 = y * f.shrink;
+        if (x0 >= picture.width || y0 >= picture.height) continue;
+        std::int64_t sum = 0;
+        int n = 0;
+        for (int dy = 0; dy < f.shrink && y0 + dy < picture.height; ++dy)
+          for (int dx = 0; dx < f.shrink && x0 + dx < picture.width; ++dx, ++n)
+            sum += picture.at(x0 + dx, y0 + dy);
+        value = sum / n;  // the mean of the block
+      } else {
+        const int px = x / f.zoom, py = y / f.zoom;
+        if (px >= picture.width || py >= picture.height) continue;
+        value = picture.at(px, py);
+      }
+      out[std::size_t(y) * kSize + x] = lut[displayValue(value, picture.divisor)];
+    }
+  return out;
+}
+
+}  // namespace sinora
