@@ -41,6 +41,9 @@ CMainFrame::CMainFrame(CSinoraDoc* doc, QSettings* settings, QWidget* parent)
   report_ = [this](const QString& message) {
     QMessageBox::warning(this, loadString(AFX_IDS_APP_TITLE), message);
   };
+  inform_ = [this](const QString& message) {
+    QMessageBox::information(this, loadString(AFX_IDS_APP_TITLE), message);
+  };
   resize(800, 600);
   updateTitle();
 }
@@ -223,6 +226,11 @@ bool CMainFrame::OpenDocumentFile(const QByteArray& path, QString* error) {
   recent_->add(doc_->GetPathName());
   updateRecentFileMenu();
   view_->OnInitialUpdate();
+  // What the import changed or chose is said once, as the study opens.
+  QStringList notes;
+  for (const std::string& n : doc_->ProjectionStudy()->geometry().notes)
+    notes << QString::fromStdString(n);
+  if (!notes.isEmpty()) inform_(notes.join(QLatin1Char('\n')));
   return true;
 }
 

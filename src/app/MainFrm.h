@@ -43,6 +43,8 @@ class CMainFrame : public QMainWindow {
   QPrinter* printer() const { return printer_.get(); }
   // How failures are shown (a message box unless replaced, e.g. by tests).
   void setErrorReporter(std::function<void(const QString&)> reporter) { report_ = std::move(reporter); }
+  // How import notes are shown (an information box unless replaced).
+  void setNoteReporter(std::function<void(const QString&)> reporter) { inform_ = std::move(reporter); }
 
  public slots:
   void OnFileNew();
@@ -73,4 +75,5 @@ class CMainFrame : public QMainWindow {
   QAction* recentSeparator_ = nullptr;
   QList<QAction*> recentActions_;
   std::function<void(const QString&)> report_;
+  std::function<void(const QString&)> inform_;
 };

@@ -167,6 +167,10 @@ bool interpretInterfile(const std::map<std::string, std::string>& keys, Interfil
     if (!number(*e, &d) || d <= 0 || d > 360)
       return wrong("extent of rotation", *e, "は 0 より大きく 360 以下の角度ではありません。");
   l.arcDegrees = d;
+  // A part orbit is written either way: V steps or, from the first view to the last, V - 1.
+  // When only the second gives a step of whole hundredths of a degree, that is what was meant.
+  auto hundredths = [](double step) { return std::fabs(step * 100 - std::round(step * 100)) < 1e-6; };
+  l.arcIsSpan = d < 360 && l.views > 1 && hundredths(d / (l.views - 1)) && !hundredths(d / l.views);
   double start = 0;
   if (const std::string* s = get("start angle"))
     if (!number(*s, &start)) return wrong("start angle", *s, "は角度ではありません。");

@@ -34,7 +34,7 @@ std::string checkLayout(const RawLayout& l) {
 
 std::vector<double> viewAngles(const RawLayout& l) {
   std::vector<double> a(std::size_t(l.views));
-  const double step = l.arcDegrees / l.views;
+  const double step = l.arcIsSpan && l.views > 1 ? l.arcDegrees / (l.views - 1) : l.arcDegrees / l.views;
   for (int k = 0; k < l.views; ++k) {
     double deg = l.startDegrees + (l.clockwise ? 1 : -1) * k * step;
     deg = std::fmod(deg, 360.0);
@@ -158,6 +158,11 @@ StudyReadResult readRaw(const std::string& path, const RawLayout& l, const std::
   g.pixelSizeMm = l.pixelSizeMm > 0 && std::isfinite(l.pixelSizeMm) ? l.pixelSizeMm : 0;
   g.format = what;
   g.description = what;
+  if (l.arcIsSpan) {
+    char step[32];
+    std::snprintf(step, sizeof step, "%.4g", l.arcDegrees / (l.views - 1));
+    g.notes.push_back("回転範囲は最初のビューから最後のビューまでと読みました（" + std::string(step) + " 度ごと）。");
+  }
   std::vector<std::uint16_t> counts = decodeCounts(bytes.data() + l.headerBytes, count, l, &g.notes);
   result.study = std::make_shared<const ProjectionStudy>(std::move(g), std::move(counts));
   return result;

@@ -21,6 +21,7 @@ struct RawLayout {
   NumberFormat format = NumberFormat::Unsigned;
   bool bigEndian = true;
   double arcDegrees = 360;   // views spread evenly over the arc
+  bool arcIsSpan = false;    // the arc runs from the first view to the last (V - 1 steps)
   double startDegrees = 0;   // the first view's angle, in the program's convention
   bool clockwise = true;     // angles grow view by view (false: they fall)
   double pixelSizeMm = 0;

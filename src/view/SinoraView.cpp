@@ -1,6 +1,9 @@
 #include "view/SinoraView.h"
 
 #include <QLabel>
+#include <QLocale>
+
+#include <cmath>
 #include <QLayout>
 #include <QMainWindow>
 #include <QPainter>
@@ -31,6 +34,14 @@ QPixmap titlePixmap() {
 CSinoraView::CSinoraView(CSinoraDoc* doc, QWidget* parent)
     : QScrollArea(parent), doc_(doc), form_(new QWidget) {
   controls_ = sinora::buildDialog(form_, sinora::res::titleFormTemplate());
+  // One line on the loaded study, under the title panel.
+  studyLine_ = new QLabel(form_);
+  studyLine_->setObjectName(QStringLiteral("studyLine"));
+  studyLine_->setGeometry(8, form_->height(), form_->width() - 16, 18);
+  studyLine_->setAlignment(Qt::AlignCenter);
+  form_->setFixedSize(form_->width(), form_->height() + 22);
+  updateStudyLine();
+  connect(doc_, &CSinoraDoc::titleChanged, this, &CSinoraView::updateStudyLine);
   form_->setMinimumSize(form_->size());
   if (auto* picture = controls_.get<QLabel>(sinora::res::IDB_TITLE_PICTURE)) {
     picture->setPixmap(titlePixmap());
@@ -50,6 +61,31 @@ CSinoraView::CSinoraView(CSinoraDoc* doc, QWidget* parent)
     connectCommand(ID_FILE_PRINT, &CSinoraView::OnFilePrint);
     connectCommand(ID_FILE_PRINT_PREVIEW, &CSinoraView::OnFilePrintPreview);
   }
+}
+
+QString CSinoraView::studySummary(const sinora::ProjectionStudy& s) {
+  const sinora::StudyGeometry& g = s.geometry();
+  const QString format = g.format.empty() ? QStringLiteral("プロジェクションデータ")
+                                          : QString::fromStdString(g.format);
+  double arc = 0;
+  if (s.views() > 1) {
+    const double step = std::fabs(s.angleDegrees(1) - s.angleDegrees(0));
+    arc = std::min(360.0, std::round(std::min(step, 360 - step) * s.views() * 100) / 100);
+  }
+  const QString pixel = g.pixelSizeMm > 0 ? QStringLiteral("%1 mm").arg(g.pixelSizeMm)
+                                          : QStringLiteral("画素サイズ不明");
+  return QStringLiteral("%1: %2 ビュー / %3°, %4 x %5, %6, 総カウント %7")
+      .arg(format)
+      .arg(s.views())
+      .arg(arc)
+      .arg(s.bins())
+      .arg(s.rows())
+      .arg(pixel)
+      .arg(QLocale::c().toString(qulonglong(s.totalCounts())));
+}
+
+void CSinoraView::updateStudyLine() {
+  studyLine_->setText(studySummary(*doc_->ProjectionStudy()));
 }
 
 void CSinoraView::OnInitialUpdate() {

@@ -7,8 +7,10 @@
 
 #include <memory>
 
+#include "imaging/study.h"
 #include "platform/dialog_template.h"
 
+class QLabel;
 class QPrinter;
 class CSinoraDoc;
 
@@ -29,7 +31,12 @@ class CSinoraView : public QScrollArea {
   // What a print job of the view puts on paper: nothing.
   static void OnPrint(QPrinter* printer);
 
+  // "Interfile 3.3: 120 ビュー / 360°, 128 x 64, 3.32 mm, 総カウント 25,000,000"
+  static QString studySummary(const sinora::ProjectionStudy& study);
+  QLabel* studyLine() const { return studyLine_; }
+
  public slots:
+  void updateStudyLine();
   void OnImageDisplay();
   void OnBasic();
   void OnFilePrint();
@@ -40,5 +47,6 @@ class CSinoraView : public QScrollArea {
   QWidget* form_;
   sinora::DialogControls controls_;
   QPrinter* printer_ = nullptr;
+  QLabel* studyLine_ = nullptr;
   std::unique_ptr<QPrinter> ownPrinter_;  // only when no frame gave one
 };
