@@ -1,0 +1,9 @@
+!INTERFILE :=
+!type of data := Tomographic
+name of data file := x
+!number format := unsigned integer
+!number of bytes per pixel := 2
+matrix size[1] := 8
+matrix size[2] := 1
+number of projections := 4
+data starting block := 0
