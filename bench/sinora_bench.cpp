@@ -6,6 +6,9 @@
 
 #include <benchmark/benchmark.h>
 
+#include "formats/formats.h"
+#include "imaging/slices.h"
+
 #include "doc/SinoraDoc.h"
 #include "imaging/point_source.h"
 #include "imaging/reconstruction.h"
@@ -93,6 +96,36 @@ void ShowReconstructions_literal(benchmark::State& s) {
         literal::paint(literal::sumreconprojection(study(), 60, 1, 8, 0.1, 7), Palette::Ribbon));
   }
 }
+// A 120-view study of 128 x 128 (the sample's views, each taken twice, 3 degrees apart): the
+// three slices of the reconstruction window through the code for any geometry.
+const ProjectionStudy& study120() {
+  static const ProjectionStudy s = [] {
+    StudyGeometry g;
+    g.views = 120;
+    std::vector<std::uint16_t> counts;
+    for (int k = 0; k < 120; ++k) {
+      const std::uint16_t* p = study().projection(k / 2);
+      counts.insert(counts.end(), p, p + kPixels);
+      g.angles.push_back(k * 3.0);
+    }
+    return ProjectionStudy(g, std::move(counts));
+  }();
+  return s;
+}
+void ShowReconstructions120(benchmark::State& s) {
+  (void)study120().binTable();  // built once per study, when it is first shown
+  for (auto _ : s) {
+    benchmark::DoNotOptimize(fitToFrame(backprojectionPicture(study120(), 60, 7), Palette::Ribbon));
+    benchmark::DoNotOptimize(fitToFrame(filteredPicture(study120(), 60, ReconFilter::Ramp, 7), Palette::Ribbon));
+    benchmark::DoNotOptimize(
+        fitToFrame(prefilteredPicture(study120(), 60, ReconFilter::Ramp, kBw, 7), Palette::Ribbon));
+  }
+}
+void OpenStudy_Interfile(benchmark::State& s) {
+  const std::string header = std::string(SINORA_SHARED_DATA) + "/stir-spectub/input.hs";
+  for (auto _ : s) benchmark::DoNotOptimize(formats::readAnyStudy(header));
+}
+
 void BrowseStep_fast(benchmark::State& s) {
   for (auto _ : s) {
     benchmark::DoNotOptimize(render(projectionImage(study(), 10, 7), Palette::Ribbon));
@@ -145,6 +178,8 @@ void Handler_PointSourceButton3(benchmark::State& s) {
 
 }  // namespace
 
+BENCHMARK(ShowReconstructions120)->Unit(benchmark::kMillisecond);
+BENCHMARK(OpenStudy_Interfile)->Unit(benchmark::kMillisecond);
 BENCHMARK(Projection_fast);
 BENCHMARK(Projection_literal);
 BENCHMARK(Smoothed_fast);
