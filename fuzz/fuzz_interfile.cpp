@@ -21,14 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (count > (1u << 16) || l.headerBytes > size) return 0;
   const std::uint64_t have = (size - l.headerBytes) / std::uint64_t(l.bytesPerCount);
   if (have < count) return 0;
-  StudyGeometry g;
-  g.views = l.views;
-  g.rows = l.rows;
-  g.bins = l.bins;
-  g.angles = viewAngles(l);
-  std::vector<std::string> notes;
-  std::vector<std::uint16_t> counts = decodeCounts(data + l.headerBytes, count, l, &notes);
-  const ProjectionStudy study(g, std::move(counts));
+  const StudyPtr held = studyFromCounts(data + l.headerBytes, l, "fuzz");
+  const ProjectionStudy& study = *held;
   if (study.bins() <= 64) {
     (void)prefilteredPicture(study, study.rows() / 2, ReconFilter::SheppLogan, {2, 0.3}, 7);
     (void)fitToFrame(smoothedPicture(study, 1, {3, 0.2}, 7), Palette::Ribbon);

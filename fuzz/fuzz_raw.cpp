@@ -26,13 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!checkLayout(l).empty()) return 0;
   const std::uint64_t count = std::uint64_t(l.views) * l.rows * l.bins;
   if ((size - 8) / std::uint64_t(l.bytesPerCount) < count) return 0;
-  StudyGeometry g;
-  g.views = l.views;
-  g.rows = l.rows;
-  g.bins = l.bins;
-  g.angles = viewAngles(l);
-  std::vector<std::string> notes;
-  const ProjectionStudy study(g, decodeCounts(data + 8, count, l, &notes));
+  const StudyPtr held = studyFromCounts(data + 8, l, "fuzz");
+  const ProjectionStudy& study = *held;
   (void)backprojectionPicture(study, data[1], 7);
   (void)filteredPicture(study, 0, ReconFilter::Ramp, 7);
   (void)fitToFrame(projectionPicture(study, data[0], 7), Palette::BlackWhite);

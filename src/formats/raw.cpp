@@ -150,6 +150,11 @@ StudyReadResult readRaw(const std::string& path, const RawLayout& l, const std::
                    std::to_string(need) + " バイト）。";
     return result;
   }
+  result.study = studyFromCounts(bytes.data() + l.headerBytes, l, what);
+  return result;
+}
+
+StudyPtr studyFromCounts(const std::uint8_t* bytes, const RawLayout& l, const std::string& what) {
   StudyGeometry g;
   g.views = l.views;
   g.rows = l.rows;
@@ -163,9 +168,9 @@ StudyReadResult readRaw(const std::string& path, const RawLayout& l, const std::
     std::snprintf(step, sizeof step, "%.4g", l.arcDegrees / (l.views - 1));
     g.notes.push_back("回転範囲は最初のビューから最後のビューまでと読みました（" + std::string(step) + " 度ごと）。");
   }
-  std::vector<std::uint16_t> counts = decodeCounts(bytes.data() + l.headerBytes, count, l, &g.notes);
-  result.study = std::make_shared<const ProjectionStudy>(std::move(g), std::move(counts));
-  return result;
+  const std::uint64_t count = std::uint64_t(l.views) * l.rows * l.bins;
+  std::vector<std::uint16_t> counts = decodeCounts(bytes, count, l, &g.notes);
+  return std::make_shared<const ProjectionStudy>(std::move(g), std::move(counts));
 }
 
 }  // namespace sinora::formats

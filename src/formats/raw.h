@@ -37,6 +37,10 @@ std::vector<std::uint16_t> decodeCounts(const std::uint8_t* bytes, std::uint64_t
 // The angle of each view for the layout.
 std::vector<double> viewAngles(const RawLayout& layout);
 
+// The study that V x R x B values at `counts` make with the layout (checked by checkLayout).
+StudyPtr studyFromCounts(const std::uint8_t* counts, const RawLayout& layout,
+                         const std::string& what);
+
 // Reads a raw file of the layout (all or nothing). `what` names the format in the description.
 StudyReadResult readRaw(const std::string& path, const RawLayout& layout,
                         const std::string& what = "raw");

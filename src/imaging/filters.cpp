@@ -16,13 +16,17 @@ ButterworthKernel butterworthKernel(double order, double cutoff, double tapDivis
     for (int i = 0; i < kSize; ++i) y += std::cos((i * j) * kCosineStep) * bf[i];
     k.h[j] = y / tapDivisor;
   }
+  weighKernel(k);
+  return k;
+}
+
+void weighKernel(ButterworthKernel& k) {
   const double* h = k.h;
   k.yy = h[0] + 2 * h[1] + 2 * h[2] + 2 * h[3] + 2 * h[4];
   k.edge[0] = h[0] + h[1] + h[2] + h[3] + h[4];
   k.edge[1] = h[0] + 2 * h[1] + h[2] + h[3] + h[4];
   k.edge[2] = h[0] + 2 * h[1] + 2 * h[2] + h[3] + h[4];
   k.edge[3] = h[0] + 2 * h[1] + 2 * h[2] + 2 * h[3] + h[4];
-  return k;
 }
 
 void smoothRow(const double* in, double* out, const ButterworthKernel& kernel) {

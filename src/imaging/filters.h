@@ -22,6 +22,9 @@ struct ButterworthKernel {
 // No test of the parameters is made here.
 ButterworthKernel butterworthKernel(double order, double cutoff, double tapDivisor = 1.0);
 
+// Fills yy and edge[] from the taps h[] (the sums each column of a row divides by).
+void weighKernel(ButterworthKernel& kernel);
+
 // out[c] = (sum of h(|d|) * in[c + d] for d = -4..4 within 0..127, ascending) / weight(c).
 void smoothRow(const double* in, double* out, const ButterworthKernel& kernel);
 

@@ -121,12 +121,7 @@ ButterworthKernel butterworthKernelFor(double order, double cutoff, int bins) {
     for (int i = 0; i < n; ++i) y += std::cos((i * j) * step) * bf[std::size_t(i)];
     k.h[j] = y;
   }
-  const double* h = k.h;
-  k.yy = h[0] + 2 * h[1] + 2 * h[2] + 2 * h[3] + 2 * h[4];
-  k.edge[0] = h[0] + h[1] + h[2] + h[3] + h[4];
-  k.edge[1] = h[0] + 2 * h[1] + h[2] + h[3] + h[4];
-  k.edge[2] = h[0] + 2 * h[1] + 2 * h[2] + h[3] + h[4];
-  k.edge[3] = h[0] + 2 * h[1] + 2 * h[2] + 2 * h[3] + h[4];
+  weighKernel(k);
   return k;
 }
 

@@ -38,22 +38,7 @@ class ReconWindow : public ::testing::Test {
   RgbImage expect(const DisplayImage& img, Palette p = Palette::Neither) { return render(img, p); }
 
   // A real mouse click on a part of the density scroll bar.
-  void clickBar(QStyle::SubControl part) {
-    QScrollBar* bar = dialog->densityScrollBar();
-    QStyleOptionSlider opt;
-    opt.initFrom(bar);
-    opt.orientation = Qt::Horizontal;
-    opt.minimum = bar->minimum();
-    opt.maximum = bar->maximum();
-    opt.sliderPosition = bar->sliderPosition();
-    opt.sliderValue = bar->value();
-    opt.singleStep = bar->singleStep();
-    opt.pageStep = bar->pageStep();
-    opt.upsideDown = bar->invertedAppearance();
-    const QRect r = bar->style()->subControlRect(QStyle::CC_ScrollBar, &opt, part, bar);
-    ASSERT_FALSE(r.isEmpty());
-    QTest::mouseClick(bar, Qt::LeftButton, {}, r.center());
-  }
+  void clickBar(QStyle::SubControl part) { uitest::clickScrollBar(dialog->densityScrollBar(), part); }
 
   CSinoraDoc doc;
   std::unique_ptr<CDialog1> dialog;

@@ -208,20 +208,7 @@ class DensityBarKeys : public ::testing::Test {
     uitest::check(*d, IDC_DENSITY_BP);
     bar = d->densityScrollBar();
   }
-  // A real click on the bar's right arrow.
-  void clickRightArrow() {
-    QStyleOptionSlider opt;
-    opt.initFrom(bar);
-    opt.orientation = Qt::Horizontal;
-    opt.minimum = bar->minimum();
-    opt.maximum = bar->maximum();
-    opt.sliderPosition = bar->sliderPosition();
-    opt.sliderValue = bar->value();
-    opt.pageStep = bar->pageStep();
-    const QRect r =
-        bar->style()->subControlRect(QStyle::CC_ScrollBar, &opt, QStyle::SC_ScrollBarAddLine, bar);
-    QTest::mouseClick(bar, Qt::LeftButton, {}, r.center());
-  }
+  void clickRightArrow() { uitest::clickScrollBar(bar, QStyle::SC_ScrollBarAddLine); }
   CSinoraDoc doc;
   std::unique_ptr<CDialog1> d;
   QScrollBar* bar = nullptr;

@@ -2,6 +2,10 @@
 
 #include <QAbstractButton>
 #include <QLineEdit>
+#include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionSlider>
+#include <QTest>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -29,6 +33,23 @@ inline ::testing::AssertionResult shows(const sinora::FrameControl* f, const sin
                                            << p / 128 << ": " << std::hex << got[p] << " vs "
                                            << want[p];
   return ::testing::AssertionSuccess();
+}
+
+// A real mouse click on a part of a scroll bar (an arrow, the shaft, the thumb).
+inline void clickScrollBar(QScrollBar* bar, QStyle::SubControl part) {
+  QStyleOptionSlider opt;
+  opt.initFrom(bar);
+  opt.orientation = Qt::Horizontal;
+  opt.minimum = bar->minimum();
+  opt.maximum = bar->maximum();
+  opt.sliderPosition = bar->sliderPosition();
+  opt.sliderValue = bar->value();
+  opt.singleStep = bar->singleStep();
+  opt.pageStep = bar->pageStep();
+  opt.upsideDown = bar->invertedAppearance();
+  const QRect r = bar->style()->subControlRect(QStyle::CC_ScrollBar, &opt, part, bar);
+  ASSERT_FALSE(r.isEmpty());
+  QTest::mouseClick(bar, Qt::LeftButton, {}, r.center());
 }
 
 inline void check(sinora::TemplateDialog& d, int id) {
