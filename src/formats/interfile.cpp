@@ -174,7 +174,9 @@ bool interpretInterfile(const std::map<std::string, std::string>& keys, Interfil
   double start = 0;
   if (const std::string* s = get("start angle"))
     if (!number(*s, &start)) return wrong("start angle", *s, "は角度ではありません。");
-  l.startDegrees = start + 180;  // Interfile's zero is the program's 180 (docs/geometry.md)
+  // Interfile's angles are DICOM's turned by 180 degrees (zero with the detector at the
+  // patient's front); the program's angle is their negative (docs/geometry.md).
+  l.startDegrees = -start;
   l.clockwise = true;
   if (const std::string* dir = get("direction of rotation")) {
     const std::string r = lower(*dir);

@@ -1,8 +1,9 @@
 // Interfile 3.3 SPECT projection data (nucmed, Tomographic). The header's keys are
 // case-insensitive, a leading "!" is optional and ";" starts a comment. The data file is named by
-// "name of data file", relative to the header. Angles: the program's angle of a view is
-// Interfile's start angle + 180 degrees, growing with the views for CW and falling for CCW
-// (docs/geometry.md).
+// "name of data file", relative to the header. Angles: Interfile's are DICOM's plus 180 degrees
+// (zero with the detector at the patient's front, growing counter-clockwise as seen from the
+// feet); the program's angle of a view is minus Interfile's, so it grows view by view for CW and
+// falls for CCW (docs/geometry.md).
 #pragma once
 
 #include <map>

@@ -129,10 +129,10 @@ TEST_F(Files, InterfileFloatsBecomeWholeCountsAndTheImportSaysSo) {
   EXPECT_EQ(s.count(0, 1, 1), 65535);
   EXPECT_EQ(s.count(0, 1, 2), 6);
   EXPECT_EQ(s.count(3, 1, 2), 23);  // 23.25
-  // CCW from Interfile's 0: the program's 180, falling by 90 a view.
-  EXPECT_DOUBLE_EQ(s.angleDegrees(0), 180);
-  EXPECT_DOUBLE_EQ(s.angleDegrees(1), 90);
-  EXPECT_DOUBLE_EQ(s.angleDegrees(3), 270);
+  // CCW from Interfile's 0: the program's 0, falling by 90 a view.
+  EXPECT_DOUBLE_EQ(s.angleDegrees(0), 0);
+  EXPECT_DOUBLE_EQ(s.angleDegrees(1), 270);
+  EXPECT_DOUBLE_EQ(s.angleDegrees(3), 90);
   ASSERT_EQ(s.geometry().notes.size(), 1u);
   EXPECT_NE(s.geometry().notes[0].find("23 個"), std::string::npos) << s.geometry().notes[0];
   EXPECT_NE(s.geometry().notes[0].find("NaN"), std::string::npos);

@@ -1,0 +1,55 @@
+// DICOM NM projection data (NM Image Storage, Image Type TOMO), read through DCMTK: the
+// multi-frame pixel data (8 or 16 bits, any transfer syntax DCMTK decodes: RLE, JPEG, JPEG-LS),
+// the frame vectors and the detector, rotation and energy-window sequences. Frames of the first
+// energy window are kept; two heads are merged into one rotation in angle order.
+// Angles: DICOM's zero has the detector at the patient's back, growing counter-clockwise (CC) as
+// seen from the feet; the program's angle is 180 minus DICOM's (docs/geometry.md).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "imaging/study.h"
+
+namespace sinora::formats {
+
+// What the reader takes from a file, before any interpretation (so it can be tested alone).
+struct DicomNm {
+  bool hasPixelData = false;
+  std::string modality, imageType, collimator, patientPosition;
+  int rows = 0, columns = 0, frames = 1, bitsAllocated = 16;
+  bool pixelSigned = false;
+  double pixelSpacingMm = 0;
+  std::vector<std::int32_t> pixels;  // frame by frame, row by row
+  std::vector<int> detectorVector, rotationVector, energyWindowVector, angularViewVector;
+  struct Detector {
+    bool hasStartAngle = false;
+    double startAngle = 0;
+    std::string collimator;
+  };
+  struct Rotation {
+    double startAngle = 0, angularStep = 0;
+    bool clockwise = false;
+    int framesInRotation = 0;
+  };
+  struct EnergyWindow {
+    std::string name;
+    double lower = 0, upper = 0;
+  };
+  std::vector<Detector> detectors;
+  std::vector<Rotation> rotations;
+  std::vector<EnergyWindow> energyWindows;
+};
+
+// True when the bytes look like DICOM: "DICM" at offset 128, or a group-0008 element first.
+bool looksLikeDicom(const std::uint8_t* bytes, std::size_t size);
+
+// The study a file's contents make, or a Japanese reason.
+StudyReadResult interpretDicomNm(const DicomNm& nm);
+
+// Reads with DCMTK (decoders registered once); all or nothing.
+StudyReadResult readDicom(const std::string& path);
+StudyReadResult readDicomBytes(const std::uint8_t* bytes, std::size_t size);
+
+}  // namespace sinora::formats

@@ -1,0 +1,183 @@
+// DICOM NM and the orientation of imported studies. The acquisitions are made and written by an
+// outside writer (pydicom, DCMTK's compression tools) from a known asymmetric object: a hot spot
+// at the patient's left front and a cold spot at the right back, in a warm disc.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <unistd.h>
+#include <filesystem>
+#include <string>
+
+#include "formats/dicom.h"
+#include "formats/formats.h"
+#include "imaging/slices.h"
+
+using namespace sinora;
+using namespace sinora::formats;
+namespace fs = std::filesystem;
+
+namespace {
+
+class Written : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir_ = fs::temp_directory_path() / ("sinora-dicom-" + std::to_string(::getpid()));
+    fs::remove_all(dir_);
+    const std::string cmd = std::string("/usr/bin/python3 '") + SINORA_TEST_WRITER + "' '" +
+                            dir_.string() + "' > /dev/null";
+    written_ = std::system(cmd.c_str()) == 0;
+    // Compressed copies, made by DCMTK's own tools.
+    for (const char* tool : {"dcmcrle", "dcmcjpls", "dcmcjpeg --encode-lossless-sv1"}) {
+      const std::string name = std::string(tool).substr(0, std::string(tool).find(' '));
+      const std::string c = std::string(tool) + " '" + (dir_ / "dicom-CC-0.dcm").string() + "' '" +
+                            (dir_ / (name + ".dcm")).string() + "' 2> /dev/null";
+      compressed_ += std::system(c.c_str()) == 0;
+    }
+  }
+  static void TearDownTestSuite() { fs::remove_all(dir_); }
+  void SetUp() override { ASSERT_TRUE(written_) << "the test writer (python3-pydicom) failed"; }
+  static std::string file(const std::string& name) { return (dir_ / name).string(); }
+  static fs::path dir_;
+  static bool written_;
+  static int compressed_;
+};
+fs::path Written::dir_;
+bool Written::written_ = false;
+int Written::compressed_ = 0;
+
+// Mean of a 5 x 5 block of the slice about (x, y).
+double around(const Picture& p, int x, int y) {
+  double s = 0;
+  for (int dy = -2; dy <= 2; ++dy)
+    for (int dx = -2; dx <= 2; ++dx) s += p.at(x + dx, y + dy);
+  return s / 25;
+}
+
+// Anterior up, the patient's left on the right: the hot spot (left front) at the top right, the
+// cold one (right back) at the bottom left. 30 mm of 4 mm pixels from the centre 16 is 7.5.
+::testing::AssertionResult readsAsARadiologistReads(const Picture& p) {
+  const double topRight = around(p, 23, 8), bottomLeft = around(p, 8, 23);
+  const double topLeft = around(p, 8, 8), bottomRight = around(p, 23, 23);
+  if (topRight > 2 * topLeft && topRight > 2 * bottomRight && bottomLeft < 0.5 * topLeft &&
+      bottomLeft < 0.5 * bottomRight)
+    return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "top left " << topLeft << ", top right " << topRight
+                                       << ", bottom left " << bottomLeft << ", bottom right "
+                                       << bottomRight;
+}
+
+TEST_F(Written, EveryVariantShowsTheSameSliceTheRightWayRound) {
+  const char* variants[] = {"dicom-CC-0.dcm",     "dicom-CW-0.dcm",      "dicom-CC-180.dcm",
+                            "dicom-CW-180.dcm",   "interfile-CCW-0.hs",  "interfile-CW-0.hs",
+                            "interfile-CCW-180.hs", "interfile-CW-180.hs", "dicom-two-heads.dcm"};
+  Picture first;
+  for (const char* v : variants) {
+    const StudyReadResult r = readAnyStudy(file(v));
+    ASSERT_TRUE(r.study) << v << ": " << r.error;
+    EXPECT_EQ(r.study->views(), 64) << v;
+    EXPECT_EQ(r.study->bins(), 32) << v;
+    EXPECT_EQ(r.study->rows(), 3) << v;
+    EXPECT_DOUBLE_EQ(r.study->geometry().pixelSizeMm, 4.0) << v;
+    const Picture slice = filteredPicture(*r.study, 1, ReconFilter::Ramp, 10);
+    EXPECT_TRUE(readsAsARadiologistReads(slice)) << v;
+    if (first.values.empty()) {
+      first = slice;
+      continue;
+    }
+    // The same views in another order: the same slice, up to the order of the sums.
+    std::int32_t worst = 0, top = 1;
+    for (std::size_t p = 0; p < slice.values.size(); ++p) {
+      worst = std::max(worst, std::abs(slice.values[p] - first.values[p]));
+      top = std::max(top, first.values[p]);
+    }
+    EXPECT_LE(worst, top / 100) << v;
+  }
+}
+
+TEST_F(Written, TwoHeadsMergeAndOnlyTheFirstEnergyWindowCounts) {
+  const StudyReadResult r = readAnyStudy(file("dicom-two-heads.dcm"));
+  ASSERT_TRUE(r.study) << r.error;
+  const ProjectionStudy& s = *r.study;
+  ASSERT_EQ(s.views(), 64);
+  for (int k = 1; k < 64; ++k)  // one rotation in angle order
+    EXPECT_NEAR(std::fmod(s.angleDegrees(k) - s.angleDegrees(k - 1) + 360, 360), 5.625, 1e-9) << k;
+  for (int k = 0; k < 64; ++k) EXPECT_NE(s.count(k, 0, 0), 7);  // no scatter-window frame
+  const auto& notes = s.geometry().notes;
+  ASSERT_EQ(notes.size(), 2u);
+  EXPECT_NE(notes[0].find("エネルギーウィンドウが 2 個"), std::string::npos) << notes[0];
+  EXPECT_NE(notes[0].find("Tc99m"), std::string::npos);
+}
+
+TEST_F(Written, CompressedFilesOpen) {
+  ASSERT_EQ(compressed_, 3) << "DCMTK's dcmcrle, dcmcjpls and dcmcjpeg are needed";
+  const StudyReadResult plain = readAnyStudy(file("dicom-CC-0.dcm"));
+  ASSERT_TRUE(plain.study);
+  for (const char* name : {"dcmcrle.dcm", "dcmcjpls.dcm", "dcmcjpeg.dcm"}) {
+    const StudyReadResult r = readAnyStudy(file(name));
+    ASSERT_TRUE(r.study) << name << ": " << r.error;
+    EXPECT_EQ(r.study->counts(), plain.study->counts()) << name;  // lossless
+  }
+}
+
+TEST_F(Written, WhatIsNotProjectionDataIsRefusedWithItsReason) {
+  const struct {
+    const char* name;
+    const char* reason;
+  } cases[] = {
+      {"dicom-ct.dcm", "モダリティ CT"},
+      {"dicom-recon.dcm", "RECON TOMO"},
+      {"dicom-fan.dcm", "ファンビーム"},
+      {"dicom-nopixels.dcm", "画素データがありません"},
+  };
+  for (const auto& c : cases) {
+    const StudyReadResult r = readAnyStudy(file(c.name));
+    EXPECT_FALSE(r.study) << c.name;
+    EXPECT_NE(r.error.find(c.reason), std::string::npos) << c.name << ": " << r.error;
+  }
+  // Cut short: DCMTK cannot read it, or the frames are missing.
+  std::string bytes;
+  {
+    std::ifstream in(file("dicom-CC-0.dcm"), std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), {});
+  }
+  for (std::size_t keep : {bytes.size() - 1000, std::size_t(140), std::size_t(600)}) {
+    const StudyReadResult r =
+        readDicomBytes(reinterpret_cast<const std::uint8_t*>(bytes.data()), keep);
+    EXPECT_FALSE(r.study) << keep;
+    EXPECT_FALSE(r.error.empty());
+  }
+}
+
+TEST(DicomNmInterpretation, FramesAnglesAndVectors) {
+  DicomNm nm;
+  nm.modality = "NM";
+  nm.imageType = "TOMO EMISSION";
+  nm.rows = 1;
+  nm.columns = 2;
+  nm.frames = 4;
+  nm.hasPixelData = true;
+  nm.pixels = {1, 2, 3, 4, 5, 6, -7, 8};
+  nm.rotations.push_back({90, 10, true, 4});  // CW from 90: 90, 80, 70, 60
+  StudyReadResult r = interpretDicomNm(nm);
+  ASSERT_TRUE(r.study) << r.error;
+  EXPECT_DOUBLE_EQ(r.study->angleDegrees(0), 90);   // 180 - 90
+  EXPECT_DOUBLE_EQ(r.study->angleDegrees(3), 120);  // 180 - 60
+  EXPECT_EQ(r.study->count(3, 0, 0), 0);            // -7
+  ASSERT_EQ(r.study->geometry().notes.size(), 1u);  // the negative value
+  nm.angularViewVector = {4, 3, 2, 1};              // frames stored last view first
+  r = interpretDicomNm(nm);
+  ASSERT_TRUE(r.study);
+  EXPECT_EQ(r.study->count(0, 0, 1), 8);  // the frame of view 1 first
+  nm.pixels.resize(7);
+  EXPECT_FALSE(interpretDicomNm(nm).study);
+  nm.pixels.resize(8);
+  nm.bitsAllocated = 32;
+  EXPECT_NE(interpretDicomNm(nm).error.find("ビット数 32"), std::string::npos);
+  nm.bitsAllocated = 16;
+  nm.columns = 513;
+  EXPECT_FALSE(interpretDicomNm(nm).study);
+}
+
+}  // namespace

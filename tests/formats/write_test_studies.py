@@ -1,0 +1,179 @@
+#!/usr/bin/python3
+"""Writes small SPECT acquisitions of a known asymmetric object, as an outside camera would:
+DICOM NM through pydicom and Interfile by hand, for the orientation tests of the readers.
+
+The object lies in DICOM patient coordinates (x to the patient's left, y to the back), in mm: a
+warm disc of radius 50 with a hot spot left anterior (x = +30, y = -30) and a cold spot right
+posterior (x = -30, y = +30). A view with the detector at DICOM angle a (zero at the patient's
+back, growing counter-clockwise as seen from the feet: PS3.3 C.8.4.12) records a point p in the
+column along b(a) = (-cos a, sin a): at a = 180 (anterior view) columns run towards the patient's
+left, as a camera shows an anterior view. Interfile's angles are DICOM's plus 180 degrees.
+
+usage: write_test_studies.py OUTDIR     (writes the files and prints their names)
+"""
+import math
+import os
+import struct
+import sys
+
+import pydicom
+from pydicom.dataset import Dataset, FileDataset, FileMetaDataset
+from pydicom.sequence import Sequence
+from pydicom.uid import ExplicitVRLittleEndian, generate_uid
+
+BINS, ROWS, VIEWS, PIXEL = 32, 3, 64, 4.0  # 64 views over 360 degrees, 4 mm pixels
+
+
+def activity(x, y):
+    if x * x + y * y > 50 * 50:
+        return 0.0
+    if (x - 30) ** 2 + (y + 30) ** 2 < 12 * 12:
+        return 8.0
+    if (x + 30) ** 2 + (y - 30) ** 2 < 12 * 12:
+        return 0.0
+    return 2.0
+
+
+SAMPLES = [(x + 0.5, y + 0.5, activity(x + 0.5, y + 0.5))
+           for x in range(-52, 52) for y in range(-52, 52)]
+SAMPLES = [s for s in SAMPLES if s[2] > 0]
+
+
+def projection(alpha_deg):
+    """One view: ROWS x BINS counts, every row the same slice of the object."""
+    a = math.radians(alpha_deg)
+    bx, by = -math.cos(a), math.sin(a)
+    row = [0.0] * BINS
+    for x, y, v in SAMPLES:
+        n = int(math.floor(BINS / 2 + (x * bx + y * by) / PIXEL + 0.5))
+        if 0 <= n < BINS:
+            row[n] += v
+    counts = [int(round(c / 4)) for c in row]
+    return counts * ROWS
+
+
+def alphas(start, clockwise, views=VIEWS, step=360.0 / VIEWS):
+    return [start + (-1 if clockwise else 1) * k * step for k in range(views)]
+
+
+def nm_dataset(path, frames, detector_vector, energy_vector, rotations, detectors, windows,
+               modality="NM", image_type=("ORIGINAL", "PRIMARY", "TOMO", "EMISSION"),
+               collimator="PARA", pixels=True):
+    meta = FileMetaDataset()
+    meta.MediaStorageSOPClassUID = "1.2.840.10008.5.1.4.1.1.20"
+    meta.MediaStorageSOPInstanceUID = generate_uid()
+    meta.TransferSyntaxUID = ExplicitVRLittleEndian
+    ds = FileDataset(path, {}, file_meta=meta, preamble=b"\0" * 128)
+    ds.SOPClassUID = meta.MediaStorageSOPClassUID
+    ds.SOPInstanceUID = meta.MediaStorageSOPInstanceUID
+    ds.Modality = modality
+    ds.ImageType = list(image_type)
+    ds.PatientPosition = "HFS"
+    ds.Rows, ds.Columns = ROWS, BINS
+    ds.NumberOfFrames = len(frames)
+    ds.SamplesPerPixel = 1
+    ds.PhotometricInterpretation = "MONOCHROME2"
+    ds.BitsAllocated, ds.BitsStored, ds.HighBit, ds.PixelRepresentation = 16, 16, 15, 0
+    ds.PixelSpacing = [PIXEL, PIXEL]
+    ds.NumberOfDetectors = len(detectors)
+    ds.DetectorVector = detector_vector
+    ds.NumberOfEnergyWindows = len(windows)
+    ds.EnergyWindowVector = energy_vector
+    ds.NumberOfRotations = len(rotations)
+    ds.RotationVector = [1] * len(frames)
+    det_items = []
+    for start in detectors:
+        d = Dataset()
+        d.CollimatorType = collimator
+        if start is not None:
+            d.StartAngle = start
+        det_items.append(d)
+    ds.DetectorInformationSequence = Sequence(det_items)
+    rot_items = []
+    for start, step, direction, n in rotations:
+        r = Dataset()
+        r.StartAngle, r.AngularStep, r.RotationDirection = start, step, direction
+        r.ScanArc = 360
+        r.NumberOfFramesInRotation = n
+        rot_items.append(r)
+    ds.RotationInformationSequence = Sequence(rot_items)
+    win_items = []
+    for name, lo, hi in windows:
+        w = Dataset()
+        w.EnergyWindowName = name
+        rng = Dataset()
+        rng.EnergyWindowLowerLimit, rng.EnergyWindowUpperLimit = lo, hi
+        w.EnergyWindowRangeSequence = Sequence([rng])
+        win_items.append(w)
+    ds.EnergyWindowInformationSequence = Sequence(win_items)
+    if pixels:
+        ds.PixelData = b"".join(struct.pack("<%dH" % len(f), *f) for f in frames)
+    ds.is_little_endian, ds.is_implicit_VR = True, False
+    ds.save_as(path, write_like_original=False)
+    return path
+
+
+def write_interfile(out, name, start, clockwise):
+    # The camera's own angles, told as Interfile tells them (DICOM's plus 180).
+    data = name + ".s"
+    frames = [projection(b - 180) for b in alphas(start, clockwise)]
+    with open(os.path.join(out, data), "wb") as f:
+        for fr in frames:
+            f.write(struct.pack("<%df" % len(fr), *[float(v) for v in fr]))
+    with open(os.path.join(out, name + ".hs"), "w") as f:
+        f.write("!INTERFILE :=\n!imaging modality := nucmed\nname of data file := %s\n"
+                "!type of data := Tomographic\nimagedata byte order := LITTLEENDIAN\n"
+                "!number format := short float\n!number of bytes per pixel := 4\n"
+                "!matrix size [1] := %d\n!matrix size [2] := %d\n"
+                "!scaling factor (mm/pixel) [1] := %g\n!number of projections := %d\n"
+                "!extent of rotation := 360\n!direction of rotation := %s\nstart angle := %g\n"
+                "!END OF INTERFILE :=\n"
+                % (data, BINS, ROWS, PIXEL, VIEWS, "CW" if clockwise else "CCW", start))
+    return name + ".hs"
+
+
+def main():
+    out = sys.argv[1]
+    os.makedirs(out, exist_ok=True)
+    names = []
+    step = 360.0 / VIEWS
+    for start in (0, 180):
+        for clockwise in (False, True):
+            d = "CW" if clockwise else "CC"
+            frames = [projection(a) for a in alphas(start, clockwise)]
+            name = "dicom-%s-%d.dcm" % (d, start)
+            nm_dataset(os.path.join(out, name), frames, [1] * VIEWS, [1] * VIEWS,
+                       [(start, step, d, VIEWS)], [None], [("Tc99m", 126.45, 154.55)])
+            names.append(name)
+            names.append(write_interfile(out, "interfile-%s-%d" % ("CW" if clockwise else "CCW", start),
+                                         start, clockwise))
+    # Two heads 180 degrees apart, each half the views, with a scatter window that must be left out.
+    half = VIEWS // 2
+    a1, a2 = alphas(0, False, half, step), alphas(180, False, half, step)
+    frames, dets, wins = [], [], []
+    for w in (1, 2):
+        for head, angles in ((1, a1), (2, a2)):
+            for a in angles:
+                frames.append(projection(a) if w == 1 else [7] * (ROWS * BINS))
+                dets.append(head)
+                wins.append(w)
+    nm_dataset(os.path.join(out, "dicom-two-heads.dcm"), frames, dets, wins,
+               [(0, step, "CC", half)], [0, 180],
+               [("Tc99m", 126.45, 154.55), ("scatter", 100, 120)])
+    names.append("dicom-two-heads.dcm")
+    one = [projection(a) for a in alphas(0, False)]
+    nm_dataset(os.path.join(out, "dicom-ct.dcm"), one, [1] * VIEWS, [1] * VIEWS,
+               [(0, step, "CC", VIEWS)], [None], [("w", 1, 2)], modality="CT")
+    nm_dataset(os.path.join(out, "dicom-recon.dcm"), one, [1] * VIEWS, [1] * VIEWS,
+               [(0, step, "CC", VIEWS)], [None], [("w", 1, 2)],
+               image_type=("DERIVED", "PRIMARY", "RECON TOMO", "EMISSION"))
+    nm_dataset(os.path.join(out, "dicom-fan.dcm"), one, [1] * VIEWS, [1] * VIEWS,
+               [(0, step, "CC", VIEWS)], [None], [("w", 1, 2)], collimator="FANB")
+    nm_dataset(os.path.join(out, "dicom-nopixels.dcm"), one, [1] * VIEWS, [1] * VIEWS,
+               [(0, step, "CC", VIEWS)], [None], [("w", 1, 2)], pixels=False)
+    names += ["dicom-ct.dcm", "dicom-recon.dcm", "dicom-fan.dcm", "dicom-nopixels.dcm"]
+    print("\n".join(names))
+
+
+if __name__ == "__main__":
+    main()
