@@ -41,19 +41,37 @@ void backproject(const ProjectionStudy& study, const std::vector<T>& rows, const
   const std::size_t pixels = std::size_t(b) * b;
   acc.assign(pixels, T(0));
   const AnyBinTable* table = study.binTable();
-  std::vector<std::uint16_t> own;
-  if (!table) own.resize(pixels);
-  for (int k = 0; k < v; ++k) {
-    const std::uint16_t* idx;
-    if (table) {
-      idx = table->view(k);
-    } else {
+  auto row = [&](int k) { return rows.data() + std::size_t(k) * g.paddedRow; };
+  if (!table) {
+    // Too big to keep: the bins of each view are made as it is added.
+    std::vector<std::uint16_t> own(pixels);
+    for (int k = 0; k < v; ++k) {
       binsForView(study.angleDegrees(k), g, own.data());
-      idx = own.data();
+      const T* r = row(k);
+      for (std::size_t p = 0; p < pixels; ++p) acc[p] += r[own[p]];
     }
-    const T* r = rows.data() + std::size_t(k) * g.paddedRow;
-    T* a = acc.data();
-    for (std::size_t p = 0; p < pixels; ++p) a[p] += r[idx[p]];
+    return;
+  }
+  // Blocks of pixels small enough for their sums to stay in L1, four views a pass; each pixel
+  // still adds its views one after the other, in view order.
+  constexpr std::size_t kBlock = 2048;
+  for (std::size_t p0 = 0; p0 < pixels; p0 += kBlock) {
+    const std::size_t n = std::min(kBlock, pixels - p0);
+    T* a = acc.data() + p0;
+    int k = 0;
+    for (; k + 4 <= v; k += 4) {
+      const T *r0 = row(k), *r1 = row(k + 1), *r2 = row(k + 2), *r3 = row(k + 3);
+      const std::uint16_t* i0 = table->view(k) + p0;
+      const std::uint16_t* i1 = table->view(k + 1) + p0;
+      const std::uint16_t* i2 = table->view(k + 2) + p0;
+      const std::uint16_t* i3 = table->view(k + 3) + p0;
+      for (std::size_t p = 0; p < n; ++p) a[p] = (((a[p] + r0[i0[p]]) + r1[i1[p]]) + r2[i2[p]]) + r3[i3[p]];
+    }
+    for (; k < v; ++k) {
+      const T* r = row(k);
+      const std::uint16_t* idx = table->view(k) + p0;
+      for (std::size_t p = 0; p < n; ++p) a[p] += r[idx[p]];
+    }
   }
 }
 
@@ -159,11 +177,21 @@ std::vector<double> reconKernelFor(ReconFilter filter, int bins) {
 }
 
 void convolveRowN(const double* in, double* out, const std::vector<double>& ra, int bins) {
+  if (bins == kSize) {
+    ReconKernel k;
+    std::copy(ra.begin(), ra.end(), k.ra);
+    convolveRow(in, out, k);
+    return;
+  }
+  // As convolveRow: j outer, i inner over the kernel stored backwards, so every out[i] adds its
+  // terms in ascending j over contiguous memory.
   const int m = bins - 1;
+  std::vector<double> rev(ra.rbegin(), ra.rend());  // rev[t] = Ra(m - t)
   std::vector<double> acc(std::size_t(bins), 0.0);
   for (int j = 0; j < bins; ++j) {
     const double v = in[j];
-    for (int i = 0; i < bins; ++i) acc[std::size_t(i)] += v * ra[std::size_t(j - i + m)];
+    const double* r = rev.data() + m - j;  // r[i] = Ra(j - i)
+    for (int i = 0; i < bins; ++i) acc[std::size_t(i)] += v * r[i];
   }
   std::copy(acc.begin(), acc.end(), out);
 }
