@@ -6,6 +6,12 @@
 
 #include <benchmark/benchmark.h>
 
+#include <dcmtk/config/osconfig.h>
+#include <dcmtk/dcmdata/dctk.h>
+
+#include <fstream>
+#include <stdlib.h>
+
 #include "formats/formats.h"
 #include "imaging/slices.h"
 
@@ -121,9 +127,70 @@ void ShowReconstructions120(benchmark::State& s) {
         fitToFrame(prefilteredPicture(study120(), 60, ReconFilter::Ramp, kBw, 7), Palette::Ribbon));
   }
 }
+// 120 views of 128 x 128 as a camera would send them: Interfile (16-bit) and DICOM NM
+// (multi-frame, 16-bit), written once into a temporary folder.
+std::string benchFolder() {
+  static const std::string dir = [] {
+    char tmpl[] = "/tmp/sinora-bench-XXXXXX";
+    return std::string(::mkdtemp(tmpl));
+  }();
+  return dir;
+}
+std::vector<std::uint16_t> counts120() {
+  std::vector<std::uint16_t> c;
+  for (int k = 0; k < 120; ++k) {
+    const std::uint16_t* p = study().projection(k / 2);
+    c.insert(c.end(), p, p + kPixels);
+  }
+  return c;
+}
+const std::string& interfile120() {
+  static const std::string header = [] {
+    const std::string dir = benchFolder();
+    const std::vector<std::uint16_t> c = counts120();
+    std::ofstream(dir + "/s.s", std::ios::binary)
+        .write(reinterpret_cast<const char*>(c.data()), std::streamsize(c.size() * 2));
+    std::ofstream(dir + "/s.hs") << "!INTERFILE :=\n!imaging modality := nucmed\n"
+                                    "name of data file := s.s\n!type of data := Tomographic\n"
+                                    "imagedata byte order := LITTLEENDIAN\n"
+                                    "!number format := unsigned integer\n"
+                                    "!number of bytes per pixel := 2\n!matrix size [1] := 128\n"
+                                    "!matrix size [2] := 128\n!number of projections := 120\n";
+    return dir + "/s.hs";
+  }();
+  return header;
+}
+const std::string& dicom120() {
+  static const std::string path = [] {
+    const std::string p = benchFolder() + "/s.dcm";
+    DcmFileFormat file;
+    DcmDataset* ds = file.getDataset();
+    ds->putAndInsertString(DCM_SOPClassUID, UID_NuclearMedicineImageStorage);
+    ds->putAndInsertString(DCM_Modality, "NM");
+    ds->putAndInsertString(DCM_ImageType, "ORIGINAL\\PRIMARY\\TOMO\\EMISSION");
+    ds->putAndInsertUint16(DCM_Rows, 128);
+    ds->putAndInsertUint16(DCM_Columns, 128);
+    ds->putAndInsertString(DCM_NumberOfFrames, "120");
+    ds->putAndInsertUint16(DCM_BitsAllocated, 16);
+    ds->putAndInsertUint16(DCM_BitsStored, 16);
+    ds->putAndInsertUint16(DCM_HighBit, 15);
+    ds->putAndInsertUint16(DCM_PixelRepresentation, 0);
+    ds->putAndInsertUint16(DCM_SamplesPerPixel, 1);
+    ds->putAndInsertString(DCM_PhotometricInterpretation, "MONOCHROME2");
+    const std::vector<std::uint16_t> c = counts120();
+    ds->putAndInsertUint16Array(DCM_PixelData, c.data(), c.size());
+    file.saveFile(p.c_str(), EXS_LittleEndianExplicit);
+    return p;
+  }();
+  return path;
+}
 void OpenStudy_Interfile(benchmark::State& s) {
-  const std::string header = std::string(SINORA_SHARED_DATA) + "/stir-spectub/input.hs";
-  for (auto _ : s) benchmark::DoNotOptimize(formats::readAnyStudy(header));
+  if (!formats::readAnyStudy(interfile120()).study) s.SkipWithError("the study does not open");
+  for (auto _ : s) benchmark::DoNotOptimize(formats::readAnyStudy(interfile120()));
+}
+void OpenStudy_Dicom(benchmark::State& s) {
+  if (!formats::readAnyStudy(dicom120()).study) s.SkipWithError("the study does not open");
+  for (auto _ : s) benchmark::DoNotOptimize(formats::readAnyStudy(dicom120()));
 }
 
 void BrowseStep_fast(benchmark::State& s) {
@@ -179,7 +246,8 @@ void Handler_PointSourceButton3(benchmark::State& s) {
 }  // namespace
 
 BENCHMARK(ShowReconstructions120)->Unit(benchmark::kMillisecond);
-BENCHMARK(OpenStudy_Interfile)->Unit(benchmark::kMillisecond);
+BENCHMARK(OpenStudy_Interfile)->Name("OpenStudy/Interfile")->Unit(benchmark::kMillisecond);
+BENCHMARK(OpenStudy_Dicom)->Name("OpenStudy/Dicom")->Unit(benchmark::kMillisecond);
 BENCHMARK(Projection_fast);
 BENCHMARK(Projection_literal);
 BENCHMARK(Smoothed_fast);
