@@ -3,6 +3,7 @@
 #include <QImage>
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <iomanip>
@@ -13,6 +14,7 @@
 #include "imaging/point_source.h"
 #include "imaging/reconstruction.h"
 #include "formats/formats.h"
+#include "formats/raw.h"
 #include "imaging/sample_study.h"
 #include "imaging/slices.h"
 #include "platform/number.h"
@@ -25,7 +27,14 @@ const char kUsage[] =
     "                     [--filter ramp|shepp-logan|none] [--order TEXT] [--cutoff TEXT]\n"
     "                     [--density D] [--palette ribbon|grey|none] [--degrees TEXT]\n"
     "                     [--ps-order TEXT] [--ps-cutoff TEXT] [--values]\n"
-    "Writes the pictures of Sinora's two windows into DIR as 128 x 128 PNG files.\n"
+    "                     [--raw-header BYTES] [--raw-views V] [--raw-rows R] [--raw-bins B]\n"
+    "                     [--raw-bytes 1|2|4|8] [--raw-format unsigned|signed|float]\n"
+    "                     [--raw-order big|little] [--raw-arc DEG] [--raw-start DEG]\n"
+    "                     [--raw-direction cw|cc] [--raw-pixel MM]\n"
+    "Writes the pictures of Sinora's two windows into DIR as PNG files (the study's at its\n"
+    "own size). STUDY is the study file, Interfile or DICOM NM, recognised by content; any\n"
+    "--raw-* option reads it as raw counts of that layout instead (defaults: no header,\n"
+    "60 views of 128 x 128, 2-byte unsigned big-endian, 360 degrees from 0, cw).\n"
     "Without STUDY the built-in sample study is used. TEXT options are read as the\n"
     "windows read their edit boxes.\n";
 
@@ -36,7 +45,71 @@ struct Options {
   sinora::Palette palette = sinora::Palette::Neither;
   std::string order, cutoff, degrees, psOrder, psCutoff;
   bool values = false;
+  bool raw = false;  // any --raw-* option: STUDY is raw counts of this layout
+  sinora::formats::RawLayout layout;
 };
+
+bool parseInt(const std::string& text, long min, long max, int& out);
+
+bool parseReal(const std::string& text, double min, double max, double& out) {
+  if (text.empty()) return false;
+  errno = 0;
+  char* end = nullptr;
+  const double v = std::strtod(text.c_str(), &end);
+  if (errno != 0 || *end != '\0' || !(v >= min && v <= max)) return false;
+  out = v;
+  return true;
+}
+
+// One --raw-* option; false with `why` when its value is wrong.
+bool rawOption(const std::string& name, const std::string& v, sinora::formats::RawLayout& l,
+               std::string& why) {
+  using sinora::formats::NumberFormat;
+  int n = 0;
+  double d = 0;
+  if (name == "--raw-header") {
+    if (!parseReal(v, 0, 1e12, d) || d != std::floor(d)) return why = "--raw-header takes a byte count", false;
+    l.headerBytes = std::uint64_t(d);
+  } else if (name == "--raw-views") {
+    if (!parseInt(v, 1, sinora::kMaxViews, n)) return why = "--raw-views takes 1 to 1024", false;
+    l.views = n;
+  } else if (name == "--raw-rows") {
+    if (!parseInt(v, 1, sinora::kMaxRowsOrBins, n)) return why = "--raw-rows takes 1 to 512", false;
+    l.rows = n;
+  } else if (name == "--raw-bins") {
+    if (!parseInt(v, 1, sinora::kMaxRowsOrBins, n)) return why = "--raw-bins takes 1 to 512", false;
+    l.bins = n;
+  } else if (name == "--raw-bytes") {
+    if (!parseInt(v, 1, 8, n) || (n != 1 && n != 2 && n != 4 && n != 8))
+      return why = "--raw-bytes takes 1, 2, 4 or 8", false;
+    l.bytesPerCount = n;
+  } else if (name == "--raw-format") {
+    if (v == "unsigned") l.format = NumberFormat::Unsigned;
+    else if (v == "signed") l.format = NumberFormat::Signed;
+    else if (v == "float") l.format = NumberFormat::Float;
+    else return why = "--raw-format takes unsigned, signed or float", false;
+  } else if (name == "--raw-order") {
+    if (v == "big") l.bigEndian = true;
+    else if (v == "little") l.bigEndian = false;
+    else return why = "--raw-order takes big or little", false;
+  } else if (name == "--raw-arc") {
+    if (!parseReal(v, 1e-9, 360, d)) return why = "--raw-arc takes degrees above 0, up to 360", false;
+    l.arcDegrees = d;
+  } else if (name == "--raw-start") {
+    if (!parseReal(v, -1e6, 1e6, d)) return why = "--raw-start takes degrees", false;
+    l.startDegrees = d;
+  } else if (name == "--raw-direction") {
+    if (v == "cw") l.clockwise = true;
+    else if (v == "cc") l.clockwise = false;
+    else return why = "--raw-direction takes cw or cc", false;
+  } else if (name == "--raw-pixel") {
+    if (!parseReal(v, 0, 1e6, d)) return why = "--raw-pixel takes millimetres", false;
+    l.pixelSizeMm = d;
+  } else {
+    return why = "unknown option " + name, false;
+  }
+  return true;
+}
 
 bool parseInt(const std::string& text, long min, long max, int& out) {
   if (text.empty()) return false;
@@ -154,6 +227,11 @@ int main(int argc, char** argv) {
       if (!value(o.psOrder)) return usageError("--ps-order needs a text");
     } else if (a == "--ps-cutoff") {
       if (!value(o.psCutoff)) return usageError("--ps-cutoff needs a text");
+    } else if (a.rfind("--raw-", 0) == 0) {
+      std::string why;
+      if (!value(v)) return usageError(a + " needs a value");
+      if (!rawOption(a, v, o.layout, why)) return usageError(why);
+      o.raw = true;
     } else if (a.size() > 1 && a[0] == '-') {
       return usageError("unknown option " + a);
     } else if (o.study.empty()) {
@@ -163,12 +241,18 @@ int main(int argc, char** argv) {
     }
   }
   if (o.out.empty()) return usageError("--out DIR is required");
+  if (o.raw && o.study.empty()) return usageError("--raw-* options need a STUDY to read");
 
   sinora::StudyPtr study;
   if (o.study.empty()) {
     study = sinora::sampleStudy();
   } else {
-    const sinora::StudyReadResult read = sinora::formats::readAnyStudy(o.study);
+    if (o.raw) {
+      if (const std::string why = sinora::formats::checkLayout(o.layout); !why.empty())
+        return usageError(why);
+    }
+    const sinora::StudyReadResult read = o.raw ? sinora::formats::readRaw(o.study, o.layout)
+                                               : sinora::formats::readAnyStudy(o.study);
     if (!read.study) {
       std::fprintf(stderr, "sinora-render: %s: %s\n", o.study.c_str(), read.error.c_str());
       return 1;

@@ -200,3 +200,39 @@ TEST_F(Tools, NamesThatAreNotUtf8AreKept) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Tools, RawLayoutOptionsReadTheStudyFileAsItIs) {
+  const std::string study = sample("s.dat");
+  const Outcome plain = run(SINORA_RENDER, {study, "--out", dir + "/a", "--filter", "ramp", "--values"});
+  ASSERT_EQ(plain.status, 0) << plain.err;
+  // The study file is raw counts too: 3072 header bytes, 60 views of 128 x 128, big-endian.
+  const Outcome raw = run(SINORA_RENDER, {study, "--out", dir + "/b", "--filter", "ramp", "--values",
+                                          "--raw-header", "3072", "--raw-order", "big"});
+  ASSERT_EQ(raw.status, 0) << raw.err;
+  for (const char* f : {"projection.csv", "fbp.csv", "prefiltered-fbp.csv", "fbp.png"})
+    EXPECT_EQ(slurp(dir + "/a/" + f), slurp(dir + "/b/" + f)) << f;
+  // Little-endian reads other counts: the picture changes.
+  ASSERT_EQ(run(SINORA_RENDER, {study, "--out", dir + "/c", "--values", "--raw-header", "3072",
+                                "--raw-order", "little"}).status, 0);
+  EXPECT_NE(slurp(dir + "/a/projection.csv"), slurp(dir + "/c/projection.csv"));
+  const struct {
+    std::vector<std::string> args;
+    int status;
+  } bad[] = {
+      {{study, "--out", dir + "/d", "--raw-bytes", "3"}, 2},
+      {{study, "--out", dir + "/d", "--raw-bytes", "2", "--raw-format", "float"}, 2},
+      {{study, "--out", dir + "/d", "--raw-views", "0"}, 2},
+      {{study, "--out", dir + "/d", "--raw-order", "--values"}, 2},
+      {{"--out", dir + "/d", "--raw-views", "60"}, 2},
+      {{study, "--out", dir + "/d", "--raw-views", "1024"}, 1},  // the file is too short for it
+  };
+  for (const auto& b : bad) {
+    const Outcome r = run(SINORA_RENDER, b.args);
+    EXPECT_EQ(r.status, b.status) << b.args.back();
+    EXPECT_FALSE(exists(dir + "/d")) << b.args.back();
+  }
+}
+
+}  // namespace
