@@ -1,6 +1,10 @@
 #include "app/MainFrm.h"
 
 #include <QAction>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -20,6 +24,7 @@
 #include "res/resource.h"
 #include "res/strings.h"
 #include "view/SinoraView.h"
+#include "windows/RawOpenDialog.h"
 
 using namespace sinora::res;
 
@@ -44,6 +49,7 @@ CMainFrame::CMainFrame(CSinoraDoc* doc, QSettings* settings, QWidget* parent)
   inform_ = [this](const QString& message) {
     QMessageBox::information(this, loadString(AFX_IDS_APP_TITLE), message);
   };
+  setAcceptDrops(true);  // a study dropped on the window opens
   resize(800, 600);
   updateTitle();
 }
@@ -88,6 +94,8 @@ void CMainFrame::createActions() {
   connect(makeAction(ID_APP_ABOUT, QStringLiteral("Sinora のﾊﾞｰｼﾞｮﾝ情報(&A)...")),
           &QAction::triggered, this, &CMainFrame::OnAppAbout);
   makeAction(ID_IMAGE_DISPLAY, QStringLiteral("画像表示"));
+  connect(makeAction(ID_OPEN_RAW, QStringLiteral("生ﾃﾞｰﾀを開く(&R)...")), &QAction::triggered, this,
+          &CMainFrame::OnOpenRaw);
   makeAction(ID_BASIC, QStringLiteral("基本"));
   // Commands that nothing handles: present for their keys and buttons, always disabled.
   const struct {
@@ -129,6 +137,9 @@ void CMainFrame::createMenus() {
   fileMenu_->addAction(action(ID_APP_EXIT));
   bar->addAction(action(ID_IMAGE_DISPLAY));
   bar->addAction(action(ID_BASIC));
+  // Commands beyond the two experience windows.
+  applied_ = bar->addMenu(QStringLiteral("応用(&A)"));
+  applied_->addAction(action(ID_OPEN_RAW));
   QMenu* help = bar->addMenu(QStringLiteral("ﾍﾙﾌﾟ(&H)"));
   help->addAction(action(ID_APP_ABOUT));
   updateRecentFileMenu();
@@ -214,6 +225,48 @@ void CMainFrame::OnOpenRecentFile(const QByteArray& path) {
   }
 }
 
+void CMainFrame::OnOpenRaw() {
+  RawOpenDialog dialog(settings_, this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  OpenRawFile(dialog.path(), dialog.rawLayout());
+}
+
+bool CMainFrame::OpenRawFile(const QByteArray& path, const sinora::formats::RawLayout& layout,
+                             QString* error) {
+  QString why;
+  if (!doc_->OnOpenRaw(path, layout, &why)) {
+    const QString message = QStringLiteral("%1 を開けません。\n%2")
+                                .arg(QDir::toNativeSeparators(CSinoraDoc::displayName(path)), why);
+    if (error) *error = message;
+    else report_(message);
+    return false;
+  }
+  // Not in the recent-file list: reopening it by content would not know its layout.
+  opened();
+  return true;
+}
+
+void CMainFrame::opened() {
+  view_->OnInitialUpdate();
+  // What the import changed or chose is said once, as the study opens.
+  QStringList notes;
+  for (const std::string& n : doc_->ProjectionStudy()->geometry().notes)
+    notes << QString::fromStdString(n);
+  if (!notes.isEmpty()) inform_(notes.join(QLatin1Char('\n')));
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  if (!urls.isEmpty() && urls.first().isLocalFile()) event->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  if (urls.isEmpty() || !urls.first().isLocalFile()) return;
+  event->acceptProposedAction();
+  OpenDocumentFile(urls.first().toLocalFile());  // one study at a time: the first file
+}
+
 bool CMainFrame::OpenDocumentFile(const QByteArray& path, QString* error) {
   QString why;
   if (!doc_->OnOpenDocument(path, &why)) {
@@ -225,12 +278,7 @@ bool CMainFrame::OpenDocumentFile(const QByteArray& path, QString* error) {
   }
   recent_->add(doc_->GetPathName());
   updateRecentFileMenu();
-  view_->OnInitialUpdate();
-  // What the import changed or chose is said once, as the study opens.
-  QStringList notes;
-  for (const std::string& n : doc_->ProjectionStudy()->geometry().notes)
-    notes << QString::fromStdString(n);
-  if (!notes.isEmpty()) inform_(notes.join(QLatin1Char('\n')));
+  opened();
   return true;
 }
 

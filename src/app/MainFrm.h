@@ -8,6 +8,8 @@
 #include <functional>
 #include <memory>
 
+#include "formats/raw.h"
+
 class QAction;
 class QFontMetrics;
 class QLabel;
@@ -52,6 +54,17 @@ class CMainFrame : public QMainWindow {
   void OnFilePrintSetup();
   void OnAppAbout();
   void OnOpenRecentFile(const QByteArray& path);
+  void OnOpenRaw();
+
+ public:
+  // Opens raw counts of a layout; as OpenDocumentFile, but the file stays out of the recent list.
+  bool OpenRawFile(const QByteArray& path, const sinora::formats::RawLayout& layout,
+                   QString* error = nullptr);
+  QMenu* appliedMenu() const { return applied_; }
+
+ protected:
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   QAction* makeAction(int id, const QString& text, const QList<QKeySequence>& keys = {});
@@ -61,6 +74,7 @@ class CMainFrame : public QMainWindow {
   void createStatusBar();
   void updateRecentFileMenu();
   void updateTitle();
+  void opened();  // after any successful open
 
   CSinoraDoc* doc_;
   QSettings* settings_;
@@ -69,6 +83,7 @@ class CMainFrame : public QMainWindow {
   CSinoraView* view_ = nullptr;
   QHash<int, QAction*> actions_;
   QMenu* fileMenu_ = nullptr;
+  QMenu* applied_ = nullptr;
   QToolBar* toolBar_ = nullptr;
   QLabel* messagePane_ = nullptr;
   QAction* recentPlaceholder_ = nullptr;

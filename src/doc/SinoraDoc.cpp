@@ -35,8 +35,16 @@ QString CSinoraDoc::displayName(const QByteArray& nativePath) {
   return QFile::decodeName(nativePath);
 }
 
+bool CSinoraDoc::OnOpenRaw(const QByteArray& path, const sinora::formats::RawLayout& layout,
+                           QString* error) {
+  return take(sinora::formats::readRaw(path.toStdString(), layout), path, error);
+}
+
 bool CSinoraDoc::OnOpenDocument(const QByteArray& path, QString* error) {
-  const sinora::StudyReadResult read = sinora::formats::readAnyStudy(path.toStdString());
+  return take(sinora::formats::readAnyStudy(path.toStdString()), path, error);
+}
+
+bool CSinoraDoc::take(const sinora::StudyReadResult& read, const QByteArray& path, QString* error) {
   if (!read.study) {
     if (error) *error = QString::fromStdString(read.error);
     return false;

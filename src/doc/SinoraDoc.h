@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QString>
 
+#include "formats/raw.h"
 #include "imaging/study.h"
 
 class CSinoraDoc : public QObject {
@@ -23,6 +24,8 @@ class CSinoraDoc : public QObject {
   // path is kept as the system's bytes, so that a name that is not UTF-8 opens too.
   bool OnOpenDocument(const QByteArray& path, QString* error);
   bool OnOpenDocument(const QString& path, QString* error);
+  // Opens raw counts of the given layout, all or nothing as above.
+  bool OnOpenRaw(const QByteArray& path, const sinora::formats::RawLayout& layout, QString* error);
 
   // The document's title: the file name, or the untitled name.
   QString GetTitle() const { return title_; }
@@ -37,6 +40,7 @@ class CSinoraDoc : public QObject {
   void titleChanged(const QString& title);
 
  private:
+  bool take(const sinora::StudyReadResult& read, const QByteArray& path, QString* error);
   sinora::StudyPtr study_;
   QString title_;
   QByteArray path_;

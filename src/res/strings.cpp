@@ -12,6 +12,7 @@ const QHash<int, QString>& table() {
     auto add = [&](int id, const char* text) { s.insert(id, QString::fromUtf8(text)); };
     add(128, "Sinora\n\nSinora\n\n\nSinora.Document\nSinora Document");
     add(57344, "Sinora");
+    add(32790, "ﾚｲｱｳﾄを指定して生ﾃﾞｰﾀを開く\n生ﾃﾞｰﾀを開く");
     add(57345, "ﾚﾃﾞｨ");
     add(57600, "新規にﾌｧｲﾙを作成\n新規ﾌｧｲﾙ");
     add(57601, "既存のﾌｧｲﾙを開く\n開く");

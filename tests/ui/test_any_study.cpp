@@ -1,6 +1,7 @@
 // The shell and the reconstruction window with a study of another geometry (the public STIR
 // simulation: 120 views of 64 rows x 128 bins).
 #include <QLabel>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "app/MainFrm.h"
+#include "app/RecentFileList.h"
 #include "app/Sinora.h"
 #include "doc/SinoraDoc.h"
 #include "imaging/slices.h"
@@ -76,6 +78,116 @@ TEST(AnyStudy, TheReconstructionWindowRunsRoundItsViewsAndRows) {
   uitest::press(d, IDC_SHOW_RECON);
   EXPECT_TRUE(uitest::shows(d.frame(IDC_BP_IMAGE),
                             fitToFrame(backprojectionPicture(s, 0, d.densityOffset), Palette::Ribbon)));
+}
+
+}  // namespace
+
+#include <QComboBox>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QSpinBox>
+#include <QUrl>
+
+#include "imaging/sample_study.h"
+#include "windows/RawOpenDialog.h"
+
+namespace {
+
+TEST(RawLayout, TheDialogRemembersItsLayoutAndTheFrameOpensWithIt) {
+  QTemporaryDir dir;
+  const QString ini = dir.filePath(QStringLiteral("s.ini"));
+  // A lab file: 16 header bytes, 3 views of 2 rows x 4 bins, little-endian signed 16-bit.
+  QByteArray bytes(16, 'h');
+  for (int i = 0; i < 24; ++i) {
+    const qint16 v = qint16(i == 5 ? -3 : i * 10);
+    bytes.append(char(v & 0xff)).append(char((v >> 8) & 0xff));
+  }
+  const QString path = dir.filePath(QStringLiteral("lab.raw"));
+  {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+  }
+  sinora::formats::RawLayout l;
+  l.headerBytes = 16;
+  l.views = 3;
+  l.rows = 2;
+  l.bins = 4;
+  l.bytesPerCount = 2;
+  l.format = sinora::formats::NumberFormat::Signed;
+  l.bigEndian = false;
+  l.arcDegrees = 180;
+  l.clockwise = false;
+  {
+    QSettings settings(ini, QSettings::IniFormat);
+    RawOpenDialog d(&settings);
+    d.setRawLayout(l);
+    d.setPath(path);
+    EXPECT_TRUE(d.sizeNote()->text().contains(QStringLiteral("64 バイト"))) << d.sizeNote()->text().toStdString();
+    d.remember();
+  }
+  QSettings settings(ini, QSettings::IniFormat);
+  RawOpenDialog again(&settings);  // a fresh dialog shows what was used last
+  const sinora::formats::RawLayout back = again.rawLayout();
+  EXPECT_EQ(back.headerBytes, 16u);
+  EXPECT_EQ(back.views, 3);
+  EXPECT_EQ(back.format, sinora::formats::NumberFormat::Signed);
+  EXPECT_FALSE(back.bigEndian);
+  EXPECT_DOUBLE_EQ(back.arcDegrees, 180);
+  EXPECT_FALSE(back.clockwise);
+  EXPECT_EQ(again.pathEdit()->text(), path);
+
+  CSinoraApp app(std::make_unique<QSettings>(dir.filePath(QStringLiteral("app.ini")), QSettings::IniFormat));
+  QString error;
+  ASSERT_TRUE(app.InitInstance(QString(), &error, false));
+  QStringList notes;
+  app.mainFrame()->setNoteReporter([&](const QString& m) { notes << m; });
+  ASSERT_TRUE(app.mainFrame()->OpenRawFile(again.path(), back, &error)) << error.toStdString();
+  const ProjectionStudy& s = *app.document()->ProjectionStudy();
+  EXPECT_EQ(s.views(), 3);
+  EXPECT_EQ(s.count(0, 1, 1), 0);  // -3
+  EXPECT_EQ(s.count(0, 1, 0), 40);
+  EXPECT_EQ(s.count(2, 1, 3), 230);
+  EXPECT_DOUBLE_EQ(s.angleDegrees(1), 300);  // 180 degrees in 3 views, falling
+  EXPECT_EQ(notes.size(), 1);
+  EXPECT_TRUE(app.mainFrame()->recentFiles().files().isEmpty());
+  // A layout the file is too short for changes nothing.
+  sinora::formats::RawLayout big = back;
+  big.views = 4;
+  EXPECT_FALSE(app.mainFrame()->OpenRawFile(again.path(), big, &error));
+  EXPECT_TRUE(error.contains(QStringLiteral("短すぎます"))) << error.toStdString();
+  EXPECT_EQ(app.document()->ProjectionStudy()->views(), 3);
+}
+
+TEST(DragAndDrop, AStudyDroppedOnTheWindowOpens) {
+  QTemporaryDir dir;
+  const auto bytes = studyFileBytes(*sampleStudy());
+  const QString path = dir.filePath(QStringLiteral("dropped.dat"));
+  {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
+  }
+  CSinoraApp app(std::make_unique<QSettings>(dir.filePath(QStringLiteral("s.ini")), QSettings::IniFormat));
+  QString error;
+  ASSERT_TRUE(app.InitInstance(QString(), &error, false));
+  CMainFrame* frame = app.mainFrame();
+  EXPECT_TRUE(frame->acceptDrops());
+  QMimeData mime;
+  mime.setUrls({QUrl::fromLocalFile(path)});
+  QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, {});
+  QCoreApplication::sendEvent(frame, &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, {});
+  QCoreApplication::sendEvent(frame, &drop);
+  EXPECT_EQ(frame->windowTitle(), QStringLiteral("dropped.dat - Sinora"));
+  EXPECT_EQ(frame->recentFiles().files().size(), 1);
+  // Something that is not a file is not taken.
+  QMimeData text;
+  text.setText(QStringLiteral("hello"));
+  QDragEnterEvent other(QPoint(10, 10), Qt::CopyAction, &text, Qt::LeftButton, {});
+  QCoreApplication::sendEvent(frame, &other);
+  EXPECT_FALSE(other.isAccepted());
 }
 
 }  // namespace

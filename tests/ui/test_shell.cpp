@@ -80,11 +80,15 @@ QStringList texts(const QList<QAction*>& actions) {
 
 TEST_F(Shell, MenuBar) {
   EXPECT_EQ(texts(frame()->menuBar()->actions()),
-            (QStringList{"ﾌｧｲﾙ(&F)", "画像表示", "基本", "ﾍﾙﾌﾟ(&H)"}));
+            (QStringList{"ﾌｧｲﾙ(&F)", "画像表示", "基本", "応用(&A)", "ﾍﾙﾌﾟ(&H)"}));
   EXPECT_EQ(texts(frame()->fileMenu()->actions()),
             (QStringList{"開く(&O)...\tCtrl+O", "-", "印刷(&P)...\tCtrl+P", "印刷ﾌﾟﾚﾋﾞｭｰ(&V)",
                          "ﾌﾟﾘﾝﾀの設定(&R)...", "-", "最近使ったﾌｧｲﾙ", "-", "ｱﾌﾟﾘｹｰｼｮﾝの終了(&X)"}));
-  QMenu* help = frame()->menuBar()->actions().at(3)->menu();
+  QMenu* applied = frame()->menuBar()->actions().at(3)->menu();
+  ASSERT_NE(applied, nullptr);
+  EXPECT_TRUE(texts(applied->actions()).contains(QStringLiteral("生ﾃﾞｰﾀを開く(&R)...")));
+  EXPECT_EQ(frame()->action(ID_OPEN_RAW)->statusTip(), QStringLiteral("ﾚｲｱｳﾄを指定して生ﾃﾞｰﾀを開く"));
+  QMenu* help = frame()->menuBar()->actions().at(4)->menu();
   ASSERT_NE(help, nullptr);
   EXPECT_EQ(texts(help->actions()), QStringList{"Sinora のﾊﾞｰｼﾞｮﾝ情報(&A)..."});
   EXPECT_EQ(frame()->menuBar()->actions().at(1)->menu(), nullptr);  // commands, not pop-ups
