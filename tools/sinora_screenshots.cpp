@@ -2,6 +2,7 @@
 // they show as PNG files (used for the README; run with QT_QPA_PLATFORM=offscreen).
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QLineEdit>
@@ -13,12 +14,14 @@
 #include <cstdio>
 
 #include "app/AboutDlg.h"
+#include "app/command_line.h"
 #include "app/MainFrm.h"
 #include "app/Sinora.h"
 #include "platform/frame_control.h"
 #include "res/resource.h"
 #include "windows/Dialog1.h"
 #include "windows/Dialog2.h"
+#include "windows/RawOpenDialog.h"
 
 using namespace sinora::res;
 
@@ -52,10 +55,12 @@ T* control(sinora::TemplateDialog& d, int id) {
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: sinora-screenshots DIR\n");
+  sinora::installTranslations(app);
+  if (argc != 2 && argc != 3) {
+    std::fprintf(stderr, "usage: sinora-screenshots DIR [STUDY]\n");
     return 2;
   }
+  const QString study = argc == 3 ? QFile::decodeName(argv[2]) : QString();
   outDir = QString::fromLocal8Bit(argv[1]);
   QDir().mkpath(outDir);
   const QString settingsFile = outDir + QStringLiteral("/settings.ini");
@@ -67,6 +72,7 @@ int main(int argc, char** argv) {
     CAboutDlg about(sinora.mainFrame());
     about.show();
     save(&about, "about");
+    about.hide();
 
     CDialog1 d1(sinora.document());
     d1.show();
@@ -106,6 +112,35 @@ int main(int argc, char** argv) {
     save(&d2, "ps-4-bwramp-1");
     control<QPushButton>(d2, IDC_BKPROJECTION)->click();
     save(&d2, "ps-5-bk-1");
+    d2.hide();
+
+    RawOpenDialog raw(sinora.settings());
+    raw.show();
+    save(&raw, "raw-open");
+    raw.hide();
+
+    // A real study from outside, when one is named: the main window's line and the window.
+    if (!study.isEmpty()) {
+      sinora.mainFrame()->setNoteReporter(
+          [](const QString& note) { std::fprintf(stderr, "%s\n", qPrintable(note)); });
+      QString error;
+      if (!sinora.mainFrame()->OpenDocumentFile(study, &error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return 1;
+      }
+      save(sinora.mainFrame(), "main-study");
+      CDialog1 d(sinora.document());
+      d.show();
+      control<QLineEdit>(d, IDC_BW_ORDER)->setText(QStringLiteral("8"));
+      control<QLineEdit>(d, IDC_BW_CUTOFF)->setText(QStringLiteral("0.15"));
+      control<QPushButton>(d, IDC_SMOOTHING)->click();
+      auto* pf = d.frame(IDC_PREFILTER_IMAGE);
+      QTest::mouseClick(&d, Qt::LeftButton, {}, QPoint(pf->x() + 60, pf->y() + 32));
+      control<QRadioButton>(d, IDC_RAMP)->setChecked(true);
+      control<QRadioButton>(d, IDC_RIBBON)->setChecked(true);
+      control<QPushButton>(d, IDC_SHOW_RECON)->click();
+      save(&d, "recon-study");
+    }
   }
   QFile::remove(settingsFile);
   return 0;

@@ -63,6 +63,14 @@ CSinoraView::CSinoraView(CSinoraDoc* doc, QWidget* parent)
   }
 }
 
+namespace {
+QString withThousands(std::uint64_t n) {
+  QString s = QString::number(n);
+  for (int i = int(s.size()) - 3; i > 0; i -= 3) s.insert(i, QLatin1Char(','));
+  return s;
+}
+}  // namespace
+
 QString CSinoraView::studySummary(const sinora::ProjectionStudy& s) {
   const sinora::StudyGeometry& g = s.geometry();
   const QString format = g.format.empty() ? QStringLiteral("プロジェクションデータ")
@@ -81,7 +89,7 @@ QString CSinoraView::studySummary(const sinora::ProjectionStudy& s) {
       .arg(s.bins())
       .arg(s.rows())
       .arg(pixel)
-      .arg(QLocale::c().toString(qulonglong(s.totalCounts())));
+      .arg(withThousands(s.totalCounts()));
 }
 
 void CSinoraView::updateStudyLine() {
