@@ -1,5 +1,6 @@
 // The shell and the reconstruction window with a study of another geometry (the public STIR
 // simulation: 120 views of 64 rows x 128 bins).
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -188,6 +189,61 @@ TEST(DragAndDrop, AStudyDroppedOnTheWindowOpens) {
   QDragEnterEvent other(QPoint(10, 10), Qt::CopyAction, &text, Qt::LeftButton, {});
   QCoreApplication::sendEvent(frame, &other);
   EXPECT_FALSE(other.isAccepted());
+}
+
+}  // namespace
+
+namespace {
+
+// Files that are refused leave the study, the title and the recent list as they were, and the
+// message names the file in Japanese.
+TEST(AnyStudy, EveryRefusedFormatChangesNothing) {
+  QTemporaryDir dir;
+  const std::string out = dir.filePath(QStringLiteral("written")).toStdString();
+  ASSERT_EQ(std::system(("/usr/bin/python3 '" + std::string(SINORA_TEST_WRITER) + "' '" + out +
+                         "' > /dev/null").c_str()),
+            0);
+  auto write = [&](const QString& name, const QByteArray& bytes) {
+    QFile f(dir.filePath(name));
+    f.open(QIODevice::WriteOnly);
+    f.write(bytes);
+    return f.fileName();
+  };
+  CSinoraApp app(std::make_unique<QSettings>(dir.filePath(QStringLiteral("s.ini")), QSettings::IniFormat));
+  QString error;
+  ASSERT_TRUE(app.InitInstance(QString(), &error, false));
+  QStringList reported;
+  app.mainFrame()->setErrorReporter([&](const QString& m) { reported << m; });
+  app.mainFrame()->setNoteReporter([](const QString&) {});
+  const QString good = QString::fromStdString(out) + QStringLiteral("/dicom-CC-0.dcm");
+  ASSERT_TRUE(app.mainFrame()->OpenDocumentFile(good));
+  const StudyPtr before = app.document()->ProjectionStudy();
+  const QString title = app.mainFrame()->windowTitle();
+  const QStringList recent = app.mainFrame()->recentFiles().files();
+  QByteArray garbage(200, '\x55');
+  garbage.replace(128, 4, "DICM");
+  const QStringList bad = {
+      QString::fromStdString(out) + QStringLiteral("/dicom-ct.dcm"),
+      QString::fromStdString(out) + QStringLiteral("/dicom-recon.dcm"),
+      QString::fromStdString(out) + QStringLiteral("/dicom-fan.dcm"),
+      QString::fromStdString(out) + QStringLiteral("/dicom-nopixels.dcm"),
+      write(QStringLiteral("garbage.dcm"), garbage),
+      write(QStringLiteral("nodata.hs"), "!INTERFILE :=\n!type of data := Tomographic\n"
+                                         "name of data file := gone.s\n!matrix size [1] := 4\n"
+                                         "!matrix size [2] := 4\n!number of projections := 4\n"),
+      write(QStringLiteral("nokey.hs"), "!INTERFILE :=\n!type of data := Tomographic\n"
+                                        "name of data file := gone.s\n"),
+  };
+  for (const QString& path : bad) {
+    reported.clear();
+    EXPECT_FALSE(app.mainFrame()->OpenDocumentFile(path)) << path.toStdString();
+    ASSERT_EQ(reported.size(), 1) << path.toStdString();
+    EXPECT_TRUE(reported[0].contains(QFileInfo(path).fileName())) << reported[0].toStdString();
+    EXPECT_TRUE(reported[0].contains(QStringLiteral("を開けません。"))) << reported[0].toStdString();
+    EXPECT_EQ(app.document()->ProjectionStudy(), before);
+    EXPECT_EQ(app.mainFrame()->windowTitle(), title);
+    EXPECT_EQ(app.mainFrame()->recentFiles().files(), recent);
+  }
 }
 
 }  // namespace
