@@ -1,0 +1,223 @@
+#include "imaging/iterative.h"
+
+#include <algorithm>
+#include <cmath>
+#include <thread>
+
+#include "imaging/geometry.h"
+
+namespace sinora {
+
+namespace {
+
+// The padded-row bin index of every pixel for view k: the study's table, or made for the view.
+const std::uint16_t* binsOf(const ProjectionStudy& study, int k, std::vector<std::uint16_t>& own) {
+  if (const AnyBinTable* t = study.binTable()) return t->view(k);
+  own.resize(std::size_t(study.bins()) * study.bins());
+  binsForView(study.angleDegrees(k), AnyGeometry(study.bins()), own.data());
+  return own.data();
+}
+
+std::vector<int> allViews(int v) {
+  std::vector<int> out(static_cast<std::size_t>(v));
+  for (int k = 0; k < v; ++k) out[std::size_t(k)] = k;
+  return out;
+}
+
+// Runs f(part) for parts 0..threads-1 on that many threads (the calling one included).
+template <typename F>
+void inParts(int threads, F f) {
+  if (threads <= 1) {
+    f(0);
+    return;
+  }
+  std::vector<std::thread> pool;
+  for (int t = 1; t < threads; ++t) pool.emplace_back(f, t);
+  f(0);
+  for (std::thread& t : pool) t.join();
+}
+
+void forwardViews(const ProjectionStudy& study, const std::vector<double>& image,
+                  const std::vector<int>& views, std::vector<double>& out, int threads) {
+  const int b = study.bins();
+  const AnyGeometry g(b);
+  const std::size_t pixels = std::size_t(b) * b;
+  out.assign(std::size_t(study.views()) * b, 0.0);
+  inParts(threads, [&](int part) {
+    std::vector<std::uint16_t> own;
+    std::vector<double> row(static_cast<std::size_t>(g.paddedRow));
+    for (std::size_t n = std::size_t(part); n < views.size(); n += std::size_t(threads)) {
+      const int k = views[n];
+      const std::uint16_t* idx = binsOf(study, k, own);
+      std::fill(row.begin(), row.end(), 0.0);
+      for (std::size_t p = 0; p < pixels; ++p) row[idx[p]] += image[p];
+      std::copy(row.begin() + g.pad, row.begin() + g.pad + b, out.begin() + std::ptrdiff_t(k) * b);
+    }
+  });
+}
+
+void backViews(const ProjectionStudy& study, const std::vector<double>& sinogram,
+               const std::vector<int>& views, std::vector<double>& out, int threads) {
+  const int b = study.bins();
+  const AnyGeometry g(b);
+  const std::size_t pixels = std::size_t(b) * b;
+  // Padded rows of the listed views, so that bins outside the row read 0.
+  std::vector<double> rows(views.size() * std::size_t(g.paddedRow), 0.0);
+  for (std::size_t n = 0; n < views.size(); ++n)
+    std::copy(sinogram.begin() + std::ptrdiff_t(views[n]) * b,
+              sinogram.begin() + std::ptrdiff_t(views[n] + 1) * b,
+              rows.begin() + std::ptrdiff_t(n * std::size_t(g.paddedRow) + std::size_t(g.pad)));
+  out.assign(pixels, 0.0);
+  // Each part owns a run of pixels; every pixel adds its views in the listed order.
+  inParts(threads, [&](int part) {
+    const std::size_t from = pixels * std::size_t(part) / std::size_t(threads);
+    const std::size_t to = pixels * std::size_t(part + 1) / std::size_t(threads);
+    std::vector<std::uint16_t> own;
+    for (std::size_t n = 0; n < views.size(); ++n) {
+      const std::uint16_t* idx = binsOf(study, views[n], own);
+      const double* r = rows.data() + n * std::size_t(g.paddedRow);
+      for (std::size_t p = from; p < to; ++p) out[p] += r[idx[p]];
+    }
+  });
+}
+
+}  // namespace
+
+std::vector<double> sinogramOf(const ProjectionStudy& study, int row) {
+  const int b = study.bins();
+  const int g = row >= 0 && row < study.rows() ? row : 0;
+  std::vector<double> y(std::size_t(study.views()) * b);
+  for (int k = 0; k < study.views(); ++k) {
+    const std::uint16_t* src = study.projection(k) + std::size_t(g) * b;
+    for (int c = 0; c < b; ++c) y[std::size_t(k) * b + c] = src[c];
+  }
+  return y;
+}
+
+void forwardProject(const ProjectionStudy& study, const std::vector<double>& image,
+                    const std::vector<int>& views, std::vector<double>& out) {
+  forwardViews(study, image, views.empty() ? allViews(study.views()) : views, out, 1);
+}
+
+void backProject(const ProjectionStudy& study, const std::vector<double>& sinogram,
+                 const std::vector<int>& views, std::vector<double>& out) {
+  backViews(study, sinogram, views.empty() ? allViews(study.views()) : views, out, 1);
+}
+
+std::vector<int> subsetOrder(int subsets) {
+  const int m = std::max(1, subsets);
+  std::vector<int> order{0};
+  std::vector<bool> used(static_cast<std::size_t>(m), false);
+  used[0] = true;
+  while (int(order.size()) < m) {
+    auto apart = [m](int a, int b) {
+      const int d = std::abs(a - b);
+      return std::min(d, m - d);  // subsets lie round the circle
+    };
+    int best = -1, bestNearest = -1, bestFromLast = -1;
+    for (int c = 0; c < m; ++c) {
+      if (used[std::size_t(c)]) continue;
+      int nearest = m;
+      for (int u : order) nearest = std::min(nearest, apart(c, u));
+      const int fromLast = apart(c, order.back());
+      if (nearest > bestNearest || (nearest == bestNearest && fromLast > bestFromLast)) {
+        bestNearest = nearest;
+        bestFromLast = fromLast;
+        best = c;
+      }
+    }
+    used[std::size_t(best)] = true;
+    order.push_back(best);
+  }
+  return order;
+}
+
+std::vector<int> subsetViews(int views, int subsets, int m) {
+  std::vector<int> out;
+  for (int k = m; k < views; k += subsets) out.push_back(k);
+  return out;
+}
+
+std::vector<double> startingImage(int bins) {
+  const int c = bins / 2;
+  std::vector<double> f(std::size_t(bins) * bins, 0.0);
+  for (int i = 0; i < bins; ++i)
+    for (int j = 0; j < bins; ++j)
+      if ((i - c) * (i - c) + (j - c) * (j - c) < c * c) f[std::size_t(i) * bins + j] = 1.0;
+  return f;
+}
+
+double logLikelihood(const ProjectionStudy& study, const std::vector<double>& image,
+                     const std::vector<double>& y) {
+  std::vector<double> af;
+  forwardProject(study, image, {}, af);
+  double sum = 0;
+  for (std::size_t n = 0; n < af.size(); ++n)
+    if (af[n] > 0) sum += y[n] * std::log(af[n]) - af[n];
+  return sum;
+}
+
+OsemResult osem(const ProjectionStudy& study, int row, int subsets, int iterations, int threads) {
+  OsemResult result;
+  const int v = study.views();
+  if (subsets < 1 || v % subsets != 0 || iterations < 1) return result;
+  threads = std::max(1, threads);
+  const std::vector<double> y = sinogramOf(study, row);
+  std::vector<double> f = startingImage(study.bins());
+  const std::size_t pixels = f.size();
+  // Each subset's sensitivity A_S^T 1, made once.
+  std::vector<std::vector<int>> views(static_cast<std::size_t>(subsets));
+  std::vector<std::vector<double>> sensitivity(static_cast<std::size_t>(subsets));
+  const std::vector<double> ones(y.size(), 1.0);
+  for (int m = 0; m < subsets; ++m) {
+    views[std::size_t(m)] = subsetViews(v, subsets, m);
+    backViews(study, ones, views[std::size_t(m)], sensitivity[std::size_t(m)], threads);
+  }
+  const std::vector<int> order = subsetOrder(subsets);
+  std::vector<double> af, ratio(y.size()), bp;
+  for (int it = 0; it < iterations; ++it) {
+    for (int m : order) {
+      const std::vector<int>& vs = views[std::size_t(m)];
+      forwardViews(study, f, vs, af, threads);
+      std::fill(ratio.begin(), ratio.end(), 0.0);
+      const int b = study.bins();
+      for (int k : vs)
+        for (int c = 0; c < b; ++c) {
+          const std::size_t n = std::size_t(k) * b + c;
+          ratio[n] = af[n] > 0 ? y[n] / af[n] : 0.0;
+        }
+      backViews(study, ratio, vs, bp, threads);
+      const std::vector<double>& s = sensitivity[std::size_t(m)];
+      for (std::size_t p = 0; p < pixels; ++p) f[p] = s[p] > 0 ? f[p] / s[p] * bp[p] : 0.0;
+    }
+    result.images.push_back(f);
+    result.likelihood.push_back(logLikelihood(study, f, y));
+  }
+  return result;
+}
+
+std::vector<double> gaussianFilter(const std::vector<double>& image, int bins, double fwhm) {
+  if (!(fwhm > 0) || !std::isfinite(fwhm)) return image;
+  const double sigma = fwhm / (2 * std::sqrt(2 * std::log(2.0)));
+  const int half = std::max(1, int(std::ceil(3 * sigma)));
+  std::vector<double> w(static_cast<std::size_t>(2 * half + 1));
+  for (int d = -half; d <= half; ++d) w[std::size_t(d + half)] = std::exp(-0.5 * d * d / (sigma * sigma));
+  auto pass = [&](const std::vector<double>& in, bool across) {
+    std::vector<double> out(in.size());
+    for (int i = 0; i < bins; ++i)
+      for (int j = 0; j < bins; ++j) {
+        double sum = 0, weight = 0;
+        for (int d = -half; d <= half; ++d) {
+          const int ii = across ? i + d : i, jj = across ? j : j + d;
+          if (ii < 0 || ii >= bins || jj < 0 || jj >= bins) continue;
+          sum += w[std::size_t(d + half)] * in[std::size_t(ii) * bins + jj];
+          weight += w[std::size_t(d + half)];
+        }
+        out[std::size_t(i) * bins + j] = sum / weight;
+      }
+    return out;
+  };
+  return pass(pass(image, true), false);
+}
+
+}  // namespace sinora

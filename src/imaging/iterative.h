@@ -1,0 +1,54 @@
+// MLEM and OSEM of one slice, with the program's own projector: A f sums the pixels of a B x B
+// slice into the bins the backprojection reads them from (same bin table, same rule, bins outside
+// 0..B-1 dropped), and A^T is exactly the backprojection. Starting image: 1 for pixels whose
+// centre is strictly inside the circle of radius c = B / 2 about (c, c), 0 elsewhere. Update for a
+// subset S: f <- f / s x A_S^T (y / A_S f), s = A_S^T 1, with x / 0 taken as 0. Subset m holds the
+// views k with k mod M = m; subsets are taken in the order of subsetOrder (far apart in angle).
+// Images are indexed [i * B + j] as the backprojection's (i across the screen).
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "imaging/study.h"
+
+namespace sinora {
+
+// y: views x B sinogram of row g of the study (double counts).
+std::vector<double> sinogramOf(const ProjectionStudy& study, int row);
+
+// A f for the listed views (all views when `views` is empty): out[k * B + b].
+void forwardProject(const ProjectionStudy& study, const std::vector<double>& image,
+                    const std::vector<int>& views, std::vector<double>& out);
+// A^T y for the listed views, each pixel adding its views in the listed order.
+void backProject(const ProjectionStudy& study, const std::vector<double>& sinogram,
+                 const std::vector<int>& views, std::vector<double>& out);
+
+// The order in which M subsets are visited: 0 first, then each time the subset whose nearest
+// visited subset is farthest round the circle (in angle); on a tie the one farthest from the
+// subset just visited, then the lowest index. For 10: 0 5 2 7 1 6 3 8 4 9.
+std::vector<int> subsetOrder(int subsets);
+
+// The views of subset m of M, ascending.
+std::vector<int> subsetViews(int views, int subsets, int m);
+
+std::vector<double> startingImage(int bins);
+
+// Poisson log-likelihood of y given the image, without the constant: the sum over bins with
+// A f > 0 of y log(A f) - A f.
+double logLikelihood(const ProjectionStudy& study, const std::vector<double>& image,
+                     const std::vector<double>& sinogram);
+
+struct OsemResult {
+  std::vector<std::vector<double>> images;  // after iteration 1, 2, ...
+  std::vector<double> likelihood;           // after each iteration
+};
+
+// `subsets` must divide the views (1 gives MLEM). threads: 1 or more, same numbers for any.
+OsemResult osem(const ProjectionStudy& study, int row, int subsets, int iterations, int threads = 1);
+
+// Gaussian smoothing of a B x B image, FWHM in pixels (0: unchanged), kernel to 3 sigma,
+// renormalised at the edges.
+std::vector<double> gaussianFilter(const std::vector<double>& image, int bins, double fwhm);
+
+}  // namespace sinora
