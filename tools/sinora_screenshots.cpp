@@ -8,6 +8,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSlider>
+#include <QSpinBox>
 #include <QScrollBar>
 #include <QTest>
 
@@ -21,6 +23,7 @@
 #include "res/resource.h"
 #include "windows/Dialog1.h"
 #include "windows/Dialog2.h"
+#include "windows/IterativeWindow.h"
 #include "windows/RawOpenDialog.h"
 
 using namespace sinora::res;
@@ -113,6 +116,25 @@ int main(int argc, char** argv) {
     control<QPushButton>(d2, IDC_BKPROJECTION)->click();
     save(&d2, "ps-5-bk-1");
     d2.hide();
+
+    {
+      // The iterative window as a student uses it: OSEM 10 subsets, 40 iterations, a region on
+      // the left deep grey matter, a profile across the ventricles, then every slice.
+      IterativeWindow it(sinora.document());
+      it.show();
+      it.iterationsBox()->setValue(40);
+      it.reconstructButton()->click();
+      it.setRegion(QRect(70, 50, 10, 10));
+      it.setProfile(QPoint(20, 60), QPoint(108, 60));
+      for (int n : {1, 5, 40}) {
+        it.iterationSlider()->setValue(n);
+        save(&it, n == 1 ? "osem-1" : n == 5 ? "osem-5" : "osem-40");
+      }
+      it.volumeButton()->click();
+      it.waitForVolume();
+      it.setCrosshair(64, 60, 60);
+      save(&it, "osem-planes");
+    }
 
     RawOpenDialog raw(sinora.settings());
     raw.show();

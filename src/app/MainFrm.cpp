@@ -94,6 +94,7 @@ void CMainFrame::createActions() {
   connect(makeAction(ID_APP_ABOUT, QStringLiteral("Sinora のﾊﾞｰｼﾞｮﾝ情報(&A)...")),
           &QAction::triggered, this, &CMainFrame::OnAppAbout);
   makeAction(ID_IMAGE_DISPLAY, QStringLiteral("画像表示"));
+  makeAction(ID_ITERATIVE, QStringLiteral("逐次近似再構成(&O)..."));
   connect(makeAction(ID_OPEN_RAW, QStringLiteral("生ﾃﾞｰﾀを開く(&R)...")), &QAction::triggered, this,
           &CMainFrame::OnOpenRaw);
   makeAction(ID_BASIC, QStringLiteral("基本"));
@@ -139,6 +140,8 @@ void CMainFrame::createMenus() {
   bar->addAction(action(ID_BASIC));
   // Commands beyond the two experience windows.
   applied_ = bar->addMenu(QStringLiteral("応用(&A)"));
+  applied_->addAction(action(ID_ITERATIVE));
+  applied_->addSeparator();
   applied_->addAction(action(ID_OPEN_RAW));
   QMenu* help = bar->addMenu(QStringLiteral("ﾍﾙﾌﾟ(&H)"));
   help->addAction(action(ID_APP_ABOUT));

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <atomic>
+#include <mutex>
 #include <thread>
 
 #include "imaging/geometry.h"
@@ -157,7 +159,8 @@ double logLikelihood(const ProjectionStudy& study, const std::vector<double>& im
   return sum;
 }
 
-OsemResult osem(const ProjectionStudy& study, int row, int subsets, int iterations, int threads) {
+OsemResult osem(const ProjectionStudy& study, int row, int subsets, int iterations, int threads,
+                const std::atomic<bool>* cancel) {
   OsemResult result;
   const int v = study.views();
   if (subsets < 1 || v % subsets != 0 || iterations < 1) return result;
@@ -177,6 +180,7 @@ OsemResult osem(const ProjectionStudy& study, int row, int subsets, int iteratio
   std::vector<double> af, ratio(y.size()), bp;
   for (int it = 0; it < iterations; ++it) {
     for (int m : order) {
+      if (cancel && *cancel) return result;
       const std::vector<int>& vs = views[std::size_t(m)];
       forwardViews(study, f, vs, af, threads);
       std::fill(ratio.begin(), ratio.end(), 0.0);
@@ -194,6 +198,28 @@ OsemResult osem(const ProjectionStudy& study, int row, int subsets, int iteratio
     result.likelihood.push_back(logLikelihood(study, f, y));
   }
   return result;
+}
+
+std::vector<std::vector<double>> osemVolume(const ProjectionStudy& study, int subsets,
+                                            int iterations, int threads, const RowProgress& step,
+                                            const std::atomic<bool>* cancel) {
+  const int rows = study.rows();
+  std::vector<std::vector<double>> volume(static_cast<std::size_t>(rows));
+  std::atomic<int> next{0}, done{0};
+  std::atomic<bool> stop{false};
+  std::mutex report;
+  inParts(std::max(1, threads), [&](int) {
+    for (int r = next++; r < rows && !stop && !(cancel && *cancel); r = next++) {
+      OsemResult one = osem(study, r, subsets, iterations, 1, cancel);
+      if (int(one.images.size()) == iterations) volume[std::size_t(r)] = std::move(one.images.back());
+      const int n = ++done;
+      if (step) {
+        std::lock_guard<std::mutex> lock(report);
+        if (!step(n)) stop = true;
+      }
+    }
+  });
+  return volume;
 }
 
 std::vector<double> gaussianFilter(const std::vector<double>& image, int bins, double fwhm) {

@@ -7,7 +7,9 @@
 // Images are indexed [i * B + j] as the backprojection's (i across the screen).
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "imaging/study.h"
@@ -45,7 +47,18 @@ struct OsemResult {
 };
 
 // `subsets` must divide the views (1 gives MLEM). threads: 1 or more, same numbers for any.
-OsemResult osem(const ProjectionStudy& study, int row, int subsets, int iterations, int threads = 1);
+// `cancel`, when given, is read before every subset: once true, the work ends with the
+// iterations completed so far.
+OsemResult osem(const ProjectionStudy& study, int row, int subsets, int iterations, int threads = 1,
+                const std::atomic<bool>* cancel = nullptr);
+
+// Every row of the study, `threads` rows at a time (the same numbers for any count). `step` is
+// called after each row with the number done; returning false stops the work (the rows not done
+// are left empty). Slices are [row][i * B + j].
+using RowProgress = std::function<bool(int done)>;
+std::vector<std::vector<double>> osemVolume(const ProjectionStudy& study, int subsets,
+                                            int iterations, int threads, const RowProgress& step,
+                                            const std::atomic<bool>* cancel = nullptr);
 
 // Gaussian smoothing of a B x B image, FWHM in pixels (0: unchanged), kernel to 3 sigma,
 // renormalised at the edges.

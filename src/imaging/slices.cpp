@@ -1,7 +1,10 @@
 #include "imaging/slices.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <mutex>
+#include <thread>
 
 #include "imaging/geometry.h"
 #include "imaging/reconstruction.h"
@@ -87,8 +90,8 @@ Picture slicePicture(const std::vector<double>& acc, int b, int densityOffset) {
   return out;
 }
 
-Picture filteredAny(const ProjectionStudy& study, int sliceLine, ReconFilter filter,
-                    const BwParameters* bw, int densityOffset) {
+std::vector<double> filteredSlice(const ProjectionStudy& study, int sliceLine, ReconFilter filter,
+                                  const BwParameters* bw) {
   const int b = study.bins(), g = sliceRowOf(sliceLine, study.rows());
   const AnyGeometry geo(b);
   const std::vector<double> ra = reconKernelFor(filter, b);
@@ -108,10 +111,39 @@ Picture filteredAny(const ProjectionStudy& study, int sliceLine, ReconFilter fil
   }
   std::vector<double> acc;
   backproject(study, rows, geo, acc);
-  return slicePicture(acc, b, densityOffset);
+  return acc;
+}
+
+Picture filteredAny(const ProjectionStudy& study, int sliceLine, ReconFilter filter,
+                    const BwParameters* bw, int densityOffset) {
+  return slicePicture(filteredSlice(study, sliceLine, filter, bw), study.bins(), densityOffset);
 }
 
 }  // namespace
+
+std::vector<std::vector<double>> fbpVolume(const ProjectionStudy& study, ReconFilter filter,
+                                           int threads, const std::function<bool(int)>& step) {
+  const int rows = study.rows();
+  std::vector<std::vector<double>> volume(static_cast<std::size_t>(rows));
+  std::atomic<int> next{0}, done{0};
+  std::atomic<bool> stop{false};
+  std::mutex report;
+  auto work = [&] {
+    for (int r = next++; r < rows && !stop; r = next++) {
+      volume[std::size_t(r)] = filteredSlice(study, r, filter, nullptr);
+      const int n = ++done;
+      if (step) {
+        std::lock_guard<std::mutex> lock(report);
+        if (!step(n)) stop = true;
+      }
+    }
+  };
+  std::vector<std::thread> pool;
+  for (int t = 1; t < threads; ++t) pool.emplace_back(work);
+  work();
+  for (std::thread& t : pool) t.join();
+  return volume;
+}
 
 Picture toPicture(const DisplayImage& image) {
   Picture out;

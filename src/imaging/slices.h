@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "imaging/display.h"
@@ -39,6 +40,11 @@ Picture filteredPicture(const ProjectionStudy& study, int sliceLine, ReconFilter
                         int densityOffset);
 Picture prefilteredPicture(const ProjectionStudy& study, int sliceLine, ReconFilter filter,
                            BwParameters bw, int densityOffset);
+
+// The filtered backprojection (as filteredPicture, before rounding and display) of every row,
+// `threads` rows at a time; each slice [i * B + j]. `step` as for osemVolume.
+std::vector<std::vector<double>> fbpVolume(const ProjectionStudy& study, ReconFilter filter,
+                                           int threads, const std::function<bool(int)>& step);
 
 // Building blocks for B bins (B = 128 gives the kernels of filters.h value for value).
 ButterworthKernel butterworthKernelFor(double order, double cutoff, int bins);

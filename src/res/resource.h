@@ -15,6 +15,7 @@ enum : int {
   ID_IMAGE_DISPLAY = 32771,
   ID_BASIC = 32772,
   ID_OPEN_RAW = 32790,  // 応用: open raw counts of a given layout
+  ID_ITERATIVE = 32791,  // 応用: the iterative-reconstruction window
 
   ID_FILE_NEW = 57600,
   ID_FILE_OPEN = 57601,

@@ -18,6 +18,7 @@
 #include "res/resource.h"
 #include "windows/Dialog1.h"
 #include "windows/Dialog2.h"
+#include "windows/IterativeWindow.h"
 
 namespace {
 
@@ -58,6 +59,7 @@ CSinoraView::CSinoraView(CSinoraDoc* doc, QWidget* parent)
     };
     connectCommand(ID_IMAGE_DISPLAY, &CSinoraView::OnImageDisplay);
     connectCommand(ID_BASIC, &CSinoraView::OnBasic);
+    connectCommand(ID_ITERATIVE, &CSinoraView::OnIterative);
     connectCommand(ID_FILE_PRINT, &CSinoraView::OnFilePrint);
     connectCommand(ID_FILE_PRINT_PREVIEW, &CSinoraView::OnFilePrintPreview);
   }
@@ -110,6 +112,11 @@ void CSinoraView::OnInitialUpdate() {
 
 void CSinoraView::OnImageDisplay() {
   CDialog1 dialog(doc_);
+  dialog.exec();
+}
+
+void CSinoraView::OnIterative() {
+  IterativeWindow dialog(doc_);
   dialog.exec();
 }
 

@@ -39,6 +39,7 @@ class CSinoraView : public QScrollArea {
   void updateStudyLine();
   void OnImageDisplay();
   void OnBasic();
+  void OnIterative();
   void OnFilePrint();
   void OnFilePrintPreview();
 

@@ -1,0 +1,121 @@
+// IterativeWindow: the chosen slice reconstructed by MLEM or OSEM beside filtered
+// backprojection. Every iteration is kept so the slider answers at once; plots show the
+// log-likelihood, the mean and noise (standard deviation / mean) of a region dragged on a
+// picture, and a profile along a dragged line. "全スライス" reconstructs every row in the
+// background (Cancel stops it) and then shows transverse, coronal and sagittal planes with one
+// crosshair.
+#pragma once
+
+#include <QDialog>
+
+#include <atomic>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "imaging/iterative.h"
+#include "imaging/slices.h"
+
+class CSinoraDoc;
+class PictureView;
+class QButtonGroup;
+class QChart;
+class QChartView;
+class QCheckBox;
+class QComboBox;
+class QDoubleSpinBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QSlider;
+class QSpinBox;
+
+class IterativeWindow : public QDialog {
+  Q_OBJECT
+ public:
+  explicit IterativeWindow(CSinoraDoc* doc, QWidget* parent = nullptr);
+  ~IterativeWindow() override;
+
+  // The controls, for tests and tools.
+  QSpinBox* rowBox() const { return row_; }
+  QComboBox* methodBox() const { return method_; }
+  QComboBox* subsetsBox() const { return subsets_; }
+  QSpinBox* iterationsBox() const { return iterations_; }
+  QDoubleSpinBox* fwhmBox() const { return fwhm_; }
+  QSlider* iterationSlider() const { return slider_; }
+  QPushButton* reconstructButton() const { return run_; }
+  QPushButton* volumeButton() const { return volume_; }
+  QPushButton* cancelButton() const { return cancel_; }
+  QProgressBar* progress() const { return progress_; }
+  QLabel* message() const { return message_; }
+  PictureView* projectionView() const { return projection_; }
+  PictureView* fbpView() const { return fbp_; }
+  PictureView* osemView() const { return osemView_; }
+  PictureView* planeView(int plane) const { return planes_[plane]; }  // 0 transverse, 1 coronal, 2 sagittal
+  QChart* likelihoodChart() const;
+  QChart* regionChart() const;
+  QChart* profileChart() const;
+
+  // The OSEM image shown now (after the slider's iteration, post-filtered), [i * B + j].
+  std::vector<double> shownOsem() const;
+  const sinora::OsemResult& result() const { return result_; }
+  bool volumeReady() const { return volumeDone_; }
+  bool volumeRunning() const { return worker_.joinable() && !volumeDone_ && !volumeStopped_; }
+  // Blocks until the background work has ended (tests).
+  void waitForVolume();
+  QPoint crosshair() const { return QPoint(cross_[0], cross_[1]); }
+  int crosshairRow() const { return cross_[2]; }
+
+ public slots:
+  void reconstruct();
+  void showIteration(int iteration);
+  void setRegion(const QRect& region);
+  void setProfile(const QPoint& a, const QPoint& b);
+  void startVolume();
+  void cancelVolume();
+  void setCrosshair(int i, int j, int row);
+
+ private:
+  void pickRow(const QPoint& picturePoint);
+  void showProjection();
+  void updateSubsets();
+  void volumeFinished(bool complete);
+  sinora::Palette palette() const;
+  sinora::Picture picture(const std::vector<double>& slice, int b) const;
+  sinora::Picture fbpPicture() const;
+  void drawPlanes();
+
+  CSinoraDoc* doc_;
+  sinora::StudyPtr study_;
+  QSpinBox* row_;
+  QComboBox *method_, *subsets_;
+  QSpinBox* iterations_;
+  QDoubleSpinBox* fwhm_;
+  QLabel* fwhmMm_;
+  QRadioButton *ribbon_, *grey_, *ramp_, *shepp_;
+  QCheckBox* prefilter_;
+  QLineEdit *order_, *cutoff_;
+  QPushButton *run_, *volume_, *cancel_;
+  QSlider* slider_;
+  QLabel *iterationLabel_, *message_;
+  QProgressBar* progress_;
+  PictureView *projection_, *fbp_, *osemView_;
+  PictureView* planes_[3];
+  QChartView *likelihood_, *region_, *profile_;
+  QComboBox* dragMode_;
+
+  sinora::OsemResult result_;
+  std::vector<double> fbpSlice_;
+  int resultRow_ = 0;
+  QRect regionRect_;
+  QPoint lineA_{-1, -1}, lineB_{-1, -1};
+
+  std::thread worker_;
+  std::atomic<bool> stopVolume_{false};
+  std::atomic<int> rowsDone_{0};
+  bool volumeDone_ = false, volumeStopped_ = false;
+  std::vector<std::vector<double>> fbpVolume_, osemVolume_;
+  int cross_[3] = {0, 0, 0};
+};

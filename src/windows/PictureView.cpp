@@ -1,0 +1,153 @@
+#include "windows/PictureView.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QFileDialog>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QSaveFile>
+
+#include <cstdio>
+
+#include "platform/template_dialog.h"
+
+namespace {
+constexpr int kScale = 2;
+}
+
+PictureView::PictureView(QWidget* parent) : QWidget(parent) {
+  setFixedSize(sinora::kSize * kScale, sinora::kSize * kScale);
+  image_ = QImage(sinora::kSize, sinora::kSize, QImage::Format_RGB32);
+  image_.fill(Qt::black);
+}
+
+void PictureView::setPicture(const sinora::Picture& picture, sinora::Palette palette) {
+  picture_ = picture;
+  const sinora::RgbImage rgb = sinora::fitToFrame(picture, palette);
+  image_ = sinora::toQImage(rgb.data(), sinora::kSize, sinora::kSize);
+  update();
+}
+
+void PictureView::setRegion(const QRect& r) {
+  region_ = r;
+  update();
+}
+void PictureView::setLine(const QPoint& a, const QPoint& b) {
+  lineA_ = a;
+  lineB_ = b;
+  update();
+}
+void PictureView::setCrosshair(const QPoint& p) {
+  cross_ = p;
+  update();
+}
+
+QPoint PictureView::toPicture(const QPoint& w) const {
+  const sinora::FrameFit fit = sinora::frameFit(picture_.width, picture_.height);
+  const int fx = w.x() / kScale, fy = w.y() / kScale;
+  return {fx / fit.zoom * fit.shrink, fy / fit.zoom * fit.shrink};
+}
+
+QPoint PictureView::toWidget(const QPointF& p) const {
+  const sinora::FrameFit fit = sinora::frameFit(picture_.width, picture_.height);
+  const double s = double(kScale) * fit.zoom / fit.shrink;
+  return QPoint(int((p.x() + 0.5) * s), int((p.y() + 0.5) * s));
+}
+
+void PictureView::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.drawImage(rect(), image_);  // nearest neighbour: no smoothing asked for
+  p.setPen(QPen(Qt::white, 1, Qt::DashLine));
+  QRect shown = region_;
+  if (dragging_ && drag_ == Drag::Region) shown = QRect(pressAt_, dragAt_).normalized();
+  if (shown.isValid() && !shown.isEmpty())
+    p.drawRect(QRect(toWidget(shown.topLeft()), toWidget(shown.bottomRight())));
+  QPoint a = lineA_, b = lineB_;
+  if (dragging_ && drag_ == Drag::Line) a = pressAt_, b = dragAt_;
+  if (a.x() >= 0 && b.x() >= 0) {
+    p.setPen(QPen(Qt::white, 1));
+    p.drawLine(toWidget(a), toWidget(b));
+  }
+  if (cross_.x() >= 0) {
+    p.setPen(QPen(QColor(255, 255, 0), 1));
+    const QPoint c = toWidget(cross_);
+    p.drawLine(0, c.y(), width(), c.y());
+    p.drawLine(c.x(), 0, c.x(), height());
+  }
+}
+
+void PictureView::mousePressEvent(QMouseEvent* e) {
+  if (e->button() != Qt::LeftButton) return;
+  pressAt_ = dragAt_ = toPicture(e->position().toPoint());
+  dragging_ = drag_ != Drag::Point;
+  if (drag_ == Drag::Point) emit pointChosen(pressAt_);
+}
+
+void PictureView::mouseMoveEvent(QMouseEvent* e) {
+  if (!dragging_) return;
+  dragAt_ = toPicture(e->position().toPoint());
+  update();
+}
+
+void PictureView::mouseReleaseEvent(QMouseEvent* e) {
+  if (!dragging_ || e->button() != Qt::LeftButton) return;
+  dragging_ = false;
+  dragAt_ = toPicture(e->position().toPoint());
+  if (drag_ == Drag::Region) {
+    const QRect r = QRect(pressAt_, dragAt_).normalized().intersected(
+        QRect(0, 0, picture_.width, picture_.height));
+    region_ = r;
+    if (!r.isEmpty()) emit regionChosen(r);
+  } else {
+    lineA_ = pressAt_;
+    lineB_ = dragAt_;
+    emit lineChosen(lineA_, lineB_);
+  }
+  update();
+}
+
+bool PictureView::savePng(const QString& path) const {
+  QSaveFile f(path);
+  if (!f.open(QIODevice::WriteOnly)) return false;
+  image_.save(&f, "PNG");
+  return f.commit();
+}
+
+bool PictureView::saveCsv(const QString& path) const {
+  QByteArray csv;
+  for (int y = 0; y < picture_.height; ++y)
+    for (int x = 0; x < picture_.width; ++x)
+      csv += QByteArray::number(picture_.at(x, y)) + (x + 1 < picture_.width ? "," : "\n");
+  QString error;
+  return writeTextFile(path, csv, &error);
+}
+
+void PictureView::contextMenuEvent(QContextMenuEvent* e) {
+  QMenu menu(this);
+  QAction* png = menu.addAction(QStringLiteral("PNG で保存..."));
+  QAction* csv = menu.addAction(QStringLiteral("値を CSV で保存..."));
+  QAction* copy = menu.addAction(QStringLiteral("クリップボードにコピー"));
+  QAction* chosen = menu.exec(e->globalPos());
+  if (chosen == copy) {
+    QApplication::clipboard()->setImage(image_);
+  } else if (chosen == png || chosen == csv) {
+    const bool asPng = chosen == png;
+    const QString path = QFileDialog::getSaveFileName(
+        this, chosen->text(), QString(), asPng ? QStringLiteral("PNG (*.png)") : QStringLiteral("CSV (*.csv)"));
+    if (path.isEmpty()) return;
+    if (!(asPng ? savePng(path) : saveCsv(path)))
+      QMessageBox::warning(this, QStringLiteral("Sinora"), QStringLiteral("%1 に書けません。").arg(path));
+  }
+}
+
+bool writeTextFile(const QString& path, const QByteArray& text, QString* error) {
+  QSaveFile f(path);  // written beside, renamed over the name when complete
+  if (!f.open(QIODevice::WriteOnly) || f.write(text) != text.size() || !f.commit()) {
+    if (error) *error = f.errorString();
+    return false;
+  }
+  return true;
+}
