@@ -19,6 +19,13 @@ bool CSinoraDoc::OnNewDocument() {
   return true;
 }
 
+void CSinoraDoc::setStudy(sinora::StudyPtr study) {
+  study_ = std::move(study);
+  path_.clear();
+  title_ = untitledName();
+  emit titleChanged(title_);
+}
+
 bool CSinoraDoc::OnOpenDocument(const QString& path, QString* error) {
   return OnOpenDocument(QFile::encodeName(path), error);
 }

@@ -29,6 +29,8 @@ class CSinoraDoc : public QObject {
 
   // The document's title: the file name, or the untitled name.
   QString GetTitle() const { return title_; }
+  // Makes `study` the document's study, untitled (for studies made in the program).
+  void setStudy(sinora::StudyPtr study);
   // The opened file's absolute path, as the system's bytes; empty when untitled.
   QByteArray GetPathName() const { return path_; }
   static QString untitledName();

@@ -1,0 +1,219 @@
+// The iterative-reconstruction window driven as a student drives it.
+#include <QAction>
+#include <QApplication>
+#include <QChart>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QLabel>
+#include <QLineSeries>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include "app/MainFrm.h"
+#include "app/Sinora.h"
+#include "doc/SinoraDoc.h"
+#include "imaging/iterative.h"
+#include "imaging/sample_study.h"
+#include "res/resource.h"
+#include "windows/IterativeWindow.h"
+#include "windows/PictureView.h"
+
+using namespace sinora;
+using namespace sinora::res;
+
+namespace {
+
+// What the window's OSEM picture must show for an image [i * B + j].
+RgbImage expected(const std::vector<double>& f, int b) {
+  Picture p;
+  p.width = p.height = b;
+  p.values.resize(std::size_t(b) * b);
+  std::int32_t max = 1;
+  for (int x = 0; x < b; ++x)
+    for (int y = 0; y < b; ++y) {
+      const std::int32_t v = std::max(0, toImageValue(f[std::size_t(x) * b + y]));
+      p.values[std::size_t(y) * b + x] = v;
+      max = std::max(max, v);
+    }
+  p.divisor = max - 3;
+  return fitToFrame(p, Palette::Ribbon);
+}
+
+bool showsImage(const PictureView* v, const RgbImage& want) {
+  const QImage shown = v->shownImage();
+  for (int y = 0; y < 128; ++y)
+    for (int x = 0; x < 128; ++x)
+      if ((shown.pixel(x, y) | 0xff000000u) != want[std::size_t(y) * 128 + x]) return false;
+  return true;
+}
+
+TEST(IterativeWindow, OpensFromTheAppliedMenuFreshAndModal) {
+  QTemporaryDir dir;
+  CSinoraApp app(std::make_unique<QSettings>(dir.filePath(QStringLiteral("s.ini")), QSettings::IniFormat));
+  QString error;
+  ASSERT_TRUE(app.InitInstance(QString(), &error, false));
+  QMenu* applied = app.mainFrame()->appliedMenu();
+  ASSERT_NE(applied, nullptr);
+  ASSERT_FALSE(applied->actions().isEmpty());
+  QAction* first = applied->actions().first();
+  EXPECT_EQ(first->text(), QStringLiteral("逐次近似再構成(&O)..."));
+  EXPECT_EQ(first->statusTip(), QStringLiteral("MLEM/OSEM で再構成し、FBP と比べる"));
+  QList<int> iterationsSeen;
+  for (int n = 0; n < 2; ++n) {
+    QTimer::singleShot(0, [&] {
+      auto* w = qobject_cast<IterativeWindow*>(QApplication::activeModalWidget());
+      ASSERT_NE(w, nullptr);
+      iterationsSeen << int(w->result().images.size());
+      w->iterationsBox()->setValue(2);
+      w->reconstructButton()->click();  // state that must not survive the closing
+      w->reject();
+    });
+    first->trigger();
+  }
+  EXPECT_EQ(iterationsSeen, (QList<int>{0, 0}));
+}
+
+TEST(IterativeWindow, StartsAtTheReconstructionWindowsRowWithSubsetsThatDivide) {
+  CSinoraDoc doc;
+  IterativeWindow w(&doc);
+  EXPECT_EQ(w.rowBox()->value(), 60);
+  QStringList subsets;
+  for (int n = 0; n < w.subsetsBox()->count(); ++n) subsets << w.subsetsBox()->itemText(n);
+  EXPECT_EQ(subsets, (QStringList{"1", "2", "3", "4", "5", "6", "10", "12", "15", "20", "30", "60"}));
+  EXPECT_EQ(w.subsetsBox()->currentText(), QStringLiteral("10"));
+  w.methodBox()->setCurrentIndex(0);  // MLEM: one subset
+  EXPECT_EQ(w.subsetsBox()->currentText(), QStringLiteral("1"));
+  EXPECT_FALSE(w.subsetsBox()->isEnabled());
+  // A study of 7 views (a prime): only 1 and 7.
+  StudyGeometry g;
+  g.views = 7;
+  g.rows = 4;
+  g.bins = 16;
+  CSinoraDoc small;
+  small.setStudy(std::make_shared<const ProjectionStudy>(g, std::vector<std::uint16_t>(7 * 4 * 16, 3)));
+  IterativeWindow w7(&small);
+  ASSERT_EQ(w7.subsetsBox()->count(), 2);
+  EXPECT_EQ(w7.subsetsBox()->itemText(1), QStringLiteral("7"));
+  EXPECT_EQ(w7.rowBox()->value(), 0);  // row 60 is beyond its 4 rows: row 0, as there
+  w7.reconstructButton()->click();
+  EXPECT_EQ(w7.result().images.size(), 10u);
+}
+
+TEST(IterativeWindow, EveryIterationIsKeptAndTheSliderShowsIt) {
+  CSinoraDoc doc;
+  IterativeWindow w(&doc);
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  w.iterationsBox()->setValue(6);
+  w.subsetsBox()->setCurrentIndex(w.subsetsBox()->findText(QStringLiteral("5")));
+  QTest::mouseClick(w.reconstructButton(), Qt::LeftButton);
+  ASSERT_EQ(w.result().images.size(), 6u);
+  const OsemResult want = osem(*sampleStudy(), 60, 5, 6);
+  for (int it : {6, 1, 3}) {
+    w.iterationSlider()->setValue(it);
+    EXPECT_EQ(w.shownOsem(), want.images[std::size_t(it - 1)]) << it;
+    EXPECT_TRUE(showsImage(w.osemView(), expected(want.images[std::size_t(it - 1)], 128))) << it;
+  }
+  // The post-filter changes what is shown, not what is kept.
+  w.fwhmBox()->setValue(3);
+  EXPECT_EQ(w.shownOsem(), gaussianFilter(want.images[2], 128, 3));
+  EXPECT_EQ(w.result().images[2], want.images[2]);
+  // The likelihood plot has one point per iteration.
+  const QList<QAbstractSeries*> series = w.likelihoodChart()->series();
+  ASSERT_EQ(series.size(), 1);
+  EXPECT_EQ(qobject_cast<QLineSeries*>(series[0])->count(), 6);
+  EXPECT_DOUBLE_EQ(qobject_cast<QLineSeries*>(series[0])->at(5).y(), want.likelihood[5]);
+}
+
+TEST(IterativeWindow, AClickOnTheProjectionPicksTheRowAndDragsMakeThePlots) {
+  CSinoraDoc doc;
+  IterativeWindow w(&doc);
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  QTest::mouseClick(w.projectionView(), Qt::LeftButton, {}, QPoint(100, 2 * 45 + 1));
+  EXPECT_EQ(w.rowBox()->value(), 45);
+  w.iterationsBox()->setValue(3);
+  w.reconstructButton()->click();
+  // A region dragged on the OSEM picture: means and noise for every iteration, FBP as lines.
+  QTest::mousePress(w.osemView(), Qt::LeftButton, {}, QPoint(2 * 60, 2 * 60));
+  QTest::mouseMove(w.osemView(), QPoint(2 * 70, 2 * 66));
+  QTest::mouseRelease(w.osemView(), Qt::LeftButton, {}, QPoint(2 * 70, 2 * 66));
+  EXPECT_EQ(w.osemView()->region(), QRect(QPoint(60, 60), QPoint(70, 66)));
+  const QList<QAbstractSeries*> r = w.regionChart()->series();
+  ASSERT_EQ(r.size(), 4);
+  EXPECT_EQ(qobject_cast<QLineSeries*>(r[0])->count(), 3);  // OSEM mean
+  EXPECT_EQ(qobject_cast<QLineSeries*>(r[1])->count(), 2);  // the FBP line
+  double mean = 0;
+  const std::vector<double> f = w.result().images[0];
+  for (int x = 60; x <= 70; ++x)
+    for (int y = 60; y <= 66; ++y) mean += f[std::size_t(x) * 128 + y];
+  EXPECT_NEAR(qobject_cast<QLineSeries*>(r[0])->at(0).y(), mean / (11 * 7), 1e-9);
+  // A line: both methods on one profile.
+  w.setProfile(QPoint(10, 64), QPoint(118, 64));
+  const QList<QAbstractSeries*> p = w.profileChart()->series();
+  ASSERT_EQ(p.size(), 2);
+  EXPECT_EQ(qobject_cast<QLineSeries*>(p[1])->count(), 109);
+}
+
+TEST(IterativeWindow, EverySliceThenThreePlanesWithOneCrosshair) {
+  // A small study, so that the whole volume is quick: 12 views of 8 rows x 32 bins.
+  StudyGeometry g;
+  g.views = 12;
+  g.rows = 8;
+  g.bins = 32;
+  std::vector<std::uint16_t> counts(std::size_t(12) * 8 * 32, 0);
+  for (int k = 0; k < 12; ++k)
+    for (int r = 0; r < 8; ++r)
+      for (int c = 8; c < 24; ++c) counts[(std::size_t(k) * 8 + r) * 32 + c] = std::uint16_t(10 + r);
+  CSinoraDoc doc;
+  doc.setStudy(std::make_shared<const ProjectionStudy>(g, counts));
+  IterativeWindow w(&doc);
+  w.show();
+  w.iterationsBox()->setValue(2);
+  w.subsetsBox()->setCurrentIndex(w.subsetsBox()->findText(QStringLiteral("3")));
+  QTest::mouseClick(w.volumeButton(), Qt::LeftButton);
+  EXPECT_TRUE(w.cancelButton()->isEnabled());
+  w.waitForVolume();
+  ASSERT_TRUE(w.volumeReady());
+  EXPECT_EQ(w.progress()->value(), 16);  // FBP and OSEM of 8 rows
+  EXPECT_FALSE(w.cancelButton()->isEnabled());
+  EXPECT_EQ(w.planeView(1)->picture().height, 8);  // coronal: the rows down
+  EXPECT_EQ(w.planeView(0)->picture().width, 32);
+  // The transverse slice is the row's OSEM image.
+  const OsemResult row5 = osem(*doc.ProjectionStudy(), 5, 3, 2);
+  w.setCrosshair(10, 20, 5);
+  EXPECT_EQ(w.planeView(0)->picture().at(7, 9), std::max(0, toImageValue(row5.images.back()[7 * 32 + 9])));
+  // A click on the coronal plane moves i and the row, keeping j.
+  QTest::mouseClick(w.planeView(1), Qt::LeftButton, {}, QPoint(2 * 4 * 3 + 1, 2 * 4 * 2 + 1));
+  EXPECT_EQ(w.crosshair(), QPoint(3, 20));
+  EXPECT_EQ(w.crosshairRow(), 2);
+}
+
+TEST(IterativeWindow, CancelStopsTheVolumeAndKeepsTheWindowUsable) {
+  CSinoraDoc doc;  // 128 rows of the sample: long enough to cancel
+  IterativeWindow w(&doc);
+  w.show();
+  w.iterationsBox()->setValue(20);
+  w.volumeButton()->click();
+  QTest::qWait(30);
+  w.cancelButton()->click();
+  w.waitForVolume();
+  EXPECT_FALSE(w.volumeReady());
+  EXPECT_TRUE(w.message()->text().contains(QStringLiteral("中止")));
+  EXPECT_TRUE(w.volumeButton()->isEnabled());
+  EXPECT_TRUE(w.reconstructButton()->isEnabled());
+  w.iterationsBox()->setValue(1);
+  w.reconstructButton()->click();
+  EXPECT_EQ(w.result().images.size(), 1u);
+}
+
+}  // namespace
