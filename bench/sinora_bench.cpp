@@ -13,6 +13,7 @@
 #include <stdlib.h>
 
 #include "formats/formats.h"
+#include "imaging/iterative.h"
 #include "imaging/slices.h"
 
 #include "doc/SinoraDoc.h"
@@ -193,6 +194,19 @@ void OpenStudy_Dicom(benchmark::State& s) {
   for (auto _ : s) benchmark::DoNotOptimize(formats::readAnyStudy(dicom120()));
 }
 
+// OSEM 10 subsets x 4 iterations of slice 60, on 1 or 2 threads; and every slice of the study.
+void OsemSlice(benchmark::State& s) {
+  // Arg 0: threads; arg 1: with the likelihood of each iteration (as the window shows it).
+  for (auto _ : s)
+    benchmark::DoNotOptimize(osem(study(), 60, 10, 4, int(s.range(0)), nullptr, s.range(1) != 0));
+}
+void OsemVolume(benchmark::State& s) {
+  for (auto _ : s) benchmark::DoNotOptimize(osemVolume(study(), 10, 4, 2, nullptr));
+}
+void FbpVolume(benchmark::State& s) {
+  for (auto _ : s) benchmark::DoNotOptimize(fbpVolume(study(), ReconFilter::Ramp, 2, nullptr));
+}
+
 void BrowseStep_fast(benchmark::State& s) {
   for (auto _ : s) {
     benchmark::DoNotOptimize(render(projectionImage(study(), 10, 7), Palette::Ribbon));
@@ -248,6 +262,9 @@ void Handler_PointSourceButton3(benchmark::State& s) {
 BENCHMARK(ShowReconstructions120)->Unit(benchmark::kMillisecond);
 BENCHMARK(OpenStudy_Interfile)->Name("OpenStudy/Interfile")->Unit(benchmark::kMillisecond);
 BENCHMARK(OpenStudy_Dicom)->Name("OpenStudy/Dicom")->Unit(benchmark::kMillisecond);
+BENCHMARK(OsemSlice)->Args({1, 0})->Args({1, 1})->Args({2, 0})->Unit(benchmark::kMillisecond);
+BENCHMARK(OsemVolume)->Unit(benchmark::kMillisecond);
+BENCHMARK(FbpVolume)->Unit(benchmark::kMillisecond);
 BENCHMARK(Projection_fast);
 BENCHMARK(Projection_literal);
 BENCHMARK(Smoothed_fast);

@@ -16,6 +16,7 @@
 #include "formats/formats.h"
 #include "formats/raw.h"
 #include "imaging/sample_study.h"
+#include "imaging/iterative.h"
 #include "imaging/slices.h"
 #include "platform/number.h"
 #include "safe_output.h"
@@ -31,6 +32,7 @@ const char kUsage[] =
     "                     [--raw-bytes 1|2|4|8] [--raw-format unsigned|signed|float]\n"
     "                     [--raw-order big|little] [--raw-arc DEG] [--raw-start DEG]\n"
     "                     [--raw-direction cw|cc] [--raw-pixel MM]\n"
+    "                     [--osem SUBSETS:ITERATIONS [--volume]]\n"
     "Writes the pictures of Sinora's two windows into DIR as PNG files (the study's at its\n"
     "own size). STUDY is the study file, Interfile or DICOM NM, recognised by content; any\n"
     "--raw-* option reads it as raw counts of that layout instead (defaults: no header,\n"
@@ -45,6 +47,8 @@ struct Options {
   sinora::Palette palette = sinora::Palette::Neither;
   std::string order, cutoff, degrees, psOrder, psCutoff;
   bool values = false;
+  int osemSubsets = 0, osemIterations = 0;  // --osem SUBSETS:ITERATIONS
+  bool volume = false;
   bool raw = false;  // any --raw-* option: STUDY is raw counts of this layout
   sinora::formats::RawLayout layout;
 };
@@ -169,6 +173,56 @@ void addPicture(std::vector<Output>& out, const std::string& name, const sinora:
   out.push_back({name + ".csv", csv.str()});
 }
 
+// Values of a picture in double precision, 17 digits.
+std::string valuesCsv(const std::vector<double>& f, int w, int h) {
+  std::ostringstream csv;
+  csv << std::setprecision(17);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) csv << f[std::size_t(y) * w + x] << (x + 1 < w ? ',' : '\n');
+  return csv.str();
+}
+
+// A picture of values laid out [y * w + x] with the windows' mapping of a slice.
+void addValues(std::vector<Output>& out, const std::string& name, const std::vector<double>& v,
+               int w, int h, sinora::Palette palette, bool values) {
+  sinora::Picture p;
+  p.width = w;
+  p.height = h;
+  p.values.resize(v.size());
+  std::int32_t max = 1;
+  for (std::size_t n = 0; n < v.size(); ++n) {
+    p.values[n] = std::max(0, sinora::toImageValue(v[n]));
+    max = std::max(max, p.values[n]);
+  }
+  p.divisor = std::int64_t(max) + 7 - 10;
+  addPicture(out, name, p, palette, false);
+  if (values) out.push_back({name + ".csv", valuesCsv(v, w, h)});
+}
+
+void addSlice(std::vector<Output>& out, const std::string& name, const std::vector<double>& f,
+              int b, sinora::Palette palette, bool values) {
+  std::vector<double> screen(f.size());  // i across
+  for (int x = 0; x < b; ++x)
+    for (int y = 0; y < b; ++y) screen[std::size_t(y) * b + x] = f[std::size_t(x) * b + y];
+  addValues(out, name, screen, b, b, palette, values);
+}
+
+// The central transverse, coronal and sagittal planes of a volume [row][i * B + j].
+void addPlanes(std::vector<Output>& out, const std::string& name,
+               const std::vector<std::vector<double>>& volume, int b, sinora::Palette palette,
+               bool values) {
+  const int rows = int(volume.size()), c = b / 2;
+  addSlice(out, name + "-transverse", volume[std::size_t(rows / 2)], b, palette, values);
+  std::vector<double> coronal(std::size_t(rows) * b), sagittal(std::size_t(rows) * b);
+  for (int r = 0; r < rows; ++r)
+    for (int x = 0; x < b; ++x) {
+      coronal[std::size_t(r) * b + x] = volume[std::size_t(r)][std::size_t(x) * b + c];
+      sagittal[std::size_t(r) * b + x] = volume[std::size_t(r)][std::size_t(c) * b + x];
+    }
+  addValues(out, name + "-coronal", coronal, b, rows, palette, values);
+  addValues(out, name + "-sagittal", sagittal, b, rows, palette, values);
+}
+
 void addImage(std::vector<Output>& out, const std::string& name, const sinora::DisplayImage& image,
               sinora::Palette palette, bool values) {
   out.push_back({name + ".png", pngBytes(image, palette)});
@@ -192,6 +246,14 @@ int main(int argc, char** argv) {
     if (a == "--help" || a == "-h") {
       std::fputs(kUsage, stdout);
       return 0;
+    } else if (a == "--osem") {
+      if (!value(v)) return usageError("--osem takes SUBSETS:ITERATIONS");
+      const std::size_t at = v.find(':');
+      if (at == std::string::npos || !parseInt(v.substr(0, at), 1, sinora::kMaxViews, o.osemSubsets) ||
+          !parseInt(v.substr(at + 1), 1, 100, o.osemIterations))
+        return usageError("--osem takes SUBSETS:ITERATIONS (subsets dividing the views, 1 to 100 iterations)");
+    } else if (a == "--volume") {
+      o.volume = true;
     } else if (a == "--values") {
       o.values = true;
     } else if (a == "--out") {
@@ -299,6 +361,24 @@ int main(int argc, char** argv) {
     csv << '\n';
   }
   outputs.push_back({"profile.csv", csv.str()});
+
+  // The iterative slice, and the volumes' three central planes.
+  const bool iterative = o.osemSubsets > 0;
+  if ((iterative || o.volume) && o.osemSubsets > 0 && study->views() % o.osemSubsets != 0)
+    return usageError("--osem: " + std::to_string(o.osemSubsets) + " subsets do not divide the " +
+                      std::to_string(study->views()) + " views");
+  if (o.volume && !iterative) return usageError("--volume needs --osem SUBSETS:ITERATIONS");
+  if (iterative) {
+    const int row = sinora::sliceRowOf(o.slice, study->rows());
+    const sinora::OsemResult r = sinora::osem(*study, row, o.osemSubsets, o.osemIterations, 2);
+    addSlice(outputs, "osem", r.images.back(), study->bins(), o.palette, o.values);
+  }
+  if (o.volume) {
+    const auto fbp = sinora::fbpVolume(*study, o.filter, 2, nullptr);
+    const auto os = sinora::osemVolume(*study, o.osemSubsets, o.osemIterations, 2, nullptr);
+    addPlanes(outputs, "fbp-volume", fbp, study->bins(), o.palette, o.values);
+    addPlanes(outputs, "osem-volume", os, study->bins(), o.palette, o.values);
+  }
 
   // Nothing is written where the study itself stands.
   std::vector<std::string> names;

@@ -51,6 +51,28 @@ AnyBinTable::AnyBinTable(const std::vector<double>& angles, int bins)
     binsForView(angles[k], g, index_.data() + k * std::size_t(bins) * std::size_t(bins));
 }
 
+AnyBinLists::AnyBinLists(const std::uint16_t* idx, std::size_t count, int paddedRow) {
+  start.assign(std::size_t(paddedRow) + 1, 0);
+  for (std::size_t p = 0; p < count; ++p) ++start[std::size_t(idx[p]) + 1];
+  for (int b = 0; b < paddedRow; ++b) start[std::size_t(b) + 1] += start[std::size_t(b)];
+  pixels.resize(count);
+  std::vector<std::uint32_t> fill(start.begin(), start.end() - 1);
+  for (std::size_t p = 0; p < count; ++p) pixels[fill[idx[p]]++] = std::uint32_t(p);
+}
+
+const std::vector<AnyBinLists>* ProjectionStudy::binLists() const {
+  std::call_once(listsOnce_, [this] {
+    const AnyBinTable* table = binTable();
+    if (!table) return;  // too big to keep: made view by view
+    auto lists = std::make_unique<std::vector<AnyBinLists>>();
+    const AnyGeometry g(bins_);
+    for (int k = 0; k < views(); ++k)
+      lists->emplace_back(table->view(k), std::size_t(bins_) * bins_, g.paddedRow);
+    bin_lists_ = std::move(lists);
+  });
+  return bin_lists_.get();
+}
+
 const AnyBinTable* ProjectionStudy::binTable() const {
   std::call_once(binsOnce_, [this] {
     const std::uint64_t entries = std::uint64_t(views()) * bins_ * bins_;

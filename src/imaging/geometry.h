@@ -61,6 +61,14 @@ class AnyBinTable {
   std::vector<std::uint16_t> index_;
 };
 
+// The pixels of each padded bin of one view, bin by bin, each bin's pixels ascending.
+struct AnyBinLists {
+  std::vector<std::uint32_t> start;   // paddedRow + 1 offsets into pixels
+  std::vector<std::uint32_t> pixels;
+  AnyBinLists() = default;
+  AnyBinLists(const std::uint16_t* index, std::size_t count, int paddedRow);
+};
+
 // Tables up to this many entries are kept with their study (128 MB).
 constexpr std::uint64_t kMaxKeptBins = 64u << 20;
 

@@ -48,9 +48,10 @@ struct OsemResult {
 
 // `subsets` must divide the views (1 gives MLEM). threads: 1 or more, same numbers for any.
 // `cancel`, when given, is read before every subset: once true, the work ends with the
-// iterations completed so far.
+// iterations completed so far. Without `withLikelihood` the likelihood is left empty (it costs
+// one more projection an iteration).
 OsemResult osem(const ProjectionStudy& study, int row, int subsets, int iterations, int threads = 1,
-                const std::atomic<bool>* cancel = nullptr);
+                const std::atomic<bool>* cancel = nullptr, bool withLikelihood = true);
 
 // Every row of the study, `threads` rows at a time (the same numbers for any count). `step` is
 // called after each row with the number done; returning false stops the work (the rows not done

@@ -35,6 +35,7 @@ struct StudyGeometry {
 };
 
 class AnyBinTable;
+struct AnyBinLists;
 
 class ProjectionStudy {
  public:
@@ -67,6 +68,8 @@ class ProjectionStudy {
   // The bin of every pixel for every view of this geometry, built at the first call and kept
   // (null when it would be too big to keep; the bins are then computed view by view).
   const AnyBinTable* binTable() const;
+  // The same bins as lists of pixels per bin (for the projector), kept as the table is.
+  const std::vector<AnyBinLists>* binLists() const;
 
  private:
   void finish();
@@ -78,6 +81,8 @@ class ProjectionStudy {
   bool classic_ = true;
   mutable std::once_flag binsOnce_;
   mutable std::unique_ptr<const AnyBinTable> bins_table_;
+  mutable std::once_flag listsOnce_;
+  mutable std::unique_ptr<const std::vector<AnyBinLists>> bin_lists_;
 };
 
 using StudyPtr = std::shared_ptr<const ProjectionStudy>;
