@@ -34,7 +34,7 @@ using namespace sinora;
 
 namespace {
 
-QChartView* makeChart(const QString& title, const QString& x, const QString& y) {
+PlotView* makeChart(const QString& title, const QString& x, const QString& y) {
   auto* chart = new QChart;
   chart->setTitle(title);
   chart->legend()->setAlignment(Qt::AlignBottom);
@@ -44,7 +44,7 @@ QChartView* makeChart(const QString& title, const QString& x, const QString& y) 
   ay->setTitleText(y);
   chart->addAxis(ax, Qt::AlignBottom);
   chart->addAxis(ay, Qt::AlignLeft);
-  auto* view = new QChartView(chart);
+  auto* view = new PlotView(chart);
   view->setMinimumSize(380, 250);
   return view;
 }

@@ -18,6 +18,7 @@
 
 class CSinoraDoc;
 class PictureView;
+class PlotView;
 class QButtonGroup;
 class QChart;
 class QChartView;
@@ -57,6 +58,7 @@ class IterativeWindow : public QDialog {
   QChart* likelihoodChart() const;
   QChart* regionChart() const;
   QChart* profileChart() const;
+  PlotView* regionPlot() const { return region_; }
 
   // The OSEM image shown now (after the slider's iteration, post-filtered), [i * B + j].
   std::vector<double> shownOsem() const;
@@ -103,7 +105,7 @@ class IterativeWindow : public QDialog {
   QProgressBar* progress_;
   PictureView *projection_, *fbp_, *osemView_;
   PictureView* planes_[3];
-  QChartView *likelihood_, *region_, *profile_;
+  PlotView *likelihood_, *region_, *profile_;
   QComboBox* dragMode_;
 
   sinora::OsemResult result_;

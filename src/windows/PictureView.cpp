@@ -1,6 +1,7 @@
 #include "windows/PictureView.h"
 
 #include <QApplication>
+#include <QXYSeries>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QFileDialog>
@@ -134,6 +135,48 @@ void PictureView::contextMenuEvent(QContextMenuEvent* e) {
   if (chosen == copy) {
     QApplication::clipboard()->setImage(image_);
   } else if (chosen == png || chosen == csv) {
+    const bool asPng = chosen == png;
+    const QString path = QFileDialog::getSaveFileName(
+        this, chosen->text(), QString(), asPng ? QStringLiteral("PNG (*.png)") : QStringLiteral("CSV (*.csv)"));
+    if (path.isEmpty()) return;
+    if (!(asPng ? savePng(path) : saveCsv(path)))
+      QMessageBox::warning(this, QStringLiteral("Sinora"), QStringLiteral("%1 に書けません。").arg(path));
+  }
+}
+
+PlotView::PlotView(QChart* chart, QWidget* parent) : QChartView(chart, parent) {}
+
+QByteArray PlotView::csv() const {
+  QByteArray out = "curve,x,y\n";
+  for (QAbstractSeries* s : chart()->series())
+    if (auto* line = qobject_cast<QXYSeries*>(s))
+      for (const QPointF& p : line->points())
+        out += line->name().toUtf8() + ',' + QByteArray::number(p.x(), 'g', 17) + ',' +
+               QByteArray::number(p.y(), 'g', 17) + '\n';
+  return out;
+}
+
+bool PlotView::savePng(const QString& path) {
+  QSaveFile f(path);
+  if (!f.open(QIODevice::WriteOnly)) return false;
+  grab().save(&f, "PNG");
+  return f.commit();
+}
+
+bool PlotView::saveCsv(const QString& path) const {
+  QString error;
+  return writeTextFile(path, csv(), &error);
+}
+
+void PlotView::contextMenuEvent(QContextMenuEvent* e) {
+  QMenu menu(this);
+  QAction* png = menu.addAction(QStringLiteral("PNG で保存..."));
+  QAction* csvAction = menu.addAction(QStringLiteral("値を CSV で保存..."));
+  QAction* copy = menu.addAction(QStringLiteral("クリップボードにコピー"));
+  QAction* chosen = menu.exec(e->globalPos());
+  if (chosen == copy) {
+    QApplication::clipboard()->setPixmap(grab());
+  } else if (chosen == png || chosen == csvAction) {
     const bool asPng = chosen == png;
     const QString path = QFileDialog::getSaveFileName(
         this, chosen->text(), QString(), asPng ? QStringLiteral("PNG (*.png)") : QStringLiteral("CSV (*.csv)"));

@@ -4,6 +4,7 @@
 // as PNG, its values as CSV, or copies it to the clipboard.
 #pragma once
 
+#include <QChartView>
 #include <QImage>
 #include <QWidget>
 
@@ -50,6 +51,19 @@ class PictureView : public QWidget {
   QRect region_;
   QPoint lineA_{-1, -1}, lineB_{-1, -1}, cross_{-1, -1};
   bool dragging_ = false;
+};
+
+// A plot whose context menu saves it as PNG, its curves as CSV (name, x, y per line), or copies it.
+class PlotView : public QChartView {
+  Q_OBJECT
+ public:
+  explicit PlotView(QChart* chart, QWidget* parent = nullptr);
+  QByteArray csv() const;
+  bool savePng(const QString& path);
+  bool saveCsv(const QString& path) const;
+
+ protected:
+  void contextMenuEvent(QContextMenuEvent*) override;
 };
 
 // Writes text to a file whole (through a temporary file); false with nothing changed on failure.

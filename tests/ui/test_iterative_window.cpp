@@ -217,3 +217,36 @@ TEST(IterativeWindow, CancelStopsTheVolumeAndKeepsTheWindowUsable) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(IterativeWindow, PicturesAndPlotsSaveAsPngAndCsv) {
+  QTemporaryDir dir;
+  CSinoraDoc doc;
+  IterativeWindow w(&doc);
+  w.show();
+  w.iterationsBox()->setValue(2);
+  w.reconstructButton()->click();
+  w.setRegion(QRect(60, 60, 5, 5));
+  const QString png = dir.filePath(QStringLiteral("osem.png")), csv = dir.filePath(QStringLiteral("osem.csv"));
+  ASSERT_TRUE(w.osemView()->savePng(png));
+  const QImage saved(png);
+  ASSERT_EQ(saved.size(), QSize(128, 128));
+  EXPECT_EQ(saved.pixel(64, 64) | 0xff000000u, w.osemView()->shownImage().pixel(64, 64) | 0xff000000u);
+  ASSERT_TRUE(w.osemView()->saveCsv(csv));
+  QFile f(csv);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  const QList<QByteArray> lines = f.readAll().split('\n');
+  EXPECT_EQ(lines.size(), 129);  // 128 rows and the final newline
+  EXPECT_EQ(lines[64].split(',').size(), 128);
+  EXPECT_EQ(lines[64].split(',')[70].toInt(), w.osemView()->picture().at(70, 64));
+  const QByteArray plot = w.regionPlot()->csv();
+  EXPECT_TRUE(plot.startsWith("curve,x,y\n"));
+  EXPECT_EQ(plot.count("\nOSEM,"), 2);  // one mean per iteration
+  ASSERT_TRUE(w.regionPlot()->savePng(dir.filePath(QStringLiteral("plot.png"))));
+  EXPECT_FALSE(QImage(dir.filePath(QStringLiteral("plot.png"))).isNull());
+  // A folder that cannot be written changes nothing and says so.
+  EXPECT_FALSE(w.osemView()->saveCsv(dir.filePath(QStringLiteral("missing/osem.csv"))));
+}
+
+}  // namespace
