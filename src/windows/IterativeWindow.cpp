@@ -16,6 +16,8 @@
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QProgressBar>
+#include <QScreen>
+#include <QScrollArea>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
@@ -242,9 +244,21 @@ IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
   right->addLayout(pictures);
   right->addLayout(charts);
   right->addWidget(planeBox);
-  auto* top = new QHBoxLayout(this);
+  // Everything in a scroll area: on a small or scaled screen the window still fits and scrolls.
+  auto* content = new QWidget;
+  auto* top = new QHBoxLayout(content);
   top->addLayout(form);
   top->addLayout(right, 1);
+  auto* scroll = new QScrollArea;
+  scroll->setWidget(content);
+  scroll->setWidgetResizable(true);
+  scroll->setFrameShape(QFrame::NoFrame);
+  auto* outer = new QVBoxLayout(this);
+  outer->setContentsMargins(0, 0, 0, 0);
+  outer->addWidget(scroll);
+  const QSize wanted = content->sizeHint() + QSize(4, 4);
+  const QRect room = screen() ? screen()->availableGeometry() : QRect(0, 0, 1600, 1000);
+  resize(std::min(wanted.width(), room.width() - 40), std::min(wanted.height(), room.height() - 80));
 
   connect(method_, &QComboBox::currentIndexChanged, this, &IterativeWindow::updateSubsets);
   connect(run_, &QPushButton::clicked, this, &IterativeWindow::reconstruct);
