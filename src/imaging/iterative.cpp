@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -39,13 +40,59 @@ void inParts(int threads, F f) {
   for (std::thread& t : pool) t.join();
 }
 
+// Helpers kept for the length of one reconstruction, so that its many short projections can be
+// shared without starting threads each time. run(f) calls f(0) here and f(1..) on the helpers
+// and returns when all are done; the parts are fixed, so the numbers never depend on timing.
+class Crew {
+ public:
+  explicit Crew(int threads) {
+    for (int t = 1; t < threads; ++t) helpers_.emplace_back([this, t] { serve(t); });
+  }
+  ~Crew() {
+    quit_ = true;
+    for (std::thread& t : helpers_) t.join();
+  }
+  Crew(const Crew&) = delete;
+  Crew& operator=(const Crew&) = delete;
+  int size() const { return int(helpers_.size()) + 1; }
+  void run(const std::function<void(int)>& f) {
+    if (helpers_.empty()) {
+      f(0);
+      return;
+    }
+    job_ = &f;
+    pending_ = int(helpers_.size());
+    ++generation_;
+    f(0);
+    while (pending_ > 0) std::this_thread::yield();
+  }
+
+ private:
+  void serve(int part) {
+    std::uint64_t seen = 0;
+    for (;;) {
+      while (generation_ == seen && !quit_) std::this_thread::yield();
+      if (quit_) return;
+      seen = generation_;
+      (*job_.load())(part);
+      --pending_;
+    }
+  }
+  std::vector<std::thread> helpers_;
+  std::atomic<const std::function<void(int)>*> job_{nullptr};
+  std::atomic<std::uint64_t> generation_{0};
+  std::atomic<int> pending_{0};
+  std::atomic<bool> quit_{false};
+};
+
 void forwardViews(const ProjectionStudy& study, const std::vector<double>& image,
-                  const std::vector<int>& views, std::vector<double>& out, int threads) {
+                  const std::vector<int>& views, std::vector<double>& out, Crew* crew) {
+  const int threads = crew ? crew->size() : 1;
   const int b = study.bins();
   const AnyGeometry g(b);
   const std::size_t pixels = std::size_t(b) * b;
   out.assign(std::size_t(study.views()) * b, 0.0);
-  inParts(threads, [&](int part) {
+  const std::function<void(int)> job = [&](int part) {
     std::vector<std::uint16_t> own;
     for (std::size_t n = std::size_t(part); n < views.size(); n += std::size_t(threads)) {
       const int k = views[n];
@@ -66,11 +113,14 @@ void forwardViews(const ProjectionStudy& study, const std::vector<double>& image
         out[std::size_t(k) * b + std::size_t(c)] = sum;
       }
     }
-  });
+  };
+  if (crew) crew->run(job);
+  else job(0);
 }
 
 void backViews(const ProjectionStudy& study, const std::vector<double>& sinogram,
-               const std::vector<int>& views, std::vector<double>& out, int threads) {
+               const std::vector<int>& views, std::vector<double>& out, Crew* crew) {
+  const int threads = crew ? crew->size() : 1;
   const int b = study.bins();
   const AnyGeometry g(b);
   const std::size_t pixels = std::size_t(b) * b;
@@ -82,7 +132,7 @@ void backViews(const ProjectionStudy& study, const std::vector<double>& sinogram
               rows.begin() + std::ptrdiff_t(n * std::size_t(g.paddedRow) + std::size_t(g.pad)));
   out.assign(pixels, 0.0);
   // Each part owns a run of pixels; every pixel adds its views in the listed order.
-  inParts(threads, [&](int part) {
+  const std::function<void(int)> job = [&](int part) {
     const std::size_t from = pixels * std::size_t(part) / std::size_t(threads);
     const std::size_t to = pixels * std::size_t(part + 1) / std::size_t(threads);
     if (!study.binTable()) {
@@ -115,7 +165,9 @@ void backViews(const ProjectionStudy& study, const std::vector<double>& sinogram
         for (std::size_t p = p0; p < p1; ++p) a[p] += r[idx[p]];
       }
     }
-  });
+  };
+  if (crew) crew->run(job);
+  else job(0);
 }
 
 }  // namespace
@@ -133,12 +185,12 @@ std::vector<double> sinogramOf(const ProjectionStudy& study, int row) {
 
 void forwardProject(const ProjectionStudy& study, const std::vector<double>& image,
                     const std::vector<int>& views, std::vector<double>& out) {
-  forwardViews(study, image, views.empty() ? allViews(study.views()) : views, out, 1);
+  forwardViews(study, image, views.empty() ? allViews(study.views()) : views, out, nullptr);
 }
 
 void backProject(const ProjectionStudy& study, const std::vector<double>& sinogram,
                  const std::vector<int>& views, std::vector<double>& out) {
-  backViews(study, sinogram, views.empty() ? allViews(study.views()) : views, out, 1);
+  backViews(study, sinogram, views.empty() ? allViews(study.views()) : views, out, nullptr);
 }
 
 std::vector<int> subsetOrder(int subsets) {
@@ -184,14 +236,21 @@ std::vector<double> startingImage(int bins) {
   return f;
 }
 
-double logLikelihood(const ProjectionStudy& study, const std::vector<double>& image,
-                     const std::vector<double>& y) {
+namespace {
+double likelihoodWith(const ProjectionStudy& study, const std::vector<double>& image,
+                      const std::vector<double>& y, Crew* crew) {
   std::vector<double> af;
-  forwardProject(study, image, {}, af);
+  forwardViews(study, image, allViews(study.views()), af, crew);
   double sum = 0;
   for (std::size_t n = 0; n < af.size(); ++n)
     if (af[n] > 0) sum += y[n] * std::log(af[n]) - af[n];
   return sum;
+}
+}  // namespace
+
+double logLikelihood(const ProjectionStudy& study, const std::vector<double>& image,
+                     const std::vector<double>& y) {
+  return likelihoodWith(study, image, y, nullptr);
 }
 
 OsemResult osem(const ProjectionStudy& study, int row, int subsets, int iterations, int threads,
@@ -199,7 +258,7 @@ OsemResult osem(const ProjectionStudy& study, int row, int subsets, int iteratio
   OsemResult result;
   const int v = study.views();
   if (subsets < 1 || v % subsets != 0 || iterations < 1) return result;
-  threads = std::max(1, threads);
+  Crew crew(std::max(1, threads));
   const std::vector<double> y = sinogramOf(study, row);
   std::vector<double> f = startingImage(study.bins());
   const std::size_t pixels = f.size();
@@ -209,7 +268,7 @@ OsemResult osem(const ProjectionStudy& study, int row, int subsets, int iteratio
   const std::vector<double> ones(y.size(), 1.0);
   for (int m = 0; m < subsets; ++m) {
     views[std::size_t(m)] = subsetViews(v, subsets, m);
-    backViews(study, ones, views[std::size_t(m)], sensitivity[std::size_t(m)], threads);
+    backViews(study, ones, views[std::size_t(m)], sensitivity[std::size_t(m)], &crew);
   }
   const std::vector<int> order = subsetOrder(subsets);
   std::vector<double> af, ratio(y.size()), bp;
@@ -217,7 +276,7 @@ OsemResult osem(const ProjectionStudy& study, int row, int subsets, int iteratio
     for (int m : order) {
       if (cancel && *cancel) return result;
       const std::vector<int>& vs = views[std::size_t(m)];
-      forwardViews(study, f, vs, af, threads);
+      forwardViews(study, f, vs, af, &crew);
       std::fill(ratio.begin(), ratio.end(), 0.0);
       const int b = study.bins();
       for (int k : vs)
@@ -225,12 +284,12 @@ OsemResult osem(const ProjectionStudy& study, int row, int subsets, int iteratio
           const std::size_t n = std::size_t(k) * b + c;
           ratio[n] = af[n] > 0 ? y[n] / af[n] : 0.0;
         }
-      backViews(study, ratio, vs, bp, threads);
+      backViews(study, ratio, vs, bp, &crew);
       const std::vector<double>& s = sensitivity[std::size_t(m)];
       for (std::size_t p = 0; p < pixels; ++p) f[p] = s[p] > 0 ? f[p] / s[p] * bp[p] : 0.0;
     }
     result.images.push_back(f);
-    if (withLikelihood) result.likelihood.push_back(logLikelihood(study, f, y));
+    if (withLikelihood) result.likelihood.push_back(likelihoodWith(study, f, y, &crew));
   }
   return result;
 }

@@ -365,7 +365,7 @@ void IterativeWindow::reconstruct() {
     return;
   }
   resultRow_ = row_->value();
-  result_ = osem(*study_, resultRow_, m, iterations_->value(), 1);
+  result_ = osem(*study_, resultRow_, m, iterations_->value(), 2);
   // FBP of the same slice, with or without the pre-filter, as in the reconstruction window.
   const ReconFilter filter = shepp_->isChecked() ? ReconFilter::SheppLogan : ReconFilter::Ramp;
   const BwParameters bw = checkedBwParameters(readNumber(order_->text().toStdString()),
