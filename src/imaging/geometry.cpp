@@ -5,6 +5,8 @@
 
 #include "imaging/study.h"
 
+#include "imaging/backproject_blocks.h"
+
 namespace sinora {
 
 static int roundHalfAway(double s) {
@@ -71,6 +73,18 @@ const std::vector<AnyBinLists>* ProjectionStudy::binLists() const {
     bin_lists_ = std::move(lists);
   });
   return bin_lists_.get();
+}
+
+const AnyBlockTable* ProjectionStudy::blockTable() const {
+  std::call_once(blocksOnce_, [this] {
+    const AnyBinTable* table = binTable();
+    if (!table || bins_ % 8 != 0) return;
+    std::vector<const std::uint16_t*> views(static_cast<std::size_t>(this->views()));
+    for (int k = 0; k < this->views(); ++k) views[std::size_t(k)] = table->view(k);
+    block_table_ = std::make_unique<const AnyBlockTable>(
+        makeBlockTable(views.data(), this->views(), std::size_t(bins_) * bins_));
+  });
+  return block_table_.get();
 }
 
 const AnyBinTable* ProjectionStudy::binTable() const {

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cmath>
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <thread>
 
+#include "imaging/backproject_blocks.h"
 #include "imaging/geometry.h"
 
 namespace sinora {
@@ -43,13 +45,24 @@ void inParts(int threads, F f) {
 // Helpers kept for the length of one reconstruction, so that its many short projections can be
 // shared without starting threads each time. run(f) calls f(0) here and f(1..) on the helpers
 // and returns when all are done; the parts are fixed, so the numbers never depend on timing.
+// A pause inside a short spin (never a yield: on a busy machine that gives away a time slice).
+inline void relax() {
+#if defined(__x86_64__) || defined(__i386__)
+  __builtin_ia32_pause();
+#endif
+}
+
 class Crew {
  public:
   explicit Crew(int threads) {
     for (int t = 1; t < threads; ++t) helpers_.emplace_back([this, t] { serve(t); });
   }
   ~Crew() {
-    quit_ = true;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      quit_ = true;
+    }
+    wake_.notify_all();
     for (std::thread& t : helpers_) t.join();
   }
   Crew(const Crew&) = delete;
@@ -62,20 +75,32 @@ class Crew {
     }
     job_ = &f;
     pending_ = int(helpers_.size());
-    ++generation_;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      ++generation_;
+    }
+    wake_.notify_all();
     f(0);
-    while (pending_ > 0) std::this_thread::yield();
+    // A short spin, then sleep: on a busy machine a spinning wait would starve the helpers.
+    for (int spin = 0; spin < 4000 && pending_ > 0; ++spin) relax();
+    std::unique_lock<std::mutex> lock(mutex_);
+    done_.wait(lock, [this] { return pending_ == 0; });
   }
 
  private:
   void serve(int part) {
     std::uint64_t seen = 0;
     for (;;) {
-      while (generation_ == seen && !quit_) std::this_thread::yield();
-      if (quit_) return;
-      seen = generation_;
+      for (int spin = 0; spin < 4000 && generation_ == seen && !quit_; ++spin) relax();
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        wake_.wait(lock, [&] { return generation_ != seen || quit_; });
+        if (quit_) return;
+        seen = generation_;
+      }
       (*job_.load())(part);
-      --pending_;
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (--pending_ == 0) done_.notify_all();
     }
   }
   std::vector<std::thread> helpers_;
@@ -83,6 +108,8 @@ class Crew {
   std::atomic<std::uint64_t> generation_{0};
   std::atomic<int> pending_{0};
   std::atomic<bool> quit_{false};
+  std::mutex mutex_;
+  std::condition_variable wake_, done_;
 };
 
 void forwardViews(const ProjectionStudy& study, const std::vector<double>& image,
@@ -125,7 +152,7 @@ void backViews(const ProjectionStudy& study, const std::vector<double>& sinogram
   const AnyGeometry g(b);
   const std::size_t pixels = std::size_t(b) * b;
   // Padded rows of the listed views, so that bins outside the row read 0.
-  std::vector<double> rows(views.size() * std::size_t(g.paddedRow), 0.0);
+  std::vector<double> rows(views.size() * std::size_t(g.paddedRow) + 8, 0.0);  // 8 spare: see below
   for (std::size_t n = 0; n < views.size(); ++n)
     std::copy(sinogram.begin() + std::ptrdiff_t(views[n]) * b,
               sinogram.begin() + std::ptrdiff_t(views[n] + 1) * b,
@@ -144,9 +171,17 @@ void backViews(const ProjectionStudy& study, const std::vector<double>& sinogram
       }
       return;
     }
+    auto row = [&](std::size_t n) { return rows.data() + n * std::size_t(g.paddedRow); };
+    // Eight pixels at a time where the processor can, on whole blocks of 8 (the same sums).
+    if (const AnyBlockTable* blocks = study.blockTable(); blocks && vectorBackprojection()) {
+      std::vector<const double*> rowOf(views.size());
+      for (std::size_t n = 0; n < views.size(); ++n) rowOf[n] = row(n);
+      const std::size_t a = from / 8 * 8, z = part + 1 == threads ? pixels : to / 8 * 8;
+      backprojectBlocks(*blocks, rowOf.data(), views.data(), views.size(), a, z, out.data());
+      return;
+    }
     // Blocks that stay in L1, four views a pass, each pixel adding its views in order.
     const AnyBinTable& t = *study.binTable();
-    auto row = [&](std::size_t n) { return rows.data() + n * std::size_t(g.paddedRow); };
     constexpr std::size_t kBlock = 2048;
     for (std::size_t p0 = from; p0 < to; p0 += kBlock) {
       const std::size_t p1 = std::min(to, p0 + kBlock);

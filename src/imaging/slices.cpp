@@ -1,11 +1,13 @@
 #include "imaging/slices.h"
 
 #include <algorithm>
+#include <type_traits>
 #include <atomic>
 #include <cmath>
 #include <mutex>
 #include <thread>
 
+#include "imaging/backproject_blocks.h"
 #include "imaging/geometry.h"
 #include "imaging/reconstruction.h"
 
@@ -45,6 +47,17 @@ void backproject(const ProjectionStudy& study, const std::vector<T>& rows, const
   acc.assign(pixels, T(0));
   const AnyBinTable* table = study.binTable();
   auto row = [&](int k) { return rows.data() + std::size_t(k) * g.paddedRow; };
+  if constexpr (std::is_same_v<T, double>) {
+    // Eight pixels at a time where the processor can (the same sums, bit for bit).
+    const AnyBlockTable* blocks = study.blockTable();
+    if (blocks && rows.size() >= std::size_t(v) * g.paddedRow + 8) {
+      std::vector<const double*> rowOf(static_cast<std::size_t>(v));
+      std::vector<int> order(static_cast<std::size_t>(v));
+      for (int k = 0; k < v; ++k) rowOf[std::size_t(k)] = row(k), order[std::size_t(k)] = k;
+      if (backprojectBlocks(*blocks, rowOf.data(), order.data(), std::size_t(v), 0, pixels, acc.data()))
+        return;
+    }
+  }
   if (!table) {
     // Too big to keep: the bins of each view are made as it is added.
     std::vector<std::uint16_t> own(pixels);
@@ -97,7 +110,8 @@ std::vector<double> filteredSlice(const ProjectionStudy& study, int sliceLine, R
   const std::vector<double> ra = reconKernelFor(filter, b);
   ButterworthKernel bk{};
   if (bw) bk = butterworthKernelFor(bw->order, bw->cutoff, b);
-  std::vector<double> rows(std::size_t(study.views()) * geo.paddedRow, 0.0);
+  // Eight spare doubles at the end: the vector backprojection reads 8 from any bin.
+  std::vector<double> rows(std::size_t(study.views()) * geo.paddedRow + 8, 0.0);
   std::vector<double> in(static_cast<std::size_t>(b)), smoothed(static_cast<std::size_t>(b));
   for (int k = 0; k < study.views(); ++k) {
     const std::uint16_t* src = study.projection(k) + std::size_t(g) * b;

@@ -1,5 +1,6 @@
 #include "imaging/study.h"
 
+#include "imaging/backproject_blocks.h"
 #include "imaging/geometry.h"
 
 #include <algorithm>

@@ -36,6 +36,7 @@ struct StudyGeometry {
 
 class AnyBinTable;
 struct AnyBinLists;
+struct AnyBlockTable;
 
 class ProjectionStudy {
  public:
@@ -70,6 +71,9 @@ class ProjectionStudy {
   const AnyBinTable* binTable() const;
   // The same bins as lists of pixels per bin (for the projector), kept as the table is.
   const std::vector<AnyBinLists>* binLists() const;
+  // The same bins in blocks of 8 pixels for the vector backprojection; null when the bins are
+  // not a multiple of 8 or the table is not kept.
+  const AnyBlockTable* blockTable() const;
 
  private:
   void finish();
@@ -83,6 +87,8 @@ class ProjectionStudy {
   mutable std::unique_ptr<const AnyBinTable> bins_table_;
   mutable std::once_flag listsOnce_;
   mutable std::unique_ptr<const std::vector<AnyBinLists>> bin_lists_;
+  mutable std::once_flag blocksOnce_;
+  mutable std::unique_ptr<const AnyBlockTable> block_table_;
 };
 
 using StudyPtr = std::shared_ptr<const ProjectionStudy>;

@@ -1,0 +1,78 @@
+#include "imaging/backproject_blocks.h"
+
+#include <immintrin.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+
+namespace sinora {
+
+AnyBlockTable makeBlockTable(const std::uint16_t* const* viewBins, int views, std::size_t pixels) {
+  AnyBlockTable t;
+  t.views = views;
+  t.blocks = pixels / 8;
+  t.base.resize(t.blocks * std::size_t(views));
+  t.offsets.resize(t.blocks * std::size_t(views));
+  for (std::size_t q = 0; q < t.blocks; ++q)
+    for (int k = 0; k < views; ++k) {
+      const std::uint16_t* idx = viewBins[k] + q * 8;
+      const std::uint16_t lo = *std::min_element(idx, idx + 8);
+      std::uint64_t packed = 0;
+      for (int e = 0; e < 8; ++e) packed |= std::uint64_t(std::uint8_t(idx[e] - lo)) << (8 * e);
+      t.base[q * std::size_t(views) + std::size_t(k)] = lo;
+      t.offsets[q * std::size_t(views) + std::size_t(k)] = packed;
+    }
+  return t;
+}
+
+namespace {
+std::atomic<bool> allowed{true};
+}
+
+bool vectorBackprojectionSupported() {
+  static const bool yes = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx512f") != 0;
+  }();
+  return yes;
+}
+
+void allowVectorBackprojection(bool allow) { allowed = allow; }
+
+bool vectorBackprojection() {
+  static const bool disabled = std::getenv("SINORA_NO_SIMD") != nullptr;
+  return allowed && !disabled && vectorBackprojectionSupported();
+}
+
+namespace {
+
+__attribute__((target("avx512f"))) void blocksAvx512(const AnyBlockTable& t,
+                                                     const double* const* rows, const int* views,
+                                                     std::size_t count, std::size_t from,
+                                                     std::size_t to, double* acc) {
+  const std::size_t v = std::size_t(t.views);
+  for (std::size_t q = from / 8; q < to / 8; ++q) {
+    __m512d a = _mm512_loadu_pd(acc + q * 8);
+    const std::uint16_t* base = t.base.data() + q * v;
+    const std::uint64_t* off = t.offsets.data() + q * v;
+    for (std::size_t n = 0; n < count; ++n) {
+      const std::size_t k = std::size_t(views[n]);
+      const __m512i ix = _mm512_cvtepu8_epi64(_mm_cvtsi64_si128(static_cast<long long>(off[k])));
+      const __m512d w = _mm512_loadu_pd(rows[n] + base[k]);
+      a = _mm512_add_pd(a, _mm512_permutexvar_pd(ix, w));
+    }
+    _mm512_storeu_pd(acc + q * 8, a);
+  }
+}
+
+}  // namespace
+
+bool backprojectBlocks(const AnyBlockTable& t, const double* const* rows, const int* views,
+                       std::size_t count, std::size_t from, std::size_t to, double* acc) {
+  if (!vectorBackprojection()) return false;
+  blocksAvx512(t, rows, views, count, from, to, acc);
+  return true;
+}
+
+}  // namespace sinora

@@ -1,0 +1,40 @@
+// Backprojection eight pixels at a time. Along a row of a slice the bins of consecutive pixels
+// never step by more than one, so the bins of 8 neighbours lie within 8 consecutive bins: one
+// vector load of the padded row from the smallest of them, then a permute by the offsets, gives
+// the 8 values. Each pixel still adds its views one after the other, in the listed order, so the
+// sums are those of the plain loop bit for bit. The vector path is chosen at run time (AVX-512F
+// where the processor has it); without it the caller's plain loop runs.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace sinora {
+
+// For blocks of 8 pixels (q = p / 8) and views: the smallest padded bin and the 8 offsets from
+// it (one byte each), stored block by block, view by view: entry [q * views + k].
+struct AnyBlockTable {
+  int views = 0;
+  std::size_t blocks = 0;
+  std::vector<std::uint16_t> base;
+  std::vector<std::uint64_t> offsets;
+};
+
+// Made from a bin table of `views` views of `pixels` pixels (pixels divisible by 8, rows of
+// pixels too, so that no block crosses a row).
+AnyBlockTable makeBlockTable(const std::uint16_t* const* viewBins, int views, std::size_t pixels);
+
+// True when this processor runs the vector path (and SINORA_NO_SIMD is not set).
+bool vectorBackprojection();
+bool vectorBackprojectionSupported();
+// Lets tests run the plain path on a processor that has the vector one.
+void allowVectorBackprojection(bool allow);
+
+// acc[p] += rows[n][bin of p for view views[n]] for n in order, for pixels [from, to) (multiples
+// of 8). rows[n] must allow 8 doubles to be read from any of its bins. False when the vector
+// path cannot run (nothing is done then).
+bool backprojectBlocks(const AnyBlockTable& table, const double* const* rows, const int* views,
+                       std::size_t viewCount, std::size_t from, std::size_t to, double* acc);
+
+}  // namespace sinora
