@@ -66,7 +66,42 @@ __attribute__((target("avx512f"))) void blocksAvx512(const AnyBlockTable& t,
   }
 }
 
+__attribute__((target("avx2"))) void blocksAvx2(const AnyBlockTable& t,
+                                                const std::int32_t* const* rows, const int* views,
+                                                std::size_t count, std::size_t from,
+                                                std::size_t to, std::int32_t* acc) {
+  const std::size_t v = std::size_t(t.views);
+  for (std::size_t q = from / 8; q < to / 8; ++q) {
+    __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(acc + q * 8));
+    const std::uint16_t* base = t.base.data() + q * v;
+    const std::uint64_t* off = t.offsets.data() + q * v;
+    for (std::size_t n = 0; n < count; ++n) {
+      const std::size_t k = std::size_t(views[n]);
+      const __m256i ix = _mm256_cvtepu8_epi32(_mm_cvtsi64_si128(static_cast<long long>(off[k])));
+      const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(rows[n] + base[k]));
+      a = _mm256_add_epi32(a, _mm256_permutevar8x32_epi32(w, ix));
+    }
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(acc + q * 8), a);
+  }
+}
+
+bool avx2() {
+  static const bool yes = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") != 0;
+  }();
+  return yes;
+}
+
 }  // namespace
+
+bool backprojectBlocks(const AnyBlockTable& t, const std::int32_t* const* rows, const int* views,
+                       std::size_t count, std::size_t from, std::size_t to, std::int32_t* acc) {
+  static const bool disabled = std::getenv("SINORA_NO_SIMD") != nullptr;
+  if (!allowed || disabled || !avx2()) return false;
+  blocksAvx2(t, rows, views, count, from, to, acc);
+  return true;
+}
 
 bool backprojectBlocks(const AnyBlockTable& t, const double* const* rows, const int* views,
                        std::size_t count, std::size_t from, std::size_t to, double* acc) {

@@ -37,4 +37,9 @@ void allowVectorBackprojection(bool allow);
 bool backprojectBlocks(const AnyBlockTable& table, const double* const* rows, const int* views,
                        std::size_t viewCount, std::size_t from, std::size_t to, double* acc);
 
+// The same for 32-bit integer rows and sums (AVX2 where the processor has it).
+bool backprojectBlocks(const AnyBlockTable& table, const std::int32_t* const* rows,
+                       const int* views, std::size_t viewCount, std::size_t from, std::size_t to,
+                       std::int32_t* acc);
+
 }  // namespace sinora

@@ -47,11 +47,11 @@ void backproject(const ProjectionStudy& study, const std::vector<T>& rows, const
   acc.assign(pixels, T(0));
   const AnyBinTable* table = study.binTable();
   auto row = [&](int k) { return rows.data() + std::size_t(k) * g.paddedRow; };
-  if constexpr (std::is_same_v<T, double>) {
+  {
     // Eight pixels at a time where the processor can (the same sums, bit for bit).
     const AnyBlockTable* blocks = study.blockTable();
     if (blocks && rows.size() >= std::size_t(v) * g.paddedRow + 8) {
-      std::vector<const double*> rowOf(static_cast<std::size_t>(v));
+      std::vector<const T*> rowOf(static_cast<std::size_t>(v));
       std::vector<int> order(static_cast<std::size_t>(v));
       for (int k = 0; k < v; ++k) rowOf[std::size_t(k)] = row(k), order[std::size_t(k)] = k;
       if (backprojectBlocks(*blocks, rowOf.data(), order.data(), std::size_t(v), 0, pixels, acc.data()))
@@ -281,7 +281,7 @@ Picture backprojectionPicture(const ProjectionStudy& study, int sliceLine, int d
   if (study.isClassic()) return toPicture(backprojectionImage(study, sliceLine, densityOffset));
   const int b = study.bins(), g = sliceRowOf(sliceLine, study.rows());
   const AnyGeometry geo(b);
-  std::vector<std::int32_t> rows(std::size_t(study.views()) * geo.paddedRow, 0);
+  std::vector<std::int32_t> rows(std::size_t(study.views()) * geo.paddedRow + 8, 0);
   for (int k = 0; k < study.views(); ++k) {
     const std::uint16_t* src = study.projection(k) + std::size_t(g) * b;
     std::copy(src, src + b, rows.begin() + std::ptrdiff_t(k) * geo.paddedRow + geo.pad);
