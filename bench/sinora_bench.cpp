@@ -200,6 +200,23 @@ void OsemSlice(benchmark::State& s) {
   for (auto _ : s)
     benchmark::DoNotOptimize(osem(study(), 60, 10, 4, int(s.range(0)), nullptr, s.range(1) != 0));
 }
+// One projection and one backprojection of all 60 views of a 128 x 128 slice.
+void Project60(benchmark::State& s) {
+  const std::vector<double> f = startingImage(128);
+  std::vector<double> out;
+  for (auto _ : s) {
+    forwardProject(study(), f, {}, out);
+    benchmark::DoNotOptimize(out.data());
+  }
+}
+void Backproject60(benchmark::State& s) {
+  const std::vector<double> y = sinogramOf(study(), 60);
+  std::vector<double> out;
+  for (auto _ : s) {
+    backProject(study(), y, {}, out);
+    benchmark::DoNotOptimize(out.data());
+  }
+}
 void OsemVolume(benchmark::State& s) {
   for (auto _ : s) benchmark::DoNotOptimize(osemVolume(study(), 10, 4, 2, nullptr));
 }
@@ -263,6 +280,8 @@ BENCHMARK(ShowReconstructions120)->Unit(benchmark::kMillisecond);
 BENCHMARK(OpenStudy_Interfile)->Name("OpenStudy/Interfile")->Unit(benchmark::kMillisecond);
 BENCHMARK(OpenStudy_Dicom)->Name("OpenStudy/Dicom")->Unit(benchmark::kMillisecond);
 BENCHMARK(OsemSlice)->Args({1, 0})->Args({1, 1})->Args({2, 0})->Unit(benchmark::kMillisecond);
+BENCHMARK(Project60);
+BENCHMARK(Backproject60);
 BENCHMARK(OsemVolume)->Unit(benchmark::kMillisecond);
 BENCHMARK(FbpVolume)->Unit(benchmark::kMillisecond);
 BENCHMARK(Projection_fast);

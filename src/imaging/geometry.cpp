@@ -53,26 +53,34 @@ AnyBinTable::AnyBinTable(const std::vector<double>& angles, int bins)
     binsForView(angles[k], g, index_.data() + k * std::size_t(bins) * std::size_t(bins));
 }
 
-AnyBinLists::AnyBinLists(const std::uint16_t* idx, std::size_t count, int paddedRow) {
+AnyBinLists::AnyBinLists(const std::uint16_t* idx, std::size_t count, int paddedRow, int circleOf) {
+  auto kept = [&](std::size_t p) {
+    return circleOf <= 0 || insideCircle(int(p / std::size_t(circleOf)), int(p % std::size_t(circleOf)), circleOf);
+  };
   start.assign(std::size_t(paddedRow) + 1, 0);
-  for (std::size_t p = 0; p < count; ++p) ++start[std::size_t(idx[p]) + 1];
+  for (std::size_t p = 0; p < count; ++p)
+    if (kept(p)) ++start[std::size_t(idx[p]) + 1];
   for (int b = 0; b < paddedRow; ++b) start[std::size_t(b) + 1] += start[std::size_t(b)];
-  pixels.resize(count);
+  pixels.resize(start.back());
   std::vector<std::uint32_t> fill(start.begin(), start.end() - 1);
-  for (std::size_t p = 0; p < count; ++p) pixels[fill[idx[p]]++] = std::uint32_t(p);
+  for (std::size_t p = 0; p < count; ++p)
+    if (kept(p)) pixels[fill[idx[p]]++] = std::uint32_t(p);
 }
 
-const std::vector<AnyBinLists>* ProjectionStudy::binLists() const {
-  std::call_once(listsOnce_, [this] {
+const std::vector<AnyBinLists>* ProjectionStudy::binLists(bool insideCircleOnly) const {
+  std::once_flag& once = insideCircleOnly ? circleListsOnce_ : listsOnce_;
+  auto& kept = insideCircleOnly ? circle_lists_ : bin_lists_;
+  std::call_once(once, [this, insideCircleOnly, &kept] {
     const AnyBinTable* table = binTable();
     if (!table) return;  // too big to keep: made view by view
     auto lists = std::make_unique<std::vector<AnyBinLists>>();
     const AnyGeometry g(bins_);
     for (int k = 0; k < views(); ++k)
-      lists->emplace_back(table->view(k), std::size_t(bins_) * bins_, g.paddedRow);
-    bin_lists_ = std::move(lists);
+      lists->emplace_back(table->view(k), std::size_t(bins_) * bins_, g.paddedRow,
+                          insideCircleOnly ? bins_ : 0);
+    kept = std::move(lists);
   });
-  return bin_lists_.get();
+  return kept.get();
 }
 
 const AnyBlockTable* ProjectionStudy::blockTable() const {

@@ -66,8 +66,16 @@ struct AnyBinLists {
   std::vector<std::uint32_t> start;   // paddedRow + 1 offsets into pixels
   std::vector<std::uint32_t> pixels;
   AnyBinLists() = default;
-  AnyBinLists(const std::uint16_t* index, std::size_t count, int paddedRow);
+  // `bins`: when given (> 0), only the pixels inside the circle of insideCircle are listed.
+  AnyBinLists(const std::uint16_t* index, std::size_t count, int paddedRow, int circleOf = 0);
 };
+
+// Pixel (i, j) of a B x B slice lies strictly inside the circle of radius c = B / 2 about (c, c):
+// where iterative reconstruction starts at 1 (and stays 0 outside for ever).
+inline bool insideCircle(int i, int j, int bins) {
+  const int c = bins / 2;
+  return (i - c) * (i - c) + (j - c) * (j - c) < c * c;
+}
 
 // Tables up to this many entries are kept with their study (128 MB).
 constexpr std::uint64_t kMaxKeptBins = 64u << 20;

@@ -112,24 +112,29 @@ class Crew {
   std::condition_variable wake_, done_;
 };
 
+// insideOnly: the image is 0 outside insideCircle (as every OSEM image is), so those pixels are
+// left out of the sums (adding 0 changes none).
 void forwardViews(const ProjectionStudy& study, const std::vector<double>& image,
-                  const std::vector<int>& views, std::vector<double>& out, Crew* crew) {
+                  const std::vector<int>& views, std::vector<double>& out, Crew* crew,
+                  bool insideOnly = false) {
   const int threads = crew ? crew->size() : 1;
   const int b = study.bins();
   const AnyGeometry g(b);
   const std::size_t pixels = std::size_t(b) * b;
-  out.assign(std::size_t(study.views()) * b, 0.0);
+  // Only the listed views' rows are written; the others are zero when `out` is new and left as
+  // they are otherwise (OSEM reads only the rows of the subset it projected).
+  if (out.size() != std::size_t(study.views()) * b) out.assign(std::size_t(study.views()) * b, 0.0);
   const std::function<void(int)> job = [&](int part) {
     std::vector<std::uint16_t> own;
     for (std::size_t n = std::size_t(part); n < views.size(); n += std::size_t(threads)) {
       const int k = views[n];
       // The projector gathers each bin's pixels (in ascending order, as a pixel-by-pixel
       // scatter would add them) without the scatter's store-to-load stalls.
-      const std::vector<AnyBinLists>* kept = study.binLists();
+      const std::vector<AnyBinLists>* kept = study.binLists(insideOnly);
       AnyBinLists ownLists;
       const AnyBinLists* lists = kept ? &(*kept)[std::size_t(k)] : nullptr;
       if (!lists) {
-        ownLists = AnyBinLists(binsOf(study, k, own), pixels, g.paddedRow);
+        ownLists = AnyBinLists(binsOf(study, k, own), pixels, g.paddedRow, insideOnly ? b : 0);
         lists = &ownLists;
       }
       // Four bins at a time: four independent chains of additions instead of one, each bin
@@ -168,8 +173,11 @@ void forwardViews(const ProjectionStudy& study, const std::vector<double>& image
   else job(0);
 }
 
+// insideOnly: only pixels inside insideCircle are needed (by whole blocks of 8 where the vector
+// path runs); the others are left 0.
 void backViews(const ProjectionStudy& study, const std::vector<double>& sinogram,
-               const std::vector<int>& views, std::vector<double>& out, Crew* crew) {
+               const std::vector<int>& views, std::vector<double>& out, Crew* crew,
+               bool insideOnly = false) {
   const int threads = crew ? crew->size() : 1;
   const int b = study.bins();
   const AnyGeometry g(b);
@@ -200,7 +208,25 @@ void backViews(const ProjectionStudy& study, const std::vector<double>& sinogram
       std::vector<const double*> rowOf(views.size());
       for (std::size_t n = 0; n < views.size(); ++n) rowOf[n] = row(n);
       const std::size_t a = from / 8 * 8, z = part + 1 == threads ? pixels : to / 8 * 8;
-      backprojectBlocks(*blocks, rowOf.data(), views.data(), views.size(), a, z, out.data());
+      if (!insideOnly) {
+        backprojectBlocks(*blocks, rowOf.data(), views.data(), views.size(), a, z, out.data());
+        return;
+      }
+      // Row by row of the slice, over the blocks that touch the circle.
+      const int c = b / 2;
+      for (int i = 0; i < b; ++i) {
+        const int d2 = c * c - (i - c) * (i - c);
+        if (d2 <= 0) continue;
+        int half = int(std::sqrt(double(d2)));
+        while ((half + 1) * (half + 1) < d2) ++half;
+        while (half * half >= d2 && half > 0) --half;  // (j - c)^2 < d2 for |j - c| <= half
+        const std::size_t row0 = std::size_t(i) * b;
+        std::size_t lo = row0 + std::size_t(std::max(0, c - half)) / 8 * 8;
+        std::size_t hi = row0 + (std::size_t(std::min(b - 1, c + half)) / 8 + 1) * 8;
+        lo = std::max(lo, a);
+        hi = std::min(hi, z);
+        if (lo < hi) backprojectBlocks(*blocks, rowOf.data(), views.data(), views.size(), lo, hi, out.data());
+      }
       return;
     }
     // Blocks that stay in L1, four views a pass, each pixel adding its views in order.
@@ -228,6 +254,16 @@ void backViews(const ProjectionStudy& study, const std::vector<double>& sinogram
   else job(0);
 }
 
+// f <- f / s x bp, 0 where s is 0. Written without a branch so that it runs in vectors (cloned
+// for the wider ones); each pixel's arithmetic is the same on every path.
+__attribute__((target_clones("avx512f", "avx2", "default")))
+void updateImage(double* f, const double* s, const double* bp, std::size_t n) {
+  for (std::size_t p = 0; p < n; ++p) {
+    const double q = f[p] / (s[p] > 0 ? s[p] : 1.0) * bp[p];
+    f[p] = s[p] > 0 ? q : 0.0;
+  }
+}
+
 }  // namespace
 
 std::vector<double> sinogramOf(const ProjectionStudy& study, int row) {
@@ -243,6 +279,7 @@ std::vector<double> sinogramOf(const ProjectionStudy& study, int row) {
 
 void forwardProject(const ProjectionStudy& study, const std::vector<double>& image,
                     const std::vector<int>& views, std::vector<double>& out) {
+  out.assign(std::size_t(study.views()) * study.bins(), 0.0);  // unlisted views project to 0
   forwardViews(study, image, views.empty() ? allViews(study.views()) : views, out, nullptr);
 }
 
@@ -286,19 +323,18 @@ std::vector<int> subsetViews(int views, int subsets, int m) {
 }
 
 std::vector<double> startingImage(int bins) {
-  const int c = bins / 2;
-  std::vector<double> f(std::size_t(bins) * bins, 0.0);
+    std::vector<double> f(std::size_t(bins) * bins, 0.0);
   for (int i = 0; i < bins; ++i)
     for (int j = 0; j < bins; ++j)
-      if ((i - c) * (i - c) + (j - c) * (j - c) < c * c) f[std::size_t(i) * bins + j] = 1.0;
+      if (insideCircle(i, j, bins)) f[std::size_t(i) * bins + j] = 1.0;
   return f;
 }
 
 namespace {
 double likelihoodWith(const ProjectionStudy& study, const std::vector<double>& image,
-                      const std::vector<double>& y, Crew* crew) {
+                      const std::vector<double>& y, Crew* crew, bool insideOnly = false) {
   std::vector<double> af;
-  forwardViews(study, image, allViews(study.views()), af, crew);
+  forwardViews(study, image, allViews(study.views()), af, crew, insideOnly);
   double sum = 0;
   for (std::size_t n = 0; n < af.size(); ++n)
     if (af[n] > 0) sum += y[n] * std::log(af[n]) - af[n];
@@ -311,46 +347,73 @@ double logLikelihood(const ProjectionStudy& study, const std::vector<double>& im
   return likelihoodWith(study, image, y, nullptr);
 }
 
+namespace {
+
+// What every row of a study shares: each subset's views and sensitivity A_S^T 1, and the order.
+struct Subsets {
+  std::vector<std::vector<int>> views;
+  std::vector<std::vector<double>> sensitivity;
+  std::vector<int> order;
+  Subsets(const ProjectionStudy& study, int subsets, Crew* crew)
+      : views(static_cast<std::size_t>(subsets)),
+        sensitivity(static_cast<std::size_t>(subsets)),
+        order(subsetOrder(subsets)) {
+    const std::vector<double> ones(std::size_t(study.views()) * study.bins(), 1.0);
+    for (int m = 0; m < subsets; ++m) {
+      views[std::size_t(m)] = subsetViews(study.views(), subsets, m);
+      backViews(study, ones, views[std::size_t(m)], sensitivity[std::size_t(m)], crew, true);
+    }
+  }
+};
+
+OsemResult osemRow(const ProjectionStudy& study, int row, const Subsets& sets, int iterations,
+                   Crew* crew, const std::atomic<bool>* cancel, bool withLikelihood);
+
+}  // namespace
+
 OsemResult osem(const ProjectionStudy& study, int row, int subsets, int iterations, int threads,
                 const std::atomic<bool>* cancel, bool withLikelihood) {
-  OsemResult result;
   const int v = study.views();
-  if (subsets < 1 || v % subsets != 0 || iterations < 1) return result;
+  if (subsets < 1 || v % subsets != 0 || iterations < 1) return {};
   Crew crew(std::max(1, threads));
+  const Subsets sets(study, subsets, &crew);
+  return osemRow(study, row, sets, iterations, &crew, cancel, withLikelihood);
+}
+
+namespace {
+
+OsemResult osemRow(const ProjectionStudy& study, int row, const Subsets& sets, int iterations,
+                   Crew* crew, const std::atomic<bool>* cancel, bool withLikelihood) {
+  OsemResult result;
   const std::vector<double> y = sinogramOf(study, row);
   std::vector<double> f = startingImage(study.bins());
   const std::size_t pixels = f.size();
-  // Each subset's sensitivity A_S^T 1, made once.
-  std::vector<std::vector<int>> views(static_cast<std::size_t>(subsets));
-  std::vector<std::vector<double>> sensitivity(static_cast<std::size_t>(subsets));
-  const std::vector<double> ones(y.size(), 1.0);
-  for (int m = 0; m < subsets; ++m) {
-    views[std::size_t(m)] = subsetViews(v, subsets, m);
-    backViews(study, ones, views[std::size_t(m)], sensitivity[std::size_t(m)], &crew);
-  }
-  const std::vector<int> order = subsetOrder(subsets);
+  const auto& views = sets.views;
+  const auto& sensitivity = sets.sensitivity;
+  const std::vector<int>& order = sets.order;
   std::vector<double> af, ratio(y.size()), bp;
   for (int it = 0; it < iterations; ++it) {
     for (int m : order) {
       if (cancel && *cancel) return result;
       const std::vector<int>& vs = views[std::size_t(m)];
-      forwardViews(study, f, vs, af, &crew);
-      std::fill(ratio.begin(), ratio.end(), 0.0);
+      forwardViews(study, f, vs, af, crew, true);
       const int b = study.bins();
       for (int k : vs)
         for (int c = 0; c < b; ++c) {
           const std::size_t n = std::size_t(k) * b + c;
           ratio[n] = af[n] > 0 ? y[n] / af[n] : 0.0;
         }
-      backViews(study, ratio, vs, bp, &crew);
+      backViews(study, ratio, vs, bp, crew, true);
       const std::vector<double>& s = sensitivity[std::size_t(m)];
-      for (std::size_t p = 0; p < pixels; ++p) f[p] = s[p] > 0 ? f[p] / s[p] * bp[p] : 0.0;
+      updateImage(f.data(), s.data(), bp.data(), pixels);
     }
     result.images.push_back(f);
-    if (withLikelihood) result.likelihood.push_back(likelihoodWith(study, f, y, &crew));
+    if (withLikelihood) result.likelihood.push_back(likelihoodWith(study, f, y, crew, true));
   }
   return result;
 }
+
+}  // namespace
 
 std::vector<std::vector<double>> osemVolume(const ProjectionStudy& study, int subsets,
                                             int iterations, int threads, const RowProgress& step,
@@ -360,9 +423,11 @@ std::vector<std::vector<double>> osemVolume(const ProjectionStudy& study, int su
   std::atomic<int> next{0}, done{0};
   std::atomic<bool> stop{false};
   std::mutex report;
+  if (subsets < 1 || study.views() % subsets != 0 || iterations < 1) return volume;
+  const Subsets sets(study, subsets, nullptr);  // the same for every row
   inParts(std::max(1, threads), [&](int) {
     for (int r = next++; r < rows && !stop && !(cancel && *cancel); r = next++) {
-      OsemResult one = osem(study, r, subsets, iterations, 1, cancel, false);
+      OsemResult one = osemRow(study, r, sets, iterations, nullptr, cancel, false);
       if (int(one.images.size()) == iterations) volume[std::size_t(r)] = std::move(one.images.back());
       const int n = ++done;
       if (step) {

@@ -69,8 +69,9 @@ class ProjectionStudy {
   // The bin of every pixel for every view of this geometry, built at the first call and kept
   // (null when it would be too big to keep; the bins are then computed view by view).
   const AnyBinTable* binTable() const;
-  // The same bins as lists of pixels per bin (for the projector), kept as the table is.
-  const std::vector<AnyBinLists>* binLists() const;
+  // The same bins as lists of pixels per bin (for the projector), kept as the table is; with
+  // insideCircleOnly, only the pixels where iterative reconstruction can be other than 0.
+  const std::vector<AnyBinLists>* binLists(bool insideCircleOnly = false) const;
   // The same bins in blocks of 8 pixels for the vector backprojection; null when the bins are
   // not a multiple of 8 or the table is not kept.
   const AnyBlockTable* blockTable() const;
@@ -87,6 +88,8 @@ class ProjectionStudy {
   mutable std::unique_ptr<const AnyBinTable> bins_table_;
   mutable std::once_flag listsOnce_;
   mutable std::unique_ptr<const std::vector<AnyBinLists>> bin_lists_;
+  mutable std::once_flag circleListsOnce_;
+  mutable std::unique_ptr<const std::vector<AnyBinLists>> circle_lists_;
   mutable std::once_flag blocksOnce_;
   mutable std::unique_ptr<const AnyBlockTable> block_table_;
 };
