@@ -2,6 +2,8 @@
 
 #include <immintrin.h>
 
+#include "imaging/cpu.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
@@ -26,24 +28,11 @@ AnyBlockTable makeBlockTable(const std::uint16_t* const* viewBins, int views, st
   return t;
 }
 
-namespace {
-std::atomic<bool> allowed{true};
-}
+bool vectorBackprojectionSupported() { return widestIsa() == Isa::Avx512; }
 
-bool vectorBackprojectionSupported() {
-  static const bool yes = [] {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx512f") != 0;
-  }();
-  return yes;
-}
+void allowVectorBackprojection(bool allow) { limitIsa(allow ? Isa::Avx512 : Isa::Plain); }
 
-void allowVectorBackprojection(bool allow) { allowed = allow; }
-
-bool vectorBackprojection() {
-  static const bool disabled = std::getenv("SINORA_NO_SIMD") != nullptr;
-  return allowed && !disabled && vectorBackprojectionSupported();
-}
+bool vectorBackprojection() { return isaInUse() == Isa::Avx512; }
 
 namespace {
 
@@ -85,20 +74,12 @@ __attribute__((target("avx2"))) void blocksAvx2(const AnyBlockTable& t,
   }
 }
 
-bool avx2() {
-  static const bool yes = [] {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") != 0;
-  }();
-  return yes;
-}
 
 }  // namespace
 
 bool backprojectBlocks(const AnyBlockTable& t, const std::int32_t* const* rows, const int* views,
                        std::size_t count, std::size_t from, std::size_t to, std::int32_t* acc) {
-  static const bool disabled = std::getenv("SINORA_NO_SIMD") != nullptr;
-  if (!allowed || disabled || !avx2()) return false;
+  if (isaInUse() < Isa::Avx2) return false;
   blocksAvx2(t, rows, views, count, from, to, acc);
   return true;
 }

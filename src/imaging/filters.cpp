@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "imaging/cpu.h"
+
 namespace sinora {
 
 ButterworthKernel butterworthKernel(double order, double cutoff, double tapDivisor) {
@@ -79,10 +81,11 @@ ReconKernel reconKernel(ReconFilter filter) {
   return k;
 }
 
-// Cloned for wider vectors where the processor has them: the loop adds across i, so each out[i]
-// keeps its order of additions and the numbers stay the same on every path.
-__attribute__((target_clones("avx512f", "avx2", "default")))
-void convolveRow(const double* in, double* out, const ReconKernel& kernel) {
+namespace {
+
+// The loop adds across i, so each out[i] keeps its order of additions on every vector width.
+__attribute__((always_inline)) inline void convolveBody(const double* in, double* out,
+                                                         const ReconKernel& kernel) {
   // j outer, i inner: every out[i] still adds its terms in ascending j, and the inner loop runs
   // over contiguous memory (the kernel read backwards is stored forwards in rev).
   double rev[255];
@@ -94,6 +97,25 @@ void convolveRow(const double* in, double* out, const ReconKernel& kernel) {
     for (int i = 0; i < kSize; ++i) acc[i] += v * r[i];
   }
   for (int i = 0; i < kSize; ++i) out[i] = acc[i];
+}
+
+__attribute__((target("avx512f"))) void convolveAvx512(const double* in, double* out,
+                                                       const ReconKernel& kernel) {
+  convolveBody(in, out, kernel);
+}
+__attribute__((target("avx2"))) void convolveAvx2(const double* in, double* out,
+                                                  const ReconKernel& kernel) {
+  convolveBody(in, out, kernel);
+}
+
+}  // namespace
+
+void convolveRow(const double* in, double* out, const ReconKernel& kernel) {
+  switch (isaInUse()) {
+    case Isa::Avx512: convolveAvx512(in, out, kernel); break;
+    case Isa::Avx2: convolveAvx2(in, out, kernel); break;
+    case Isa::Plain: convolveBody(in, out, kernel); break;
+  }
 }
 
 }  // namespace sinora

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "imaging/backproject_blocks.h"
+#include "imaging/cpu.h"
 #include "imaging/geometry.h"
 
 namespace sinora {
@@ -254,13 +255,28 @@ void backViews(const ProjectionStudy& study, const std::vector<double>& sinogram
   else job(0);
 }
 
-// f <- f / s x bp, 0 where s is 0. Written without a branch so that it runs in vectors (cloned
-// for the wider ones); each pixel's arithmetic is the same on every path.
-__attribute__((target_clones("avx512f", "avx2", "default")))
-void updateImage(double* f, const double* s, const double* bp, std::size_t n) {
+// f <- f / s x bp, 0 where s is 0. Written without a branch so that it runs in vectors; each
+// pixel's arithmetic is the same on every path.
+__attribute__((always_inline)) inline void updateBody(double* f, const double* s, const double* bp,
+                                                       std::size_t n) {
   for (std::size_t p = 0; p < n; ++p) {
     const double q = f[p] / (s[p] > 0 ? s[p] : 1.0) * bp[p];
     f[p] = s[p] > 0 ? q : 0.0;
+  }
+}
+__attribute__((target("avx512f"))) void updateAvx512(double* f, const double* s, const double* bp,
+                                                     std::size_t n) {
+  updateBody(f, s, bp, n);
+}
+__attribute__((target("avx2"))) void updateAvx2(double* f, const double* s, const double* bp,
+                                                std::size_t n) {
+  updateBody(f, s, bp, n);
+}
+void updateImage(double* f, const double* s, const double* bp, std::size_t n) {
+  switch (isaInUse()) {
+    case Isa::Avx512: updateAvx512(f, s, bp, n); break;
+    case Isa::Avx2: updateAvx2(f, s, bp, n); break;
+    case Isa::Plain: updateBody(f, s, bp, n); break;
   }
 }
 

@@ -1,10 +1,11 @@
-// Every code path this processor can run gives the same numbers: the vector backprojections
-// (doubles with AVX-512F, integers with AVX2) against the plain loops, for slices of any
-// geometry, whole volumes and OSEM. The row convolution's clones (AVX-512F, AVX2, plain) are
-// held to the literal transcription by the imaging tests on whichever this processor picks.
+// Every code path this processor can run gives the same numbers: plain, AVX2 and AVX-512F
+// (the backprojections, the row convolution, the OSEM update), for slices of any geometry,
+// whole volumes, OSEM and the classic filtered slice.
 #include <gtest/gtest.h>
 
 #include "imaging/backproject_blocks.h"
+#include "imaging/cpu.h"
+#include "imaging/reconstruction.h"
 #include "imaging/iterative.h"
 #include "imaging/sample_study.h"
 #include "imaging/slices.h"
@@ -37,20 +38,30 @@ Results compute(const ProjectionStudy& s) {
   return r;
 }
 
-TEST(CodePaths, VectorAndPlainBackprojectionAgreeBitForBit) {
+TEST(CodePaths, EveryPathThisProcessorRunsGivesTheSameNumbers) {
   const StudyPtr s = turnedSample();
-  allowVectorBackprojection(false);
+  limitIsa(Isa::Plain);
+  ASSERT_EQ(isaInUse(), Isa::Plain);
   const Results plain = compute(*s);
-  allowVectorBackprojection(true);
-  if (!vectorBackprojection()) GTEST_SKIP() << "no AVX-512F here, or SINORA_NO_SIMD is set";
-  ASSERT_NE(s->blockTable(), nullptr);
-  const Results vec = compute(*s);
-  EXPECT_EQ(plain.bp, vec.bp);
-  EXPECT_EQ(plain.fbp, vec.fbp);
-  EXPECT_EQ(plain.prefiltered, vec.prefiltered);
-  ASSERT_EQ(plain.volume.size(), vec.volume.size());
-  for (std::size_t r = 0; r < plain.volume.size(); ++r) ASSERT_EQ(plain.volume[r], vec.volume[r]) << r;
-  EXPECT_EQ(plain.osemImages, vec.osemImages);
+  const DisplayImage classicPlain = filteredBackprojection(*sampleStudy(), 60, ReconFilter::Ramp, 7);
+  int paths = 1;
+  for (Isa isa : {Isa::Avx2, Isa::Avx512}) {
+    if (int(isa) > int(widestIsa())) continue;
+    limitIsa(isa);
+    ASSERT_EQ(isaInUse(), isa);
+    ++paths;
+    const Results got = compute(*s);
+    EXPECT_EQ(plain.bp, got.bp) << int(isa);
+    EXPECT_EQ(plain.fbp, got.fbp) << int(isa);
+    EXPECT_EQ(plain.prefiltered, got.prefiltered) << int(isa);
+    ASSERT_EQ(plain.volume.size(), got.volume.size());
+    for (std::size_t r = 0; r < plain.volume.size(); ++r) ASSERT_EQ(plain.volume[r], got.volume[r]) << r;
+    EXPECT_EQ(plain.osemImages, got.osemImages) << int(isa);
+    EXPECT_EQ(filteredBackprojection(*sampleStudy(), 60, ReconFilter::Ramp, 7).values, classicPlain.values);
+  }
+  limitIsa(Isa::Avx512);
+  RecordProperty("paths", paths);
+  if (paths == 1) GTEST_SKIP() << "only the plain path runs here";
 }
 
 TEST(CodePaths, BlocksOfEightSpanAtMostEightBins) {
