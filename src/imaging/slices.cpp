@@ -136,7 +136,8 @@ Picture filteredAny(const ProjectionStudy& study, int sliceLine, ReconFilter fil
 }  // namespace
 
 std::vector<std::vector<double>> fbpVolume(const ProjectionStudy& study, ReconFilter filter,
-                                           int threads, const std::function<bool(int)>& step) {
+                                           int threads, const std::function<bool(int)>& step,
+                                           const BwParameters* prefilter) {
   const int rows = study.rows();
   std::vector<std::vector<double>> volume(static_cast<std::size_t>(rows));
   std::atomic<int> next{0}, done{0};
@@ -144,7 +145,7 @@ std::vector<std::vector<double>> fbpVolume(const ProjectionStudy& study, ReconFi
   std::mutex report;
   auto work = [&] {
     for (int r = next++; r < rows && !stop; r = next++) {
-      volume[std::size_t(r)] = filteredSlice(study, r, filter, nullptr);
+      volume[std::size_t(r)] = filteredSlice(study, r, filter, prefilter);
       const int n = ++done;
       if (step) {
         std::lock_guard<std::mutex> lock(report);

@@ -44,7 +44,8 @@ Picture prefilteredPicture(const ProjectionStudy& study, int sliceLine, ReconFil
 // The filtered backprojection (as filteredPicture, before rounding and display) of every row,
 // `threads` rows at a time; each slice [i * B + j]. `step` as for osemVolume.
 std::vector<std::vector<double>> fbpVolume(const ProjectionStudy& study, ReconFilter filter,
-                                           int threads, const std::function<bool(int)>& step);
+                                           int threads, const std::function<bool(int)>& step,
+                                           const BwParameters* prefilter = nullptr);
 
 // Building blocks for B bins (B = 128 gives the kernels of filters.h value for value).
 ButterworthKernel butterworthKernelFor(double order, double cutoff, int bins);

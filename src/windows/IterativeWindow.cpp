@@ -227,18 +227,27 @@ IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
   charts->addWidget(region_);
   charts->addWidget(profile_);
 
+  planeSource_ = new QComboBox;
+  planeSource_->addItems({QStringLiteral("OSEM"), QStringLiteral("FBP")});
   auto* planes = new QHBoxLayout;
   const QString names[3] = {QStringLiteral("横断"), QStringLiteral("冠状断"), QStringLiteral("矢状断")};
   for (int p = 0; p < 3; ++p) {
     planes_[p] = new PictureView;
     planes_[p]->setDrag(PictureView::Drag::Point);
     auto* column = new QVBoxLayout;
-    column->addWidget(new QLabel(names[p] + QStringLiteral("（OSEM）")));
+    column->addWidget(new QLabel(names[p]));
     column->addWidget(planes_[p]);
     planes->addLayout(column);
   }
   auto* planeBox = new QGroupBox(QStringLiteral("全スライス"));
-  planeBox->setLayout(planes);
+  auto* planeColumn = new QVBoxLayout;
+  auto* sourceRow = new QHBoxLayout;
+  sourceRow->addWidget(new QLabel(QStringLiteral("表示")));
+  sourceRow->addWidget(planeSource_);
+  sourceRow->addStretch(1);
+  planeColumn->addLayout(sourceRow);
+  planeColumn->addLayout(planes);
+  planeBox->setLayout(planeColumn);
 
   auto* right = new QVBoxLayout;
   right->addLayout(pictures);
@@ -267,6 +276,7 @@ IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
     const double mm = study_->geometry().pixelSizeMm;
     fwhmMm_->setText(mm > 0 ? QStringLiteral("= %1 mm").arg(fwhm_->value() * mm, 0, 'f', 1) : QString());
     showIteration(slider_->value());
+    drawPlanes();
   });
   for (QRadioButton* r : {ribbon_, grey_})
     connect(r, &QRadioButton::toggled, this, [this] {
@@ -286,6 +296,7 @@ IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
     connect(v, &PictureView::lineChosen, this, &IterativeWindow::setProfile);
   }
   connect(volume_, &QPushButton::clicked, this, &IterativeWindow::startVolume);
+  connect(planeSource_, &QComboBox::currentIndexChanged, this, &IterativeWindow::drawPlanes);
   connect(cancel_, &QPushButton::clicked, this, &IterativeWindow::cancelVolume);
   connect(planes_[0], &PictureView::pointChosen, this,
           [this](QPoint p) { setCrosshair(p.x(), p.y(), cross_[2]); });
@@ -486,16 +497,20 @@ void IterativeWindow::startVolume() {
   run_->setEnabled(false);
   cancel_->setEnabled(true);
   message_->setText(QStringLiteral("全スライスを再構成しています..."));
+  // The current settings: filter, pre-filter, subsets and iterations.
   const ReconFilter filter = shepp_->isChecked() ? ReconFilter::SheppLogan : ReconFilter::Ramp;
+  const bool prefilter = prefilter_->isChecked();
+  const BwParameters bw = checkedBwParameters(readNumber(order_->text().toStdString()),
+                                              readNumber(cutoff_->text().toStdString()));
   const int iterations = iterations_->value();
   const StudyPtr study = study_;
-  worker_ = std::thread([this, study, filter, m, iterations] {
+  worker_ = std::thread([this, study, filter, prefilter, bw, m, iterations] {
     auto step = [this](int) {
       const int done = ++rowsDone_;
       QMetaObject::invokeMethod(this, [this, done] { progress_->setValue(done); }, Qt::QueuedConnection);
       return !stopVolume_.load();
     };
-    auto fbp = fbpVolume(*study, filter, 2, step);
+    auto fbp = fbpVolume(*study, filter, 2, step, prefilter ? &bw : nullptr);
     auto os = stopVolume_ ? decltype(fbp){} : osemVolume(*study, m, iterations, 2, step, &stopVolume_);
     const bool complete = !stopVolume_;
     QMetaObject::invokeMethod(
@@ -545,13 +560,19 @@ void IterativeWindow::setCrosshair(int i, int j, int row) {
 void IterativeWindow::drawPlanes() {
   if (!volumeDone_ || osemVolume_.empty()) return;
   const int b = study_->bins(), rows = study_->rows();
+  // OSEM with the post-filter of the slice (each transverse slice filtered), or FBP as it is.
+  const bool fbp = planeSource_->currentIndex() == 1;
+  std::vector<std::vector<double>> shown = fbp ? fbpVolume_ : osemVolume_;
+  if (!fbp && fwhm_->value() > 0)
+    for (auto& s : shown)
+      if (!s.empty()) s = gaussianFilter(s, b, fwhm_->value());
   // One display scale for the whole volume.
   double top = 1;
-  for (const auto& s : osemVolume_)
+  for (const auto& s : shown)
     for (double v : s) top = std::max(top, v);
   const std::int64_t divisor = std::max<std::int32_t>(1, toImageValue(top)) + 7 - 10;
   auto value = [&](int row, int i, int j) {
-    const auto& s = osemVolume_[std::size_t(row)];
+    const auto& s = shown[std::size_t(row)];
     return s.empty() ? 0 : std::max(0, toImageValue(s[std::size_t(i) * b + j]));
   };
   Picture t, c, sg;

@@ -55,6 +55,7 @@ class IterativeWindow : public QDialog {
   PictureView* fbpView() const { return fbp_; }
   PictureView* osemView() const { return osemView_; }
   PictureView* planeView(int plane) const { return planes_[plane]; }  // 0 transverse, 1 coronal, 2 sagittal
+  QComboBox* planeSourceBox() const { return planeSource_; }
   QChart* likelihoodChart() const;
   QChart* regionChart() const;
   QChart* profileChart() const;
@@ -107,6 +108,7 @@ class IterativeWindow : public QDialog {
   PictureView* planes_[3];
   PlotView *likelihood_, *region_, *profile_;
   QComboBox* dragMode_;
+  QComboBox* planeSource_;  // OSEM or FBP in the three planes
 
   sinora::OsemResult result_;
   std::vector<double> fbpSlice_;

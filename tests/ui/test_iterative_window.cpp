@@ -192,6 +192,11 @@ TEST(IterativeWindow, EverySliceThenThreePlanesWithOneCrosshair) {
   const OsemResult row5 = osem(*doc.ProjectionStudy(), 5, 3, 2);
   w.setCrosshair(10, 20, 5);
   EXPECT_EQ(w.planeView(0)->picture().at(7, 9), std::max(0, toImageValue(row5.images.back()[7 * 32 + 9])));
+  // The FBP volume in the same planes, made with the window's filter.
+  w.planeSourceBox()->setCurrentIndex(1);
+  const auto fbp = fbpVolume(*doc.ProjectionStudy(), ReconFilter::Ramp, 1, nullptr);
+  EXPECT_EQ(w.planeView(0)->picture().at(7, 9), std::max(0, toImageValue(fbp[5][7 * 32 + 9])));
+  w.planeSourceBox()->setCurrentIndex(0);
   // A click on the coronal plane moves i and the row, keeping j.
   QTest::mouseClick(w.planeView(1), Qt::LeftButton, {}, QPoint(2 * 4 * 3 + 1, 2 * 4 * 2 + 1));
   EXPECT_EQ(w.crosshair(), QPoint(3, 20));
