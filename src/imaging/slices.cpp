@@ -103,11 +103,10 @@ Picture slicePicture(const std::vector<double>& acc, int b, int densityOffset) {
   return out;
 }
 
-std::vector<double> filteredSlice(const ProjectionStudy& study, int sliceLine, ReconFilter filter,
-                                  const BwParameters* bw) {
+std::vector<double> filteredSliceWith(const ProjectionStudy& study, int sliceLine,
+                                      const std::vector<double>& ra, const BwParameters* bw) {
   const int b = study.bins(), g = sliceRowOf(sliceLine, study.rows());
   const AnyGeometry geo(b);
-  const std::vector<double> ra = reconKernelFor(filter, b);
   ButterworthKernel bk{};
   if (bw) bk = butterworthKernelFor(bw->order, bw->cutoff, b);
   // Eight spare doubles at the end: the vector backprojection reads 8 from any bin.
@@ -128,12 +127,23 @@ std::vector<double> filteredSlice(const ProjectionStudy& study, int sliceLine, R
   return acc;
 }
 
+std::vector<double> filteredSlice(const ProjectionStudy& study, int sliceLine, ReconFilter filter,
+                                  const BwParameters* bw) {
+  return filteredSliceWith(study, sliceLine, reconKernelFor(filter, study.bins()), bw);
+}
+
 Picture filteredAny(const ProjectionStudy& study, int sliceLine, ReconFilter filter,
                     const BwParameters* bw, int densityOffset) {
   return slicePicture(filteredSlice(study, sliceLine, filter, bw), study.bins(), densityOffset);
 }
 
 }  // namespace
+
+Picture filteredPictureWith(const ProjectionStudy& study, int sliceLine,
+                            const std::vector<double>& kernel, int densityOffset) {
+  if (kernel.size() != std::size_t(2 * study.bins() - 1)) return {};
+  return slicePicture(filteredSliceWith(study, sliceLine, kernel, nullptr), study.bins(), densityOffset);
+}
 
 std::vector<std::vector<double>> fbpVolume(const ProjectionStudy& study, ReconFilter filter,
                                            int threads, const std::function<bool(int)>& step,

@@ -41,6 +41,11 @@ Picture filteredPicture(const ProjectionStudy& study, int sliceLine, ReconFilter
 Picture prefilteredPicture(const ProjectionStudy& study, int sliceLine, ReconFilter filter,
                            BwParameters bw, int densityOffset);
 
+// As filteredPicture with a kernel of one's own ([n + B - 1], 2B - 1 values; an empty picture
+// for another length).
+Picture filteredPictureWith(const ProjectionStudy& study, int sliceLine,
+                            const std::vector<double>& kernel, int densityOffset);
+
 // The filtered backprojection (as filteredPicture, before rounding and display) of every row,
 // `threads` rows at a time; each slice [i * B + j]. `step` as for osemVolume.
 std::vector<std::vector<double>> fbpVolume(const ProjectionStudy& study, ReconFilter filter,
