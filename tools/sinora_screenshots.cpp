@@ -10,6 +10,7 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <QSpinBox>
+#include <QDoubleSpinBox>
 #include <QScrollBar>
 #include <QTest>
 
@@ -23,6 +24,7 @@
 #include "res/resource.h"
 #include "windows/Dialog1.h"
 #include "windows/Dialog2.h"
+#include "windows/FilterWindow.h"
 #include "windows/IterativeWindow.h"
 #include "windows/RawOpenDialog.h"
 
@@ -136,6 +138,22 @@ int main(int argc, char** argv) {
       save(&it, "osem-planes");
     }
 
+    {
+      // The filter window: Hann at two cut-offs, then a point source's sinogram.
+      FilterAnalysisWindow fw(sinora.document());
+      fw.show();
+      fw.setProfile(QPoint(10, 60), QPoint(118, 60));
+      fw.cutoffBox()->setValue(0.4);
+      save(&fw, "filters-hann-040");
+      fw.cutoffBox()->setValue(0.15);
+      save(&fw, "filters-hann-015");
+      fw.setSource(QPoint(96, 40));
+      save(&fw, "filters-point-source");
+      if (!study.isEmpty()) {
+        // (the STIR study is shown after it is opened below)
+      }
+    }
+
     RawOpenDialog raw(sinora.settings());
     raw.show();
     save(&raw, "raw-open");
@@ -162,6 +180,10 @@ int main(int argc, char** argv) {
       control<QRadioButton>(d, IDC_RIBBON)->setChecked(true);
       control<QPushButton>(d, IDC_SHOW_RECON)->click();
       save(&d, "recon-study");
+      FilterAnalysisWindow fw(sinora.document());
+      fw.show();
+      fw.rowBox()->setValue(32);
+      save(&fw, "filters-study");
     }
   }
   QFile::remove(settingsFile);

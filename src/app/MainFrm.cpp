@@ -95,6 +95,7 @@ void CMainFrame::createActions() {
           &QAction::triggered, this, &CMainFrame::OnAppAbout);
   makeAction(ID_IMAGE_DISPLAY, QStringLiteral("画像表示"));
   makeAction(ID_ITERATIVE, QStringLiteral("逐次近似再構成(&O)..."));
+  makeAction(ID_FILTER_ANALYSIS, QStringLiteral("フィルタ解析(&F)..."));
   connect(makeAction(ID_OPEN_RAW, QStringLiteral("生ﾃﾞｰﾀを開く(&R)...")), &QAction::triggered, this,
           &CMainFrame::OnOpenRaw);
   makeAction(ID_BASIC, QStringLiteral("基本"));
@@ -141,6 +142,7 @@ void CMainFrame::createMenus() {
   // Commands beyond the two experience windows.
   applied_ = bar->addMenu(QStringLiteral("応用(&A)"));
   applied_->addAction(action(ID_ITERATIVE));
+  applied_->addAction(action(ID_FILTER_ANALYSIS));
   applied_->addSeparator();
   applied_->addAction(action(ID_OPEN_RAW));
   QMenu* help = bar->addMenu(QStringLiteral("ﾍﾙﾌﾟ(&H)"));

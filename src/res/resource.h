@@ -16,6 +16,7 @@ enum : int {
   ID_BASIC = 32772,
   ID_OPEN_RAW = 32790,  // 応用: open raw counts of a given layout
   ID_ITERATIVE = 32791,  // 応用: the iterative-reconstruction window
+  ID_FILTER_ANALYSIS = 32792,  // 応用: the filter-analysis window
 
   ID_FILE_NEW = 57600,
   ID_FILE_OPEN = 57601,

@@ -13,6 +13,7 @@ const QHash<int, QString>& table() {
     add(128, "Sinora\n\nSinora\n\n\nSinora.Document\nSinora Document");
     add(57344, "Sinora");
     add(32791, "MLEM/OSEM で再構成し、FBP と比べる\n逐次近似再構成");
+    add(32792, "サイノグラム、フィルタの周波数応答、カットオフ付き再構成フィルタ\nフィルタ解析");
     add(32790, "ﾚｲｱｳﾄを指定して生ﾃﾞｰﾀを開く\n生ﾃﾞｰﾀを開く");
     add(57345, "ﾚﾃﾞｨ");
     add(57600, "新規にﾌｧｲﾙを作成\n新規ﾌｧｲﾙ");

@@ -18,6 +18,7 @@
 #include "res/resource.h"
 #include "windows/Dialog1.h"
 #include "windows/Dialog2.h"
+#include "windows/FilterWindow.h"
 #include "windows/IterativeWindow.h"
 
 namespace {
@@ -60,6 +61,7 @@ CSinoraView::CSinoraView(CSinoraDoc* doc, QWidget* parent)
     connectCommand(ID_IMAGE_DISPLAY, &CSinoraView::OnImageDisplay);
     connectCommand(ID_BASIC, &CSinoraView::OnBasic);
     connectCommand(ID_ITERATIVE, &CSinoraView::OnIterative);
+    connectCommand(ID_FILTER_ANALYSIS, &CSinoraView::OnFilterAnalysis);
     connectCommand(ID_FILE_PRINT, &CSinoraView::OnFilePrint);
     connectCommand(ID_FILE_PRINT_PREVIEW, &CSinoraView::OnFilePrintPreview);
   }
@@ -117,6 +119,11 @@ void CSinoraView::OnImageDisplay() {
 
 void CSinoraView::OnIterative() {
   IterativeWindow dialog(doc_);
+  dialog.exec();
+}
+
+void CSinoraView::OnFilterAnalysis() {
+  FilterAnalysisWindow dialog(doc_);
   dialog.exec();
 }
 

@@ -40,6 +40,7 @@ class CSinoraView : public QScrollArea {
   void OnImageDisplay();
   void OnBasic();
   void OnIterative();
+  void OnFilterAnalysis();
   void OnFilePrint();
   void OnFilePrintPreview();
 

@@ -1,0 +1,369 @@
+#include "windows/FilterWindow.h"
+
+#include <QButtonGroup>
+#include <QChart>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLineSeries>
+#include <QLogValueAxis>
+#include <QRadioButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QSlider>
+#include <QSpinBox>
+#include <QValueAxis>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+
+#include "doc/SinoraDoc.h"
+#include "platform/number.h"
+#include "windows/PictureView.h"
+
+using namespace sinora;
+
+namespace {
+
+constexpr int kFrequencies = 129;  // 0 to 0.5 cycles/pixel in steps of 1/256
+
+PlotView* makePlot(const QString& title, const QString& x, const QString& y) {
+  auto* chart = new QChart;
+  chart->setTitle(title);
+  chart->legend()->setAlignment(Qt::AlignRight);
+  auto* ax = new QValueAxis;
+  ax->setTitleText(x);
+  auto* ay = new QValueAxis;
+  ay->setTitleText(y);
+  chart->addAxis(ax, Qt::AlignBottom);
+  chart->addAxis(ay, Qt::AlignLeft);
+  auto* view = new PlotView(chart);
+  view->setMinimumSize(560, 330);
+  return view;
+}
+
+// A slice [i * B + j] from a picture (x = i, y = j).
+std::vector<double> sliceOf(const Picture& p) {
+  std::vector<double> s(std::size_t(p.width) * p.height);
+  for (int x = 0; x < p.width; ++x)
+    for (int y = 0; y < p.height; ++y) s[std::size_t(x) * p.height + y] = p.at(x, y);
+  return s;
+}
+
+std::vector<QPointF> along(const std::vector<double>& f, int b, QPoint a, QPoint c) {
+  std::vector<QPointF> out;
+  const double length = std::hypot(c.x() - a.x(), c.y() - a.y());
+  const int n = std::max(1, int(std::ceil(length)));
+  for (int t = 0; t <= n; ++t) {
+    const int x = int(std::lround(a.x() + (c.x() - a.x()) * double(t) / n));
+    const int y = int(std::lround(a.y() + (c.y() - a.y()) * double(t) / n));
+    if (x >= 0 && y >= 0 && x < b && y < b) out.emplace_back(length * t / n, f[std::size_t(x) * b + y]);
+  }
+  return out;
+}
+
+}  // namespace
+
+FilterAnalysisWindow::FilterAnalysisWindow(CSinoraDoc* doc, QWidget* parent)
+    : QDialog(parent), doc_(doc), study_(doc->ProjectionStudy()) {
+  setWindowTitle(QStringLiteral("フィルタ解析"));
+  const int b = study_->bins();
+  sourceAt_ = QPoint(b / 2 + b / 5, b / 2 - b / 8);  // off centre, so its sine shows
+
+  row_ = new QSpinBox;
+  row_->setRange(0, study_->rows() - 1);
+  row_->setValue(sliceRowOf(60, study_->rows()));
+  studySource_ = new QRadioButton(QStringLiteral("スタディ"));
+  pointSource_ = new QRadioButton(QStringLiteral("点線源"));
+  studySource_->setChecked(true);
+  auto* sources = new QButtonGroup(this);
+  sources->addButton(studySource_);
+  sources->addButton(pointSource_);
+  window_ = new QComboBox;
+  for (const char* name : {"Ramp", "Shepp-Logan", "Hann", "Hamming", "Parzen", "Cosine", "Butterworth"})
+    window_->addItem(QString::fromLatin1(name));
+  window_->setCurrentIndex(int(FilterWindow::Hann));
+  slider_ = new QSlider(Qt::Horizontal);
+  slider_->setRange(1, 100);  // cut-off = value / 200 cycles/pixel
+  slider_->setValue(80);
+  cutoff_ = new QDoubleSpinBox;
+  cutoff_->setDecimals(3);
+  cutoff_->setRange(-1, 1);  // checked by the window itself, so that bad values get a message
+  cutoff_->setSingleStep(0.005);
+  cutoff_->setValue(0.4);
+  order_ = new QDoubleSpinBox;
+  order_->setRange(-100, 1000);
+  order_->setValue(5);
+  bwOrder_ = new QLineEdit(QStringLiteral("8"));
+  bwCutoff_ = new QLineEdit(QStringLiteral("0.15"));
+  pixelMm_ = new QLineEdit;
+  if (study_->geometry().pixelSizeMm > 0) pixelMm_->setText(QString::number(study_->geometry().pixelSizeMm));
+  units_ = new QComboBox;
+  units_->addItems({QStringLiteral("サイクル/画素"), QStringLiteral("サイクル/cm")});
+  message_ = new QLabel;
+  message_->setStyleSheet(QStringLiteral("color: #b00000"));
+  message_->setWordWrap(true);
+  note_ = new QLabel(QStringLiteral(
+      "換算: このプログラムの次数 n は、2n を「次数」とするメーカーの「パワー」n にあたる。カットオフは"
+      "振幅が 1/2 になる周波数（0.707 の点で表すメーカーもある）。サイクル/画素 = サイクル/cm × 画素サイズ"
+      "（cm）。ナイキストに対する割合 = サイクル/画素 ÷ 0.5。"));
+  note_->setWordWrap(true);
+
+  auto* form = new QFormLayout;
+  form->addRow(QStringLiteral("スライス（行）"), row_);
+  auto* sourceRow = new QHBoxLayout;
+  sourceRow->addWidget(studySource_);
+  sourceRow->addWidget(pointSource_);
+  form->addRow(QStringLiteral("サイノグラム"), sourceRow);
+  form->addRow(QStringLiteral("再構成フィルタ"), window_);
+  form->addRow(QStringLiteral("カットオフ"), slider_);
+  form->addRow(QStringLiteral("カットオフ（サイクル/画素）"), cutoff_);
+  form->addRow(QStringLiteral("次数（Butterworth）"), order_);
+  auto* bwRow = new QHBoxLayout;
+  bwRow->addWidget(new QLabel(QStringLiteral("Order")));
+  bwRow->addWidget(bwOrder_);
+  bwRow->addWidget(new QLabel(QStringLiteral("Cutoff")));
+  bwRow->addWidget(bwCutoff_);
+  form->addRow(QStringLiteral("BW 前処理"), bwRow);
+  form->addRow(QStringLiteral("画素サイズ（mm）"), pixelMm_);
+  form->addRow(QStringLiteral("周波数の単位"), units_);
+  form->addRow(message_);
+
+  projection_ = new PictureView;
+  projection_->setDrag(PictureView::Drag::Point);
+  sinogram_ = new PictureView;
+  sinogram_->setDrag(PictureView::Drag::Point);
+  source_ = new PictureView;
+  source_->setDrag(PictureView::Drag::Point);
+  windowed_ = new PictureView;
+  ramp_ = new PictureView;
+  for (PictureView* v : {windowed_, ramp_}) v->setDrag(PictureView::Drag::Line);
+  auto* pictures = new QGridLayout;
+  const QString titles[] = {QStringLiteral("プロジェクション（クリックで行）"), QStringLiteral("サイノグラム（ビュー↓ ビン→）"),
+                            QStringLiteral("点線源の位置（クリック）"), QStringLiteral("窓付きフィルタの FBP"),
+                            QStringLiteral("Ramp の FBP")};
+  PictureView* views[] = {projection_, sinogram_, source_, windowed_, ramp_};
+  for (int n = 0; n < 5; ++n) {
+    pictures->addWidget(new QLabel(titles[n]), 0, n);
+    pictures->addWidget(views[n], 1, n);
+  }
+  responses_ = makePlot(QStringLiteral("周波数応答"), QStringLiteral("周波数（サイクル/画素）"), QStringLiteral("応答"));
+  profile_ = makePlot(QStringLiteral("プロファイル"), QStringLiteral("距離（画素）"), QStringLiteral("値"));
+  profile_->setMinimumSize(420, 330);
+  auto* plots = new QHBoxLayout;
+  plots->addWidget(responses_, 3);
+  plots->addWidget(profile_, 2);
+
+  auto* right = new QVBoxLayout;
+  right->addLayout(pictures);
+  right->addLayout(plots);
+  right->addWidget(note_);
+  auto* content = new QWidget;
+  auto* top = new QHBoxLayout(content);
+  top->addLayout(form);
+  top->addLayout(right, 1);
+  auto* scroll = new QScrollArea;
+  scroll->setWidget(content);
+  scroll->setWidgetResizable(true);
+  scroll->setFrameShape(QFrame::NoFrame);
+  auto* outer = new QVBoxLayout(this);
+  outer->setContentsMargins(0, 0, 0, 0);
+  outer->addWidget(scroll);
+  const QSize wanted = content->sizeHint() + QSize(4, 4);
+  const QRect room = screen() ? screen()->availableGeometry() : QRect(0, 0, 1600, 1000);
+  resize(std::min(wanted.width(), room.width() - 40), std::min(wanted.height(), room.height() - 80));
+
+  // The slider and the box are one setting; dragging updates while it moves.
+  connect(slider_, &QSlider::valueChanged, this, [this](int v) {
+    if (updating_) return;
+    cutoff_->setValue(v / 200.0);
+  });
+  connect(cutoff_, &QDoubleSpinBox::valueChanged, this, [this](double fc) {
+    updating_ = true;
+    if (fc > 0 && fc <= 0.5) slider_->setValue(std::clamp(int(std::lround(fc * 200)), 1, 100));
+    updating_ = false;
+    refresh();
+  });
+  connect(order_, &QDoubleSpinBox::valueChanged, this, &FilterAnalysisWindow::refresh);
+  connect(window_, &QComboBox::currentIndexChanged, this, &FilterAnalysisWindow::refresh);
+  connect(row_, &QSpinBox::valueChanged, this, &FilterAnalysisWindow::refresh);
+  connect(studySource_, &QRadioButton::toggled, this, &FilterAnalysisWindow::refresh);
+  connect(units_, &QComboBox::currentIndexChanged, this, &FilterAnalysisWindow::drawPlot);
+  for (QLineEdit* e : {bwOrder_, bwCutoff_, pixelMm_})
+    connect(e, &QLineEdit::editingFinished, this, &FilterAnalysisWindow::refresh);
+  connect(projection_, &PictureView::pointChosen, this, [this](QPoint p) {
+    if (p.y() >= 0 && p.y() < study_->rows()) row_->setValue(p.y());
+  });
+  connect(source_, &PictureView::pointChosen, this, &FilterAnalysisWindow::setSource);
+  for (PictureView* v : {windowed_, ramp_}) connect(v, &PictureView::lineChosen, this, &FilterAnalysisWindow::setProfile);
+
+  projection_->setPicture(projectionPicture(*study_, 0, 7), Palette::Ribbon);
+  refresh();
+}
+
+QChart* FilterAnalysisWindow::responseChart() const { return responses_->chart(); }
+QChart* FilterAnalysisWindow::profileChart() const { return profile_->chart(); }
+
+void FilterAnalysisWindow::setSource(const QPoint& ij) {
+  const int b = study_->bins();
+  sourceAt_ = QPoint(std::clamp(ij.x(), 0, b - 1), std::clamp(ij.y(), 0, b - 1));
+  pointSource_->setChecked(true);
+  refresh();
+}
+
+void FilterAnalysisWindow::refresh() {
+  const int b = study_->bins(), row = row_->value();
+  const FilterWindow w = FilterWindow(window_->currentIndex());
+  const double fc = cutoff_->value(), order = order_->value();
+  projection_->setLine({0, row}, {b - 1, row});
+  // The sinogram: the study's row, or the point source's sine.
+  Picture blank;
+  blank.width = blank.height = b;
+  blank.values.assign(std::size_t(b) * b, 0);
+  source_->setPicture(blank, Palette::Ribbon);
+  source_->setCrosshair(sourceAt_);
+  if (pointSource_->isChecked()) {
+    sinogram_->setPicture(sinogramPicture(pointSinogram(*study_, sourceAt_.x(), sourceAt_.y()),
+                                          study_->views(), b, 7), Palette::Ribbon);
+  } else {
+    sinogram_->setPicture(sinogramPicture(*study_, row, 7), Palette::Ribbon);
+  }
+  // A refused setting is said next to the boxes; the last pictures stay.
+  const std::string why = checkWindowSettings(w, fc, order);
+  message_->setText(QString::fromStdString(why));
+  if (!why.empty()) return;
+  const std::vector<double> kernel = windowedKernel(w, fc, order, b);
+  const Picture windowed = windowedPicture(*study_, row, kernel, 7);
+  const Picture ramp = filteredPicture(*study_, row, ReconFilter::Ramp, 7);
+  windowed_->setPicture(windowed, Palette::Ribbon);
+  ramp_->setPicture(ramp, Palette::Ribbon);
+  windowedSlice_ = sliceOf(windowed);
+  rampSlice_ = sliceOf(ramp);
+
+  // The curves, over 0..0.5 cycles/pixel.
+  const std::vector<double> f = frequencies(kFrequencies);
+  auto curve = [&](const std::vector<double>& y) {
+    std::vector<QPointF> c;
+    for (std::size_t i = 0; i < f.size(); ++i) c.emplace_back(f[i], y[i]);
+    return c;
+  };
+  std::vector<double> idealR(f.size()), idealS(f.size()), nominal(f.size());
+  const BwParameters bw = checkedBwParameters(readNumber(bwOrder_->text().toStdString()),
+                                              readNumber(bwCutoff_->text().toStdString()));
+  for (std::size_t i = 0; i < f.size(); ++i) {
+    idealR[i] = idealRamp(f[i]);
+    idealS[i] = idealSheppLogan(f[i]);
+    nominal[i] = 1 / (1 + std::pow(f[i] / bw.cutoff, bw.order));
+  }
+  const auto rampDft = kernelResponse(reconKernelFor(ReconFilter::Ramp, b), f);
+  const auto sheppDft = kernelResponse(reconKernelFor(ReconFilter::SheppLogan, b), f);
+  const auto ninetap = ninetapResponse(butterworthKernelFor(bw.order, bw.cutoff, b), f);
+  std::vector<double> product(f.size());
+  for (std::size_t i = 0; i < f.size(); ++i) product[i] = ninetap[i] * rampDft[i];
+  const auto chosen = kernelResponse(kernel, f);
+  curves_ = {{QStringLiteral("Ramp（255 タップの DFT）"), curve(rampDft)},
+             {QStringLiteral("|f|"), curve(idealR)},
+             {QStringLiteral("Shepp-Logan（DFT）"), curve(sheppDft)},
+             {QStringLiteral("|f| sinc f"), curve(idealS)},
+             {QStringLiteral("BW 公称 1/(1+(f/fc)^n)"), curve(nominal)},
+             {QStringLiteral("BW 9 タップ"), curve(ninetap)},
+             {QStringLiteral("BW 9 タップ × Ramp"), curve(product)},
+             {window_->currentText() + QStringLiteral("（選択、DFT）"), curve(chosen)}};
+  // The rows' power spectrum, on a log axis of its own.
+  std::vector<double> y(std::size_t(study_->views()) * b);
+  if (pointSource_->isChecked()) {
+    y = pointSinogram(*study_, sourceAt_.x(), sourceAt_.y());
+  } else {
+    for (int k = 0; k < study_->views(); ++k)
+      for (int c = 0; c < b; ++c) y[std::size_t(k) * b + c] = study_->count(k, row, c);
+  }
+  const std::vector<double> power = rowPowerSpectrum(y, study_->views(), b);
+  std::vector<QPointF> p;
+  for (std::size_t k = 0; k < power.size(); ++k)
+    if (power[k] > 0) p.emplace_back(double(k) / b, power[k]);
+  curves_.push_back({QStringLiteral("パワースペクトル（右軸）"), p});
+  drawPlot();
+  if (lineA_.x() >= 0) setProfile(lineA_, lineB_);
+}
+
+void FilterAnalysisWindow::drawPlot() {
+  QChart* c = responses_->chart();
+  c->removeAllSeries();
+  for (QAbstractAxis* a : c->axes()) {
+    c->removeAxis(a);
+    delete a;
+  }
+  // cycles/cm = cycles/pixel / pixel size in cm, when a pixel size is known or typed.
+  const double mm = readNumber(pixelMm_->text().toStdString());
+  const bool perCm = units_->currentIndex() == 1 && mm > 0 && std::isfinite(mm);
+  const double scale = perCm ? 10 / mm : 1;
+  auto* ax = new QValueAxis;
+  ax->setTitleText(perCm ? QStringLiteral("周波数（サイクル/cm）") : QStringLiteral("周波数（サイクル/画素）"));
+  ax->setRange(0, 0.5 * scale);
+  auto* ay = new QValueAxis;
+  ay->setTitleText(QStringLiteral("応答"));
+  auto* logAxis = new QLogValueAxis;
+  logAxis->setTitleText(QStringLiteral("パワー"));
+  logAxis->setLabelFormat(QStringLiteral("%.0e"));
+  c->addAxis(ax, Qt::AlignBottom);
+  c->addAxis(ay, Qt::AlignLeft);
+  c->addAxis(logAxis, Qt::AlignRight);
+  double top = 0.6, lo = INFINITY, hi = 0;
+  // One colour a filter; its ideal curve dashed in the same colour.
+  const QColor colours[] = {QColor(0, 90, 200), QColor(0, 90, 200), QColor(220, 120, 0), QColor(220, 120, 0),
+                            QColor(0, 150, 60), QColor(0, 150, 60), QColor(200, 0, 0), QColor(0, 0, 0),
+                            QColor(128, 128, 128)};
+  int n = 0;
+  for (const auto& [name, points] : curves_) {
+    auto* s = new QLineSeries;
+    s->setName(name);
+    const bool ideal = n == 1 || n == 3 || n == 4;
+    s->setPen(QPen(colours[std::min(n, 8)], n == 7 ? 3 : 2, ideal ? Qt::DashLine : Qt::SolidLine));
+    ++n;
+    const bool power = name.startsWith(QStringLiteral("パワー"));
+    for (const QPointF& pt : points) {
+      s->append(pt.x() * scale, pt.y());
+      if (power) lo = std::min(lo, pt.y()), hi = std::max(hi, pt.y());
+      else top = std::max(top, pt.y());
+    }
+    c->addSeries(s);
+    s->attachAxis(ax);
+    s->attachAxis(power ? static_cast<QAbstractAxis*>(logAxis) : ay);
+  }
+  ay->setRange(-0.05, std::min(top, 1.1) + 0.05);
+  if (lo < hi) logAxis->setRange(lo, hi);
+}
+
+void FilterAnalysisWindow::setProfile(const QPoint& a, const QPoint& b) {
+  lineA_ = a;
+  lineB_ = b;
+  windowed_->setLine(a, b);
+  ramp_->setLine(a, b);
+  const int n = study_->bins();
+  QChart* c = profile_->chart();
+  c->removeAllSeries();
+  auto* ax = qobject_cast<QValueAxis*>(c->axes(Qt::Horizontal).value(0));
+  auto* ay = qobject_cast<QValueAxis*>(c->axes(Qt::Vertical).value(0));
+  double x1 = 1, y0 = 0, y1 = 1;
+  for (const auto& [name, slice] : {std::pair{window_->currentText(), windowedSlice_},
+                                    std::pair{QStringLiteral("Ramp"), rampSlice_}}) {
+    auto* s = new QLineSeries;
+    s->setName(name);
+    for (const QPointF& p : along(slice, n, a, b)) {
+      s->append(p);
+      x1 = std::max(x1, p.x());
+      y0 = std::min(y0, p.y());
+      y1 = std::max(y1, p.y());
+    }
+    c->addSeries(s);
+    s->attachAxis(ax);
+    s->attachAxis(ay);
+  }
+  ax->setRange(0, x1);
+  ay->setRange(y0, y1);
+}

@@ -1,0 +1,74 @@
+// FilterAnalysisWindow: the mathematics of the filters. The sinogram of the chosen row (or of a
+// point source the student places), the frequency responses of every filter the program uses
+// (computed from the kernels it applies, beside the ideal curves), the rows' power spectrum, and
+// the slice reconstructed with a windowed ramp filter at a chosen cut-off beside plain Ramp FBP.
+#pragma once
+
+#include <QDialog>
+
+#include <vector>
+
+#include "imaging/filter_analysis.h"
+
+class CSinoraDoc;
+class PictureView;
+class PlotView;
+class QChart;
+class QComboBox;
+class QDoubleSpinBox;
+class QLabel;
+class QLineEdit;
+class QRadioButton;
+class QSlider;
+class QSpinBox;
+
+class FilterAnalysisWindow : public QDialog {
+  Q_OBJECT
+ public:
+  explicit FilterAnalysisWindow(CSinoraDoc* doc, QWidget* parent = nullptr);
+
+  QSpinBox* rowBox() const { return row_; }
+  QRadioButton* pointSourceButton() const { return pointSource_; }
+  QRadioButton* studySourceButton() const { return studySource_; }
+  QComboBox* windowBox() const { return window_; }
+  QSlider* cutoffSlider() const { return slider_; }
+  QDoubleSpinBox* cutoffBox() const { return cutoff_; }
+  QDoubleSpinBox* orderBox() const { return order_; }
+  QLineEdit* pixelSizeBox() const { return pixelMm_; }
+  QLabel* message() const { return message_; }
+  PictureView* sinogramView() const { return sinogram_; }
+  PictureView* sourceView() const { return source_; }
+  PictureView* windowedView() const { return windowed_; }
+  PictureView* rampView() const { return ramp_; }
+  PictureView* projectionView() const { return projection_; }
+  QChart* responseChart() const;
+  QChart* profileChart() const;
+  PlotView* responsePlot() const { return responses_; }
+  QPoint sourcePosition() const { return sourceAt_; }
+  // What the plot draws, by curve name (frequency in cycles/pixel, value).
+  std::vector<std::pair<QString, std::vector<QPointF>>> curves() const { return curves_; }
+
+ public slots:
+  void refresh();  // sinogram, slices and plot from the settings
+  void setSource(const QPoint& ij);
+  void setProfile(const QPoint& a, const QPoint& b);
+
+ private:
+  void drawPlot();
+  CSinoraDoc* doc_;
+  sinora::StudyPtr study_;
+  QSpinBox* row_;
+  QRadioButton *studySource_, *pointSource_;
+  QComboBox *window_, *units_;
+  QSlider* slider_;
+  QDoubleSpinBox *cutoff_, *order_;
+  QLineEdit *bwOrder_, *bwCutoff_, *pixelMm_;
+  QLabel *message_, *note_;
+  PictureView *projection_, *sinogram_, *source_, *windowed_, *ramp_;
+  PlotView *responses_, *profile_;
+  QPoint sourceAt_;
+  QPoint lineA_{-1, -1}, lineB_{-1, -1};
+  std::vector<std::pair<QString, std::vector<QPointF>>> curves_;
+  std::vector<double> windowedSlice_, rampSlice_;
+  bool updating_ = false;
+};
