@@ -13,6 +13,7 @@
 #include <stdlib.h>
 
 #include "formats/formats.h"
+#include "imaging/filter_analysis.h"
 #include "imaging/iterative.h"
 #include "imaging/slices.h"
 
@@ -24,6 +25,9 @@
 #include "res/resource.h"
 #include "windows/Dialog1.h"
 #include "windows/Dialog2.h"
+#include "windows/FilterWindow.h"
+
+#include <QDoubleSpinBox>
 
 using namespace sinora;
 
@@ -224,6 +228,19 @@ void FbpVolume(benchmark::State& s) {
   for (auto _ : s) benchmark::DoNotOptimize(fbpVolume(study(), ReconFilter::Ramp, 2, nullptr));
 }
 
+// What a move of the cut-off slider costs: the kernel for the new cut-off, the windowed slice of
+// the 60-view study and the plot's responses.
+void FilterWindowUpdate(benchmark::State& s) {
+  const std::vector<double> f = frequencies(129);
+  double fc = 0.1;
+  for (auto _ : s) {
+    fc = fc >= 0.5 ? 0.1 : fc + 0.005;
+    const std::vector<double> kernel = windowedKernel(FilterWindow::Hann, fc, 5, 128);
+    benchmark::DoNotOptimize(fitToFrame(windowedPicture(study(), 60, kernel, 7), Palette::Ribbon));
+    benchmark::DoNotOptimize(kernelResponse(kernel, f));
+  }
+}
+
 void BrowseStep_fast(benchmark::State& s) {
   for (auto _ : s) {
     benchmark::DoNotOptimize(render(projectionImage(study(), 10, 7), Palette::Ribbon));
@@ -251,6 +268,19 @@ struct Window {
     dialog.controls().get<QRadioButton>(res::IDC_RAMP)->setChecked(true);
   }
 };
+
+// The filter window's own handler for a move of the cut-off box (kernel, slice, every curve).
+void Handler_FilterCutoff(benchmark::State& s) {
+  CSinoraDoc doc;
+  FilterAnalysisWindow w(&doc);
+  w.show();
+  double fc = 0.1;
+  for (auto _ : s) {
+    fc = fc >= 0.5 ? 0.1 : fc + 0.005;
+    w.cutoffBox()->setValue(fc);
+  }
+}
+BENCHMARK(Handler_FilterCutoff)->Unit(benchmark::kMillisecond);
 
 void Handler_ShowReconstructions(benchmark::State& s) {
   Window w;
@@ -280,6 +310,7 @@ BENCHMARK(ShowReconstructions120)->Unit(benchmark::kMillisecond);
 BENCHMARK(OpenStudy_Interfile)->Name("OpenStudy/Interfile")->Unit(benchmark::kMillisecond);
 BENCHMARK(OpenStudy_Dicom)->Name("OpenStudy/Dicom")->Unit(benchmark::kMillisecond);
 BENCHMARK(OsemSlice)->Args({1, 0})->Args({1, 1})->Args({2, 0})->Unit(benchmark::kMillisecond);
+BENCHMARK(FilterWindowUpdate)->Unit(benchmark::kMillisecond);
 BENCHMARK(Project60);
 BENCHMARK(Backproject60);
 BENCHMARK(OsemVolume)->Unit(benchmark::kMillisecond);

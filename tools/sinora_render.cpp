@@ -16,6 +16,7 @@
 #include "formats/formats.h"
 #include "formats/raw.h"
 #include "imaging/sample_study.h"
+#include "imaging/filter_analysis.h"
 #include "imaging/iterative.h"
 #include "imaging/slices.h"
 #include "platform/number.h"
@@ -33,6 +34,8 @@ const char kUsage[] =
     "                     [--raw-order big|little] [--raw-arc DEG] [--raw-start DEG]\n"
     "                     [--raw-direction cw|cc] [--raw-pixel MM]\n"
     "                     [--osem SUBSETS:ITERATIONS [--volume]]\n"
+    "                     [--window ramp|shepp-logan|hann|hamming|parzen|cosine|butterworth\n"
+    "                      [--window-cutoff FC] [--window-order N]]\n"
     "Writes the pictures of Sinora's two windows into DIR as PNG files (the study's at its\n"
     "own size). STUDY is the study file, Interfile or DICOM NM, recognised by content; any\n"
     "--raw-* option reads it as raw counts of that layout instead (defaults: no header,\n"
@@ -49,6 +52,9 @@ struct Options {
   bool values = false;
   int osemSubsets = 0, osemIterations = 0;  // --osem SUBSETS:ITERATIONS
   bool volume = false;
+  bool windowed = false;  // --window NAME
+  sinora::FilterWindow window = sinora::FilterWindow::Ramp;
+  double windowCutoff = 0.5, windowOrder = 5;
   bool raw = false;  // any --raw-* option: STUDY is raw counts of this layout
   sinora::formats::RawLayout layout;
 };
@@ -252,6 +258,16 @@ int main(int argc, char** argv) {
       if (at == std::string::npos || !parseInt(v.substr(0, at), 1, sinora::kMaxViews, o.osemSubsets) ||
           !parseInt(v.substr(at + 1), 1, 100, o.osemIterations))
         return usageError("--osem takes SUBSETS:ITERATIONS (subsets dividing the views, 1 to 100 iterations)");
+    } else if (a == "--window") {
+      if (!value(v) || !sinora::windowFromName(v, &o.window))
+        return usageError("--window takes ramp, shepp-logan, hann, hamming, parzen, cosine or butterworth");
+      o.windowed = true;
+    } else if (a == "--window-cutoff") {
+      if (!value(v) || !parseReal(v, -1e9, 1e9, o.windowCutoff))
+        return usageError("--window-cutoff takes cycles/pixel above 0, up to 0.5");
+    } else if (a == "--window-order") {
+      if (!value(v) || !parseReal(v, -1e9, 1e9, o.windowOrder))
+        return usageError("--window-order takes a number");
     } else if (a == "--volume") {
       o.volume = true;
     } else if (a == "--values") {
@@ -361,6 +377,30 @@ int main(int argc, char** argv) {
     csv << '\n';
   }
   outputs.push_back({"profile.csv", csv.str()});
+
+  // The windowed reconstruction, the slice's sinogram and every filter's response.
+  if (o.windowed) {
+    if (const std::string why = sinora::checkWindowSettings(o.window, o.windowCutoff, o.windowOrder); !why.empty())
+      return usageError(why);
+    const int b = study->bins(), row = sinora::sliceRowOf(o.slice, study->rows());
+    const std::vector<double> kernel = sinora::windowedKernel(o.window, o.windowCutoff, o.windowOrder, b);
+    addPicture(outputs, "windowed-fbp", sinora::windowedPicture(*study, row, kernel, o.density), o.palette, o.values);
+    addPicture(outputs, "sinogram", sinora::sinogramPicture(*study, row, o.density), o.palette, o.values);
+    const std::vector<double> f = sinora::frequencies(129);
+    const auto ramp = sinora::kernelResponse(sinora::reconKernelFor(sinora::ReconFilter::Ramp, b), f);
+    const auto shepp = sinora::kernelResponse(sinora::reconKernelFor(sinora::ReconFilter::SheppLogan, b), f);
+    const auto ninetap = sinora::ninetapResponse(sinora::butterworthKernelFor(bw.order, bw.cutoff, b), f);
+    const auto chosen = sinora::kernelResponse(kernel, f);
+    std::ostringstream r;
+    r << std::setprecision(17)
+      << "f,ramp_dft,ideal_ramp,shepp_logan_dft,ideal_shepp_logan,bw_nominal,bw_ninetap,bw_ninetap_x_ramp,"
+      << sinora::windowName(o.window) << "_window_dft\n";
+    for (std::size_t i = 0; i < f.size(); ++i)
+      r << f[i] << ',' << ramp[i] << ',' << sinora::idealRamp(f[i]) << ',' << shepp[i] << ','
+        << sinora::idealSheppLogan(f[i]) << ',' << 1 / (1 + std::pow(f[i] / bw.cutoff, bw.order)) << ','
+        << ninetap[i] << ',' << ninetap[i] * ramp[i] << ',' << chosen[i] << '\n';
+    outputs.push_back({"responses.csv", r.str()});
+  }
 
   // The iterative slice, and the volumes' three central planes.
   const bool iterative = o.osemSubsets > 0;

@@ -260,8 +260,13 @@ void FilterAnalysisWindow::refresh() {
     idealS[i] = idealSheppLogan(f[i]);
     nominal[i] = 1 / (1 + std::pow(f[i] / bw.cutoff, bw.order));
   }
-  const auto rampDft = kernelResponse(reconKernelFor(ReconFilter::Ramp, b), f);
-  const auto sheppDft = kernelResponse(reconKernelFor(ReconFilter::SheppLogan, b), f);
+  // The program's own kernels do not change: their responses are made once.
+  if (rampDft_.empty()) {
+    rampDft_ = kernelResponse(reconKernelFor(ReconFilter::Ramp, b), f);
+    sheppDft_ = kernelResponse(reconKernelFor(ReconFilter::SheppLogan, b), f);
+  }
+  const std::vector<double>& rampDft = rampDft_;
+  const std::vector<double>& sheppDft = sheppDft_;
   const auto ninetap = ninetapResponse(butterworthKernelFor(bw.order, bw.cutoff, b), f);
   std::vector<double> product(f.size());
   for (std::size_t i = 0; i < f.size(); ++i) product[i] = ninetap[i] * rampDft[i];
@@ -274,25 +279,50 @@ void FilterAnalysisWindow::refresh() {
              {QStringLiteral("BW 9 タップ"), curve(ninetap)},
              {QStringLiteral("BW 9 タップ × Ramp"), curve(product)},
              {window_->currentText() + QStringLiteral("（選択、DFT）"), curve(chosen)}};
-  // The rows' power spectrum, on a log axis of its own.
-  std::vector<double> y(std::size_t(study_->views()) * b);
-  if (pointSource_->isChecked()) {
-    y = pointSinogram(*study_, sourceAt_.x(), sourceAt_.y());
-  } else {
-    for (int k = 0; k < study_->views(); ++k)
-      for (int c = 0; c < b; ++c) y[std::size_t(k) * b + c] = study_->count(k, row, c);
+  // The rows' power spectrum, on a log axis of its own; made again only when the sinogram
+  // changes, so that moving the cut-off stays quick.
+  const QString key = pointSource_->isChecked()
+                          ? QStringLiteral("point %1 %2").arg(sourceAt_.x()).arg(sourceAt_.y())
+                          : QStringLiteral("row %1").arg(row);
+  if (key != powerKey_) {
+    std::vector<double> y(std::size_t(study_->views()) * b);
+    if (pointSource_->isChecked()) {
+      y = pointSinogram(*study_, sourceAt_.x(), sourceAt_.y());
+    } else {
+      for (int k = 0; k < study_->views(); ++k)
+        for (int c = 0; c < b; ++c) y[std::size_t(k) * b + c] = study_->count(k, row, c);
+    }
+    const std::vector<double> power = rowPowerSpectrum(y, study_->views(), b);
+    power_.clear();
+    for (std::size_t k = 0; k < power.size(); ++k)
+      if (power[k] > 0) power_.emplace_back(double(k) / b, power[k]);
+    powerKey_ = key;
   }
-  const std::vector<double> power = rowPowerSpectrum(y, study_->views(), b);
-  std::vector<QPointF> p;
-  for (std::size_t k = 0; k < power.size(); ++k)
-    if (power[k] > 0) p.emplace_back(double(k) / b, power[k]);
-  curves_.push_back({QStringLiteral("パワースペクトル（右軸）"), p});
+  curves_.push_back({QStringLiteral("パワースペクトル（右軸）"), power_});
   drawPlot();
   if (lineA_.x() >= 0) setProfile(lineA_, lineB_);
 }
 
 void FilterAnalysisWindow::drawPlot() {
   QChart* c = responses_->chart();
+  const double mmNow = readNumber(pixelMm_->text().toStdString());
+  const bool perCmNow = units_->currentIndex() == 1 && mmNow > 0 && std::isfinite(mmNow);
+  const double scaleNow = perCmNow ? 10 / mmNow : 1;
+  // While only the values change (the slider moves), the curves are refilled in place.
+  const QList<QAbstractSeries*> existing = c->series();
+  if (existing.size() == int(curves_.size()) && scaleNow == plotScale_) {
+    bool same = true;
+    for (int n = 0; n < existing.size(); ++n) same &= existing[n]->name() == curves_[std::size_t(n)].first;
+    if (same) {
+      for (int n = 0; n < existing.size(); ++n) {
+        QList<QPointF> points;
+        for (const QPointF& p : curves_[std::size_t(n)].second) points.append({p.x() * scaleNow, p.y()});
+        static_cast<QLineSeries*>(existing[n])->replace(points);
+      }
+      return;
+    }
+  }
+  plotScale_ = scaleNow;
   c->removeAllSeries();
   for (QAbstractAxis* a : c->axes()) {
     c->removeAxis(a);

@@ -71,4 +71,8 @@ class FilterAnalysisWindow : public QDialog {
   std::vector<std::pair<QString, std::vector<QPointF>>> curves_;
   std::vector<double> windowedSlice_, rampSlice_;
   bool updating_ = false;
+  QString powerKey_;
+  std::vector<double> rampDft_, sheppDft_;
+  double plotScale_ = -1;
+  std::vector<QPointF> power_;
 };

@@ -273,3 +273,35 @@ TEST_F(Tools, OsemSliceAndVolumePlanesFromTheCommandLine) {
 }
 
 }  // namespace
+
+#include "imaging/filter_analysis.h"
+
+namespace {
+
+TEST_F(Tools, WindowedFilterSinogramAndResponsesFromTheCommandLine) {
+  const Outcome r = run(SINORA_RENDER, {"--out", dir + "/w", "--window", "parzen", "--window-cutoff", "0.25",
+                                        "--values", "--slice", "40"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const sinora::Picture want = sinora::windowedPicture(
+      *sinora::sampleStudy(), 40, sinora::windowedKernel(sinora::FilterWindow::Parzen, 0.25, 5, 128), 7);
+  std::istringstream csv(slurp(dir + "/w/windowed-fbp.csv"));
+  std::string line;
+  for (int y = 0; std::getline(csv, line); ++y) {
+    std::istringstream cells(line);
+    std::string cell;
+    for (int x = 0; std::getline(cells, cell, ','); ++x) ASSERT_EQ(std::stoi(cell), want.at(x, y)) << x << "," << y;
+  }
+  const std::string responses = slurp(dir + "/w/responses.csv");
+  EXPECT_EQ(responses.rfind("f,ramp_dft,ideal_ramp,", 0), 0u);
+  EXPECT_EQ(std::count(responses.begin(), responses.end(), '\n'), 130);  // header and 129 frequencies
+  EXPECT_TRUE(exists(dir + "/w/sinogram.png"));
+  for (const std::vector<std::string>& bad :
+       {std::vector<std::string>{"--out", dir + "/b", "--window", "gauss"},
+        std::vector<std::string>{"--out", dir + "/b", "--window", "hann", "--window-cutoff", "0"},
+        std::vector<std::string>{"--out", dir + "/b", "--window", "butterworth", "--window-order", "0"}}) {
+    EXPECT_EQ(run(SINORA_RENDER, bad).status, 2) << bad.back();
+    EXPECT_FALSE(exists(dir + "/b"));
+  }
+}
+
+}  // namespace
