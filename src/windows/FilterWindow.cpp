@@ -314,11 +314,19 @@ void FilterAnalysisWindow::drawPlot() {
     bool same = true;
     for (int n = 0; n < existing.size(); ++n) same &= existing[n]->name() == curves_[std::size_t(n)].first;
     if (same) {
+      double lo = INFINITY, hi = 0;
       for (int n = 0; n < existing.size(); ++n) {
         QList<QPointF> points;
-        for (const QPointF& p : curves_[std::size_t(n)].second) points.append({p.x() * scaleNow, p.y()});
+        const bool power = curves_[std::size_t(n)].first.startsWith(QStringLiteral("パワー"));
+        for (const QPointF& p : curves_[std::size_t(n)].second) {
+          points.append({p.x() * scaleNow, p.y()});
+          if (power) lo = std::min(lo, p.y()), hi = std::max(hi, p.y());
+        }
         static_cast<QLineSeries*>(existing[n])->replace(points);
       }
+      // The power spectrum's axis follows its sinogram (a point source's is another scale).
+      for (QAbstractAxis* a : c->axes(Qt::Vertical))
+        if (auto* log = qobject_cast<QLogValueAxis*>(a); log && lo <= hi) log->setRange(lo / 2, hi * 2);
       return;
     }
   }
@@ -366,7 +374,7 @@ void FilterAnalysisWindow::drawPlot() {
     s->attachAxis(power ? static_cast<QAbstractAxis*>(logAxis) : ay);
   }
   ay->setRange(-0.05, std::min(top, 1.1) + 0.05);
-  if (lo < hi) logAxis->setRange(lo, hi);
+  if (lo <= hi) logAxis->setRange(lo / 2, hi * 2);  // a flat spectrum (a point) too
 }
 
 void FilterAnalysisWindow::setProfile(const QPoint& a, const QPoint& b) {
