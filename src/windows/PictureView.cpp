@@ -88,6 +88,12 @@ void PictureView::mousePressEvent(QMouseEvent* e) {
 }
 
 void PictureView::mouseMoveEvent(QMouseEvent* e) {
+  // A point follows the mouse while the button is held (a source or a crosshair is dragged).
+  if (drag_ == Drag::Point && (e->buttons() & Qt::LeftButton)) {
+    const QPoint p = toPicture(e->position().toPoint());
+    if (p != pressAt_) emit pointChosen(pressAt_ = p);
+    return;
+  }
   if (!dragging_) return;
   dragAt_ = toPicture(e->position().toPoint());
   update();

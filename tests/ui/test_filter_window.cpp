@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QMenu>
@@ -116,6 +117,14 @@ TEST(FilterWindow, APointSourceDrawsItsSineWhereTheStudentPutsIt) {
   const auto want = pointSinogram(*sampleStudy(), 100, 30);
   ASSERT_EQ(s.values.size(), want.size());
   EXPECT_EQ(s.at(100, 0), 100);  // view 0 sees it at bin i
+  // Dragged: the sine follows the source.
+  QTest::mousePress(w.sourceView(), Qt::LeftButton, {}, QPoint(2 * 100 + 1, 2 * 30 + 1));
+  QMouseEvent move(QEvent::MouseMove, QPointF(2 * 80 + 1, 2 * 50 + 1), w.sourceView()->mapToGlobal(QPointF(2 * 80 + 1, 2 * 50 + 1)),
+                   Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(w.sourceView(), &move);
+  QTest::mouseRelease(w.sourceView(), Qt::LeftButton, {}, QPoint(2 * 80 + 1, 2 * 50 + 1));
+  EXPECT_EQ(w.sourcePosition(), QPoint(80, 50));
+  EXPECT_EQ(w.sinogramView()->picture().at(80, 0), 100);
   // A click on the projection picks the row of the study's sinogram.
   w.studySourceButton()->click();
   QTest::mouseClick(w.projectionView(), Qt::LeftButton, {}, QPoint(50, 2 * 70 + 1));
