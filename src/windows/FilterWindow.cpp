@@ -55,18 +55,6 @@ std::vector<double> sliceOf(const Picture& p) {
   return s;
 }
 
-std::vector<QPointF> along(const std::vector<double>& f, int b, QPoint a, QPoint c) {
-  std::vector<QPointF> out;
-  const double length = std::hypot(c.x() - a.x(), c.y() - a.y());
-  const int n = std::max(1, int(std::ceil(length)));
-  for (int t = 0; t <= n; ++t) {
-    const int x = int(std::lround(a.x() + (c.x() - a.x()) * double(t) / n));
-    const int y = int(std::lround(a.y() + (c.y() - a.y()) * double(t) / n));
-    if (x >= 0 && y >= 0 && x < b && y < b) out.emplace_back(length * t / n, f[std::size_t(x) * b + y]);
-  }
-  return out;
-}
-
 }  // namespace
 
 FilterAnalysisWindow::FilterAnalysisWindow(CSinoraDoc* doc, QWidget* parent)
@@ -167,16 +155,7 @@ FilterAnalysisWindow::FilterAnalysisWindow(CSinoraDoc* doc, QWidget* parent)
   auto* top = new QHBoxLayout(content);
   top->addLayout(form);
   top->addLayout(right, 1);
-  auto* scroll = new QScrollArea;
-  scroll->setWidget(content);
-  scroll->setWidgetResizable(true);
-  scroll->setFrameShape(QFrame::NoFrame);
-  auto* outer = new QVBoxLayout(this);
-  outer->setContentsMargins(0, 0, 0, 0);
-  outer->addWidget(scroll);
-  const QSize wanted = content->sizeHint() + QSize(4, 4);
-  const QRect room = screen() ? screen()->availableGeometry() : QRect(0, 0, 1600, 1000);
-  resize(std::min(wanted.width(), room.width() - 40), std::min(wanted.height(), room.height() - 80));
+  setScrollingContent(this, content);
 
   // The slider and the box are one setting; dragging updates while it moves.
   connect(slider_, &QSlider::valueChanged, this, [this](int v) {
@@ -392,7 +371,7 @@ void FilterAnalysisWindow::setProfile(const QPoint& a, const QPoint& b) {
                                     std::pair{QStringLiteral("Ramp"), rampSlice_}}) {
     auto* s = new QLineSeries;
     s->setName(name);
-    for (const QPointF& p : along(slice, n, a, b)) {
+    for (const QPointF& p : profileAlong(slice, n, a, b)) {
       s->append(p);
       x1 = std::max(x1, p.x());
       y0 = std::min(y0, p.y());

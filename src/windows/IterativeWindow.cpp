@@ -98,20 +98,6 @@ std::pair<double, double> regionStats(const std::vector<double>& f, int b, const
   return {mean, mean != 0 ? std::sqrt(var) / mean : NAN};
 }
 
-// Values along a line of picture pixels, one sample per pixel of its length.
-std::vector<QPointF> profileAlong(const std::vector<double>& f, int b, QPoint a, QPoint c) {
-  std::vector<QPointF> out;
-  const double length = std::hypot(c.x() - a.x(), c.y() - a.y());
-  const int n = std::max(1, int(std::ceil(length)));
-  for (int t = 0; t <= n; ++t) {
-    const int x = int(std::lround(a.x() + (c.x() - a.x()) * double(t) / n));
-    const int y = int(std::lround(a.y() + (c.y() - a.y()) * double(t) / n));
-    if (x < 0 || y < 0 || x >= b || y >= b) continue;
-    out.emplace_back(length * t / n, f[std::size_t(x) * b + y]);
-  }
-  return out;
-}
-
 }  // namespace
 
 IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
@@ -253,21 +239,11 @@ IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
   right->addLayout(pictures);
   right->addLayout(charts);
   right->addWidget(planeBox);
-  // Everything in a scroll area: on a small or scaled screen the window still fits and scrolls.
   auto* content = new QWidget;
   auto* top = new QHBoxLayout(content);
   top->addLayout(form);
   top->addLayout(right, 1);
-  auto* scroll = new QScrollArea;
-  scroll->setWidget(content);
-  scroll->setWidgetResizable(true);
-  scroll->setFrameShape(QFrame::NoFrame);
-  auto* outer = new QVBoxLayout(this);
-  outer->setContentsMargins(0, 0, 0, 0);
-  outer->addWidget(scroll);
-  const QSize wanted = content->sizeHint() + QSize(4, 4);
-  const QRect room = screen() ? screen()->availableGeometry() : QRect(0, 0, 1600, 1000);
-  resize(std::min(wanted.width(), room.width() - 40), std::min(wanted.height(), room.height() - 80));
+  setScrollingContent(this, content);
 
   connect(method_, &QComboBox::currentIndexChanged, this, &IterativeWindow::updateSubsets);
   connect(run_, &QPushButton::clicked, this, &IterativeWindow::reconstruct);

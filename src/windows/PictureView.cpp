@@ -10,6 +10,12 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QSaveFile>
+#include <QScreen>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
 
 #include <cstdio>
 
@@ -133,21 +139,9 @@ bool PictureView::saveCsv(const QString& path) const {
 }
 
 void PictureView::contextMenuEvent(QContextMenuEvent* e) {
-  QMenu menu(this);
-  QAction* png = menu.addAction(QStringLiteral("PNG で保存..."));
-  QAction* csv = menu.addAction(QStringLiteral("値を CSV で保存..."));
-  QAction* copy = menu.addAction(QStringLiteral("クリップボードにコピー"));
-  QAction* chosen = menu.exec(e->globalPos());
-  if (chosen == copy) {
-    QApplication::clipboard()->setImage(image_);
-  } else if (chosen == png || chosen == csv) {
-    const bool asPng = chosen == png;
-    const QString path = QFileDialog::getSaveFileName(
-        this, chosen->text(), QString(), asPng ? QStringLiteral("PNG (*.png)") : QStringLiteral("CSV (*.csv)"));
-    if (path.isEmpty()) return;
-    if (!(asPng ? savePng(path) : saveCsv(path)))
-      QMessageBox::warning(this, QStringLiteral("Sinora"), QStringLiteral("%1 に書けません。").arg(path));
-  }
+  offerSaveMenu(this, e->globalPos(), [this](const QString& p) { return savePng(p); },
+                [this](const QString& p) { return saveCsv(p); },
+                [this] { QApplication::clipboard()->setImage(image_); });
 }
 
 PlotView::PlotView(QChart* chart, QWidget* parent) : QChartView(chart, parent) {}
@@ -175,21 +169,54 @@ bool PlotView::saveCsv(const QString& path) const {
 }
 
 void PlotView::contextMenuEvent(QContextMenuEvent* e) {
-  QMenu menu(this);
-  QAction* png = menu.addAction(QStringLiteral("PNG で保存..."));
-  QAction* csvAction = menu.addAction(QStringLiteral("値を CSV で保存..."));
-  QAction* copy = menu.addAction(QStringLiteral("クリップボードにコピー"));
-  QAction* chosen = menu.exec(e->globalPos());
-  if (chosen == copy) {
-    QApplication::clipboard()->setPixmap(grab());
-  } else if (chosen == png || chosen == csvAction) {
-    const bool asPng = chosen == png;
+  offerSaveMenu(this, e->globalPos(), [this](const QString& p) { return savePng(p); },
+                [this](const QString& p) { return saveCsv(p); },
+                [this] { QApplication::clipboard()->setPixmap(grab()); });
+}
+
+void offerSaveMenu(QWidget* owner, const QPoint& globalPos, const std::function<bool(const QString&)>& png,
+                   const std::function<bool(const QString&)>& csv, const std::function<void()>& copy) {
+  QMenu menu(owner);
+  QAction* asPng = menu.addAction(QStringLiteral("PNG で保存..."));
+  QAction* asCsv = menu.addAction(QStringLiteral("値を CSV で保存..."));
+  QAction* toClipboard = menu.addAction(QStringLiteral("クリップボードにコピー"));
+  QAction* chosen = menu.exec(globalPos);
+  if (chosen == toClipboard) {
+    copy();
+  } else if (chosen == asPng || chosen == asCsv) {
+    const bool image = chosen == asPng;
     const QString path = QFileDialog::getSaveFileName(
-        this, chosen->text(), QString(), asPng ? QStringLiteral("PNG (*.png)") : QStringLiteral("CSV (*.csv)"));
+        owner, chosen->text(), QString(), image ? QStringLiteral("PNG (*.png)") : QStringLiteral("CSV (*.csv)"));
     if (path.isEmpty()) return;
-    if (!(asPng ? savePng(path) : saveCsv(path)))
-      QMessageBox::warning(this, QStringLiteral("Sinora"), QStringLiteral("%1 に書けません。").arg(path));
+    if (!(image ? png(path) : csv(path)))
+      QMessageBox::warning(owner, QStringLiteral("Sinora"), QStringLiteral("%1 に書けません。").arg(path));
   }
+}
+
+void setScrollingContent(QWidget* window, QWidget* content) {
+  auto* scroll = new QScrollArea;
+  scroll->setWidget(content);
+  scroll->setWidgetResizable(true);
+  scroll->setFrameShape(QFrame::NoFrame);
+  auto* outer = new QVBoxLayout(window);
+  outer->setContentsMargins(0, 0, 0, 0);
+  outer->addWidget(scroll);
+  const QSize wanted = content->sizeHint() + QSize(4, 4);
+  const QRect room = window->screen() ? window->screen()->availableGeometry() : QRect(0, 0, 1600, 1000);
+  window->resize(std::min(wanted.width(), room.width() - 40), std::min(wanted.height(), room.height() - 80));
+}
+
+std::vector<QPointF> profileAlong(const std::vector<double>& f, int b, QPoint a, QPoint c) {
+  std::vector<QPointF> out;
+  const double length = std::hypot(c.x() - a.x(), c.y() - a.y());
+  const int n = std::max(1, int(std::ceil(length)));
+  for (int t = 0; t <= n; ++t) {
+    const int x = int(std::lround(a.x() + (c.x() - a.x()) * double(t) / n));
+    const int y = int(std::lround(a.y() + (c.y() - a.y()) * double(t) / n));
+    if (x < 0 || y < 0 || x >= b || y >= b) continue;
+    out.emplace_back(length * t / n, f[std::size_t(x) * b + y]);
+  }
+  return out;
 }
 
 bool writeTextFile(const QString& path, const QByteArray& text, QString* error) {

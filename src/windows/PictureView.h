@@ -6,6 +6,9 @@
 
 #include <QChartView>
 #include <QImage>
+
+#include <functional>
+#include <vector>
 #include <QWidget>
 
 #include "imaging/slices.h"
@@ -65,6 +68,19 @@ class PlotView : public QChartView {
  protected:
   void contextMenuEvent(QContextMenuEvent*) override;
 };
+
+// The context menu of a picture or a plot: save as PNG, values as CSV (through Qt's file dialog;
+// a failure is said in a message box), or copy to the clipboard.
+void offerSaveMenu(QWidget* owner, const QPoint& globalPos, const std::function<bool(const QString&)>& png,
+                   const std::function<bool(const QString&)>& csv, const std::function<void()>& copy);
+
+// Puts a window's content in a scroll area filling it, and sizes the window to the content or to
+// the screen, whichever is smaller: on a small or scaled screen it still fits and scrolls.
+void setScrollingContent(QWidget* window, QWidget* content);
+
+// Values of a slice [i * B + j] along a line of picture pixels (x = i, y = j), one sample per
+// pixel of its length: (distance, value).
+std::vector<QPointF> profileAlong(const std::vector<double>& slice, int bins, QPoint a, QPoint b);
 
 // Writes text to a file whole (through a temporary file); false with nothing changed on failure.
 bool writeTextFile(const QString& path, const QByteArray& text, QString* error);
