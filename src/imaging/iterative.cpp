@@ -115,9 +115,9 @@ class Crew {
 
 // insideOnly: the image is 0 outside insideCircle (as every OSEM image is), so those pixels are
 // left out of the sums (adding 0 changes none).
-void forwardViews(const ProjectionStudy& study, const std::vector<double>& image,
+void forwardViews(const ProjectionStudy& study, const std::vector<double>& in,
                   const std::vector<int>& views, std::vector<double>& out, Crew* crew,
-                  bool insideOnly = false) {
+                  bool insideOnly = false, const ViewWeights* weights = nullptr) {
   const int threads = crew ? crew->size() : 1;
   const int b = study.bins();
   const AnyGeometry g(b);
@@ -127,8 +127,17 @@ void forwardViews(const ProjectionStudy& study, const std::vector<double>& image
   if (out.size() != std::size_t(study.views()) * b) out.assign(std::size_t(study.views()) * b, 0.0);
   const std::function<void(int)> job = [&](int part) {
     std::vector<std::uint16_t> own;
+    std::vector<double> weighted;
     for (std::size_t n = std::size_t(part); n < views.size(); n += std::size_t(threads)) {
       const int k = views[n];
+      // Attenuated: the view sees each pixel times its weight.
+      const double* image = in.data();
+      if (weights) {
+        const double* wk = (*weights)[std::size_t(k)].data();
+        weighted.resize(pixels);
+        for (std::size_t p = 0; p < pixels; ++p) weighted[p] = in[p] * wk[p];
+        image = weighted.data();
+      }
       // The projector gathers each bin's pixels (in ascending order, as a pixel-by-pixel
       // scatter would add them) without the scatter's store-to-load stalls.
       const std::vector<AnyBinLists>* kept = study.binLists(insideOnly);
@@ -178,7 +187,7 @@ void forwardViews(const ProjectionStudy& study, const std::vector<double>& image
 // path runs); the others are left 0.
 void backViews(const ProjectionStudy& study, const std::vector<double>& sinogram,
                const std::vector<int>& views, std::vector<double>& out, Crew* crew,
-               bool insideOnly = false) {
+               bool insideOnly = false, const ViewWeights* weights = nullptr) {
   const int threads = crew ? crew->size() : 1;
   const int b = study.bins();
   const AnyGeometry g(b);
@@ -194,6 +203,16 @@ void backViews(const ProjectionStudy& study, const std::vector<double>& sinogram
   const std::function<void(int)> job = [&](int part) {
     const std::size_t from = pixels * std::size_t(part) / std::size_t(threads);
     const std::size_t to = pixels * std::size_t(part + 1) / std::size_t(threads);
+    if (weights) {  // the exact transpose of the attenuated projector, view by view
+      std::vector<std::uint16_t> own;
+      for (std::size_t n = 0; n < views.size(); ++n) {
+        const std::uint16_t* idx = binsOf(study, views[n], own);
+        const double* r = rows.data() + n * std::size_t(g.paddedRow);
+        const double* wk = (*weights)[std::size_t(views[n])].data();
+        for (std::size_t p = from; p < to; ++p) out[p] += wk[p] * r[idx[p]];
+      }
+      return;
+    }
     if (!study.binTable()) {
       std::vector<std::uint16_t> own;
       for (std::size_t n = 0; n < views.size(); ++n) {
@@ -280,6 +299,14 @@ void updateImage(double* f, const double* s, const double* bp, std::size_t n) {
   }
 }
 
+// Weights of the wrong shape are not used (the projector is then the plain one).
+const ViewWeights* usable(const ProjectionStudy& study, const ViewWeights* w) {
+  if (!w || w->size() != std::size_t(study.views())) return nullptr;
+  for (const std::vector<double>& wk : *w)
+    if (wk.size() != std::size_t(study.bins()) * study.bins()) return nullptr;
+  return w;
+}
+
 }  // namespace
 
 std::vector<double> sinogramOf(const ProjectionStudy& study, int row) {
@@ -294,14 +321,18 @@ std::vector<double> sinogramOf(const ProjectionStudy& study, int row) {
 }
 
 void forwardProject(const ProjectionStudy& study, const std::vector<double>& image,
-                    const std::vector<int>& views, std::vector<double>& out) {
+                    const std::vector<int>& views, std::vector<double>& out,
+                    const ViewWeights* weights) {
   out.assign(std::size_t(study.views()) * study.bins(), 0.0);  // unlisted views project to 0
-  forwardViews(study, image, views.empty() ? allViews(study.views()) : views, out, nullptr);
+  forwardViews(study, image, views.empty() ? allViews(study.views()) : views, out, nullptr, false,
+               usable(study, weights));
 }
 
 void backProject(const ProjectionStudy& study, const std::vector<double>& sinogram,
-                 const std::vector<int>& views, std::vector<double>& out) {
-  backViews(study, sinogram, views.empty() ? allViews(study.views()) : views, out, nullptr);
+                 const std::vector<int>& views, std::vector<double>& out,
+                 const ViewWeights* weights) {
+  backViews(study, sinogram, views.empty() ? allViews(study.views()) : views, out, nullptr, false,
+            usable(study, weights));
 }
 
 std::vector<int> subsetOrder(int subsets) {
@@ -348,9 +379,10 @@ std::vector<double> startingImage(int bins) {
 
 namespace {
 double likelihoodWith(const ProjectionStudy& study, const std::vector<double>& image,
-                      const std::vector<double>& y, Crew* crew, bool insideOnly = false) {
+                      const std::vector<double>& y, Crew* crew, bool insideOnly = false,
+                      const ViewWeights* weights = nullptr) {
   std::vector<double> af;
-  forwardViews(study, image, allViews(study.views()), af, crew, insideOnly);
+  forwardViews(study, image, allViews(study.views()), af, crew, insideOnly, weights);
   double sum = 0;
   for (std::size_t n = 0; n < af.size(); ++n)
     if (af[n] > 0) sum += y[n] * std::log(af[n]) - af[n];
@@ -370,14 +402,16 @@ struct Subsets {
   std::vector<std::vector<int>> views;
   std::vector<std::vector<double>> sensitivity;
   std::vector<int> order;
-  Subsets(const ProjectionStudy& study, int subsets, Crew* crew)
+  const ViewWeights* weights;
+  Subsets(const ProjectionStudy& study, int subsets, Crew* crew, const ViewWeights* w = nullptr)
       : views(static_cast<std::size_t>(subsets)),
         sensitivity(static_cast<std::size_t>(subsets)),
-        order(subsetOrder(subsets)) {
+        order(subsetOrder(subsets)),
+        weights(w) {
     const std::vector<double> ones(std::size_t(study.views()) * study.bins(), 1.0);
     for (int m = 0; m < subsets; ++m) {
       views[std::size_t(m)] = subsetViews(study.views(), subsets, m);
-      backViews(study, ones, views[std::size_t(m)], sensitivity[std::size_t(m)], crew, true);
+      backViews(study, ones, views[std::size_t(m)], sensitivity[std::size_t(m)], crew, true, weights);
     }
   }
 };
@@ -388,11 +422,11 @@ OsemResult osemRow(const ProjectionStudy& study, int row, const Subsets& sets, i
 }  // namespace
 
 OsemResult osem(const ProjectionStudy& study, int row, int subsets, int iterations, int threads,
-                const std::atomic<bool>* cancel, bool withLikelihood) {
+                const std::atomic<bool>* cancel, bool withLikelihood, const ViewWeights* weights) {
   const int v = study.views();
   if (subsets < 1 || v % subsets != 0 || iterations < 1) return {};
   Crew crew(std::max(1, threads));
-  const Subsets sets(study, subsets, &crew);
+  const Subsets sets(study, subsets, &crew, usable(study, weights));
   return osemRow(study, row, sets, iterations, &crew, cancel, withLikelihood);
 }
 
@@ -412,19 +446,19 @@ OsemResult osemRow(const ProjectionStudy& study, int row, const Subsets& sets, i
     for (int m : order) {
       if (cancel && *cancel) return result;
       const std::vector<int>& vs = views[std::size_t(m)];
-      forwardViews(study, f, vs, af, crew, true);
+      forwardViews(study, f, vs, af, crew, true, sets.weights);
       const int b = study.bins();
       for (int k : vs)
         for (int c = 0; c < b; ++c) {
           const std::size_t n = std::size_t(k) * b + c;
           ratio[n] = af[n] > 0 ? y[n] / af[n] : 0.0;
         }
-      backViews(study, ratio, vs, bp, crew, true);
+      backViews(study, ratio, vs, bp, crew, true, sets.weights);
       const std::vector<double>& s = sensitivity[std::size_t(m)];
       updateImage(f.data(), s.data(), bp.data(), pixels);
     }
     result.images.push_back(f);
-    if (withLikelihood) result.likelihood.push_back(likelihoodWith(study, f, y, crew, true));
+    if (withLikelihood) result.likelihood.push_back(likelihoodWith(study, f, y, crew, true, sets.weights));
   }
   return result;
 }

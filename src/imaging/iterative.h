@@ -19,12 +19,18 @@ namespace sinora {
 // y: views x B sinogram of row g of the study (double counts).
 std::vector<double> sinogramOf(const ProjectionStudy& study, int row);
 
+// The attenuated projector's weights: pixel p reaches view k's detector with the fraction
+// weights[k][p] (attenuation.h). Weights of another shape than views x B x B are not used.
+using ViewWeights = std::vector<std::vector<double>>;
+
 // A f for the listed views (all views when `views` is empty): out[k * B + b].
 void forwardProject(const ProjectionStudy& study, const std::vector<double>& image,
-                    const std::vector<int>& views, std::vector<double>& out);
+                    const std::vector<int>& views, std::vector<double>& out,
+                    const ViewWeights* weights = nullptr);
 // A^T y for the listed views, each pixel adding its views in the listed order.
 void backProject(const ProjectionStudy& study, const std::vector<double>& sinogram,
-                 const std::vector<int>& views, std::vector<double>& out);
+                 const std::vector<int>& views, std::vector<double>& out,
+                 const ViewWeights* weights = nullptr);
 
 // The order in which M subsets are visited: 0 first, then each time the subset whose nearest
 // visited subset is farthest round the circle (in angle); on a tie the one farthest from the
@@ -50,8 +56,10 @@ struct OsemResult {
 // `cancel`, when given, is read before every subset: once true, the work ends with the
 // iterations completed so far. Without `withLikelihood` the likelihood is left empty (it costs
 // one more projection an iteration).
+// With `weights`, the projector is attenuated (and its transpose exactly so).
 OsemResult osem(const ProjectionStudy& study, int row, int subsets, int iterations, int threads = 1,
-                const std::atomic<bool>* cancel = nullptr, bool withLikelihood = true);
+                const std::atomic<bool>* cancel = nullptr, bool withLikelihood = true,
+                const ViewWeights* weights = nullptr);
 
 // Every row of the study, `threads` rows at a time (the same numbers for any count). `step` is
 // called after each row with the number done; returning false stops the work (the rows not done

@@ -4,20 +4,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace sinora {
 
 namespace {
 
-// An ellipsoid with axes along x (across), y (depth) and z (down the rows), in pixels.
-struct Ellipsoid {
-  double cx, cy, cz;
-  double ax, ay, az;
-  double activity;  // added to whatever else is there
-};
-
 // Centre of the head at (0, 0, 0); z = row - 64, so row 60 is z = -4.
-constexpr Ellipsoid kPhantom[] = {
+constexpr SampleEllipsoid kPhantom[] = {
     {0, 0, 0, 50, 60, 54, 0.12},         // scalp and skull
     {0, 0, 0, 45, 55, 47, 0.88},         // brain: cortex at 1.0
     {0, 0, 0, 38, 48, 40, -0.60},        // white matter at 0.4
@@ -34,6 +28,11 @@ constexpr double kPeakCounts = 220.0;
 
 }  // namespace
 
+const std::vector<SampleEllipsoid>& sampleEllipsoids() {
+  static const std::vector<SampleEllipsoid> parts(std::begin(kPhantom), std::end(kPhantom));
+  return parts;
+}
+
 std::vector<std::uint16_t> sampleStudyCounts(bool noise) {
   std::vector<double> ideal(kStudyCounts, 0.0);
   for (int k = 0; k < kProjections; ++k) {
@@ -41,7 +40,7 @@ std::vector<std::uint16_t> sampleStudyCounts(bool noise) {
     const double theta = k * 6 * kTruePi / 180;
     const double cs = std::cos(theta), sn = std::sin(theta);
     double* proj = ideal.data() + std::size_t(k) * kPixels;
-    for (const Ellipsoid& e : kPhantom) {
+    for (const SampleEllipsoid& e : kPhantom) {
       // The ellipse's support along u and the chord through it at offset du (per unit scale).
       const double rho2 = e.ax * e.ax * cs * cs + e.ay * e.ay * sn * sn;
       const double uc = e.cx * cs + e.cy * sn;

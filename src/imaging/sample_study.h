@@ -12,6 +12,15 @@
 
 namespace sinora {
 
+// An ellipsoid of the sample, axes along x (across), y (depth) and z (down the rows), in pixels
+// of the study's 128 x 128 matrix about its centre; activities add.
+struct SampleEllipsoid {
+  double cx, cy, cz;
+  double ax, ay, az;
+  double activity;
+};
+const std::vector<SampleEllipsoid>& sampleEllipsoids();
+
 // Counts in study order (projection, row, column), without noise when noise is false.
 std::vector<std::uint16_t> sampleStudyCounts(bool noise = true);
 

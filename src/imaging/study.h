@@ -23,6 +23,8 @@ constexpr std::uint64_t kStudyFileBytes = kStudyHeaderBytes + 2 * kStudyCounts; 
 constexpr int kMaxViews = 1024;
 constexpr int kMaxRowsOrBins = 512;
 
+struct PhantomInfo;
+
 struct StudyGeometry {
   int views = kProjections;
   int rows = kSize;
@@ -32,6 +34,7 @@ struct StudyGeometry {
   std::string format;          // "Interfile 3.3", "DICOM NM", ...; empty for the study file
   std::string description;     // where it came from, in a few words
   std::vector<std::string> notes;  // what the import changed or chose, said once at opening
+  std::shared_ptr<const PhantomInfo> phantom;  // how a phantom study was made (phantom.h); else null
 };
 
 class AnyBinTable;

@@ -1,0 +1,575 @@
+#include "imaging/phantom.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <thread>
+
+#include "imaging/random.h"
+#include "imaging/sample_study.h"
+
+namespace sinora {
+
+namespace {
+
+constexpr double kTruePi = 3.14159265358979323846;
+// Sub-rays per bin and per row (and sub-samples per voxel edge): the detector averages its pixel.
+constexpr int kSub = 2;
+// The sample's pixels, in mm: its 128-pixel head is then about 16 cm wide.
+constexpr double kSampleMm = 1.6;
+// Half the sides of a Shepp-Logan unit, in mm.
+constexpr double kSheppLoganMm = 100;
+
+struct Kind {
+  PhantomKind kind;
+  const char* key;
+  const char* name;
+};
+constexpr Kind kKinds[kPhantomKinds] = {
+    {PhantomKind::Sample, "sample", "脳血流サンプル"},
+    {PhantomKind::SheppLogan, "shepp-logan", "3次元 Shepp-Logan"},
+    {PhantomKind::Jaszczak, "jaszczak", "Jaszczak 型"},
+    {PhantomKind::Cylinder, "cylinder", "一様円柱"},
+    {PhantomKind::LineSources, "lines", "3本の線線源"},
+    {PhantomKind::PointSource, "point", "点線源"},
+    {PhantomKind::Contrast, "contrast", "ホットとコールドの円板"},
+};
+
+PhantomPart part(PhantomPart::Shape shape, double cx, double cy, double cz, double ax, double ay,
+                 double az, double activity, double phi = 0) {
+  PhantomPart p;
+  p.shape = shape;
+  p.cx = cx;
+  p.cy = cy;
+  p.cz = cz;
+  p.ax = ax;
+  p.ay = ay;
+  p.az = az;
+  p.phi = phi;
+  p.activity = activity;
+  return p;
+}
+
+// Jaszczak-like: a cylinder of 216 mm by 186 mm, six sectors of cold rods (4.8 to 12.7 mm, on a
+// triangular lattice twice their diameter apart) in its lower part and a ring of cold spheres
+// (9.5 to 31.8 mm) above them.
+PhantomObject jaszczak() {
+  PhantomObject o;
+  const double radius = 108, half = 93;
+  o.parts.push_back(part(PhantomPart::Cylinder, 0, 0, 0, radius, radius, half, 1));
+  o.outline = 0;
+  o.background = 1;
+  const double rods[6] = {4.8, 6.4, 7.9, 9.5, 11.1, 12.7};
+  const double rodZ = -40, rodHalf = 44, rodReach = 96;
+  for (int s = 0; s < 6; ++s) {
+    const double d = rods[s], pitch = 2 * d;
+    const double mid = (s * 60 + 30) * kTruePi / 180;
+    const double a1x = std::cos(mid), a1y = std::sin(mid);
+    const double a2x = std::cos(mid + kTruePi / 3), a2y = std::sin(mid + kTruePi / 3);
+    const double lo = s * 60 * kTruePi / 180, hi = (s + 1) * 60 * kTruePi / 180;
+    const int reach = int(rodReach / pitch) + 2;
+    for (int m = -reach; m <= reach; ++m)
+      for (int n = -reach; n <= reach; ++n) {
+        const double x = (m * a1x + n * a2x) * pitch, y = (m * a1y + n * a2y) * pitch;
+        const double r = std::hypot(x, y);
+        if (r + d / 2 > rodReach || r < 1.5 * d) continue;
+        // Clear of both edges of the sector by a rod's radius and a gap of a quarter diameter.
+        const double gap = 0.75 * d;
+        const double toLo = -x * std::sin(lo) + y * std::cos(lo);   // distance past the first edge
+        const double toHi = x * std::sin(hi) - y * std::cos(hi);    // distance before the second
+        if (toLo < gap || toHi < gap) continue;
+        o.parts.push_back(part(PhantomPart::Cylinder, x, y, rodZ, d / 2, d / 2, rodHalf, -1));
+      }
+  }
+  const double spheres[6] = {9.5, 12.7, 15.9, 19.1, 25.4, 31.8};
+  for (int s = 0; s < 6; ++s) {
+    const double a = (s * 60 + 30) * kTruePi / 180, r = 62, d = spheres[s];
+    o.parts.push_back(part(PhantomPart::Ellipsoid, r * std::cos(a), r * std::sin(a), 50, d / 2, d / 2,
+                           d / 2, -1));
+  }
+  o.feature = int(o.parts.size()) - 1;  // the largest sphere
+  return o;
+}
+
+// The modified (higher-contrast) Shepp-Logan ellipses, y up in the original, here y down; the
+// central slice is the 2-D phantom itself.
+PhantomObject sheppLogan() {
+  struct E {
+    double x, y, a, b, degrees, activity, c;
+  };
+  constexpr E kE[] = {
+      {0, 0, 0.69, 0.92, 0, 1.0, 0.81},          {0, -0.0184, 0.6624, 0.874, 0, -0.8, 0.78},
+      {0.22, 0, 0.11, 0.31, -18, -0.2, 0.22},    {-0.22, 0, 0.16, 0.41, 18, -0.2, 0.28},
+      {0, 0.35, 0.21, 0.25, 0, 0.1, 0.41},       {0, 0.1, 0.046, 0.046, 0, 0.1, 0.05},
+      {0, -0.1, 0.046, 0.046, 0, 0.1, 0.05},     {-0.08, -0.605, 0.046, 0.023, 0, 0.1, 0.05},
+      {0, -0.606, 0.023, 0.023, 0, 0.1, 0.02},   {0.06, -0.605, 0.023, 0.046, 0, 0.1, 0.02},
+  };
+  PhantomObject o;
+  const double u = kSheppLoganMm;
+  for (const E& e : kE)
+    o.parts.push_back(part(PhantomPart::Ellipsoid, e.x * u, -e.y * u, 0, e.a * u, e.b * u, e.c * u,
+                           e.activity, -e.degrees * kTruePi / 180));
+  o.outline = 0;
+  o.background = 0.2;
+  o.feature = 4;
+  return o;
+}
+
+}  // namespace
+
+std::string phantomName(PhantomKind kind) { return kKinds[int(kind)].name; }
+std::string phantomKey(PhantomKind kind) { return kKinds[int(kind)].key; }
+
+bool phantomFromKey(const std::string& key, PhantomKind& kind) {
+  for (const Kind& k : kKinds)
+    if (key == k.key) {
+      kind = k.kind;
+      return true;
+    }
+  return false;
+}
+
+PhantomObject phantomObject(PhantomKind kind) {
+  PhantomObject o;
+  switch (kind) {
+    case PhantomKind::Sample:
+      for (const SampleEllipsoid& e : sampleEllipsoids())
+        o.parts.push_back(part(PhantomPart::Ellipsoid, e.cx * kSampleMm, e.cy * kSampleMm,
+                               e.cz * kSampleMm, e.ax * kSampleMm, e.ay * kSampleMm,
+                               e.az * kSampleMm, e.activity));
+      o.outline = 0;
+      o.background = 0.4;  // white matter
+      o.feature = 8;       // the hot lesion
+      return o;
+    case PhantomKind::SheppLogan: return sheppLogan();
+    case PhantomKind::Jaszczak: return jaszczak();
+    case PhantomKind::Cylinder:
+      o.parts.push_back(part(PhantomPart::Cylinder, 0, 0, 0, 100, 100, 90, 1));
+      o.outline = 0;
+      o.background = 1;
+      return o;
+    case PhantomKind::LineSources:
+      // Centre, 75 mm across and 75 mm deep, in air: radial and tangential resolution.
+      for (const auto& at : {std::pair{0.0, 0.0}, {75.0, 0.0}, {0.0, 75.0}})
+        o.parts.push_back(part(PhantomPart::Line, at.first, at.second, 0, 0, 0, 90, 1));
+      return o;
+    case PhantomKind::PointSource:
+      o.parts.push_back(part(PhantomPart::Point, 0, 0, 0, 0, 0, 0, 1));
+      return o;
+    case PhantomKind::Contrast:
+      // A warm cylinder with a hot disc (4 : 1) and a cold one, 40 mm across and 40 mm high.
+      o.parts.push_back(part(PhantomPart::Cylinder, 0, 0, 0, 100, 100, 90, 1));
+      o.parts.push_back(part(PhantomPart::Cylinder, -45, 0, 0, 20, 20, 20, 3));
+      o.parts.push_back(part(PhantomPart::Cylinder, 45, 0, 0, 20, 20, 20, -1));
+      o.outline = 0;
+      o.background = 1;
+      o.feature = 1;
+      return o;
+  }
+  return o;
+}
+
+std::vector<SettingProblem> checkPhantom(const PhantomSettings& s) {
+  std::vector<SettingProblem> out;
+  auto bad = [&](const char* field, const std::string& message) { out.push_back({field, message}); };
+  auto finite = [](double v) { return std::isfinite(v); };
+  if (s.views < 4 || s.views > 360) bad("views", "ビュー数は 4 から 360 です。");
+  if (!(s.arcDegrees == 180 || s.arcDegrees == 360)) bad("arc", "収集角度は 180 度か 360 度です。");
+  if (!finite(s.startDegrees) || std::fabs(s.startDegrees) > 360)
+    bad("start", "開始角度は -360 から 360 度です。");
+  if (!(s.matrix == 64 || s.matrix == 128 || s.matrix == 256))
+    bad("matrix", "マトリクスは 64、128、256 のどれかです。");
+  const bool pixelOk = finite(s.pixelMm) && s.pixelMm > 0 && s.pixelMm <= 20;
+  if (!pixelOk) bad("pixel", "画素サイズは 0 より大きく 20 mm までです。");
+  if (!s.noiseFree && !(finite(s.counts) && s.counts >= 1e3 && s.counts <= 1e9))
+    bad("counts", "総計数は 1000 から 10^9 です。");
+  if (s.noiseFree && !(finite(s.counts) && s.counts >= 1e3 && s.counts <= 1e9))
+    bad("counts", "総計数 (ノイズなしでも尺度に使います) は 1000 から 10^9 です。");
+  if (!finite(s.fwhmMm) || s.fwhmMm < 0 || s.fwhmMm > 50) bad("fwhm", "コリメータの FWHM は 0 から 50 mm です。");
+  const double halfField = pixelOk ? s.matrix / 2 * s.pixelMm : 0;
+  if (!finite(s.radiusMm) || s.radiusMm > 1000 || (pixelOk && s.radiusMm < halfField) ||
+      s.radiusMm <= 0)
+    bad("radius", pixelOk ? "回転半径は視野の半径 (" + std::to_string(int(std::ceil(halfField))) +
+                                " mm) 以上、1000 mm までです。"
+                          : "回転半径は 0 より大きく 1000 mm までです。");
+  if (!finite(s.corPixels) || std::fabs(s.corPixels) > 20) bad("cor", "回転中心のずれは -20 から 20 画素です。");
+  if (!finite(s.muPerCm) || s.muPerCm < 0 || s.muPerCm > 2) bad("mu", "減弱係数 μ は 0 から 2 cm^-1 です。");
+  if (s.kind == PhantomKind::PointSource) {
+    const double x = s.pointMm[0], y = s.pointMm[1], z = s.pointMm[2];
+    if (!finite(x) || !finite(y) || !finite(z)) bad("point", "点線源の位置に数でないものがあります。");
+    else if (pixelOk) {
+      const double reach = (s.matrix / 2 - 1) * s.pixelMm;
+      if (std::hypot(x, y) > reach || std::fabs(z) > reach)
+        bad("point", "点線源が視野の外です (中心から " + std::to_string(int(reach)) + " mm まで)。");
+    }
+  }
+  return out;
+}
+
+bool insidePart(const PhantomPart& p, double x, double y, double z) {
+  if (p.shape == PhantomPart::Line || p.shape == PhantomPart::Point) return false;
+  const double c = std::cos(p.phi), s = std::sin(p.phi);
+  const double dx = x - p.cx, dy = y - p.cy;
+  const double lx = (dx * c + dy * s) / p.ax, ly = (-dx * s + dy * c) / p.ay;
+  const double lz = (z - p.cz) / p.az;
+  if (p.shape == PhantomPart::Cylinder) return std::fabs(z - p.cz) <= p.az && lx * lx + ly * ly <= 1;
+  return lx * lx + ly * ly + lz * lz <= 1;
+}
+
+bool partChord(const PhantomPart& p, double u, double z, double cs, double sn, double& t0,
+               double& t1) {
+  if (p.shape == PhantomPart::Line || p.shape == PhantomPart::Point) return false;
+  double rest = 1;  // what the slice-plane ellipse's quadratic must stay under at this height
+  if (p.shape == PhantomPart::Cylinder) {
+    if (std::fabs(z - p.cz) > p.az) return false;
+  } else {
+    const double w = (z - p.cz) / p.az;
+    rest = 1 - w * w;
+    if (rest <= 0) return false;
+  }
+  // The ray u e_u + t e_d in the part's own axes, e_d = (sn, -cs).
+  const double c = p.phi == 0 ? 1 : std::cos(p.phi), s = p.phi == 0 ? 0 : std::sin(p.phi);
+  const double px = u * cs - p.cx, py = u * sn - p.cy;
+  const double qx = (px * c + py * s) / p.ax, qy = (-px * s + py * c) / p.ay;
+  const double dx = (sn * c - cs * s) / p.ax, dy = (-sn * s - cs * c) / p.ay;
+  const double a = dx * dx + dy * dy, b = qx * dx + qy * dy, k = qx * qx + qy * qy - rest;
+  const double disc = b * b - a * k;
+  if (disc <= 0) return false;
+  const double root = std::sqrt(disc);
+  t0 = (-b - root) / a;
+  t1 = (-b + root) / a;
+  return true;
+}
+
+double lineIntegral(const PhantomPart& p, double u, double z, double cs, double sn) {
+  double t0, t1;
+  return partChord(p, u, z, cs, sn, t0, t1) ? p.activity * (t1 - t0) : 0.0;
+}
+
+namespace {
+
+// The integral over t in [a, b] of the fraction of photons that leave towards the detector
+// (growing t), with attenuation mu (per mm) inside [in, out] and none elsewhere.
+double survivingLength(double a, double b, double in, double out, double mu) {
+  if (b <= a) return 0;
+  if (mu <= 0 || out <= in) return b - a;
+  double sum = 0;
+  const double through = std::exp(-mu * (out - in));
+  if (a < in) sum += (std::min(b, in) - a) * through;
+  const double lo = std::max(a, in), hi = std::min(b, out);
+  if (hi > lo) sum += (std::exp(-mu * (out - hi)) - std::exp(-mu * (out - lo))) / mu;
+  if (b > out) sum += b - std::max(a, out);
+  return sum;
+}
+
+double survivingAt(double t, double in, double out, double mu) {
+  if (mu <= 0 || out <= in || t >= out) return 1;
+  return std::exp(-mu * (out - std::max(t, in)));
+}
+
+// Half the part's extent along a unit direction (cos a, sin a) in the slice plane.
+double reachAlong(const PhantomPart& p, double cs, double sn) {
+  const double c = std::cos(p.phi), s = std::sin(p.phi);
+  const double along = cs * c + sn * s, across = -cs * s + sn * c;
+  return std::sqrt(p.ax * p.ax * along * along + p.ay * p.ay * across * across);
+}
+
+std::vector<double> gaussianTaps(double fwhmPixels) {
+  if (!(fwhmPixels > 0.3)) return {1.0};
+  const double sigma = fwhmPixels / (2 * std::sqrt(2 * std::log(2.0)));
+  const int half = std::max(1, int(std::ceil(3 * sigma)));
+  std::vector<double> w(std::size_t(2 * half + 1));
+  double sum = 0;
+  for (int d = -half; d <= half; ++d) sum += w[std::size_t(d + half)] = std::exp(-0.5 * d * d / (sigma * sigma));
+  for (double& x : w) x /= sum;
+  return w;
+}
+
+// Blurs a rows x bins picture along both axes with the taps (counts beyond the edge are lost,
+// as off a real detector) and adds it to `out`.
+void blurInto(const std::vector<double>& in, int rows, int bins, const std::vector<double>& taps,
+              double* out) {
+  const int half = int(taps.size() / 2);
+  if (half == 0) {
+    for (std::size_t n = 0; n < in.size(); ++n) out[n] += in[n];
+    return;
+  }
+  std::vector<double> across(in.size(), 0.0);
+  for (int r = 0; r < rows; ++r) {
+    const double* src = in.data() + std::size_t(r) * bins;
+    double* dst = across.data() + std::size_t(r) * bins;
+    for (int b = 0; b < bins; ++b) {
+      if (src[b] == 0) continue;
+      const int lo = std::max(0, b - half), hi = std::min(bins - 1, b + half);
+      for (int e = lo; e <= hi; ++e) dst[e] += src[b] * taps[std::size_t(e - b + half)];
+    }
+  }
+  for (int r = 0; r < rows; ++r) {
+    const double* src = across.data() + std::size_t(r) * bins;
+    bool any = false;
+    for (int b = 0; b < bins && !any; ++b) any = src[b] != 0;
+    if (!any) continue;
+    const int lo = std::max(0, r - half), hi = std::min(rows - 1, r + half);
+    for (int e = lo; e <= hi; ++e) {
+      const double w = taps[std::size_t(e - r + half)];
+      double* dst = out + std::size_t(e) * bins;
+      for (int b = 0; b < bins; ++b) dst[b] += src[b] * w;
+    }
+  }
+}
+
+struct Acquisition {
+  const PhantomSettings& s;
+  const PhantomObject& o;
+  int b, rows;
+  double c, pixel, mu;  // mu per mm
+  double reach;         // the activity lies within |t| <= reach (mm)
+  int slabs;
+  std::vector<double> angles;  // degrees
+
+  Acquisition(const PhantomSettings& settings, const PhantomObject& object)
+      : s(settings), o(object), b(settings.matrix), rows(settings.matrix), c(settings.matrix / 2),
+        pixel(settings.pixelMm), mu(object.outline >= 0 ? settings.muPerCm / 10 : 0) {
+    reach = 1;
+    for (const PhantomPart& p : o.parts)
+      reach = std::max(reach, std::hypot(p.cx, p.cy) + std::max(p.ax, p.ay));
+    reach = std::min(reach, c * pixel * 1.5);
+    slabs = 1;
+    if (s.fwhmMm > 0 && s.blurGrows) {
+      const double spread = s.fwhmMm * 2 * reach / s.radiusMm / pixel;  // FWHM change, pixels
+      slabs = std::clamp(int(std::ceil(spread)), 1, 48);
+    }
+    angles.resize(std::size_t(s.views));
+    const double step = s.arcDegrees / s.views * (s.clockwise ? 1 : -1);
+    for (int k = 0; k < s.views; ++k) angles[std::size_t(k)] = s.startDegrees + k * step;
+  }
+
+  int slabOf(double t) const {
+    if (slabs == 1) return 0;
+    const int n = int(std::floor((t + reach) / (2 * reach) * slabs));
+    return std::clamp(n, 0, slabs - 1);
+  }
+  double slabLo(int n) const { return -reach + 2 * reach * n / slabs; }
+
+  double fwhmPixelsAt(double t) const {
+    if (s.fwhmMm <= 0) return 0;
+    if (!s.blurGrows) return s.fwhmMm / pixel;
+    return s.fwhmMm * std::max(0.0, s.radiusMm - t) / s.radiusMm / pixel;
+  }
+
+  // The mm of the detector coordinate for sub-ray q of bin n, and of sub-row q of row r.
+  double uOf(int n, int q) const { return ((n - c) + (q + 0.5) / kSub - 0.5 - s.corPixels) * pixel; }
+  double zOf(int r, int q) const { return ((r - c) + (q + 0.5) / kSub - 0.5) * pixel; }
+
+  // Adds `value` (a mean over the detector pixel) to slab `n`'s picture, split at slab bounds.
+  void addChord(std::vector<std::vector<double>>& slab, std::size_t at, double activity, double t0,
+                double t1, double in, double out, double weight) const {
+    if (slabs == 1) {
+      slab[0][at] += weight * activity * survivingLength(t0, t1, in, out, mu);
+      return;
+    }
+    for (int n = slabOf(t0), last = slabOf(t1); n <= last; ++n) {
+      const double lo = n == 0 ? t0 : std::max(t0, slabLo(n));
+      const double hi = n == slabs - 1 ? t1 : std::min(t1, slabLo(n + 1));
+      slab[std::size_t(n)][at] += weight * activity * survivingLength(lo, hi, in, out, mu);
+    }
+  }
+
+  // One view: rows x bins expected counts per unit activity, blurred.
+  void project(int k, double* view) const {
+    const double theta = angles[std::size_t(k)] * kTruePi / 180;
+    const double cs = std::cos(theta), sn = std::sin(theta);
+    const std::size_t pixels = std::size_t(rows) * b;
+    std::vector<std::vector<double>> slab(std::size_t(slabs), std::vector<double>(pixels, 0.0));
+    const double w = 1.0 / (kSub * kSub);  // each sub-ray's share of its detector pixel
+    const PhantomPart* outline = o.outline >= 0 ? &o.parts[std::size_t(o.outline)] : nullptr;
+    // The outline's chord of a sub-ray: where attenuation starts and ends along t.
+    auto outlineChord = [&](double u, double z, double& in, double& out) {
+      in = out = 0;
+      if (outline && mu > 0 && !partChord(*outline, u, z, cs, sn, in, out)) in = out = 0;
+    };
+    const double area = pixel * pixel;
+    for (const PhantomPart& p : o.parts) {
+      if (p.activity == 0) continue;
+      const double uc = p.cx * cs + p.cy * sn;
+      const double tc = p.cx * sn - p.cy * cs;
+      if (p.shape == PhantomPart::Point || p.shape == PhantomPart::Line) {
+        const int n = int(std::floor(uc / pixel + c + s.corPixels + 0.5));
+        if (n < 0 || n >= b) continue;
+        const double z0 = p.cz - p.az, z1 = p.cz + p.az;
+        for (int r = 0; r < rows; ++r) {
+          const double lo = (r - c - 0.5) * pixel, hi = lo + pixel;
+          double amount;
+          if (p.shape == PhantomPart::Point) amount = p.cz >= lo && p.cz < hi ? p.activity : 0;
+          else amount = p.activity * std::max(0.0, std::min(hi, z1) - std::max(lo, z0));
+          if (amount == 0) continue;
+          double in, out;
+          outlineChord(uc, (r - c) * pixel, in, out);
+          slab[std::size_t(slabOf(tc))][std::size_t(r) * b + n] += amount * survivingAt(tc, in, out, mu) / area;
+        }
+        continue;
+      }
+      const double half = reachAlong(p, cs, sn);
+      const int n0 = std::max(0, int(std::floor((uc - half) / pixel + c + s.corPixels - 1)));
+      const int n1 = std::min(b - 1, int(std::ceil((uc + half) / pixel + c + s.corPixels + 1)));
+      const int r0 = std::max(0, int(std::floor((p.cz - p.az) / pixel + c - 1)));
+      const int r1 = std::min(rows - 1, int(std::ceil((p.cz + p.az) / pixel + c + 1)));
+      // A cylinder's chord does not change along z, nor does a cylinder outline's: one chord
+      // serves every sub-row inside both.
+      const bool straight = p.shape == PhantomPart::Cylinder &&
+                            (!outline || mu <= 0 || outline->shape == PhantomPart::Cylinder);
+      for (int n = n0; n <= n1; ++n)
+        for (int qu = 0; qu < kSub; ++qu) {
+          const double u = uOf(n, qu);
+          if (straight) {
+            double t0, t1;
+            if (!partChord(p, u, p.cz, cs, sn, t0, t1)) continue;
+            // The slabs' shares once for sub-rows inside the outline's height, once outside.
+            double in = 0, out = 0;
+            if (outline && mu > 0) outlineChord(u, outline->cz, in, out);
+            std::vector<std::vector<double>> one(std::size_t(slabs), std::vector<double>(2, 0.0));
+            for (int pass = 0; pass < 2; ++pass) {
+              std::vector<std::vector<double>> single(std::size_t(slabs), std::vector<double>(1, 0.0));
+              addChord(single, 0, p.activity, t0, t1, pass == 0 ? in : 0, pass == 0 ? out : 0, w);
+              for (int m = 0; m < slabs; ++m) one[std::size_t(m)][std::size_t(pass)] = single[std::size_t(m)][0];
+            }
+            for (int r = r0; r <= r1; ++r) {
+              int inside = 0, outside = 0;
+              for (int qz = 0; qz < kSub; ++qz) {
+                const double z = zOf(r, qz);
+                if (std::fabs(z - p.cz) > p.az) continue;
+                if (outline && mu > 0 && std::fabs(z - outline->cz) > outline->az) ++outside;
+                else ++inside;
+              }
+              if (inside + outside == 0) continue;
+              const std::size_t at = std::size_t(r) * b + n;
+              for (int m = 0; m < slabs; ++m)
+                slab[std::size_t(m)][at] += inside * one[std::size_t(m)][0] + outside * one[std::size_t(m)][1];
+            }
+            continue;
+          }
+          for (int r = r0; r <= r1; ++r)
+            for (int qz = 0; qz < kSub; ++qz) {
+              const double z = zOf(r, qz);
+              double t0, t1;
+              if (!partChord(p, u, z, cs, sn, t0, t1)) continue;
+              double in, out;
+              outlineChord(u, z, in, out);
+              addChord(slab, std::size_t(r) * b + n, p.activity, t0, t1, in, out, w);
+            }
+        }
+    }
+    std::fill(view, view + pixels, 0.0);
+    for (int n = 0; n < slabs; ++n) {
+      const double mid = slabs == 1 ? 0 : slabLo(n) + reach / slabs;
+      blurInto(slab[std::size_t(n)], rows, b, gaussianTaps(fwhmPixelsAt(mid)), view);
+    }
+  }
+};
+
+template <typename F>
+void inThreads(int threads, F f) {
+  threads = std::max(1, threads);
+  std::vector<std::thread> pool;
+  for (int t = 1; t < threads; ++t) pool.emplace_back(f, t);
+  f(0);
+  for (std::thread& t : pool) t.join();
+}
+
+}  // namespace
+
+std::vector<float> truthSlice(const PhantomObject& o, const PhantomSettings& s, int row) {
+  const int b = s.matrix;
+  const double c = b / 2, p = s.pixelMm;
+  std::vector<double> sum(std::size_t(b) * b, 0.0);
+  const double z0 = (row - c - 0.5) * p, z1 = z0 + p;
+  for (const PhantomPart& part : o.parts) {
+    if (part.shape == PhantomPart::Point || part.shape == PhantomPart::Line) {
+      const int i = int(std::floor(part.cx / p + c + 0.5)), j = int(std::floor(part.cy / p + c + 0.5));
+      if (i < 0 || i >= b || j < 0 || j >= b) continue;
+      double amount;
+      if (part.shape == PhantomPart::Point) amount = part.cz >= z0 && part.cz < z1 ? part.activity : 0;
+      else amount = part.activity * std::max(0.0, std::min(z1, part.cz + part.az) - std::max(z0, part.cz - part.az));
+      sum[std::size_t(i) * b + j] += amount / (p * p * p);
+      continue;
+    }
+    if (z1 < part.cz - part.az || z0 > part.cz + part.az) continue;
+    const double hx = reachAlong(part, 1, 0), hy = reachAlong(part, 0, 1);
+    const int i0 = std::max(0, int(std::floor((part.cx - hx) / p + c - 1)));
+    const int i1 = std::min(b - 1, int(std::ceil((part.cx + hx) / p + c + 1)));
+    const int j0 = std::max(0, int(std::floor((part.cy - hy) / p + c - 1)));
+    const int j1 = std::min(b - 1, int(std::ceil((part.cy + hy) / p + c + 1)));
+    const double share = part.activity / (kSub * kSub * kSub);
+    for (int i = i0; i <= i1; ++i)
+      for (int j = j0; j <= j1; ++j) {
+        int inside = 0;
+        for (int a = 0; a < kSub; ++a)
+          for (int e = 0; e < kSub; ++e)
+            for (int g = 0; g < kSub; ++g)
+              inside += insidePart(part, ((i - c) + (a + 0.5) / kSub - 0.5) * p,
+                                   ((j - c) + (e + 0.5) / kSub - 0.5) * p,
+                                   ((row - c) + (g + 0.5) / kSub - 0.5) * p);
+        sum[std::size_t(i) * b + j] += share * inside;
+      }
+  }
+  return std::vector<float>(sum.begin(), sum.end());
+}
+
+const PhantomInfo* phantomInfo(const ProjectionStudy& study) { return study.geometry().phantom.get(); }
+
+PhantomResult makePhantomStudy(const PhantomSettings& s, int threads) {
+  const std::vector<SettingProblem> problems = checkPhantom(s);
+  if (!problems.empty()) return {nullptr, problems.front().message};
+  auto info = std::make_shared<PhantomInfo>();
+  info->name = phantomName(s.kind);
+  info->settings = s;
+  info->object = phantomObject(s.kind);
+  if (s.kind == PhantomKind::PointSource) {
+    info->object.parts[0].cx = s.pointMm[0];
+    info->object.parts[0].cy = s.pointMm[1];
+    info->object.parts[0].cz = s.pointMm[2];
+  }
+  const Acquisition acq(s, info->object);
+  const std::size_t perView = std::size_t(acq.rows) * acq.b;
+  std::vector<double> ideal(perView * std::size_t(s.views));
+  inThreads(threads, [&](int part) {
+    for (int k = part; k < s.views; k += std::max(1, threads)) acq.project(k, ideal.data() + perView * std::size_t(k));
+  });
+  info->truth.resize(std::size_t(acq.rows));
+  inThreads(threads, [&](int part) {
+    for (int r = part; r < acq.rows; r += std::max(1, threads))
+      info->truth[std::size_t(r)] = truthSlice(info->object, s, r);
+  });
+  double total = 0, peak = 0;
+  for (double v : ideal) {
+    total += std::max(0.0, v);
+    peak = std::max(peak, v);
+  }
+  if (!(total > 0)) return {nullptr, "投影に計数がありません (物体が視野の外です)。"};
+  const double scale = s.counts / total;
+  if (peak * scale > 65535) {
+    char text[160];
+    std::snprintf(text, sizeof text, "計数が多すぎます: 最大のピクセルが %.0f カウントになり 65535 を超えます。",
+                  peak * scale);
+    return {nullptr, text};
+  }
+  std::vector<std::uint16_t> counts(ideal.size());
+  Random rng(s.seed);
+  for (std::size_t n = 0; n < ideal.size(); ++n) {
+    const double mean = std::max(0.0, ideal[n] * scale);
+    const int v = s.noiseFree ? int(mean + 0.5) : poisson(mean, rng);
+    counts[n] = static_cast<std::uint16_t>(std::min(v, 65535));
+  }
+  StudyGeometry g;
+  g.views = s.views;
+  g.rows = acq.rows;
+  g.bins = acq.b;
+  g.angles = acq.angles;
+  g.pixelSizeMm = s.pixelMm;
+  g.format = "ファントム";
+  g.description = info->name;
+  g.phantom = info;
+  return {std::make_shared<const ProjectionStudy>(std::move(g), std::move(counts)), {}};
+}
+
+}  // namespace sinora

@@ -1,0 +1,111 @@
+// The phantom lab's acquisitions: analytic objects (ellipsoids, elliptic cylinders, lines and
+// points, in millimetres) projected by exact line integrals into a parallel-hole SPECT study of
+// any views, arc, matrix and pixel size, with the physics that spoils real ones: uniform
+// attenuation inside the object's outer outline, a collimator blur growing with the distance to
+// the detector, a centre-of-rotation offset and Poisson noise from the program's own generator.
+//
+// Coordinates: x across the screen (pixel i), y down the screen (pixel j, towards the patient's
+// back), z down the rows, all about the centre of rotation, which sits at pixel and bin c = B / 2.
+// A view at the program's angle theta sees along e_d = (sin theta, -cos theta) towards its
+// detector; its bins run along e_u = (cos theta, sin theta) (docs/geometry.md).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "imaging/study.h"
+
+namespace sinora {
+
+enum class PhantomKind { Sample, SheppLogan, Jaszczak, Cylinder, LineSources, PointSource, Contrast };
+constexpr int kPhantomKinds = 7;
+
+// The name shown (Japanese) and the name on the command line ("sample", "shepp-logan", ...).
+std::string phantomName(PhantomKind kind);
+std::string phantomKey(PhantomKind kind);
+bool phantomFromKey(const std::string& key, PhantomKind& kind);
+
+struct PhantomSettings {
+  PhantomKind kind = PhantomKind::Jaszczak;
+  int views = 120;             // 4..360
+  double arcDegrees = 360;     // 180 or 360
+  double startDegrees = 0;     // the program's angle of the first view
+  bool clockwise = true;       // the program's angle grows view by view
+  int matrix = 128;            // bins and rows: 64, 128 or 256
+  double pixelMm = 2.0;        // above 0, up to 20
+  double counts = 1e7;         // expected total, 1e3..1e9
+  bool noiseFree = false;      // counts are then the rounded expectations
+  double fwhmMm = 0;           // collimator blur at the centre of rotation; 0: none
+  bool blurGrows = true;       // the FWHM grows in proportion to the distance to the detector
+  double radiusMm = 200;       // radius of rotation (distance of the detector from the centre)
+  double corPixels = 0;        // the projections are shifted by this along their bins
+  double muPerCm = 0;          // uniform attenuation inside the outer outline
+  double pointMm[3] = {0, 0, 0};  // the point source: x, y, z
+  std::uint64_t seed = 1;
+};
+
+// A setting out of range: which one ("views", "arc", "start", "matrix", "pixel", "counts",
+// "fwhm", "radius", "cor", "mu", "point", "seed") and what is wrong, in Japanese.
+struct SettingProblem {
+  std::string field;
+  std::string message;
+};
+std::vector<SettingProblem> checkPhantom(const PhantomSettings& settings);
+
+// One analytic part, millimetres; activities add where parts overlap.
+struct PhantomPart {
+  enum Shape { Ellipsoid, Cylinder, Line, Point };
+  Shape shape = Ellipsoid;
+  double cx = 0, cy = 0, cz = 0;
+  double ax = 0, ay = 0, az = 0;  // semi-axes; a cylinder's az and a line's az are half lengths
+  double phi = 0;                 // turn in the slice plane, radians, from x towards y
+  double activity = 0;            // per mm^3 (a line: per mm; a point: in all)
+};
+
+struct PhantomObject {
+  std::vector<PhantomPart> parts;
+  int outline = -1;   // the part whose inside attenuates (-1: the object is in air)
+  int feature = -1;   // the part whose recovered contrast is given by default (-1: none)
+  double background = 0;  // the activity of the object's uniform background (0: none)
+};
+
+PhantomObject phantomObject(PhantomKind kind);
+
+// Inside of a part at a point (mm): for Line and Point never (they have no volume).
+bool insidePart(const PhantomPart& part, double x, double y, double z);
+
+// The chord of a ray at height z, through (u e_u + t e_d) for all t, with a part of volume:
+// false when it misses, else t0 < t1. e_u and e_d are unit vectors, at right angles.
+bool partChord(const PhantomPart& part, double u, double z, double cs, double sn, double& t0,
+               double& t1);
+
+// The line integral of a part's activity along that ray (no attenuation).
+double lineIntegral(const PhantomPart& part, double u, double z, double cs, double sn);
+
+// What a phantom study keeps of its making, so that the windows can show the truth.
+struct PhantomInfo {
+  std::string name;
+  PhantomSettings settings;
+  PhantomObject object;
+  // The true activity, voxel means, [row][i * B + j] (the slice as the reconstructions show it).
+  std::vector<std::vector<float>> truth;
+};
+
+// Attached to a phantom's study (StudyGeometry::phantom).
+const PhantomInfo* phantomInfo(const ProjectionStudy& study);
+
+struct PhantomResult {
+  StudyPtr study;     // null on failure
+  std::string error;  // why, in Japanese
+};
+
+// Makes the acquisition; `threads` views are projected at a time (the numbers do not depend on
+// it). Fails on settings that checkPhantom refuses and when a bin would pass 65535 counts.
+PhantomResult makePhantomStudy(const PhantomSettings& settings, int threads = 2);
+
+// The truth of one row (the same voxel means as PhantomInfo::truth), for tests and tools.
+std::vector<float> truthSlice(const PhantomObject& object, const PhantomSettings& settings, int row);
+
+}  // namespace sinora
