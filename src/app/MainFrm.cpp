@@ -24,6 +24,8 @@
 #include "res/resource.h"
 #include "res/strings.h"
 #include "view/SinoraView.h"
+#include "imaging/phantom.h"
+#include "windows/PhantomWindow.h"
 #include "windows/RawOpenDialog.h"
 
 using namespace sinora::res;
@@ -96,6 +98,8 @@ void CMainFrame::createActions() {
   makeAction(ID_IMAGE_DISPLAY, QStringLiteral("画像表示"));
   makeAction(ID_ITERATIVE, QStringLiteral("逐次近似再構成(&O)..."));
   makeAction(ID_FILTER_ANALYSIS, QStringLiteral("フィルタ解析(&F)..."));
+  connect(makeAction(ID_PHANTOM, QStringLiteral("ファントム実験(&P)...")), &QAction::triggered, this,
+          &CMainFrame::OnPhantom);
   connect(makeAction(ID_OPEN_RAW, QStringLiteral("生ﾃﾞｰﾀを開く(&R)...")), &QAction::triggered, this,
           &CMainFrame::OnOpenRaw);
   makeAction(ID_BASIC, QStringLiteral("基本"));
@@ -143,6 +147,7 @@ void CMainFrame::createMenus() {
   applied_ = bar->addMenu(QStringLiteral("応用(&A)"));
   applied_->addAction(action(ID_ITERATIVE));
   applied_->addAction(action(ID_FILTER_ANALYSIS));
+  applied_->addAction(action(ID_PHANTOM));
   applied_->addSeparator();
   applied_->addAction(action(ID_OPEN_RAW));
   QMenu* help = bar->addMenu(QStringLiteral("ﾍﾙﾌﾟ(&H)"));
@@ -234,6 +239,20 @@ void CMainFrame::OnOpenRaw() {
   RawOpenDialog dialog(settings_, this);
   if (dialog.exec() != QDialog::Accepted) return;
   OpenRawFile(dialog.path(), dialog.rawLayout());
+}
+
+void CMainFrame::OnPhantom() {
+  PhantomWindow window(settings_, this);
+  if (window.exec() != QDialog::Accepted || !window.study()) return;
+  usePhantom(window.study());
+}
+
+void CMainFrame::usePhantom(sinora::StudyPtr study) {
+  const sinora::PhantomInfo* info = sinora::phantomInfo(*study);
+  const QString name = info ? QString::fromStdString(info->name) : QString();
+  // No file and not in the recent-file list: nothing was written.
+  doc_->setMadeStudy(std::move(study), QStringLiteral("ファントム: %1").arg(name));
+  opened();
 }
 
 bool CMainFrame::OpenRawFile(const QByteArray& path, const sinora::formats::RawLayout& layout,

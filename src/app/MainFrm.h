@@ -55,6 +55,9 @@ class CMainFrame : public QMainWindow {
   void OnAppAbout();
   void OnOpenRecentFile(const QByteArray& path);
   void OnOpenRaw();
+  void OnPhantom();
+  // Makes a phantom's study the document's (what "作成" of the phantom lab ends in).
+  void usePhantom(sinora::StudyPtr study);
 
  public:
   // Opens raw counts of a layout; as OpenDocumentFile, but the file stays out of the recent list.

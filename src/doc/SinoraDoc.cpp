@@ -26,6 +26,13 @@ void CSinoraDoc::setStudy(sinora::StudyPtr study) {
   emit titleChanged(title_);
 }
 
+void CSinoraDoc::setMadeStudy(sinora::StudyPtr study, const QString& title) {
+  study_ = std::move(study);
+  path_.clear();
+  title_ = title;
+  emit titleChanged(title_);
+}
+
 bool CSinoraDoc::OnOpenDocument(const QString& path, QString* error) {
   return OnOpenDocument(QFile::encodeName(path), error);
 }

@@ -31,6 +31,8 @@ class CSinoraDoc : public QObject {
   QString GetTitle() const { return title_; }
   // Makes `study` the document's study, untitled (for studies made in the program).
   void setStudy(sinora::StudyPtr study);
+  // Makes `study` the document's study under `title`, with no file (a phantom the program made).
+  void setMadeStudy(sinora::StudyPtr study, const QString& title);
   // The opened file's absolute path, as the system's bytes; empty when untitled.
   QByteArray GetPathName() const { return path_; }
   static QString untitledName();

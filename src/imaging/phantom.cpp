@@ -517,7 +517,8 @@ std::vector<float> truthSlice(const PhantomObject& o, const PhantomSettings& s, 
 
 const PhantomInfo* phantomInfo(const ProjectionStudy& study) { return study.geometry().phantom.get(); }
 
-PhantomResult makePhantomStudy(const PhantomSettings& s, int threads) {
+PhantomResult makePhantomStudy(const PhantomSettings& s, int threads,
+                               const std::atomic<bool>* cancel, std::atomic<int>* viewsDone) {
   const std::vector<SettingProblem> problems = checkPhantom(s);
   if (!problems.empty()) return {nullptr, problems.front().message};
   auto info = std::make_shared<PhantomInfo>();
@@ -533,8 +534,12 @@ PhantomResult makePhantomStudy(const PhantomSettings& s, int threads) {
   const std::size_t perView = std::size_t(acq.rows) * acq.b;
   std::vector<double> ideal(perView * std::size_t(s.views));
   inThreads(threads, [&](int part) {
-    for (int k = part; k < s.views; k += std::max(1, threads)) acq.project(k, ideal.data() + perView * std::size_t(k));
+    for (int k = part; k < s.views && !(cancel && *cancel); k += std::max(1, threads)) {
+      acq.project(k, ideal.data() + perView * std::size_t(k));
+      if (viewsDone) ++*viewsDone;
+    }
   });
+  if (cancel && *cancel) return {nullptr, "中止しました。"};
   info->truth.resize(std::size_t(acq.rows));
   inThreads(threads, [&](int part) {
     for (int r = part; r < acq.rows; r += std::max(1, threads))
@@ -570,6 +575,73 @@ PhantomResult makePhantomStudy(const PhantomSettings& s, int threads) {
   g.description = info->name;
   g.phantom = info;
   return {std::make_shared<const ProjectionStudy>(std::move(g), std::move(counts)), {}};
+}
+
+double truthRmsePercent(const std::vector<double>& r, const std::vector<float>& t, int b) {
+  if (r.size() != std::size_t(b) * b || t.size() != r.size()) return NAN;
+  const int c = b / 2;
+  double rt = 0, tt = 0;
+  for (int i = 0; i < b; ++i)
+    for (int j = 0; j < b; ++j) {
+      if ((i - c) * (i - c) + (j - c) * (j - c) >= c * c) continue;
+      const std::size_t p = std::size_t(i) * b + j;
+      rt += r[p] * t[p];
+      tt += double(t[p]) * t[p];
+    }
+  if (!(tt > 0)) return NAN;
+  const double a = rt / tt;
+  double sq = 0, sum = 0;
+  int n = 0, positive = 0;
+  for (int i = 0; i < b; ++i)
+    for (int j = 0; j < b; ++j) {
+      if ((i - c) * (i - c) + (j - c) * (j - c) >= c * c) continue;
+      const std::size_t p = std::size_t(i) * b + j;
+      sq += (r[p] - a * t[p]) * (r[p] - a * t[p]);
+      ++n;
+      if (t[p] > 0) {
+        sum += a * t[p];
+        ++positive;
+      }
+    }
+  if (positive == 0 || !(sum > 0)) return NAN;
+  return 100 * std::sqrt(sq / n) / (sum / positive);
+}
+
+std::vector<bool> featureMask(const PhantomInfo& info, int row) {
+  const int b = info.settings.matrix;
+  std::vector<bool> mask(std::size_t(b) * b, false);
+  if (info.object.feature < 0) return mask;
+  const PhantomPart& f = info.object.parts[std::size_t(info.object.feature)];
+  const double c = b / 2, p = info.settings.pixelMm;
+  for (int i = 0; i < b; ++i)
+    for (int j = 0; j < b; ++j) mask[std::size_t(i) * b + j] = insidePart(f, (i - c) * p, (j - c) * p, (row - c) * p);
+  return mask;
+}
+
+double recoveredContrast(const std::vector<double>& r, const PhantomInfo& info, int row,
+                         const std::vector<bool>& region) {
+  const std::size_t n = r.size();
+  if (row < 0 || std::size_t(row) >= info.truth.size() || region.size() != n || info.truth[std::size_t(row)].size() != n)
+    return NAN;
+  const std::vector<float>& t = info.truth[std::size_t(row)];
+  const float level = float(info.object.background);
+  double mr = 0, tr = 0, mb = 0, tb = 0;
+  int nr = 0, nb = 0;
+  for (std::size_t p = 0; p < n; ++p) {
+    if (region[p]) {
+      mr += r[p];
+      tr += t[p];
+      ++nr;
+    } else if (level > 0 && std::fabs(t[p] - level) < 1e-6f * level) {
+      mb += r[p];
+      tb += t[p];
+      ++nb;
+    }
+  }
+  if (nr == 0 || nb == 0 || !(mb != 0) || !(tb > 0)) return NAN;
+  const double trueContrast = (tr / nr) / (tb / nb) - 1;
+  if (std::fabs(trueContrast) < 1e-9) return NAN;
+  return ((mr / nr) / (mb / nb) - 1) / trueContrast;
 }
 
 }  // namespace sinora

@@ -10,6 +10,7 @@
 // detector; its bins run along e_u = (cos theta, sin theta) (docs/geometry.md).
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -103,7 +104,25 @@ struct PhantomResult {
 
 // Makes the acquisition; `threads` views are projected at a time (the numbers do not depend on
 // it). Fails on settings that checkPhantom refuses and when a bin would pass 65535 counts.
-PhantomResult makePhantomStudy(const PhantomSettings& settings, int threads = 2);
+// `cancel`, when given, is read between views (the result is then a failure); `viewsDone`
+// counts the views projected so far.
+PhantomResult makePhantomStudy(const PhantomSettings& settings, int threads = 2,
+                               const std::atomic<bool>* cancel = nullptr,
+                               std::atomic<int>* viewsDone = nullptr);
+
+// How far a reconstruction of a row [i * B + j] is from its truth: the RMSE over the pixels
+// inside the reconstruction circle after the least-squares scale a = sum r t / sum t^2 (the
+// units differ), in per cent of the scaled truth's mean where it is above 0. NaN without truth.
+double truthRmsePercent(const std::vector<double>& slice, const std::vector<float>& truth, int bins);
+
+// The pixels of a row whose centre lies inside the object's feature part (none without one).
+std::vector<bool> featureMask(const PhantomInfo& info, int row);
+
+// The recovered contrast of a region (pixels marked true): (mR / mB - 1) / (tR / tB - 1), with
+// mB and tB over the background (pixels whose truth is the object's background level, outside
+// the region). NaN when either contrast is undefined.
+double recoveredContrast(const std::vector<double>& slice, const PhantomInfo& info, int row,
+                         const std::vector<bool>& region);
 
 // The truth of one row (the same voxel means as PhantomInfo::truth), for tests and tools.
 std::vector<float> truthSlice(const PhantomObject& object, const PhantomSettings& settings, int row);

@@ -17,6 +17,7 @@ enum : int {
   ID_OPEN_RAW = 32790,  // 応用: open raw counts of a given layout
   ID_ITERATIVE = 32791,  // 応用: the iterative-reconstruction window
   ID_FILTER_ANALYSIS = 32792,  // 応用: the filter-analysis window
+  ID_PHANTOM = 32793,  // 応用: the phantom lab
 
   ID_FILE_NEW = 57600,
   ID_FILE_OPEN = 57601,

@@ -29,6 +29,7 @@
 #include <cmath>
 
 #include "doc/SinoraDoc.h"
+#include "imaging/phantom.h"
 #include "platform/number.h"
 #include "windows/PictureView.h"
 
@@ -148,6 +149,27 @@ IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
   message_->setWordWrap(true);
   dragMode_ = new QComboBox;
   dragMode_->addItems({QStringLiteral("領域"), QStringLiteral("プロファイル")});
+  const PhantomInfo* phantom = phantomInfo(*study_);
+  chang_ = new QComboBox;
+  chang_->addItems({QStringLiteral("なし"), QStringLiteral("Chang 1次"), QStringLiteral("Chang 1次 + 反復1回")});
+  attenuatedOsem_ = new QCheckBox(QStringLiteral("OSEM の投影に減弱を入れる"));
+  mu_ = new QDoubleSpinBox;
+  mu_->setRange(0, 2);
+  mu_->setDecimals(3);
+  mu_->setSingleStep(0.01);
+  mu_->setValue(phantom && phantom->settings.muPerCm > 0 ? phantom->settings.muPerCm : 0.15);
+  outline_ = new QComboBox;
+  outline_->addItem(QStringLiteral("ファントムの輪郭"));
+  outline_->addItem(QStringLiteral("FBP のしきい値"));
+  const bool ownOutline = phantom && phantom->object.outline >= 0;
+  if (!ownOutline) {
+    outline_->setItemData(0, 0, Qt::UserRole - 1);  // not selectable without a phantom's outline
+    outline_->setCurrentIndex(1);
+  }
+  threshold_ = new QSpinBox;
+  threshold_->setRange(1, 99);
+  threshold_->setValue(20);
+  threshold_->setSuffix(QStringLiteral(" %"));
 
   auto* form = new QFormLayout;
   form->addRow(QStringLiteral("スライス（行）"), row_);
@@ -173,6 +195,13 @@ IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
   bwRow->addWidget(new QLabel(QStringLiteral("Cutoff")));
   bwRow->addWidget(cutoff_);
   form->addRow(bwRow);
+  form->addRow(QStringLiteral("FBP の減弱補正"), chang_);
+  form->addRow(attenuatedOsem_);
+  form->addRow(QStringLiteral("μ（cm^-1）"), mu_);
+  auto* outlineRow = new QHBoxLayout;
+  outlineRow->addWidget(outline_);
+  outlineRow->addWidget(threshold_);
+  form->addRow(QStringLiteral("減弱の輪郭"), outlineRow);
   form->addRow(QStringLiteral("ドラッグ"), dragMode_);
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(run_);
@@ -197,6 +226,16 @@ IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
   pictures->addWidget(projection_, 1, 0);
   pictures->addWidget(fbp_, 1, 1);
   pictures->addWidget(osemView_, 1, 2);
+  truth_ = new PictureView;
+  errors_ = new QLabel;
+  errors_->setObjectName(QStringLiteral("errors"));
+  errors_->setWordWrap(true);
+  auto* truthCaption = new QLabel(QStringLiteral("真の分布"));
+  pictures->addWidget(truthCaption, 0, 3);
+  pictures->addWidget(truth_, 1, 3);
+  pictures->addWidget(errors_, 3, 0, 1, 4);
+  for (QWidget* w : {static_cast<QWidget*>(truthCaption), static_cast<QWidget*>(truth_), static_cast<QWidget*>(errors_)})
+    w->setVisible(phantom != nullptr);
   auto* sliderRow = new QHBoxLayout;
   sliderRow->addWidget(new QLabel(QStringLiteral("反復")));
   sliderRow->addWidget(slider_, 1);
@@ -351,22 +390,47 @@ void IterativeWindow::reconstruct() {
     message_->setText(QStringLiteral("サブセット数 %1 はビュー数 %2 を割り切れません。").arg(m).arg(v));
     return;
   }
-  resultRow_ = row_->value();
-  result_ = osem(*study_, resultRow_, m, iterations_->value(), 2);
+  const int row = row_->value();
   // FBP of the same slice, with or without the pre-filter, as in the reconstruction window.
   const ReconFilter filter = shepp_->isChecked() ? ReconFilter::SheppLogan : ReconFilter::Ramp;
   const BwParameters bw = checkedBwParameters(readNumber(order_->text().toStdString()),
                                               readNumber(cutoff_->text().toStdString()));
-  const Picture fbp = prefilter_->isChecked() ? prefilteredPicture(*study_, resultRow_, filter, bw, 7)
-                                              : filteredPicture(*study_, resultRow_, filter, 7);
+  const Picture fbp = prefilter_->isChecked() ? prefilteredPicture(*study_, row, filter, bw, 7)
+                                              : filteredPicture(*study_, row, filter, 7);
   const int b = study_->bins();
   // The program's FBP sums its views without the factor pi / V of the inverse Radon transform;
   // with it, its values are in OSEM's units (counts per pixel) and the plots can compare them.
   const double toCounts = 3.14159265358979323846 / study_->views();
-  fbpSlice_.assign(std::size_t(b) * b, 0.0);
+  std::vector<double> slice(std::size_t(b) * b, 0.0);
   for (int x = 0; x < b; ++x)
-    for (int y = 0; y < b; ++y) fbpSlice_[std::size_t(x) * b + y] = fbp.at(x, y) * toCounts;
-  fbp_->setPicture(fbp, palette());
+    for (int y = 0; y < b; ++y) slice[std::size_t(x) * b + y] = fbp.at(x, y) * toCounts;
+  // Attenuation, when asked for: all or nothing, so a refusal leaves the pictures as they were.
+  const bool correctFbp = chang_->currentIndex() > 0, correctOsem = attenuatedOsem_->isChecked();
+  Outline outline;
+  double mu = 0;
+  ViewWeights weights;
+  if (correctFbp || correctOsem) {
+    QString why;
+    if (!attenuationModel(row, slice, outline, mu, why)) {
+      message_->setText(why);
+      return;
+    }
+    if (correctOsem) weights = attenuationWeights(*study_, outline, mu);
+  }
+  resultRow_ = row;
+  result_ = osem(*study_, resultRow_, m, iterations_->value(), 2, nullptr, true,
+                 correctOsem ? &weights : nullptr);
+  if (correctFbp) {
+    fbpSlice_ = changCorrected(*study_, row, slice, filter, outline, mu, chang_->currentIndex() - 1);
+    fbp_->setPicture(picture(fbpSlice_, b), palette());
+  } else {
+    fbpSlice_ = std::move(slice);
+    fbp_->setPicture(fbp, palette());
+  }
+  if (const PhantomInfo* info = phantomInfo(*study_)) {
+    const std::vector<float>& t = info->truth[std::size_t(row)];
+    truth_->setPicture(picture(std::vector<double>(t.begin(), t.end()), b), palette());
+  }
   std::vector<QPointF> l;
   for (std::size_t n = 0; n < result_.likelihood.size(); ++n) l.emplace_back(double(n + 1), result_.likelihood[n]);
   plot(likelihood_->chart(), {{QStringLiteral("log L"), l}});
@@ -374,13 +438,70 @@ void IterativeWindow::reconstruct() {
   slider_->setRange(1, int(result_.images.size()));
   slider_->setValue(int(result_.images.size()));
   slider_->blockSignals(false);
+  QString corrections;
+  if (correctFbp) corrections += QStringLiteral("、FBP は %1").arg(chang_->currentText());
+  if (correctOsem) corrections += QStringLiteral("、OSEM は減弱込み");
+  if (correctFbp || correctOsem)
+    corrections += QStringLiteral("（μ = %1 cm^-1、%2）").arg(mu_->value()).arg(outline_->currentText());
   message_->setText(QStringLiteral("%1 行目: %2、サブセット %3 × 反復 %4")
                         .arg(resultRow_)
                         .arg(m == 1 ? QStringLiteral("MLEM") : QStringLiteral("OSEM"))
                         .arg(m)
-                        .arg(iterations_->value()));
+                        .arg(iterations_->value()) +
+                    corrections);
   showIteration(slider_->value());
   if (regionRect_.isValid()) setRegion(regionRect_);
+}
+
+bool IterativeWindow::attenuationModel(int row, const std::vector<double>& fbp, Outline& outline,
+                                       double& mu, QString& why) const {
+  const double pixel = study_->geometry().pixelSizeMm;
+  if (!(pixel > 0)) {
+    why = QStringLiteral("画素サイズが分からないため、μ（cm^-1）を画素あたりにできず、減弱を補正できません。");
+    return false;
+  }
+  // The attenuated projector keeps one weight a pixel a view.
+  if (attenuatedOsem_->isChecked() &&
+      double(study_->views()) * study_->bins() * study_->bins() > 16.0 * 1024 * 1024) {
+    why = QStringLiteral("この検査（%1 ビュー × %2 x %2）は減弱込みの OSEM には大きすぎます。")
+              .arg(study_->views())
+              .arg(study_->bins());
+    return false;
+  }
+  mu = muPerPixel(mu_->value(), pixel);
+  outline = outline_->currentIndex() == 0 ? phantomOutline(*study_, row)
+                                          : thresholdOutline(fbp, study_->bins(), threshold_->value() / 100.0);
+  if (!outline.present) {
+    why = outline_->currentIndex() == 0 ? QStringLiteral("%1 行目はファントムの輪郭の外です。").arg(row)
+                                        : QStringLiteral("%1 行目の FBP にしきい値を超える画素がありません。").arg(row);
+    return false;
+  }
+  return true;
+}
+
+void IterativeWindow::showErrors() {
+  const PhantomInfo* info = phantomInfo(*study_);
+  if (!info || result_.images.empty()) return;
+  const int b = study_->bins();
+  const std::vector<float>& t = info->truth[std::size_t(resultRow_)];
+  const std::vector<double> os = shownOsem();
+  std::vector<bool> region;
+  QString where;
+  if (regionRect_.isValid()) {
+    region.assign(std::size_t(b) * b, false);
+    for (int x = std::max(0, regionRect_.left()); x <= std::min(b - 1, regionRect_.right()); ++x)
+      for (int y = std::max(0, regionRect_.top()); y <= std::min(b - 1, regionRect_.bottom()); ++y)
+        region[std::size_t(x) * b + y] = true;
+    where = QStringLiteral("選んだ領域");
+  } else {
+    region = featureMask(*info, resultRow_);
+    where = QStringLiteral("物体の特徴部");
+  }
+  auto text = [](double v, int digits) { return std::isfinite(v) ? QString::number(v, 'f', digits) : QStringLiteral("—"); };
+  errors_->setText(QStringLiteral("真値との誤差（尺度を合わせた RMSE）: FBP %1 %、OSEM %2 %　　回復コントラスト（%3 / 背景）: FBP %4、OSEM %5")
+                       .arg(text(truthRmsePercent(fbpSlice_, t, b), 1), text(truthRmsePercent(os, t, b), 1), where,
+                            text(recoveredContrast(fbpSlice_, *info, resultRow_, region), 2),
+                            text(recoveredContrast(os, *info, resultRow_, region), 2)));
 }
 
 std::vector<double> IterativeWindow::shownOsem() const {
@@ -394,6 +515,8 @@ void IterativeWindow::showIteration(int iteration) {
   iterationLabel_->setText(QString::number(iteration));
   osemView_->setPicture(picture(shownOsem(), study_->bins()), palette());
   fbp_->setPicture(fbp_->picture(), palette());
+  if (truth_->isVisibleTo(this)) truth_->setPicture(truth_->picture(), palette());
+  showErrors();
   if (lineA_.x() >= 0) setProfile(lineA_, lineB_);
 }
 
@@ -402,6 +525,7 @@ void IterativeWindow::setRegion(const QRect& r) {
   fbp_->setRegion(r);
   osemView_->setRegion(r);
   if (result_.images.empty()) return;
+  showErrors();
   const int b = study_->bins();
   std::vector<QPointF> mean, noise;
   for (std::size_t n = 0; n < result_.images.size(); ++n) {

@@ -3,7 +3,10 @@
 // log-likelihood, the mean and noise (standard deviation / mean) of a region dragged on a
 // picture, and a profile along a dragged line. "全スライス" reconstructs every row in the
 // background (Cancel stops it) and then shows transverse, coronal and sagittal planes with one
-// crosshair.
+// crosshair. Attenuation can be corrected: Chang's correction of the FBP (first order, or with
+// one step of its iteration) and an attenuated projector in OSEM, with uniform mu inside the
+// phantom's own outline or an ellipse fitted to a threshold of the FBP slice. For a phantom the
+// true slice is shown beside them with each one's error and recovered contrast.
 #pragma once
 
 #include <QDialog>
@@ -13,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "imaging/attenuation.h"
 #include "imaging/iterative.h"
 #include "imaging/slices.h"
 
@@ -60,6 +64,15 @@ class IterativeWindow : public QDialog {
   QChart* regionChart() const;
   QChart* profileChart() const;
   PlotView* regionPlot() const { return region_; }
+  QComboBox* changBox() const { return chang_; }
+  QCheckBox* attenuatedOsemBox() const { return attenuatedOsem_; }
+  QDoubleSpinBox* muBox() const { return mu_; }
+  QComboBox* outlineBox() const { return outline_; }
+  QSpinBox* thresholdBox() const { return threshold_; }
+  PictureView* truthView() const { return truth_; }
+  QLabel* errorsLabel() const { return errors_; }
+  // The FBP slice shown now in counts per pixel (corrected when asked), [i * B + j].
+  const std::vector<double>& shownFbp() const { return fbpSlice_; }
 
   // The OSEM image shown now (after the slider's iteration, post-filtered), [i * B + j].
   std::vector<double> shownOsem() const;
@@ -89,6 +102,10 @@ class IterativeWindow : public QDialog {
   sinora::Picture picture(const std::vector<double>& slice, int b) const;
   sinora::Picture fbpPicture() const;
   void drawPlanes();
+  void showErrors();
+  // The outline attenuation is modelled in for the row, and mu per pixel; false with `why`.
+  bool attenuationModel(int row, const std::vector<double>& fbp, sinora::Outline& outline,
+                        double& mu, QString& why) const;
 
   CSinoraDoc* doc_;
   sinora::StudyPtr study_;
@@ -109,6 +126,12 @@ class IterativeWindow : public QDialog {
   PlotView *likelihood_, *region_, *profile_;
   QComboBox* dragMode_;
   QComboBox* planeSource_;  // OSEM or FBP in the three planes
+  QComboBox *chang_, *outline_;
+  QCheckBox* attenuatedOsem_;
+  QDoubleSpinBox* mu_;
+  QSpinBox* threshold_;
+  PictureView* truth_;
+  QLabel* errors_;
 
   sinora::OsemResult result_;
   std::vector<double> fbpSlice_;

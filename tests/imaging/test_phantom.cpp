@@ -435,3 +435,28 @@ TEST(Attenuation, AUniformCylinderComesOutFlatWithEitherCorrectionAndCuppedWitho
   EXPECT_LT(flatness(plain.images.back()), 0.8);
   EXPECT_NEAR(flatness(corrected.images.back()), 1, 0.05);
 }
+
+TEST(PhantomErrors, RmseAndContrastOfTheTruthItselfAndOfAFlatGuess) {
+  PhantomSettings s = small(PhantomKind::Contrast);
+  StudyPtr study = make(s);
+  const PhantomInfo& info = *phantomInfo(*study);
+  const int row = 32;
+  const std::vector<float>& t = info.truth[std::size_t(row)];
+  std::vector<double> scaled(t.begin(), t.end());
+  for (double& v : scaled) v *= 37;  // the units of a reconstruction are not the truth's
+  EXPECT_NEAR(truthRmsePercent(scaled, t, 64), 0, 1e-9);
+  const std::vector<bool> hot = featureMask(info, row);
+  EXPECT_GT(std::count(hot.begin(), hot.end(), true), 50);  // a disc of 5 pixels' radius
+  EXPECT_NEAR(recoveredContrast(scaled, info, row, hot), 1, 1e-6);
+  // A flat guess over the cylinder has no contrast, and an error of the truth's own spread.
+  std::vector<double> flat(scaled.size());
+  for (std::size_t p = 0; p < flat.size(); ++p) flat[p] = t[p] > 0 ? 1 : 0;
+  EXPECT_NEAR(recoveredContrast(flat, info, row, hot), 0, 1e-9);
+  EXPECT_GT(truthRmsePercent(flat, t, 64), 10);
+  // The reconstruction lies between: blurred, so its contrast is partly recovered.
+  std::vector<double> fbp = fbpRow(*study, row);
+  const double rc = recoveredContrast(fbp, info, row, hot);
+  EXPECT_GT(rc, 0.5);
+  EXPECT_LT(rc, 1.1);
+  EXPECT_TRUE(std::isnan(truthRmsePercent(fbp, {}, 64)));
+}

@@ -1,0 +1,363 @@
+#include "windows/PhantomWindow.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+using sinora::PhantomKind;
+using sinora::PhantomSettings;
+
+namespace {
+
+const char kGroup[] = "Phantom";
+
+// The boxes that take numbers, with the setting they fill and its key in the settings.
+struct Field {
+  const char* name;     // also the problem's field (the point's three share "point")
+  const char* label;
+  const char* problem;
+  bool whole;
+};
+constexpr Field kFields[] = {
+    {"views", "ビュー数 (4-360)", "views", true},
+    {"start", "開始角度 (度)", "start", false},
+    {"pixel", "画素サイズ (mm)", "pixel", false},
+    {"counts", "総計数 (10^3-10^9)", "counts", false},
+    {"fwhm", "コリメータ FWHM (mm, 回転中心で)", "fwhm", false},
+    {"radius", "回転半径 (mm)", "radius", false},
+    {"cor", "回転中心のずれ (画素)", "cor", false},
+    {"mu", "減弱係数 μ (cm^-1, 水の Tc-99m は 0.15)", "mu", false},
+    {"pointX", "点線源 x (mm, 右へ)", "point", false},
+    {"pointY", "点線源 y (mm, 背側へ)", "point", false},
+    {"pointZ", "点線源 z (mm, 尾側へ)", "point", false},
+    {"seed", "乱数の種", "seed", true},
+};
+
+// A number typed in a box: the whole text must be one (C locale, so "1e7" and "0.15" always
+// read the same); "nan" and "inf" read as such, for the checks to refuse.
+bool parseReal(const QString& text, double& out) {
+  bool ok = false;
+  out = QLocale::c().toDouble(text.trimmed(), &ok);
+  if (!ok) {
+    const QString t = text.trimmed().toLower();
+    if (t == QLatin1String("nan")) out = std::nan(""), ok = true;
+    else if (t == QLatin1String("inf") || t == QLatin1String("+inf")) out = INFINITY, ok = true;
+    else if (t == QLatin1String("-inf")) out = -INFINITY, ok = true;
+  }
+  return ok;
+}
+
+QString number(double v) { return QLocale::c().toString(v, 'g', 12); }
+
+}  // namespace
+
+PhantomWindow::PhantomWindow(QSettings* settings, QWidget* parent)
+    : QDialog(parent), settings_(settings) {
+  setWindowTitle(QStringLiteral("ファントム実験"));
+  auto* form = new QFormLayout;
+  auto withProblem = [&](QWidget* control, const QString& field) {
+    auto* row = new QHBoxLayout;
+    row->addWidget(control);
+    auto* p = new QLabel;
+    p->setObjectName(QStringLiteral("problem_") + field);
+    p->setStyleSheet(QStringLiteral("color: #b00000"));
+    problems_[field] = p;
+    row->addWidget(p, 1);
+    return row;
+  };
+  object_ = new QComboBox;
+  for (int k = 0; k < sinora::kPhantomKinds; ++k)
+    object_->addItem(QString::fromStdString(sinora::phantomName(PhantomKind(k))), k);
+  form->addRow(QStringLiteral("物体"), object_);
+  arc_ = new QComboBox;
+  arc_->addItem(QStringLiteral("360 度"), 360.0);
+  arc_->addItem(QStringLiteral("180 度"), 180.0);
+  direction_ = new QComboBox;
+  direction_->addItem(QStringLiteral("CW (角度が増える)"), true);
+  direction_->addItem(QStringLiteral("CC (角度が減る)"), false);
+  matrix_ = new QComboBox;
+  for (int m : {64, 128, 256}) matrix_->addItem(QStringLiteral("%1 x %1").arg(m), m);
+  noiseFree_ = new QCheckBox(QStringLiteral("ノイズなし"));
+  blur_ = new QComboBox;
+  blur_->addItem(QStringLiteral("検出器からの距離に比例"), true);
+  blur_->addItem(QStringLiteral("一定"), false);
+  auto addEdit = [&](const Field& f) {
+    auto* e = new QLineEdit;
+    e->setObjectName(QString::fromLatin1(f.name));
+    e->setMaximumWidth(110);
+    edits_[QString::fromLatin1(f.name)] = e;
+    connect(e, &QLineEdit::textChanged, this, &PhantomWindow::check);
+    return e;
+  };
+  for (const Field& f : kFields) {
+    const QString name = QString::fromLatin1(f.name);
+    QLineEdit* e = addEdit(f);
+    QWidget* control = e;
+    if (name == QLatin1String("counts")) {
+      auto* box = new QWidget;
+      auto* h = new QHBoxLayout(box);
+      h->setContentsMargins(0, 0, 0, 0);
+      h->addWidget(e);
+      h->addWidget(noiseFree_);
+      control = box;
+    }
+    if (name == QLatin1String("pointX") || name == QLatin1String("pointY")) {
+      form->addRow(QString::fromUtf8(f.label), control);
+      continue;
+    }
+    if (name == QLatin1String("pointZ")) {
+      form->addRow(QString::fromUtf8(f.label), withProblem(control, QStringLiteral("point")));
+      continue;
+    }
+    form->addRow(QString::fromUtf8(f.label), withProblem(control, QString::fromLatin1(f.problem)));
+    if (name == QLatin1String("views")) {
+      form->addRow(QStringLiteral("収集角度"), withProblem(arc_, QStringLiteral("arc")));
+    } else if (name == QLatin1String("start")) {
+      form->addRow(QStringLiteral("回転方向"), direction_);
+      form->addRow(QStringLiteral("マトリクス (ビン x 行)"), withProblem(matrix_, QStringLiteral("matrix")));
+    } else if (name == QLatin1String("fwhm")) {
+      form->addRow(QStringLiteral("ぼけの広がり方"), blur_);
+    }
+  }
+  message_ = new QLabel;
+  message_->setObjectName(QStringLiteral("message"));
+  message_->setWordWrap(true);
+  progress_ = new QProgressBar;
+  progress_->setVisible(false);
+  make_ = new QPushButton(QStringLiteral("作成"));
+  make_->setDefault(true);
+  cancel_ = new QPushButton(QStringLiteral("キャンセル"));
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(progress_, 1);
+  buttons->addStretch();
+  buttons->addWidget(make_);
+  buttons->addWidget(cancel_);
+  auto* all = new QVBoxLayout(this);
+  all->addLayout(form);
+  all->addWidget(message_);
+  all->addLayout(buttons);
+  connect(make_, &QPushButton::clicked, this, &PhantomWindow::makeStudy);
+  connect(cancel_, &QPushButton::clicked, this, &PhantomWindow::reject);
+  for (QComboBox* c : {object_, arc_, direction_, matrix_, blur_})
+    connect(c, &QComboBox::currentIndexChanged, this, &PhantomWindow::check);
+  connect(noiseFree_, &QCheckBox::toggled, this, &PhantomWindow::check);
+  poll_ = new QTimer(this);
+  poll_->setInterval(30);
+  connect(poll_, &QTimer::timeout, this, [this] {
+    progress_->setValue(viewsDone_);
+    if (done_) finishMaking();
+  });
+
+  // The last settings, or the defaults.
+  PhantomSettings s;
+  settings_->beginGroup(QLatin1String(kGroup));
+  sinora::phantomFromKey(settings_->value(QStringLiteral("Object"), QString::fromStdString(sinora::phantomKey(s.kind)))
+                             .toString()
+                             .toStdString(),
+                         s.kind);
+  s.views = settings_->value(QStringLiteral("Views"), s.views).toInt();
+  s.arcDegrees = settings_->value(QStringLiteral("Arc"), s.arcDegrees).toDouble();
+  s.startDegrees = settings_->value(QStringLiteral("Start"), s.startDegrees).toDouble();
+  s.clockwise = settings_->value(QStringLiteral("Clockwise"), s.clockwise).toBool();
+  s.matrix = settings_->value(QStringLiteral("Matrix"), s.matrix).toInt();
+  s.pixelMm = settings_->value(QStringLiteral("PixelSize"), s.pixelMm).toDouble();
+  s.counts = settings_->value(QStringLiteral("Counts"), s.counts).toDouble();
+  s.noiseFree = settings_->value(QStringLiteral("NoiseFree"), s.noiseFree).toBool();
+  s.fwhmMm = settings_->value(QStringLiteral("Fwhm"), s.fwhmMm).toDouble();
+  s.blurGrows = settings_->value(QStringLiteral("BlurGrows"), s.blurGrows).toBool();
+  s.radiusMm = settings_->value(QStringLiteral("Radius"), s.radiusMm).toDouble();
+  s.corPixels = settings_->value(QStringLiteral("Cor"), s.corPixels).toDouble();
+  s.muPerCm = settings_->value(QStringLiteral("Mu"), s.muPerCm).toDouble();
+  s.pointMm[0] = settings_->value(QStringLiteral("PointX"), 0.0).toDouble();
+  s.pointMm[1] = settings_->value(QStringLiteral("PointY"), 0.0).toDouble();
+  s.pointMm[2] = settings_->value(QStringLiteral("PointZ"), 0.0).toDouble();
+  s.seed = settings_->value(QStringLiteral("Seed"), qulonglong(s.seed)).toULongLong();
+  settings_->endGroup();
+  setSettings(s);
+  check();
+}
+
+PhantomWindow::~PhantomWindow() {
+  stop_ = true;
+  if (worker_.joinable()) worker_.join();
+}
+
+QLineEdit* PhantomWindow::edit(const QString& field) const {
+  const auto it = edits_.find(field);
+  return it == edits_.end() ? nullptr : it->second;
+}
+
+QLabel* PhantomWindow::problem(const QString& field) const {
+  const auto it = problems_.find(field);
+  return it == problems_.end() ? nullptr : it->second;
+}
+
+void PhantomWindow::setSettings(const PhantomSettings& s) {
+  const QSignalBlocker block(this);
+  object_->setCurrentIndex(std::max(0, object_->findData(int(s.kind))));
+  arc_->setCurrentIndex(s.arcDegrees == 180 ? 1 : 0);
+  direction_->setCurrentIndex(s.clockwise ? 0 : 1);
+  matrix_->setCurrentIndex(std::max(0, matrix_->findData(s.matrix)));
+  noiseFree_->setChecked(s.noiseFree);
+  blur_->setCurrentIndex(s.blurGrows ? 0 : 1);
+  edit(QStringLiteral("views"))->setText(QString::number(s.views));
+  edit(QStringLiteral("start"))->setText(number(s.startDegrees));
+  edit(QStringLiteral("pixel"))->setText(number(s.pixelMm));
+  edit(QStringLiteral("counts"))->setText(number(s.counts));
+  edit(QStringLiteral("fwhm"))->setText(number(s.fwhmMm));
+  edit(QStringLiteral("radius"))->setText(number(s.radiusMm));
+  edit(QStringLiteral("cor"))->setText(number(s.corPixels));
+  edit(QStringLiteral("mu"))->setText(number(s.muPerCm));
+  edit(QStringLiteral("pointX"))->setText(number(s.pointMm[0]));
+  edit(QStringLiteral("pointY"))->setText(number(s.pointMm[1]));
+  edit(QStringLiteral("pointZ"))->setText(number(s.pointMm[2]));
+  edit(QStringLiteral("seed"))->setText(QString::number(qulonglong(s.seed)));
+  check();
+}
+
+bool PhantomWindow::readSettings(PhantomSettings& s) const {
+  bool all = true;
+  s.kind = PhantomKind(object_->currentData().toInt());
+  s.arcDegrees = arc_->currentData().toDouble();
+  s.clockwise = direction_->currentData().toBool();
+  s.matrix = matrix_->currentData().toInt();
+  s.noiseFree = noiseFree_->isChecked();
+  s.blurGrows = blur_->currentData().toBool();
+  auto real = [&](const char* field, double& v) {
+    if (!parseReal(edit(QString::fromLatin1(field))->text(), v)) all = false;
+  };
+  double views = 0, seed = 0;
+  real("views", views);
+  real("start", s.startDegrees);
+  real("pixel", s.pixelMm);
+  real("counts", s.counts);
+  real("fwhm", s.fwhmMm);
+  real("radius", s.radiusMm);
+  real("cor", s.corPixels);
+  real("mu", s.muPerCm);
+  real("pointX", s.pointMm[0]);
+  real("pointY", s.pointMm[1]);
+  real("pointZ", s.pointMm[2]);
+  real("seed", seed);
+  // Whole numbers only; anything else is left for the checks to refuse.
+  s.views = std::isfinite(views) && views == std::floor(views) && std::fabs(views) < 1e6 ? int(views) : 0;
+  if (!(std::isfinite(seed) && seed >= 0 && seed == std::floor(seed) && seed < 1.8e19)) all = false;
+  else s.seed = std::uint64_t(seed);
+  return all;
+}
+
+void PhantomWindow::check() {
+  for (auto& [field, label] : problems_) label->clear();
+  PhantomSettings s;
+  bool valid = readSettings(s);
+  // Boxes that hold no number, each said beside its own row.
+  for (const Field& f : kFields) {
+    double v;
+    const bool point = QLatin1String(f.problem) == QLatin1String("point");
+    if (point && s.kind != PhantomKind::PointSource) continue;
+    const QString text = edit(QString::fromLatin1(f.name))->text();
+    QLabel* p = problem(QString::fromLatin1(f.problem));
+    if (!parseReal(text, v)) p->setText(QStringLiteral("数を入れてください。"));
+    else if (f.whole && (v != std::floor(v) || !std::isfinite(v)))
+      p->setText(QStringLiteral("整数を入れてください。"));
+    else if (QLatin1String(f.name) == QLatin1String("seed") && (v < 0 || v >= 1.8e19))
+      p->setText(QStringLiteral("0 以上の整数です。"));
+    else continue;
+    valid = false;
+  }
+  for (const sinora::SettingProblem& pr : sinora::checkPhantom(s)) {
+    QLabel* p = problem(QString::fromStdString(pr.field));
+    if (p && p->text().isEmpty()) p->setText(QString::fromStdString(pr.message));
+    valid = false;
+  }
+  const bool point = s.kind == PhantomKind::PointSource;
+  for (const char* f : {"pointX", "pointY", "pointZ"}) edit(QString::fromLatin1(f))->setEnabled(point);
+  edit(QStringLiteral("radius"))->setEnabled(s.blurGrows);
+  make_->setEnabled(valid && !making());
+}
+
+void PhantomWindow::makeStudy() {
+  PhantomSettings s;
+  if (making() || !readSettings(s) || !sinora::checkPhantom(s).empty()) return;
+  remember();
+  message_->setText(QStringLiteral("作成中..."));
+  progress_->setRange(0, s.views);
+  progress_->setValue(0);
+  progress_->setVisible(true);
+  make_->setEnabled(false);
+  stop_ = false;
+  done_ = false;
+  viewsDone_ = 0;
+  worker_ = std::thread([this, s] {
+    result_ = sinora::makePhantomStudy(s, 2, &stop_, &viewsDone_);
+    done_ = true;
+  });
+  poll_->start();
+}
+
+void PhantomWindow::waitForMaking() {
+  if (worker_.joinable()) worker_.join();
+  if (done_) finishMaking();
+}
+
+void PhantomWindow::finishMaking() {
+  poll_->stop();
+  if (worker_.joinable()) worker_.join();
+  done_ = false;
+  progress_->setVisible(false);
+  if (stop_) return;  // cancelled: the window is closing
+  if (!result_.study) {
+    message_->setText(QString::fromStdString(result_.error));
+    check();
+    return;
+  }
+  study_ = result_.study;
+  message_->clear();
+  accept();
+}
+
+void PhantomWindow::reject() {
+  stop_ = true;
+  if (worker_.joinable()) worker_.join();
+  poll_->stop();
+  done_ = false;
+  QDialog::reject();
+}
+
+void PhantomWindow::remember() const {
+  PhantomSettings s;
+  readSettings(s);
+  settings_->beginGroup(QLatin1String(kGroup));
+  settings_->setValue(QStringLiteral("Object"), QString::fromStdString(sinora::phantomKey(s.kind)));
+  settings_->setValue(QStringLiteral("Views"), s.views);
+  settings_->setValue(QStringLiteral("Arc"), s.arcDegrees);
+  settings_->setValue(QStringLiteral("Start"), s.startDegrees);
+  settings_->setValue(QStringLiteral("Clockwise"), s.clockwise);
+  settings_->setValue(QStringLiteral("Matrix"), s.matrix);
+  settings_->setValue(QStringLiteral("PixelSize"), s.pixelMm);
+  settings_->setValue(QStringLiteral("Counts"), s.counts);
+  settings_->setValue(QStringLiteral("NoiseFree"), s.noiseFree);
+  settings_->setValue(QStringLiteral("Fwhm"), s.fwhmMm);
+  settings_->setValue(QStringLiteral("BlurGrows"), s.blurGrows);
+  settings_->setValue(QStringLiteral("Radius"), s.radiusMm);
+  settings_->setValue(QStringLiteral("Cor"), s.corPixels);
+  settings_->setValue(QStringLiteral("Mu"), s.muPerCm);
+  settings_->setValue(QStringLiteral("PointX"), s.pointMm[0]);
+  settings_->setValue(QStringLiteral("PointY"), s.pointMm[1]);
+  settings_->setValue(QStringLiteral("PointZ"), s.pointMm[2]);
+  settings_->setValue(QStringLiteral("Seed"), qulonglong(s.seed));
+  settings_->endGroup();
+  settings_->sync();
+}

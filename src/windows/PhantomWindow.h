@@ -1,0 +1,77 @@
+// PhantomWindow: the phantom lab. The student picks an object and the acquisition (views, arc,
+// start, direction, matrix, pixel size, counts or none, collimator blur, centre-of-rotation
+// offset, attenuation, seed); every setting is checked as it is typed, with its message beside
+// it, and "作成" stays disabled until all are valid. "作成" makes the study in the background
+// (the window stays live; Cancel stops it) and accepts; the caller then makes it the
+// document's study. The settings are remembered under "Phantom".
+#pragma once
+
+#include <QDialog>
+
+#include <atomic>
+#include <map>
+#include <thread>
+
+#include "imaging/phantom.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QSettings;
+class QTimer;
+
+class PhantomWindow : public QDialog {
+  Q_OBJECT
+ public:
+  PhantomWindow(QSettings* settings, QWidget* parent = nullptr);
+  ~PhantomWindow() override;
+
+  // The settings as typed; false when a box holds no number (its message says so).
+  bool readSettings(sinora::PhantomSettings& out) const;
+  void setSettings(const sinora::PhantomSettings& s);
+  // The study made by the last "作成" (null before, or when it failed).
+  sinora::StudyPtr study() const { return study_; }
+
+  // The controls, for tests and tools.
+  QComboBox* objectBox() const { return object_; }
+  QLineEdit* edit(const QString& field) const;
+  QLabel* problem(const QString& field) const;
+  QComboBox* arcBox() const { return arc_; }
+  QComboBox* matrixBox() const { return matrix_; }
+  QComboBox* directionBox() const { return direction_; }
+  QComboBox* blurBox() const { return blur_; }
+  QCheckBox* noiseFreeBox() const { return noiseFree_; }
+  QPushButton* makeButton() const { return make_; }
+  QLabel* message() const { return message_; }
+  bool making() const { return worker_.joinable(); }
+  // Blocks until a making under way has ended (tests).
+  void waitForMaking();
+
+ public slots:
+  void check();
+  void makeStudy();
+  void reject() override;
+
+ private:
+  void finishMaking();
+  void remember() const;
+
+  QSettings* settings_;
+  QComboBox *object_, *arc_, *direction_, *matrix_, *blur_;
+  QCheckBox* noiseFree_;
+  std::map<QString, QLineEdit*> edits_;
+  std::map<QString, QLabel*> problems_;
+  QPushButton *make_, *cancel_;
+  QLabel* message_;
+  QProgressBar* progress_;
+  QTimer* poll_;
+
+  std::thread worker_;
+  std::atomic<bool> stop_{false}, done_{false};
+  std::atomic<int> viewsDone_{0};
+  sinora::PhantomResult result_;
+  sinora::StudyPtr study_;
+};
