@@ -2,6 +2,7 @@
 #include <QBuffer>
 #include <QImage>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -17,7 +18,9 @@
 #include "formats/raw.h"
 #include "imaging/sample_study.h"
 #include "imaging/filter_analysis.h"
+#include "imaging/attenuation.h"
 #include "imaging/iterative.h"
+#include "imaging/phantom.h"
 #include "imaging/slices.h"
 #include "platform/number.h"
 #include "safe_output.h"
@@ -36,12 +39,22 @@ const char kUsage[] =
     "                     [--osem SUBSETS:ITERATIONS [--volume]]\n"
     "                     [--window ramp|shepp-logan|hann|hamming|parzen|cosine|butterworth\n"
     "                      [--window-cutoff FC] [--window-order N]]\n"
+    "                     [--phantom sample|shepp-logan|jaszczak|cylinder|lines|point|contrast\n"
+    "                      [--ph-views N] [--ph-arc 180|360] [--ph-start DEG] [--ph-direction cw|cc]\n"
+    "                      [--ph-matrix 64|128|256] [--ph-pixel MM] [--ph-counts N] [--ph-noise-free]\n"
+    "                      [--ph-fwhm MM] [--ph-blur grows|constant] [--ph-radius MM] [--ph-cor PIXELS]\n"
+    "                      [--ph-mu PER_CM] [--ph-point X,Y,Z] [--ph-seed N]]\n"
+    "                     [--chang first|iterated] [--mu PER_CM] [--osem-attenuated]\n"
     "Writes the pictures of Sinora's two windows into DIR as PNG files (the study's at its\n"
     "own size). STUDY is the study file, Interfile or DICOM NM, recognised by content; any\n"
     "--raw-* option reads it as raw counts of that layout instead (defaults: no header,\n"
     "60 views of 128 x 128, 2-byte unsigned big-endian, 360 degrees from 0, cw).\n"
-    "Without STUDY the built-in sample study is used. TEXT options are read as the\n"
-    "windows read their edit boxes.\n";
+    "Without STUDY the built-in sample study is used; --phantom makes a phantom's acquisition\n"
+    "instead (the phantom lab's settings; truth.png and truth.csv are the true slice). --chang\n"
+    "writes chang-fbp.png, the FBP corrected for attenuation mu (default: the phantom's, else\n"
+    "0.15) inside the phantom's outline or an ellipse fitted to 20 % of the FBP slice;\n"
+    "--osem-attenuated puts the same attenuation into --osem's projector. TEXT options are\n"
+    "read as the windows read their edit boxes.\n";
 
 struct Options {
   std::string study, out;
@@ -57,7 +70,67 @@ struct Options {
   double windowCutoff = 0.5, windowOrder = 5;
   bool raw = false;  // any --raw-* option: STUDY is raw counts of this layout
   sinora::formats::RawLayout layout;
+  bool phantom = false;  // --phantom NAME and the --ph-* settings
+  sinora::PhantomSettings phantomSettings;
+  int changIterations = -1;  // --chang: 0 first order, 1 iterated once
+  double mu = -1;            // --mu; below 0: the phantom's, else 0.15
+  bool osemAttenuated = false;
 };
+
+bool parseInt(const std::string& text, long min, long max, int& out);
+bool parseReal(const std::string& text, double min, double max, double& out);
+
+// One --ph-* option; false with `why` when its value is wrong (ranges are checked later, all
+// at once, as the phantom lab does).
+bool phantomOption(const std::string& name, const std::string& v, sinora::PhantomSettings& s,
+                   std::string& why) {
+  auto real = [&](double& out) {
+    if (!parseReal(v, -1e300, 1e300, out)) return why = name + " takes a number", false;
+    return true;
+  };
+  double d = 0;
+  if (name == "--ph-views") {
+    if (!parseInt(v, -100000, 100000, s.views)) return why = "--ph-views takes a whole number", false;
+  } else if (name == "--ph-arc") {
+    if (!real(s.arcDegrees)) return false;
+  } else if (name == "--ph-start") {
+    if (!real(s.startDegrees)) return false;
+  } else if (name == "--ph-direction") {
+    if (v == "cw") s.clockwise = true;
+    else if (v == "cc") s.clockwise = false;
+    else return why = "--ph-direction takes cw or cc", false;
+  } else if (name == "--ph-matrix") {
+    if (!parseInt(v, -100000, 100000, s.matrix)) return why = "--ph-matrix takes 64, 128 or 256", false;
+  } else if (name == "--ph-pixel") {
+    if (!real(s.pixelMm)) return false;
+  } else if (name == "--ph-counts") {
+    if (!real(s.counts)) return false;
+  } else if (name == "--ph-fwhm") {
+    if (!real(s.fwhmMm)) return false;
+  } else if (name == "--ph-blur") {
+    if (v == "grows") s.blurGrows = true;
+    else if (v == "constant") s.blurGrows = false;
+    else return why = "--ph-blur takes grows or constant", false;
+  } else if (name == "--ph-radius") {
+    if (!real(s.radiusMm)) return false;
+  } else if (name == "--ph-cor") {
+    if (!real(s.corPixels)) return false;
+  } else if (name == "--ph-mu") {
+    if (!real(s.muPerCm)) return false;
+  } else if (name == "--ph-point") {
+    double p[3];
+    char tail = 0;
+    if (std::sscanf(v.c_str(), "%lf,%lf,%lf%c", &p[0], &p[1], &p[2], &tail) != 3)
+      return why = "--ph-point takes X,Y,Z in mm", false;
+    for (int i = 0; i < 3; ++i) s.pointMm[i] = p[i];
+  } else if (name == "--ph-seed") {
+    if (!parseReal(v, 0, 1.8e19, d) || d != std::floor(d)) return why = "--ph-seed takes a whole number from 0", false;
+    s.seed = std::uint64_t(d);
+  } else {
+    return why = "unknown option " + name, false;
+  }
+  return true;
+}
 
 bool parseInt(const std::string& text, long min, long max, int& out);
 
@@ -305,6 +378,23 @@ int main(int argc, char** argv) {
       if (!value(o.psOrder)) return usageError("--ps-order needs a text");
     } else if (a == "--ps-cutoff") {
       if (!value(o.psCutoff)) return usageError("--ps-cutoff needs a text");
+    } else if (a == "--phantom") {
+      if (!value(v) || !sinora::phantomFromKey(v, o.phantomSettings.kind))
+        return usageError("--phantom takes sample, shepp-logan, jaszczak, cylinder, lines, point or contrast");
+      o.phantom = true;
+    } else if (a == "--ph-noise-free") {
+      o.phantomSettings.noiseFree = true;
+    } else if (a.rfind("--ph-", 0) == 0) {
+      if (!value(v)) return usageError(a + " needs a value");
+      std::string why;
+      if (!phantomOption(a, v, o.phantomSettings, why)) return usageError(why);
+    } else if (a == "--chang") {
+      if (!value(v) || (v != "first" && v != "iterated")) return usageError("--chang takes first or iterated");
+      o.changIterations = v == "first" ? 0 : 1;
+    } else if (a == "--mu") {
+      if (!value(v) || !parseReal(v, 0, 2, o.mu)) return usageError("--mu takes 0 to 2 (per cm)");
+    } else if (a == "--osem-attenuated") {
+      o.osemAttenuated = true;
     } else if (a.rfind("--raw-", 0) == 0) {
       std::string why;
       if (!value(v)) return usageError(a + " needs a value");
@@ -321,8 +411,18 @@ int main(int argc, char** argv) {
   if (o.out.empty()) return usageError("--out DIR is required");
   if (o.raw && o.study.empty()) return usageError("--raw-* options need a STUDY to read");
 
+  if (o.phantom && !o.study.empty()) return usageError("--phantom makes the study: give no STUDY with it");
   sinora::StudyPtr study;
-  if (o.study.empty()) {
+  if (o.phantom) {
+    if (const auto problems = sinora::checkPhantom(o.phantomSettings); !problems.empty())
+      return usageError(problems.front().field + ": " + problems.front().message);
+    const sinora::PhantomResult made = sinora::makePhantomStudy(o.phantomSettings, 2);
+    if (!made.study) {
+      std::fprintf(stderr, "sinora-render: %s\n", made.error.c_str());
+      return 1;
+    }
+    study = made.study;
+  } else if (o.study.empty()) {
     study = sinora::sampleStudy();
   } else {
     if (o.raw) {
@@ -402,15 +502,56 @@ int main(int argc, char** argv) {
     outputs.push_back({"responses.csv", r.str()});
   }
 
+  // A phantom's true slice, and the attenuation-corrected pictures.
+  const int sliceRow = sinora::sliceRowOf(o.slice, study->rows());
+  if (const sinora::PhantomInfo* info = sinora::phantomInfo(*study)) {
+    // The picture spans the slice's range; the CSV holds the true activities (per mm^3).
+    const std::vector<float>& t = info->truth[std::size_t(sliceRow)];
+    const int b = study->bins();
+    const double top = std::max(1e-300, double(*std::max_element(t.begin(), t.end())));
+    std::vector<double> shown(t.size()), screen(t.size());
+    for (std::size_t n = 0; n < t.size(); ++n) shown[n] = t[n] * 1000 / top;
+    addSlice(outputs, "truth", shown, b, o.palette, false);
+    for (int x = 0; x < b; ++x)
+      for (int y = 0; y < b; ++y) screen[std::size_t(y) * b + x] = t[std::size_t(x) * b + y];
+    outputs.push_back({"truth.csv", valuesCsv(screen, b, b)});
+  }
+  sinora::Outline outline;
+  double muPixel = 0;
+  if (o.changIterations >= 0 || o.osemAttenuated) {
+    const double pixel = study->geometry().pixelSizeMm;
+    if (!(pixel > 0)) return usageError("--chang and --osem-attenuated need a study whose pixel size is known");
+    const sinora::PhantomInfo* info = sinora::phantomInfo(*study);
+    const double mu = o.mu >= 0 ? o.mu : info && info->settings.muPerCm > 0 ? info->settings.muPerCm : 0.15;
+    muPixel = sinora::muPerPixel(mu, pixel);
+    const sinora::ReconFilter f = o.filter == sinora::ReconFilter::None ? sinora::ReconFilter::Ramp : o.filter;
+    std::vector<double> fbp = sinora::fbpVolume(*study, f, 2, nullptr)[std::size_t(sliceRow)];
+    for (double& v : fbp) v *= 3.14159265358979323846 / study->views();  // counts per pixel
+    outline = sinora::phantomOutline(*study, sliceRow);
+    if (!outline.present) outline = sinora::thresholdOutline(fbp, study->bins(), 0.2);
+    if (!outline.present) {
+      std::fprintf(stderr, "sinora-render: slice %d has no outline to attenuate in\n", sliceRow);
+      return 1;
+    }
+    if (o.changIterations >= 0)
+      addSlice(outputs, "chang-fbp",
+               sinora::changCorrected(*study, sliceRow, fbp, f, outline, muPixel, o.changIterations),
+               study->bins(), o.palette, o.values);
+  }
+
   // The iterative slice, and the volumes' three central planes.
   const bool iterative = o.osemSubsets > 0;
   if ((iterative || o.volume) && o.osemSubsets > 0 && study->views() % o.osemSubsets != 0)
     return usageError("--osem: " + std::to_string(o.osemSubsets) + " subsets do not divide the " +
                       std::to_string(study->views()) + " views");
   if (o.volume && !iterative) return usageError("--volume needs --osem SUBSETS:ITERATIONS");
+  if (o.osemAttenuated && !iterative) return usageError("--osem-attenuated needs --osem SUBSETS:ITERATIONS");
   if (iterative) {
     const int row = sinora::sliceRowOf(o.slice, study->rows());
-    const sinora::OsemResult r = sinora::osem(*study, row, o.osemSubsets, o.osemIterations, 2);
+    const sinora::ViewWeights w = o.osemAttenuated ? sinora::attenuationWeights(*study, outline, muPixel)
+                                                   : sinora::ViewWeights{};
+    const sinora::OsemResult r = sinora::osem(*study, row, o.osemSubsets, o.osemIterations, 2, nullptr,
+                                              false, o.osemAttenuated ? &w : nullptr);
     addSlice(outputs, "osem", r.images.back(), study->bins(), o.palette, o.values);
   }
   if (o.volume) {

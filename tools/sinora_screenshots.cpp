@@ -11,6 +11,9 @@
 #include <QSlider>
 #include <QSpinBox>
 #include <QDoubleSpinBox>
+#include <QCheckBox>
+#include <QLabel>
+#include <QComboBox>
 #include <QScrollBar>
 #include <QTest>
 
@@ -26,6 +29,7 @@
 #include "windows/Dialog2.h"
 #include "windows/FilterWindow.h"
 #include "windows/IterativeWindow.h"
+#include "windows/PhantomWindow.h"
 #include "windows/RawOpenDialog.h"
 
 using namespace sinora::res;
@@ -151,6 +155,75 @@ int main(int argc, char** argv) {
       save(&fw, "filters-point-source");
       if (!study.isEmpty()) {
         // (the STIR study is shown after it is opened below)
+      }
+    }
+
+    {
+      // The phantom lab's lesson: the Jaszczak-like phantom at three count levels, a
+      // centre-of-rotation error, and attenuation without and with correction.
+      auto makePhantom = [&](sinora::PhantomSettings s, const char* shot) {
+        PhantomWindow pw(sinora.settings());
+        pw.setSettings(s);
+        pw.show();
+        if (shot) save(&pw, shot);
+        pw.makeButton()->click();
+        pw.waitForMaking();
+        if (!pw.study()) {
+          std::fprintf(stderr, "phantom: %s\n", qPrintable(pw.message()->text()));
+          return false;
+        }
+        sinora.mainFrame()->usePhantom(pw.study());
+        return true;
+      };
+      auto reconstruct = [&](int row, const char* shot) {
+        CDialog1 d(sinora.document());
+        d.show();
+        control<QLineEdit>(d, IDC_BW_ORDER)->setText(QStringLiteral("8"));
+        control<QLineEdit>(d, IDC_BW_CUTOFF)->setText(QStringLiteral("0.25"));
+        control<QPushButton>(d, IDC_SMOOTHING)->click();
+        auto* pf = d.frame(IDC_PREFILTER_IMAGE);
+        QTest::mouseClick(&d, Qt::LeftButton, {}, QPoint(pf->x() + 60, pf->y() + row));
+        control<QRadioButton>(d, IDC_RAMP)->setChecked(true);
+        control<QRadioButton>(d, IDC_BLACKWHITE)->setChecked(true);
+        control<QPushButton>(d, IDC_SHOW_RECON)->click();
+        save(&d, shot);
+      };
+      sinora::PhantomSettings s;
+      s.kind = sinora::PhantomKind::Jaszczak;
+      s.views = 120;
+      s.matrix = 128;
+      s.pixelMm = 2.0;
+      s.fwhmMm = 8;
+      s.radiusMm = 200;
+      const struct {
+        double counts;
+        const char* name;
+      } levels[] = {{1e6, "phantom-jaszczak-1e6"}, {1e7, "phantom-jaszczak-1e7"}, {1e8, "phantom-jaszczak-1e8"}};
+      for (const auto& l : levels) {
+        s.counts = l.counts;
+        if (!makePhantom(s, l.counts == 1e8 ? "phantom-window" : nullptr)) return 1;
+        if (l.counts == 1e8) save(sinora.mainFrame(), "phantom-main");
+        reconstruct(44, l.name);  // through the rods
+      }
+      s.corPixels = 2;
+      if (!makePhantom(s, nullptr)) return 1;
+      reconstruct(44, "phantom-cor");
+      s.corPixels = 0;
+      s.kind = sinora::PhantomKind::Contrast;
+      s.fwhmMm = 0;
+      s.muPerCm = 0.15;
+      s.counts = 1e8;
+      if (!makePhantom(s, nullptr)) return 1;
+      for (bool corrected : {false, true}) {
+        IterativeWindow it(sinora.document());
+        it.show();
+        it.rowBox()->setValue(64);
+        it.iterationsBox()->setValue(10);
+        it.changBox()->setCurrentIndex(corrected ? 2 : 0);
+        it.attenuatedOsemBox()->setChecked(corrected);
+        it.reconstructButton()->click();
+        it.setProfile(QPoint(10, 64), QPoint(118, 64));
+        save(&it, corrected ? "phantom-attenuation-corrected" : "phantom-attenuation-none");
       }
     }
 

@@ -428,8 +428,12 @@ void IterativeWindow::reconstruct() {
     fbp_->setPicture(fbp, palette());
   }
   if (const PhantomInfo* info = phantomInfo(*study_)) {
+    // Activities are per mm^3: shown over the slice's own range.
     const std::vector<float>& t = info->truth[std::size_t(row)];
-    truth_->setPicture(picture(std::vector<double>(t.begin(), t.end()), b), palette());
+    const double top = std::max(1e-300, double(*std::max_element(t.begin(), t.end())));
+    std::vector<double> shown(t.size());
+    for (std::size_t n = 0; n < t.size(); ++n) shown[n] = t[n] * 1000 / top;
+    truth_->setPicture(picture(shown, b), palette());
   }
   std::vector<QPointF> l;
   for (std::size_t n = 0; n < result_.likelihood.size(); ++n) l.emplace_back(double(n + 1), result_.likelihood[n]);
@@ -498,7 +502,7 @@ void IterativeWindow::showErrors() {
     where = QStringLiteral("物体の特徴部");
   }
   auto text = [](double v, int digits) { return std::isfinite(v) ? QString::number(v, 'f', digits) : QStringLiteral("—"); };
-  errors_->setText(QStringLiteral("真値との誤差（尺度を合わせた RMSE）: FBP %1 %、OSEM %2 %　　回復コントラスト（%3 / 背景）: FBP %4、OSEM %5")
+  errors_->setText(QStringLiteral("真値との誤差（尺度を合わせた RMSE）: FBP %1 %、OSEM %2 %\n回復コントラスト（%3 / 背景）: FBP %4、OSEM %5")
                        .arg(text(truthRmsePercent(fbpSlice_, t, b), 1), text(truthRmsePercent(os, t, b), 1), where,
                             text(recoveredContrast(fbpSlice_, *info, resultRow_, region), 2),
                             text(recoveredContrast(os, *info, resultRow_, region), 2)));
