@@ -179,7 +179,7 @@ int main(int argc, char** argv) {
         CDialog1 d(sinora.document());
         d.show();
         control<QLineEdit>(d, IDC_BW_ORDER)->setText(QStringLiteral("8"));
-        control<QLineEdit>(d, IDC_BW_CUTOFF)->setText(QStringLiteral("0.25"));
+        control<QLineEdit>(d, IDC_BW_CUTOFF)->setText(QStringLiteral("0.15"));
         control<QPushButton>(d, IDC_SMOOTHING)->click();
         auto* pf = d.frame(IDC_PREFILTER_IMAGE);
         QTest::mouseClick(&d, Qt::LeftButton, {}, QPoint(pf->x() + 60, pf->y() + row));
@@ -205,9 +205,14 @@ int main(int argc, char** argv) {
         if (l.counts == 1e8) save(sinora.mainFrame(), "phantom-main");
         reconstruct(44, l.name);  // through the rods
       }
+      // Three line sources, with the centre of rotation right and 2 pixels off.
+      s.kind = sinora::PhantomKind::LineSources;
+      s.counts = 1e7;
+      if (!makePhantom(s, nullptr)) return 1;
+      reconstruct(64, "phantom-lines");
       s.corPixels = 2;
       if (!makePhantom(s, nullptr)) return 1;
-      reconstruct(44, "phantom-cor");
+      reconstruct(64, "phantom-cor");
       s.corPixels = 0;
       s.kind = sinora::PhantomKind::Contrast;
       s.fwhmMm = 0;
