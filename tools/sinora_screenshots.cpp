@@ -188,6 +188,16 @@ int main(int argc, char** argv) {
         control<QPushButton>(d, IDC_SHOW_RECON)->click();
         save(&d, shot);
       };
+      {
+        // What a student sees after typing nonsense: each message beside its box, 作成 grey.
+        PhantomWindow pw(sinora.settings());
+        pw.show();
+        pw.edit(QStringLiteral("views"))->setText(QStringLiteral("0"));
+        pw.edit(QStringLiteral("counts"))->setText(QStringLiteral("1e12"));
+        pw.edit(QStringLiteral("mu"))->setText(QStringLiteral("-0.1"));
+        pw.edit(QStringLiteral("pixel"))->setText(QStringLiteral("abc"));
+        save(&pw, "phantom-window-errors");
+      }
       sinora::PhantomSettings s;
       s.kind = sinora::PhantomKind::Jaszczak;
       s.views = 120;

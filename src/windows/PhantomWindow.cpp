@@ -96,7 +96,7 @@ PhantomWindow::PhantomWindow(QSettings* settings, QWidget* parent)
   auto addEdit = [&](const Field& f) {
     auto* e = new QLineEdit;
     e->setObjectName(QString::fromLatin1(f.name));
-    e->setMaximumWidth(110);
+    e->setFixedWidth(110);
     edits_[QString::fromLatin1(f.name)] = e;
     connect(e, &QLineEdit::textChanged, this, &PhantomWindow::check);
     return e;
