@@ -24,6 +24,7 @@
 
 #include "doc/SinoraDoc.h"
 #include "platform/number.h"
+#include "imaging/phantom.h"
 #include "windows/PictureView.h"
 
 using namespace sinora;
@@ -140,6 +141,17 @@ FilterAnalysisWindow::FilterAnalysisWindow(CSinoraDoc* doc, QWidget* parent)
     pictures->addWidget(new QLabel(titles[n]), 0, n);
     pictures->addWidget(views[n], 1, n);
   }
+  // A phantom's truth, and how far each FBP is from it: the cut-off's trade-off in one number.
+  truth_ = new PictureView;
+  auto* truthCaption = new QLabel(QStringLiteral("真の分布"));
+  pictures->addWidget(truthCaption, 0, 5);
+  pictures->addWidget(truth_, 1, 5);
+  truthError_ = new QLabel;
+  truthError_->setObjectName(QStringLiteral("truthError"));
+  pictures->addWidget(truthError_, 2, 0, 1, 6);
+  const bool phantom = phantomInfo(*study_) != nullptr;
+  for (QWidget* w : {static_cast<QWidget*>(truthCaption), static_cast<QWidget*>(truth_), static_cast<QWidget*>(truthError_)})
+    w->setVisible(phantom);
   responses_ = makePlot(QStringLiteral("周波数応答"), QStringLiteral("周波数（サイクル/画素）"), QStringLiteral("応答"));
   profile_ = makePlot(QStringLiteral("プロファイル"), QStringLiteral("距離（画素）"), QStringLiteral("値"));
   profile_->setMinimumSize(420, 330);
@@ -223,6 +235,20 @@ void FilterAnalysisWindow::refresh() {
   ramp_->setPicture(ramp, Palette::Ribbon);
   windowedSlice_ = sliceOf(windowed);
   rampSlice_ = sliceOf(ramp);
+  if (const PhantomInfo* info = phantomInfo(*study_)) {
+    const std::vector<float>& t = info->truth[std::size_t(sliceRowOf(row, study_->rows()))];
+    Picture truth;
+    truth.width = truth.height = b;
+    truth.values.resize(t.size());
+    const double top = std::max(1e-300, double(*std::max_element(t.begin(), t.end())));
+    for (int x = 0; x < b; ++x)
+      for (int y = 0; y < b; ++y) truth.values[std::size_t(y) * b + x] = std::int32_t(std::lround(t[std::size_t(x) * b + y] * 1000 / top));
+    truth.divisor = 1000 + 7 - 10;
+    truth_->setPicture(truth, Palette::Ribbon);
+    auto percent = [](double v) { return std::isfinite(v) ? QString::number(v, 'f', 1) : QStringLiteral("—"); };
+    truthError_->setText(QStringLiteral("真値との誤差（尺度を合わせた RMSE）: 窓付きフィルタの FBP %1 %、Ramp の FBP %2 %")
+                             .arg(percent(truthRmsePercent(windowedSlice_, t, b)), percent(truthRmsePercent(rampSlice_, t, b))));
+  }
 
   // The curves, over 0..0.5 cycles/pixel.
   const std::vector<double> f = frequencies(kFrequencies);

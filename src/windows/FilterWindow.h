@@ -41,6 +41,8 @@ class FilterAnalysisWindow : public QDialog {
   PictureView* windowedView() const { return windowed_; }
   PictureView* rampView() const { return ramp_; }
   PictureView* projectionView() const { return projection_; }
+  PictureView* truthView() const { return truth_; }
+  QLabel* truthErrorLabel() const { return truthError_; }
   QChart* responseChart() const;
   QChart* profileChart() const;
   PlotView* responsePlot() const { return responses_; }
@@ -64,6 +66,8 @@ class FilterAnalysisWindow : public QDialog {
   QDoubleSpinBox *cutoff_, *order_;
   QLineEdit *bwOrder_, *bwCutoff_, *pixelMm_;
   QLabel *message_, *note_;
+  PictureView* truth_;   // a phantom's true slice (hidden for other studies)
+  QLabel* truthError_;   // both FBPs' distance from it
   PictureView *projection_, *sinogram_, *source_, *windowed_, *ramp_;
   PlotView *responses_, *profile_;
   QPoint sourceAt_;

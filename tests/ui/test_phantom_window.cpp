@@ -6,6 +6,7 @@
 #include <QDoubleSpinBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QMenu>
 #include <QPushButton>
 #include <QSettings>
@@ -23,6 +24,7 @@
 #include "imaging/phantom.h"
 #include "imaging/sample_study.h"
 #include "res/resource.h"
+#include "windows/FilterWindow.h"
 #include "windows/IterativeWindow.h"
 #include "windows/PhantomWindow.h"
 #include "windows/PictureView.h"
@@ -242,6 +244,39 @@ TEST_F(PhantomLab, WithoutAPixelSizeAttenuationIsRefused) {
   w.changBox()->setCurrentIndex(0);
   w.reconstructButton()->click();
   EXPECT_EQ(w.result().images.size(), 1u);
+}
+
+TEST_F(PhantomLab, TheFilterWindowWeighsEachCutOffAgainstTheTruth) {
+  PhantomWindow lab(settings.get());
+  setSmall(lab, PhantomKind::Contrast);
+  lab.edit(QStringLiteral("views"))->setText(QStringLiteral("64"));
+  lab.edit(QStringLiteral("counts"))->setText(QStringLiteral("3e5"));  // noisy
+  lab.makeButton()->click();
+  lab.waitForMaking();
+  ASSERT_TRUE(lab.study());
+  CSinoraDoc doc;
+  doc.setMadeStudy(lab.study(), QStringLiteral("ファントム"));
+  FilterAnalysisWindow w(&doc);
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  EXPECT_TRUE(w.truthView()->isVisible());
+  w.rowBox()->setValue(32);
+  auto errors = [&] {
+    const QRegularExpressionMatch m =
+        QRegularExpression(QStringLiteral("FBP ([0-9.]+) %.*FBP ([0-9.]+) %")).match(w.truthErrorLabel()->text());
+    EXPECT_TRUE(m.hasMatch()) << w.truthErrorLabel()->text().toStdString();
+    return std::pair{m.captured(1).toDouble(), m.captured(2).toDouble()};
+  };
+  w.windowBox()->setCurrentIndex(int(FilterWindow::Hann));
+  w.cutoffBox()->setValue(0.2);
+  const auto [smooth, ramp] = errors();
+  EXPECT_LT(smooth, 0.8 * ramp);  // on noisy data a low cut-off comes closer to the truth
+  w.cutoffBox()->setValue(0.5);
+  EXPECT_GT(errors().first, smooth);
+  // Without a phantom there is nothing to compare with.
+  CSinoraDoc plain;
+  FilterAnalysisWindow other(&plain);
+  EXPECT_FALSE(other.truthView()->isVisibleTo(&other));
 }
 
 }  // namespace
