@@ -1,6 +1,8 @@
 #include "app/MainFrm.h"
 
 #include <QAction>
+#include <QActionGroup>
+#include <QEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
@@ -18,10 +20,12 @@
 #include <QToolBar>
 
 #include "app/AboutDlg.h"
+#include "app/language.h"
 #include "app/RecentFileList.h"
 #include "doc/SinoraDoc.h"
 #include "res/icons.h"
 #include "res/resource.h"
+#include "platform/tr.h"
 #include "res/strings.h"
 #include "view/SinoraView.h"
 #include "imaging/phantom.h"
@@ -29,6 +33,7 @@
 #include "windows/RawOpenDialog.h"
 
 using namespace sinora::res;
+using sinora::T;
 
 CMainFrame::CMainFrame(CSinoraDoc* doc, QSettings* settings, QWidget* parent)
     : QMainWindow(parent),
@@ -58,8 +63,9 @@ CMainFrame::CMainFrame(CSinoraDoc* doc, QSettings* settings, QWidget* parent)
 
 CMainFrame::~CMainFrame() = default;
 
-QAction* CMainFrame::makeAction(int id, const QString& text, const QList<QKeySequence>& keys) {
-  auto* a = new QAction(text, this);
+QAction* CMainFrame::makeAction(int id, const char* text, const QList<QKeySequence>& keys) {
+  auto* a = new QAction(T(text), this);
+  sources_.insert(id, text);
   a->setData(id);
   a->setShortcuts(keys);
   a->setStatusTip(statusPrompt(id));
@@ -80,29 +86,29 @@ QAction* CMainFrame::makeAction(int id, const QString& text, const QList<QKeySeq
 
 void CMainFrame::createActions() {
   using K = QKeySequence;
-  connect(makeAction(ID_FILE_NEW, QStringLiteral("新規作成(&N)"), {K(Qt::CTRL | Qt::Key_N)}),
+  connect(makeAction(ID_FILE_NEW, "新規作成(&N)", {K(Qt::CTRL | Qt::Key_N)}),
           &QAction::triggered, this, &CMainFrame::OnFileNew);
-  connect(makeAction(ID_FILE_OPEN, QStringLiteral("開く(&O)...\tCtrl+O"), {K(Qt::CTRL | Qt::Key_O)}),
+  connect(makeAction(ID_FILE_OPEN, "開く(&O)...\tCtrl+O", {K(Qt::CTRL | Qt::Key_O)}),
           &QAction::triggered, this, &CMainFrame::OnFileOpen);
   // Nothing in the program writes a study file: Save stays disabled.
-  makeAction(ID_FILE_SAVE, QStringLiteral("上書き保存(&S)"), {K(Qt::CTRL | Qt::Key_S)})
+  makeAction(ID_FILE_SAVE, "上書き保存(&S)", {K(Qt::CTRL | Qt::Key_S)})
       ->setEnabled(false);
-  makeAction(ID_FILE_PRINT, QStringLiteral("印刷(&P)...\tCtrl+P"), {K(Qt::CTRL | Qt::Key_P)});
-  makeAction(ID_FILE_PRINT_PREVIEW, QStringLiteral("印刷ﾌﾟﾚﾋﾞｭｰ(&V)"));
-  connect(makeAction(ID_FILE_PRINT_SETUP, QStringLiteral("ﾌﾟﾘﾝﾀの設定(&R)...")), &QAction::triggered,
+  makeAction(ID_FILE_PRINT, "印刷(&P)...\tCtrl+P", {K(Qt::CTRL | Qt::Key_P)});
+  makeAction(ID_FILE_PRINT_PREVIEW, "印刷ﾌﾟﾚﾋﾞｭｰ(&V)");
+  connect(makeAction(ID_FILE_PRINT_SETUP, "ﾌﾟﾘﾝﾀの設定(&R)..."), &QAction::triggered,
           this, &CMainFrame::OnFilePrintSetup);
-  connect(makeAction(ID_APP_EXIT, QStringLiteral("ｱﾌﾟﾘｹｰｼｮﾝの終了(&X)")), &QAction::triggered, this,
+  connect(makeAction(ID_APP_EXIT, "ｱﾌﾟﾘｹｰｼｮﾝの終了(&X)"), &QAction::triggered, this,
           &QWidget::close);
-  connect(makeAction(ID_APP_ABOUT, QStringLiteral("Sinora のﾊﾞｰｼﾞｮﾝ情報(&A)...")),
+  connect(makeAction(ID_APP_ABOUT, "Sinora のﾊﾞｰｼﾞｮﾝ情報(&A)..."),
           &QAction::triggered, this, &CMainFrame::OnAppAbout);
-  makeAction(ID_IMAGE_DISPLAY, QStringLiteral("画像表示"));
-  makeAction(ID_ITERATIVE, QStringLiteral("逐次近似再構成(&O)..."));
-  makeAction(ID_FILTER_ANALYSIS, QStringLiteral("フィルタ解析(&F)..."));
-  connect(makeAction(ID_PHANTOM, QStringLiteral("ファントム実験(&P)...")), &QAction::triggered, this,
+  makeAction(ID_IMAGE_DISPLAY, "画像表示");
+  makeAction(ID_ITERATIVE, "逐次近似再構成(&O)...");
+  makeAction(ID_FILTER_ANALYSIS, "フィルタ解析(&F)...");
+  connect(makeAction(ID_PHANTOM, "ファントム実験(&P)..."), &QAction::triggered, this,
           &CMainFrame::OnPhantom);
-  connect(makeAction(ID_OPEN_RAW, QStringLiteral("生ﾃﾞｰﾀを開く(&R)...")), &QAction::triggered, this,
+  connect(makeAction(ID_OPEN_RAW, "生ﾃﾞｰﾀを開く(&R)..."), &QAction::triggered, this,
           &CMainFrame::OnOpenRaw);
-  makeAction(ID_BASIC, QStringLiteral("基本"));
+  makeAction(ID_BASIC, "基本");
   // Commands that nothing handles: present for their keys and buttons, always disabled.
   const struct {
     int id;
@@ -116,19 +122,19 @@ void CMainFrame::createActions() {
       {ID_NEXT_PANE, "次のﾍﾟｲﾝ", {K(Qt::Key_F6)}},
       {ID_PREV_PANE, "前のﾍﾟｲﾝ", {K(Qt::SHIFT | Qt::Key_F6)}},
   };
-  for (const auto& u : unhandled) makeAction(u.id, QString::fromUtf8(u.text), u.keys)->setEnabled(false);
+  for (const auto& u : unhandled) makeAction(u.id, u.text, u.keys)->setEnabled(false);
 }
 
 void CMainFrame::createMenus() {
   QMenuBar* bar = menuBar();
-  fileMenu_ = bar->addMenu(QStringLiteral("ﾌｧｲﾙ(&F)"));
+  fileMenu_ = addMenu(bar, "ﾌｧｲﾙ(&F)");
   fileMenu_->addAction(action(ID_FILE_OPEN));
   fileMenu_->addSeparator();
   fileMenu_->addAction(action(ID_FILE_PRINT));
   fileMenu_->addAction(action(ID_FILE_PRINT_PREVIEW));
   fileMenu_->addAction(action(ID_FILE_PRINT_SETUP));
   fileMenu_->addSeparator();
-  recentPlaceholder_ = fileMenu_->addAction(QStringLiteral("最近使ったﾌｧｲﾙ"));
+  recentPlaceholder_ = fileMenu_->addAction(T("最近使ったﾌｧｲﾙ"));
   recentPlaceholder_->setEnabled(false);
   recentPlaceholder_->setStatusTip(statusPrompt(ID_FILE_MRU_FILE1));
   for (int i = 0; i < 4; ++i) {
@@ -144,15 +150,66 @@ void CMainFrame::createMenus() {
   bar->addAction(action(ID_IMAGE_DISPLAY));
   bar->addAction(action(ID_BASIC));
   // Commands beyond the two experience windows.
-  applied_ = bar->addMenu(QStringLiteral("応用(&A)"));
+  applied_ = addMenu(bar, "応用(&A)");
   applied_->addAction(action(ID_ITERATIVE));
   applied_->addAction(action(ID_FILTER_ANALYSIS));
   applied_->addAction(action(ID_PHANTOM));
   applied_->addSeparator();
   applied_->addAction(action(ID_OPEN_RAW));
-  QMenu* help = bar->addMenu(QStringLiteral("ﾍﾙﾌﾟ(&H)"));
+  QMenu* help = addMenu(bar, "ﾍﾙﾌﾟ(&H)");
   help->addAction(action(ID_APP_ABOUT));
+  // The same words in both languages, so that either can find the other.
+  languageMenu_ = help->addMenu(QStringLiteral("Language / 言語"));
+  auto* choice = new QActionGroup(this);
+  for (const auto& [language, name] : {std::pair{sinora::Language::Japanese, "日本語"}, {sinora::Language::English, "English"}}) {
+    QAction* a = languageMenu_->addAction(QString::fromUtf8(name));
+    a->setCheckable(true);
+    a->setData(int(language));
+    choice->addAction(a);
+    connect(a, &QAction::triggered, this, [this, language] { chooseLanguage(language); });
+    languageActions_.append(a);
+  }
+  markLanguage();
   updateRecentFileMenu();
+}
+
+QMenu* CMainFrame::addMenu(QMenuBar* bar, const char* title) {
+  QMenu* m = bar->addMenu(T(title));
+  menuSources_.append({m, title});
+  return m;
+}
+
+void CMainFrame::chooseLanguage(sinora::Language language) {
+  sinora::setLanguage(language);  // every window is told by a LanguageChange event
+  sinora::rememberLanguage(settings_, language);
+  markLanguage();
+}
+
+void CMainFrame::markLanguage() {
+  for (QAction* a : languageActions_) a->setChecked(a->data().toInt() == int(sinora::currentLanguage()));
+}
+
+void CMainFrame::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() == QEvent::LanguageChange && view_) retranslate();
+}
+
+void CMainFrame::retranslate() {
+  for (auto it = sources_.constBegin(); it != sources_.constEnd(); ++it) {
+    QAction* a = actions_.value(it.key());
+    a->setText(T(it.value()));
+    a->setStatusTip(statusPrompt(it.key()));
+    a->setToolTip(toolTipPrompt(it.key()).isEmpty() ? a->text() : toolTipPrompt(it.key()));
+  }
+  for (const auto& [menu, title] : menuSources_) menu->setTitle(T(title));
+  recentPlaceholder_->setText(T("最近使ったﾌｧｲﾙ"));
+  recentPlaceholder_->setStatusTip(statusPrompt(ID_FILE_MRU_FILE1));
+  messagePane_->setText(statusPrompt(AFX_IDS_IDLEMESSAGE));
+  for (QLabel* pane : indicators_) pane->setText(loadString(pane->property("stringId").toInt()));
+  updateRecentFileMenu();
+  updateTitle();
+  view_->updateStudyLine();
+  markLanguage();
 }
 
 void CMainFrame::createToolBar() {
@@ -175,6 +232,8 @@ void CMainFrame::createStatusBar() {
   for (int id : {ID_INDICATOR_KANA, ID_INDICATOR_CAPS, ID_INDICATOR_NUM, ID_INDICATOR_SCRL}) {
     auto* pane = new QLabel(loadString(id), bar);
     pane->setObjectName(QStringLiteral("indicator_%1").arg(id));
+    pane->setProperty("stringId", id);
+    indicators_.append(pane);
     pane->setFrameShape(QFrame::Panel);
     pane->setFrameShadow(QFrame::Sunken);
     pane->setAlignment(Qt::AlignCenter);
@@ -251,7 +310,7 @@ void CMainFrame::usePhantom(sinora::StudyPtr study) {
   const sinora::PhantomInfo* info = sinora::phantomInfo(*study);
   const QString name = info ? QString::fromStdString(info->name) : QString();
   // No file and not in the recent-file list: nothing was written.
-  doc_->setMadeStudy(std::move(study), QStringLiteral("ファントム: %1").arg(name));
+  doc_->setMadeStudy(std::move(study), name);
   opened();
 }
 
@@ -259,7 +318,7 @@ bool CMainFrame::OpenRawFile(const QByteArray& path, const sinora::formats::RawL
                              QString* error) {
   QString why;
   if (!doc_->OnOpenRaw(path, layout, &why)) {
-    const QString message = QStringLiteral("%1 を開けません。\n%2")
+    const QString message = T("%1 を開けません。\n%2")
                                 .arg(QDir::toNativeSeparators(CSinoraDoc::displayName(path)), why);
     if (error) *error = message;
     else report_(message);
@@ -294,7 +353,7 @@ void CMainFrame::dropEvent(QDropEvent* event) {
 bool CMainFrame::OpenDocumentFile(const QByteArray& path, QString* error) {
   QString why;
   if (!doc_->OnOpenDocument(path, &why)) {
-    const QString message = QStringLiteral("%1 を開けません。\n%2")
+    const QString message = T("%1 を開けません。\n%2")
                                 .arg(QDir::toNativeSeparators(CSinoraDoc::displayName(path)), why);
     if (error) *error = message;
     else report_(message);
@@ -312,13 +371,13 @@ void CMainFrame::OnFileNew() {
 }
 
 void CMainFrame::OnFileOpen() {
-  const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("開く"));
+  const QString path = QFileDialog::getOpenFileName(this, T("開く"));
   if (!path.isEmpty()) OpenDocumentFile(path);
 }
 
 void CMainFrame::OnFilePrintSetup() {
   QPrintDialog dialog(printer_.get(), this);
-  dialog.setWindowTitle(QStringLiteral("ﾌﾟﾘﾝﾀの設定"));
+  dialog.setWindowTitle(T("ﾌﾟﾘﾝﾀの設定"));
   dialog.exec();  // keeps the choice in the shared printer; prints nothing
 }
 

@@ -8,12 +8,14 @@
 #include <functional>
 #include <memory>
 
+#include "app/language.h"
 #include "formats/raw.h"
 
 class QAction;
 class QFontMetrics;
 class QLabel;
 class QMenu;
+class QMenuBar;
 class QPrinter;
 class QSettings;
 class CRecentFileList;
@@ -64,13 +66,20 @@ class CMainFrame : public QMainWindow {
   bool OpenRawFile(const QByteArray& path, const sinora::formats::RawLayout& layout,
                    QString* error = nullptr);
   QMenu* appliedMenu() const { return applied_; }
+  QMenu* languageMenu() const { return languageMenu_; }
 
  protected:
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
 
  private:
-  QAction* makeAction(int id, const QString& text, const QList<QKeySequence>& keys = {});
+  QAction* makeAction(int id, const char* text, const QList<QKeySequence>& keys = {});
+  QMenu* addMenu(QMenuBar* bar, const char* title);
+  void chooseLanguage(sinora::Language language);
+  void markLanguage();
+  // Every text again from its Japanese source, in the language now chosen.
+  void retranslate();
+  void changeEvent(QEvent* event) override;
   void createActions();
   void createMenus();
   void createToolBar();
@@ -85,6 +94,11 @@ class CMainFrame : public QMainWindow {
   std::unique_ptr<QPrinter> printer_;
   CSinoraView* view_ = nullptr;
   QHash<int, QAction*> actions_;
+  QHash<int, const char*> sources_;  // each action's text as written
+  QList<QPair<QMenu*, const char*>> menuSources_;
+  QList<QLabel*> indicators_;
+  QMenu* languageMenu_ = nullptr;
+  QList<QAction*> languageActions_;
   QMenu* fileMenu_ = nullptr;
   QMenu* applied_ = nullptr;
   QToolBar* toolBar_ = nullptr;

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "app/Sinora.h"
+#include "app/language.h"
 
 namespace sinora {
 
@@ -21,6 +22,7 @@ const char kHelp[] =
     "Options:\n"
     "  -h, --help     Displays help on commandline options.\n"
     "  -v, --version  Displays version information.\n"
+    "  --lang ja|en   The interface's language for this run (Japanese by default).\n"
     "\n"
     "Arguments:\n"
     "  study          A projection study file to open.\n";
@@ -73,6 +75,13 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
         c.output = QByteArray(CSinoraApp::kAppName) + " " + CSinoraApp::kVersion + "\n";
         return c;
       }
+      if (std::strcmp(a, "--lang") == 0 || std::strncmp(a, "--lang=", 7) == 0) {
+        const char* v = a[6] == '=' ? a + 7 : (i + 1 < argc ? argv[++i] : "");
+        if (std::strcmp(v, "ja") == 0) c.language = 1;
+        else if (std::strcmp(v, "en") == 0) c.language = 2;
+        else return usage("--lang takes ja or en");
+        continue;
+      }
       const int values = qtOptionValues(a);
       if (values < 0) return usage(QByteArray("unknown option ") + a);
       if (values == 1 && (i + 1 >= argc || argv[i + 1][0] == '-'))
@@ -94,17 +103,6 @@ void setApplicationNames() {
   QCoreApplication::setApplicationVersion(QString::fromLatin1(CSinoraApp::kVersion));
 }
 
-void installTranslations(QApplication& app) {
-  const QString dir = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
-  for (const char* name : {"qtbase_ja", "qt_ja"}) {
-    auto* t = new QTranslator(&app);
-    if (t->load(QString::fromLatin1(name), dir)) {
-      QCoreApplication::installTranslator(t);
-      break;
-    }
-    delete t;
-  }
-  QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
-}
+void installTranslations(QApplication&) { setLanguage(Language::Japanese); }
 
 }  // namespace sinora

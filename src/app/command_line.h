@@ -14,6 +14,7 @@ struct CommandLine {
   bool exitNow = false;     // help, version or a usage error: print `output` and end
   int exitStatus = 0;       // 0 for help and version, 2 for a usage error
   QByteArray output;        // what to print (stdout for status 0, stderr otherwise)
+  int language = 0;         // --lang: 0 not given (the remembered one), 1 ja, 2 en
 };
 
 CommandLine parseCommandLine(int argc, const char* const* argv);
@@ -21,7 +22,8 @@ CommandLine parseCommandLine(int argc, const char* const* argv);
 // Organisation, application name and version, as the settings and --version use them.
 void setApplicationNames();
 
-// Qt's own dialogs (file, print, message boxes) in Japanese, the program's language.
+// Japanese, the program's language, for its texts and Qt's own dialogs (file, print, message
+// boxes), whatever the system's locale.
 void installTranslations(QApplication& app);
 
 }  // namespace sinora

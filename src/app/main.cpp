@@ -9,6 +9,7 @@
 
 #include "app/Sinora.h"
 #include "app/command_line.h"
+#include "app/language.h"
 #include "res/icons.h"
 
 int main(int argc, char** argv) {
@@ -26,6 +27,9 @@ int main(int argc, char** argv) {
   sinora::installTranslations(app);
 
   CSinoraApp sinora;
+  // The language chosen in the menu last time, unless the command line names one for this run.
+  sinora::setLanguage(cmd.language == 0 ? sinora::rememberedLanguage(sinora.settings())
+                      : cmd.language == 2 ? sinora::Language::English : sinora::Language::Japanese);
   QString error;
   if (!sinora.InitInstance(cmd.study, &error)) {
     std::fprintf(stderr, "sinora: %s\n", error.toLocal8Bit().constData());

@@ -5,32 +5,43 @@
 #include <QFileInfo>
 
 #include "formats/formats.h"
+#include "platform/tr.h"
 #include "imaging/sample_study.h"
 
 CSinoraDoc::CSinoraDoc(QObject* parent)
-    : QObject(parent), study_(sinora::sampleStudy()), title_(untitledName()) {}
+    : QObject(parent), study_(sinora::sampleStudy()) {}
 
-QString CSinoraDoc::untitledName() { return QStringLiteral("無題"); }
+QString CSinoraDoc::untitledName() { return sinora::T("無題"); }
+
+QString CSinoraDoc::GetTitle() const {
+  switch (kind_) {
+    case TitleKind::Untitled: return untitledName();
+    case TitleKind::Made: return sinora::T("ファントム: %1").arg(sinora::T(title_.toUtf8().constData()));
+    case TitleKind::File: break;
+  }
+  return title_;
+}
 
 bool CSinoraDoc::OnNewDocument() {
   path_.clear();
-  title_ = untitledName();
-  emit titleChanged(title_);
+  kind_ = TitleKind::Untitled;
+  emit titleChanged(GetTitle());
   return true;
 }
 
 void CSinoraDoc::setStudy(sinora::StudyPtr study) {
   study_ = std::move(study);
   path_.clear();
-  title_ = untitledName();
-  emit titleChanged(title_);
+  kind_ = TitleKind::Untitled;
+  emit titleChanged(GetTitle());
 }
 
-void CSinoraDoc::setMadeStudy(sinora::StudyPtr study, const QString& title) {
+void CSinoraDoc::setMadeStudy(sinora::StudyPtr study, const QString& name) {
   study_ = std::move(study);
   path_.clear();
-  title_ = title;
-  emit titleChanged(title_);
+  title_ = name;
+  kind_ = TitleKind::Made;
+  emit titleChanged(GetTitle());
 }
 
 bool CSinoraDoc::OnOpenDocument(const QString& path, QString* error) {
@@ -67,6 +78,7 @@ bool CSinoraDoc::take(const sinora::StudyReadResult& read, const QByteArray& pat
   path_ = absoluteNativePath(path);
   const int slash = path_.lastIndexOf('/');
   title_ = displayName(path_.mid(slash + 1));
-  emit titleChanged(title_);
+  kind_ = TitleKind::File;
+  emit titleChanged(GetTitle());
   return true;
 }

@@ -27,12 +27,14 @@ class CSinoraDoc : public QObject {
   // Opens raw counts of the given layout, all or nothing as above.
   bool OnOpenRaw(const QByteArray& path, const sinora::formats::RawLayout& layout, QString* error);
 
-  // The document's title: the file name, or the untitled name.
-  QString GetTitle() const { return title_; }
+  // The document's title: the file name, the untitled name, or "ファントム: <name>", in the
+  // language chosen now.
+  QString GetTitle() const;
   // Makes `study` the document's study, untitled (for studies made in the program).
   void setStudy(sinora::StudyPtr study);
-  // Makes `study` the document's study under `title`, with no file (a phantom the program made).
-  void setMadeStudy(sinora::StudyPtr study, const QString& title);
+  // Makes `study` the document's study with no file, titled "ファントム: <name>" (a phantom the
+  // program made; `name` as the phantom lab writes it).
+  void setMadeStudy(sinora::StudyPtr study, const QString& name);
   // The opened file's absolute path, as the system's bytes; empty when untitled.
   QByteArray GetPathName() const { return path_; }
   static QString untitledName();
@@ -46,6 +48,8 @@ class CSinoraDoc : public QObject {
  private:
   bool take(const sinora::StudyReadResult& read, const QByteArray& path, QString* error);
   sinora::StudyPtr study_;
-  QString title_;
+  enum class TitleKind { Untitled, File, Made };
+  TitleKind kind_ = TitleKind::Untitled;
+  QString title_;  // the file's name, or the made study's
   QByteArray path_;
 };

@@ -11,6 +11,7 @@
 #include <QStyle>
 
 #include "platform/frame_control.h"
+#include "platform/tr.h"
 
 #include <algorithm>
 
@@ -77,7 +78,7 @@ Qt::Alignment textAlignment(unsigned style) {
 }
 
 QWidget* makeControl(QWidget* dialog, const ControlTemplate& c) {
-  const QString text = QString::fromUtf8(c.text ? c.text : "");
+  const QString text = c.text && c.text[0] ? T(c.text) : QString();
   switch (c.kind) {
     case ControlKind::PushButton:
     case ControlKind::DefaultPushButton: {
@@ -153,33 +154,47 @@ int captionRoom(const ControlTemplate& c, const QStyle* style) {
 
 }  // namespace
 
+QString captionThatDoesNotFit(const DialogTemplate& tmpl, const QStyle* style, const QFont& font) {
+  const QFontMetrics fm(font);
+  for (const ControlTemplate& c : tmpl.controls) {
+    if (!c.text || !c.text[0]) continue;
+    const int room = captionRoom(c, style);
+    if (room < 0) continue;
+    // The ink, not the advance, is what the rectangle would cut.
+    const QString text = T(c.text);
+    if (fm.boundingRect(text).right() + 1 > room) return text;
+  }
+  return {};
+}
+
 QFont windowFont(const DialogTemplate& tmpl, const QStyle* style) {
   QFont f = dialogFont();
   for (int px = 12; px >= 9; --px) {
     f.setPixelSize(px);
-    const QFontMetrics fm(f);
-    bool fits = true;
-    for (const ControlTemplate& c : tmpl.controls) {
-      if (!c.text || !c.text[0]) continue;
-      const int room = captionRoom(c, style);
-      if (room < 0) continue;
-      // The ink, not the advance, is what the rectangle would cut.
-      const QRect ink = fm.boundingRect(QString::fromUtf8(c.text));
-      if (ink.right() + 1 > room) {
-        fits = false;
-        break;
-      }
-    }
-    if (fits) break;
+    if (captionThatDoesNotFit(tmpl, style, f).isEmpty()) break;
   }
   return f;
+}
+
+void retranslateDialog(QWidget* dialog, const DialogTemplate& tmpl, const DialogControls& controls) {
+  dialog->setFont(windowFont(tmpl, dialog->style()));
+  if (tmpl.caption) dialog->setWindowTitle(T(tmpl.caption));
+  for (int n = 0; n < controls.inOrder.size() && n < int(tmpl.controls.size()); ++n) {
+    const ControlTemplate& c = tmpl.controls[std::size_t(n)];
+    if (!c.text || !c.text[0]) continue;
+    QWidget* w = controls.inOrder[n];
+    const QString text = T(c.text);
+    if (auto* b = qobject_cast<QAbstractButton*>(w)) b->setText(text);
+    else if (auto* g = qobject_cast<QGroupBox*>(w)) g->setTitle(text);
+    else if (auto* l = qobject_cast<QLabel*>(w); l && l->pixmap().isNull()) l->setText(text);
+  }
 }
 
 DialogControls buildDialog(QWidget* dialog, const DialogTemplate& tmpl) {
   DialogControls out;
   dialog->setFont(windowFont(tmpl, dialog->style()));
   dialog->setFixedSize(dluToPixelsX(tmpl.w), dluToPixelsY(tmpl.h));
-  if (tmpl.caption) dialog->setWindowTitle(QString::fromUtf8(tmpl.caption));
+  if (tmpl.caption) dialog->setWindowTitle(T(tmpl.caption));
   QButtonGroup* group = nullptr;
   bool groupStarted = true;  // the first control starts a group
   for (const ControlTemplate& c : tmpl.controls) {

@@ -67,6 +67,7 @@ QFont dialogFont();
 // The font of one window: the dialog font at the largest size from 12 down to 9 pixels at which
 // every caption of the template fits its control (this machine's faces are wider than the ones the
 // dialogs were laid out with); the captions that still do not fit are clipped.
+// The captions are measured as shown, in the language chosen now.
 QFont windowFont(const DialogTemplate& tmpl, const QStyle* style);
 
 // A group box as the dialogs draw it: an etched frame over the whole rectangle whose top line runs
@@ -98,5 +99,13 @@ struct DialogControls {
 // rectangle with the dialog's one font, and sizes the dialog's client area. Controls with the
 // tab-stop style are Tab stops; other buttons, edits and scroll bars take the focus only by click.
 DialogControls buildDialog(QWidget* dialog, const DialogTemplate& tmpl);
+
+// Captions and the window's font again, in the language chosen now (for a window that stays
+// open while the language changes); no control moves.
+void retranslateDialog(QWidget* dialog, const DialogTemplate& tmpl, const DialogControls& controls);
+
+// The first caption (translated) whose ink would pass its control's rectangle in `font`; empty
+// when all fit.
+QString captionThatDoesNotFit(const DialogTemplate& tmpl, const QStyle* style, const QFont& font);
 
 }  // namespace sinora

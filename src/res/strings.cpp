@@ -2,14 +2,19 @@
 
 #include <QHash>
 
+#include "platform/tr.h"
+
 namespace sinora::res {
+
+using sinora::T;
 
 namespace {
 
-const QHash<int, QString>& table() {
-  static const QHash<int, QString> t = [] {
-    QHash<int, QString> s;
-    auto add = [&](int id, const char* text) { s.insert(id, QString::fromUtf8(text)); };
+// Each string as written; it is translated when it is read (platform/tr.h).
+const QHash<int, const char*>& table() {
+  static const QHash<int, const char*> t = [] {
+    QHash<int, const char*> s;
+    auto add = [&](int id, const char* text) { s.insert(id, text); };
     add(128, "Sinora\n\nSinora\n\n\nSinora.Document\nSinora Document");
     add(57344, "Sinora");
     add(32791, "MLEM/OSEM で再構成し、FBP と比べる\n逐次近似再構成");
@@ -61,7 +66,10 @@ const QHash<int, QString>& table() {
 
 }  // namespace
 
-QString loadString(int id) { return table().value(id); }
+QString loadString(int id) {
+  const char* text = table().value(id, nullptr);
+  return text ? T(text) : QString();
+}
 
 QString statusPrompt(int id) { return loadString(id).section(QLatin1Char('\n'), 0, 0); }
 

@@ -1,5 +1,7 @@
 #include "view/SinoraView.h"
 
+#include <QEvent>
+
 #include <QLabel>
 #include <QLocale>
 
@@ -12,6 +14,7 @@
 #include <QPrinter>
 
 #include "doc/SinoraDoc.h"
+#include "platform/tr.h"
 #include "imaging/sample_study.h"
 #include "imaging/title_picture.h"
 #include "res/dialogs.h"
@@ -77,16 +80,16 @@ QString withThousands(std::uint64_t n) {
 
 QString CSinoraView::studySummary(const sinora::ProjectionStudy& s) {
   const sinora::StudyGeometry& g = s.geometry();
-  const QString format = g.format.empty() ? QStringLiteral("プロジェクションデータ")
-                                          : QString::fromStdString(g.format);
+  const QString format = g.format.empty() ? sinora::T("プロジェクションデータ")
+                                          : sinora::T(g.format.c_str());
   double arc = 0;
   if (s.views() > 1) {
     const double step = std::fabs(s.angleDegrees(1) - s.angleDegrees(0));
     arc = std::min(360.0, std::round(std::min(step, 360 - step) * s.views() * 100) / 100);
   }
   const QString pixel = g.pixelSizeMm > 0 ? QStringLiteral("%1 mm").arg(g.pixelSizeMm)
-                                          : QStringLiteral("画素サイズ不明");
-  return QStringLiteral("%1: %2 ビュー / %3°, %4 x %5, %6, 総カウント %7")
+                                          : sinora::T("画素サイズ不明");
+  return sinora::T("%1: %2 ビュー / %3°, %4 x %5, %6, 総カウント %7")
       .arg(format)
       .arg(s.views())
       .arg(arc)
@@ -98,6 +101,13 @@ QString CSinoraView::studySummary(const sinora::ProjectionStudy& s) {
 
 void CSinoraView::updateStudyLine() {
   studyLine_->setText(studySummary(*doc_->ProjectionStudy()));
+}
+
+void CSinoraView::changeEvent(QEvent* event) {
+  QScrollArea::changeEvent(event);
+  if (event->type() != QEvent::LanguageChange) return;
+  sinora::retranslateDialog(form_, sinora::res::titleFormTemplate(), controls_);
+  updateStudyLine();
 }
 
 void CSinoraView::OnInitialUpdate() {

@@ -44,6 +44,9 @@ class CSinoraView : public QScrollArea {
   void OnFilePrint();
   void OnFilePrintPreview();
 
+ protected:
+  void changeEvent(QEvent* event) override;
+
  private:
   CSinoraDoc* doc_;
   QWidget* form_;

@@ -186,7 +186,7 @@ TEST_F(PhantomLab, TheIterativeWindowShowsTheTruthAndCorrectsAttenuation) {
   lab.waitForMaking();
   ASSERT_TRUE(lab.study());
   CSinoraDoc doc;
-  doc.setMadeStudy(lab.study(), QStringLiteral("ファントム: 一様円柱"));
+  doc.setMadeStudy(lab.study(), QStringLiteral("一様円柱"));
   IterativeWindow w(&doc);
   w.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
@@ -255,7 +255,7 @@ TEST_F(PhantomLab, TheFilterWindowWeighsEachCutOffAgainstTheTruth) {
   lab.waitForMaking();
   ASSERT_TRUE(lab.study());
   CSinoraDoc doc;
-  doc.setMadeStudy(lab.study(), QStringLiteral("ファントム"));
+  doc.setMadeStudy(lab.study(), QStringLiteral("ホットとコールドの円板"));
   FilterAnalysisWindow w(&doc);
   w.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));

@@ -90,7 +90,7 @@ TEST_F(Shell, MenuBar) {
   EXPECT_EQ(frame()->action(ID_OPEN_RAW)->statusTip(), QStringLiteral("ﾚｲｱｳﾄを指定して生ﾃﾞｰﾀを開く"));
   QMenu* help = frame()->menuBar()->actions().at(4)->menu();
   ASSERT_NE(help, nullptr);
-  EXPECT_EQ(texts(help->actions()), QStringList{"Sinora のﾊﾞｰｼﾞｮﾝ情報(&A)..."});
+  EXPECT_EQ(texts(help->actions()), (QStringList{"Sinora のﾊﾞｰｼﾞｮﾝ情報(&A)...", "Language / 言語"}));
   EXPECT_EQ(frame()->menuBar()->actions().at(1)->menu(), nullptr);  // commands, not pop-ups
   EXPECT_EQ(frame()->menuBar()->actions().at(1)->data().toInt(), ID_IMAGE_DISPLAY);
   EXPECT_EQ(frame()->menuBar()->actions().at(2)->data().toInt(), ID_BASIC);
