@@ -21,6 +21,7 @@
 
 #include "app/AboutDlg.h"
 #include "app/command_line.h"
+#include "app/language.h"
 #include "app/MainFrm.h"
 #include "app/Sinora.h"
 #include "platform/frame_control.h"
@@ -240,6 +241,37 @@ int main(int argc, char** argv) {
         it.setProfile(QPoint(10, 64), QPoint(118, 64));
         save(&it, corrected ? "phantom-attenuation-corrected" : "phantom-attenuation-none");
       }
+    }
+
+    {
+      // The same windows in English (the main window turns at once; the others as they open).
+      sinora::setLanguage(sinora::Language::English);
+      sinora.mainFrame()->OnFileNew();
+      save(sinora.mainFrame(), "en-main-window");
+      CAboutDlg about(sinora.mainFrame());
+      about.show();
+      save(&about, "en-about");
+      CDialog1 d(sinora.document());
+      d.show();
+      control<QLineEdit>(d, IDC_BW_ORDER)->setText(QStringLiteral("8"));
+      control<QLineEdit>(d, IDC_BW_CUTOFF)->setText(QStringLiteral("0.25"));
+      control<QPushButton>(d, IDC_SMOOTHING)->click();
+      auto* pf = d.frame(IDC_PREFILTER_IMAGE);
+      QTest::mouseClick(&d, Qt::LeftButton, {}, QPoint(pf->x() + 60, pf->y() + 44));
+      control<QRadioButton>(d, IDC_RAMP)->setChecked(true);
+      control<QRadioButton>(d, IDC_BLACKWHITE)->setChecked(true);
+      control<QPushButton>(d, IDC_SHOW_RECON)->click();
+      save(&d, "en-recon");
+      d.hide();
+      CDialog2 d2;
+      d2.show();
+      control<QLineEdit>(d2, IDC_BW_ORDER)->setText(QStringLiteral("2"));
+      control<QLineEdit>(d2, IDC_BW_CUTOFF)->setText(QStringLiteral("0.25"));
+      control<QLineEdit>(d2, IDC_DEGREES)->setText(QStringLiteral("1"));
+      control<QPushButton>(d2, IDC_RAMP_BW_BKPROJECTION)->click();
+      save(&d2, "en-ps");
+      d2.hide();
+      sinora::setLanguage(sinora::Language::Japanese);
     }
 
     RawOpenDialog raw(sinora.settings());

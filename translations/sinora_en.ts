@@ -211,7 +211,7 @@
     </message>
     <message>
         <source>逆投影画像</source>
-        <translation>Backprojection</translation>
+        <translation>Backproj.</translation>
     </message>
     <message>
         <source>（再構成フィルタ+逆投影）画像</source>

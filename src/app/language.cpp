@@ -1,6 +1,7 @@
 #include "app/language.h"
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QSettings>
@@ -78,6 +79,8 @@ bool setLanguage(Language language) {
   QLocale::setDefault(english ? QLocale(QLocale::English, QLocale::UnitedStates)
                               : QLocale(QLocale::Japanese, QLocale::Japan));
   in.language = ok ? language : Language::Japanese;
+  // The windows retranslate now, not at the next turn of the event loop.
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
   return ok;
 }
 
