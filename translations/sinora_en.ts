@@ -130,6 +130,106 @@
         <translation>Phantom: %1</translation>
     </message>
     <message>
+        <source>ビュー数は %1 から %2 までです（%3）。</source>
+        <translation>Views are %1 to %2 (%3).</translation>
+    </message>
+    <message>
+        <source>行数は %1 から %2 までです（%3）。</source>
+        <translation>Rows are %1 to %2 (%3).</translation>
+    </message>
+    <message>
+        <source>ビン数は %1 から %2 までです（%3）。</source>
+        <translation>Bins are %1 to %2 (%3).</translation>
+    </message>
+    <message>
+        <source>%1 画素のバイト数は %2, %3, %4, %5 のいずれかです（%6）。</source>
+        <translation>Bytes per count are %2, %3, %4 or %5 (%6).</translation>
+    </message>
+    <message>
+        <source>浮動小数点数は %1 または %2 バイトです（%3）。</source>
+        <translation>Floating-point counts take %1 or %2 bytes (%3).</translation>
+    </message>
+    <message>
+        <source>角度が数ではありません。</source>
+        <translation>An angle is not a number.</translation>
+    </message>
+    <message>
+        <source>カットオフは %1 より大きく %2 サイクル/画素以下にしてください。</source>
+        <translation>The cut-off must be above %1 and at most %2 cycles/pixel.</translation>
+    </message>
+    <message>
+        <source>次数は %1 から %2 までにしてください。</source>
+        <translation>The order must be %1 to %2.</translation>
+    </message>
+    <message>
+        <source>ビュー数は %1 から %2 です。</source>
+        <translation>Views: %1 to %2.</translation>
+    </message>
+    <message>
+        <source>収集角度は %1 度か %2 度です。</source>
+        <translation>The arc is %1 or %2 degrees.</translation>
+    </message>
+    <message>
+        <source>開始角度は -%1 から %2 度です。</source>
+        <translation>The start angle is -%1 to %2 degrees.</translation>
+    </message>
+    <message>
+        <source>マトリクスは %1、%2、%3 のどれかです。</source>
+        <translation>The matrix is %1, %2 or %3.</translation>
+    </message>
+    <message>
+        <source>画素サイズは %1 より大きく %2 mm までです。</source>
+        <translation>The pixel size is above %1, up to %2 mm.</translation>
+    </message>
+    <message>
+        <source>総計数は %1 から %2^%3 です。</source>
+        <translation>Total counts: %1 to %2^%3.</translation>
+    </message>
+    <message>
+        <source>総計数 (ノイズなしでも尺度に使います) は %1 から %2^%3 です。</source>
+        <translation>Total counts (the scale even without noise): %1 to %2^%3.</translation>
+    </message>
+    <message>
+        <source>コリメータの FWHM は %1 から %2 mm です。</source>
+        <translation>The collimator FWHM is %1 to %2 mm.</translation>
+    </message>
+    <message>
+        <source>回転半径は視野の半径 (%1 mm) 以上、%2 mm までです。</source>
+        <translation>The radius is at least the field's (%1 mm), up to %2 mm.</translation>
+    </message>
+    <message>
+        <source>回転半径は %1 より大きく %2 mm までです。</source>
+        <translation>The radius is above %1, up to %2 mm.</translation>
+    </message>
+    <message>
+        <source>回転中心のずれは -%1 から %2 画素です。</source>
+        <translation>The offset is -%1 to %2 pixels.</translation>
+    </message>
+    <message>
+        <source>減弱係数 μ は %1 から %2 cm^-%3 です。</source>
+        <translation>μ is %1 to %2 cm^-%3.</translation>
+    </message>
+    <message>
+        <source>点線源の位置に数でないものがあります。</source>
+        <translation>A coordinate is not a number.</translation>
+    </message>
+    <message>
+        <source>点線源が視野の外です (中心から %1 mm まで)。</source>
+        <translation>Outside the field (up to %1 mm from the centre).</translation>
+    </message>
+    <message>
+        <source>中止しました。</source>
+        <translation>Stopped.</translation>
+    </message>
+    <message>
+        <source>投影に計数がありません (物体が視野の外です)。</source>
+        <translation>The projections hold no counts (the object is outside the field).</translation>
+    </message>
+    <message>
+        <source>計数が多すぎます: 最大のピクセルが %1 カウントになり %2 を超えます。</source>
+        <translation>Too many counts: the largest bin would hold %1 counts, over %2.</translation>
+    </message>
+    <message>
         <source>ファントム</source>
         <translation>Phantom</translation>
     </message>
@@ -500,6 +600,564 @@ Cancel Preview</translation>
     <message>
         <source>%1: %2 ビュー / %3°, %4 x %5, %6, 総カウント %7</source>
         <translation>%1: %2 views / %3°, %4 x %5, %6, total counts %7</translation>
+    </message>
+    <message>
+        <source>フィルタ解析</source>
+        <translation>Filter analysis</translation>
+    </message>
+    <message>
+        <source>スタディ</source>
+        <translation>Study</translation>
+    </message>
+    <message>
+        <source>サイクル/画素</source>
+        <translation>cycles/pixel</translation>
+    </message>
+    <message>
+        <source>サイクル/cm</source>
+        <translation>cycles/cm</translation>
+    </message>
+    <message>
+        <source>スライス（行）</source>
+        <translation>Slice (row)</translation>
+    </message>
+    <message>
+        <source>サイノグラム</source>
+        <translation>Sinogram</translation>
+    </message>
+    <message>
+        <source>カットオフ</source>
+        <translation>Cut-off</translation>
+    </message>
+    <message>
+        <source>カットオフ（サイクル/画素）</source>
+        <translation>Cut-off (cycles/pixel)</translation>
+    </message>
+    <message>
+        <source>次数（Butterworth）</source>
+        <translation>Order (Butterworth)</translation>
+    </message>
+    <message>
+        <source>BW 前処理</source>
+        <translation>BW pre-filter</translation>
+    </message>
+    <message>
+        <source>画素サイズ（mm）</source>
+        <translation>Pixel size (mm)</translation>
+    </message>
+    <message>
+        <source>周波数の単位</source>
+        <translation>Frequency unit</translation>
+    </message>
+    <message>
+        <source>プロジェクション（クリックで行）</source>
+        <translation>Projection (click: row)</translation>
+    </message>
+    <message>
+        <source>サイノグラム（ビュー↓ ビン→）</source>
+        <translation>Sinogram (views ↓ bins →)</translation>
+    </message>
+    <message>
+        <source>点線源の位置（クリック）</source>
+        <translation>Point source (click)</translation>
+    </message>
+    <message>
+        <source>窓付きフィルタの FBP</source>
+        <translation>FBP, windowed filter</translation>
+    </message>
+    <message>
+        <source>Ramp の FBP</source>
+        <translation>FBP, Ramp</translation>
+    </message>
+    <message>
+        <source>真の分布</source>
+        <translation>Truth</translation>
+    </message>
+    <message>
+        <source>周波数応答</source>
+        <translation>Frequency response</translation>
+    </message>
+    <message>
+        <source>周波数（サイクル/画素）</source>
+        <translation>Frequency (cycles/pixel)</translation>
+    </message>
+    <message>
+        <source>応答</source>
+        <translation>Response</translation>
+    </message>
+    <message>
+        <source>プロファイル</source>
+        <translation>Profile</translation>
+    </message>
+    <message>
+        <source>距離（画素）</source>
+        <translation>Distance (pixels)</translation>
+    </message>
+    <message>
+        <source>値</source>
+        <translation>Value</translation>
+    </message>
+    <message>
+        <source>—</source>
+        <translation>—</translation>
+    </message>
+    <message>
+        <source>真値との誤差（尺度を合わせた RMSE）: 窓付きフィルタの FBP %1 %、Ramp の FBP %2 %</source>
+        <translation>Error against the truth (RMSE after scaling): windowed FBP %1 %, Ramp FBP %2 %</translation>
+    </message>
+    <message>
+        <source>Ramp（255 タップの DFT）</source>
+        <translation>Ramp (DFT of 255 taps)</translation>
+    </message>
+    <message>
+        <source>Shepp-Logan（DFT）</source>
+        <translation>Shepp-Logan (DFT)</translation>
+    </message>
+    <message>
+        <source>BW 公称 1/(1+(f/fc)^n)</source>
+        <translation>BW nominal 1/(1+(f/fc)^n)</translation>
+    </message>
+    <message>
+        <source>BW 9 タップ</source>
+        <translation>BW 9 taps</translation>
+    </message>
+    <message>
+        <source>BW 9 タップ × Ramp</source>
+        <translation>BW 9 taps × Ramp</translation>
+    </message>
+    <message>
+        <source>（選択、DFT）</source>
+        <translation>(chosen, DFT)</translation>
+    </message>
+    <message>
+        <source>パワースペクトル（右軸）</source>
+        <translation>Power spectrum (right axis)</translation>
+    </message>
+    <message>
+        <source>パワー</source>
+        <translation>Power</translation>
+    </message>
+    <message>
+        <source>周波数（サイクル/cm）</source>
+        <translation>Frequency (cycles/cm)</translation>
+    </message>
+    <message>
+        <source>逐次近似再構成</source>
+        <translation>Iterative reconstruction</translation>
+    </message>
+    <message>
+        <source>なし</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>再構成</source>
+        <translation>Reconstruct</translation>
+    </message>
+    <message>
+        <source>全スライス</source>
+        <translation>All slices</translation>
+    </message>
+    <message>
+        <source>キャンセル</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>領域</source>
+        <translation>Region</translation>
+    </message>
+    <message>
+        <source>Chang 1次</source>
+        <translation>Chang, first order</translation>
+    </message>
+    <message>
+        <source>Chang 1次 + 反復1回</source>
+        <translation>Chang + 1 iteration</translation>
+    </message>
+    <message>
+        <source>OSEM の投影に減弱を入れる</source>
+        <translation>Attenuation in the OSEM projector</translation>
+    </message>
+    <message>
+        <source>ファントムの輪郭</source>
+        <translation>Phantom's outline</translation>
+    </message>
+    <message>
+        <source>FBP のしきい値</source>
+        <translation>FBP threshold</translation>
+    </message>
+    <message>
+        <source>方法</source>
+        <translation>Method</translation>
+    </message>
+    <message>
+        <source>サブセット数</source>
+        <translation>Subsets</translation>
+    </message>
+    <message>
+        <source>反復回数</source>
+        <translation>Iterations</translation>
+    </message>
+    <message>
+        <source>ガウス後処理 FWHM（画素）</source>
+        <translation>Gaussian post-filter FWHM (pixels)</translation>
+    </message>
+    <message>
+        <source>FBP フィルタ</source>
+        <translation>FBP filter</translation>
+    </message>
+    <message>
+        <source>FBP の減弱補正</source>
+        <translation>FBP attenuation correction</translation>
+    </message>
+    <message>
+        <source>μ（cm^-1）</source>
+        <translation>μ (cm^-1)</translation>
+    </message>
+    <message>
+        <source>減弱の輪郭</source>
+        <translation>Attenuation outline</translation>
+    </message>
+    <message>
+        <source>ドラッグ</source>
+        <translation>Drag</translation>
+    </message>
+    <message>
+        <source>プロジェクション（クリックで行を選ぶ）</source>
+        <translation>Projection (click to pick the row)</translation>
+    </message>
+    <message>
+        <source>反復</source>
+        <translation>Iteration</translation>
+    </message>
+    <message>
+        <source>対数尤度</source>
+        <translation>Log-likelihood</translation>
+    </message>
+    <message>
+        <source>領域の平均（実線）と SD/平均（破線）</source>
+        <translation>Region mean (solid) and SD/mean (dashed)</translation>
+    </message>
+    <message>
+        <source>平均（カウント/画素）</source>
+        <translation>Mean (counts/pixel)</translation>
+    </message>
+    <message>
+        <source>カウント/画素</source>
+        <translation>counts/pixel</translation>
+    </message>
+    <message>
+        <source>横断</source>
+        <translation>Transverse</translation>
+    </message>
+    <message>
+        <source>冠状断</source>
+        <translation>Coronal</translation>
+    </message>
+    <message>
+        <source>矢状断</source>
+        <translation>Sagittal</translation>
+    </message>
+    <message>
+        <source>表示</source>
+        <translation>Show</translation>
+    </message>
+    <message>
+        <source>サブセット数 %1 はビュー数 %2 を割り切れません。</source>
+        <translation>%1 subsets do not divide the %2 views.</translation>
+    </message>
+    <message>
+        <source>、FBP は %1</source>
+        <translation>, FBP with %1</translation>
+    </message>
+    <message>
+        <source>、OSEM は減弱込み</source>
+        <translation>, OSEM with attenuation</translation>
+    </message>
+    <message>
+        <source>（μ = %1 cm^-1、%2）</source>
+        <translation> (μ = %1 cm^-1, %2)</translation>
+    </message>
+    <message>
+        <source>%1 行目: %2、サブセット %3 × 反復 %4</source>
+        <translation>Row %1: %2, %3 subsets × %4 iterations</translation>
+    </message>
+    <message>
+        <source>画素サイズが分からないため、μ（cm^-1）を画素あたりにできず、減弱を補正できません。</source>
+        <translation>The pixel size is unknown, so μ (cm^-1) cannot be made per pixel: attenuation cannot be corrected.</translation>
+    </message>
+    <message>
+        <source>この検査（%1 ビュー × %2 x %2）は減弱込みの OSEM には大きすぎます。</source>
+        <translation>This study (%1 views × %2 x %2) is too big for OSEM with attenuation.</translation>
+    </message>
+    <message>
+        <source>%1 行目はファントムの輪郭の外です。</source>
+        <translation>Row %1 is outside the phantom's outline.</translation>
+    </message>
+    <message>
+        <source>%1 行目の FBP にしきい値を超える画素がありません。</source>
+        <translation>No pixel of the FBP of row %1 is above the threshold.</translation>
+    </message>
+    <message>
+        <source>選んだ領域</source>
+        <translation>chosen region</translation>
+    </message>
+    <message>
+        <source>物体の特徴部</source>
+        <translation>object's feature</translation>
+    </message>
+    <message>
+        <source>真値との誤差（尺度を合わせた RMSE）: FBP %1 %、OSEM %2 %
+回復コントラスト（%3 / 背景）: FBP %4、OSEM %5</source>
+        <translation>Error against the truth (RMSE after scaling): FBP %1 %, OSEM %2 %
+Recovered contrast (%3 / background): FBP %4, OSEM %5</translation>
+    </message>
+    <message>
+        <source>SD/平均 (%)</source>
+        <translation>SD/mean (%)</translation>
+    </message>
+    <message>
+        <source>FBP × π/V</source>
+        <translation>FBP × π/V</translation>
+    </message>
+    <message>
+        <source>全スライスを再構成しています...</source>
+        <translation>Reconstructing every slice...</translation>
+    </message>
+    <message>
+        <source>全スライスの再構成を中止しました。</source>
+        <translation>Reconstruction of every slice stopped.</translation>
+    </message>
+    <message>
+        <source>全スライス: %1 行</source>
+        <translation>All slices: %1 rows</translation>
+    </message>
+    <message>
+        <source>ビュー数 (4-360)</source>
+        <translation>Views (4-360)</translation>
+    </message>
+    <message>
+        <source>開始角度 (度)</source>
+        <translation>Start angle (degrees)</translation>
+    </message>
+    <message>
+        <source>画素サイズ (mm)</source>
+        <translation>Pixel size (mm)</translation>
+    </message>
+    <message>
+        <source>総計数 (10^3-10^9)</source>
+        <translation>Total counts (10^3-10^9)</translation>
+    </message>
+    <message>
+        <source>コリメータ FWHM (mm, 回転中心で)</source>
+        <translation>Collimator FWHM (mm, at the centre)</translation>
+    </message>
+    <message>
+        <source>回転半径 (mm)</source>
+        <translation>Radius of rotation (mm)</translation>
+    </message>
+    <message>
+        <source>回転中心のずれ (画素)</source>
+        <translation>Centre-of-rotation offset (pixels)</translation>
+    </message>
+    <message>
+        <source>減弱係数 μ (cm^-1, 水の Tc-99m は 0.15)</source>
+        <translation>Attenuation μ (cm^-1; Tc-99m in water 0.15)</translation>
+    </message>
+    <message>
+        <source>点線源 x (mm, 右へ)</source>
+        <translation>Point x (mm, to the right)</translation>
+    </message>
+    <message>
+        <source>点線源 y (mm, 背側へ)</source>
+        <translation>Point y (mm, to the back)</translation>
+    </message>
+    <message>
+        <source>点線源 z (mm, 尾側へ)</source>
+        <translation>Point z (mm, to the feet)</translation>
+    </message>
+    <message>
+        <source>乱数の種</source>
+        <translation>Seed</translation>
+    </message>
+    <message>
+        <source>ファントム実験</source>
+        <translation>Phantom lab</translation>
+    </message>
+    <message>
+        <source>物体</source>
+        <translation>Object</translation>
+    </message>
+    <message>
+        <source>360 度</source>
+        <translation>360 degrees</translation>
+    </message>
+    <message>
+        <source>180 度</source>
+        <translation>180 degrees</translation>
+    </message>
+    <message>
+        <source>CW (角度が増える)</source>
+        <translation>CW (angle grows)</translation>
+    </message>
+    <message>
+        <source>CC (角度が減る)</source>
+        <translation>CC (angle falls)</translation>
+    </message>
+    <message>
+        <source>ノイズなし</source>
+        <translation>Noise-free</translation>
+    </message>
+    <message>
+        <source>検出器からの距離に比例</source>
+        <translation>Growing with the distance to the detector</translation>
+    </message>
+    <message>
+        <source>一定</source>
+        <translation>Constant</translation>
+    </message>
+    <message>
+        <source>収集角度</source>
+        <translation>Arc</translation>
+    </message>
+    <message>
+        <source>回転方向</source>
+        <translation>Direction</translation>
+    </message>
+    <message>
+        <source>マトリクス (ビン x 行)</source>
+        <translation>Matrix (bins x rows)</translation>
+    </message>
+    <message>
+        <source>ぼけの広がり方</source>
+        <translation>Blur</translation>
+    </message>
+    <message>
+        <source>作成</source>
+        <translation>Make</translation>
+    </message>
+    <message>
+        <source>数を入れてください。</source>
+        <translation>Type a number.</translation>
+    </message>
+    <message>
+        <source>整数を入れてください。</source>
+        <translation>Type a whole number.</translation>
+    </message>
+    <message>
+        <source>0 以上の整数です。</source>
+        <translation>A whole number from 0.</translation>
+    </message>
+    <message>
+        <source>作成中...</source>
+        <translation>Making...</translation>
+    </message>
+    <message>
+        <source>PNG で保存...</source>
+        <translation>Save as PNG...</translation>
+    </message>
+    <message>
+        <source>値を CSV で保存...</source>
+        <translation>Save values as CSV...</translation>
+    </message>
+    <message>
+        <source>クリップボードにコピー</source>
+        <translation>Copy to the clipboard</translation>
+    </message>
+    <message>
+        <source>%1 に書けません。</source>
+        <translation>Cannot write %1.</translation>
+    </message>
+    <message>
+        <source>生ﾃﾞｰﾀを開く</source>
+        <translation>Open raw data</translation>
+    </message>
+    <message>
+        <source>参照...</source>
+        <translation>Browse...</translation>
+    </message>
+    <message>
+        <source>ファイル</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <source>ヘッダ（バイト）</source>
+        <translation>Header (bytes)</translation>
+    </message>
+    <message>
+        <source>ビュー数</source>
+        <translation>Views</translation>
+    </message>
+    <message>
+        <source>行数（体軸方向）</source>
+        <translation>Rows (axial)</translation>
+    </message>
+    <message>
+        <source>ビン数</source>
+        <translation>Bins</translation>
+    </message>
+    <message>
+        <source>1 カウントのバイト数</source>
+        <translation>Bytes per count</translation>
+    </message>
+    <message>
+        <source>符号なし整数</source>
+        <translation>Unsigned integer</translation>
+    </message>
+    <message>
+        <source>符号付き整数</source>
+        <translation>Signed integer</translation>
+    </message>
+    <message>
+        <source>浮動小数点数</source>
+        <translation>Floating point</translation>
+    </message>
+    <message>
+        <source>数の形式</source>
+        <translation>Number format</translation>
+    </message>
+    <message>
+        <source>ビッグエンディアン</source>
+        <translation>Big-endian</translation>
+    </message>
+    <message>
+        <source>リトルエンディアン</source>
+        <translation>Little-endian</translation>
+    </message>
+    <message>
+        <source>バイト順</source>
+        <translation>Byte order</translation>
+    </message>
+    <message>
+        <source>不明</source>
+        <translation>unknown</translation>
+    </message>
+    <message>
+        <source>回転範囲（度）</source>
+        <translation>Arc (degrees)</translation>
+    </message>
+    <message>
+        <source>開始角度（度）</source>
+        <translation>Start angle (degrees)</translation>
+    </message>
+    <message>
+        <source>CW（角度が増える）</source>
+        <translation>CW (angle grows)</translation>
+    </message>
+    <message>
+        <source>CC（角度が減る）</source>
+        <translation>CC (angle falls)</translation>
+    </message>
+    <message>
+        <source>必要な大きさ: %1 バイト</source>
+        <translation>Size needed: %1 bytes</translation>
+    </message>
+    <message>
+        <source>（ファイルは %1 バイト）</source>
+        <translation> (the file has %1 bytes)</translation>
+    </message>
+    <message>
+        <source>ファイルを指定してください。</source>
+        <translation>Name a file.</translation>
     </message>
 </context>
 </TS>

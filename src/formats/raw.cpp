@@ -20,14 +20,16 @@ std::uint64_t readUnsigned(const std::uint8_t* p, int n, bool bigEndian) {
 }  // namespace
 
 std::string checkLayout(const RawLayout& l) {
-  if (l.views < 1 || l.views > kMaxViews) return "ビュー数は 1 から 1024 までです（" + std::to_string(l.views) + "）。";
-  if (l.rows < 1 || l.rows > kMaxRowsOrBins) return "行数は 1 から 512 までです（" + std::to_string(l.rows) + "）。";
-  if (l.bins < 1 || l.bins > kMaxRowsOrBins) return "ビン数は 1 から 512 までです（" + std::to_string(l.bins) + "）。";
+  // Each message whole, its value in place of %1, so that the interface can translate it.
+  auto filled = [](std::string text, long value) { return text.replace(text.find("%1"), 2, std::to_string(value)); };
+  if (l.views < 1 || l.views > kMaxViews) return filled("ビュー数は 1 から 1024 までです（%1）。", l.views);
+  if (l.rows < 1 || l.rows > kMaxRowsOrBins) return filled("行数は 1 から 512 までです（%1）。", l.rows);
+  if (l.bins < 1 || l.bins > kMaxRowsOrBins) return filled("ビン数は 1 から 512 までです（%1）。", l.bins);
   const int b = l.bytesPerCount;
   if (b != 1 && b != 2 && b != 4 && b != 8)
-    return "1 画素のバイト数は 1, 2, 4, 8 のいずれかです（" + std::to_string(b) + "）。";
+    return filled("1 画素のバイト数は 1, 2, 4, 8 のいずれかです（%1）。", b);
   if (l.format == NumberFormat::Float && b != 4 && b != 8)
-    return "浮動小数点数は 4 または 8 バイトです（" + std::to_string(b) + "）。";
+    return filled("浮動小数点数は 4 または 8 バイトです（%1）。", b);
   if (!(std::isfinite(l.arcDegrees) && std::isfinite(l.startDegrees))) return "角度が数ではありません。";
   return {};
 }

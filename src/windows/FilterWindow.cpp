@@ -25,6 +25,7 @@
 #include "doc/SinoraDoc.h"
 #include "platform/number.h"
 #include "imaging/phantom.h"
+#include "platform/tr.h"
 #include "windows/PictureView.h"
 
 using namespace sinora;
@@ -60,15 +61,15 @@ std::vector<double> sliceOf(const Picture& p) {
 
 FilterAnalysisWindow::FilterAnalysisWindow(CSinoraDoc* doc, QWidget* parent)
     : QDialog(parent), doc_(doc), study_(doc->ProjectionStudy()) {
-  setWindowTitle(QStringLiteral("フィルタ解析"));
+  setWindowTitle(T("フィルタ解析"));
   const int b = study_->bins();
   sourceAt_ = QPoint(b / 2 + b / 5, b / 2 - b / 8);  // off centre, so its sine shows
 
   row_ = new QSpinBox;
   row_->setRange(0, study_->rows() - 1);
   row_->setValue(sliceRowOf(60, study_->rows()));
-  studySource_ = new QRadioButton(QStringLiteral("スタディ"));
-  pointSource_ = new QRadioButton(QStringLiteral("点線源"));
+  studySource_ = new QRadioButton(T("スタディ"));
+  pointSource_ = new QRadioButton(T("点線源"));
   studySource_->setChecked(true);
   auto* sources = new QButtonGroup(this);
   sources->addButton(studySource_);
@@ -93,7 +94,7 @@ FilterAnalysisWindow::FilterAnalysisWindow(CSinoraDoc* doc, QWidget* parent)
   pixelMm_ = new QLineEdit;
   if (study_->geometry().pixelSizeMm > 0) pixelMm_->setText(QString::number(study_->geometry().pixelSizeMm));
   units_ = new QComboBox;
-  units_->addItems({QStringLiteral("サイクル/画素"), QStringLiteral("サイクル/cm")});
+  units_->addItems({T("サイクル/画素"), T("サイクル/cm")});
   message_ = new QLabel;
   message_->setStyleSheet(QStringLiteral("color: #b00000"));
   message_->setWordWrap(true);
@@ -104,23 +105,23 @@ FilterAnalysisWindow::FilterAnalysisWindow(CSinoraDoc* doc, QWidget* parent)
   note_->setWordWrap(true);
 
   auto* form = new QFormLayout;
-  form->addRow(QStringLiteral("スライス（行）"), row_);
+  form->addRow(T("スライス（行）"), row_);
   auto* sourceRow = new QHBoxLayout;
   sourceRow->addWidget(studySource_);
   sourceRow->addWidget(pointSource_);
-  form->addRow(QStringLiteral("サイノグラム"), sourceRow);
-  form->addRow(QStringLiteral("再構成フィルタ"), window_);
-  form->addRow(QStringLiteral("カットオフ"), slider_);
-  form->addRow(QStringLiteral("カットオフ（サイクル/画素）"), cutoff_);
-  form->addRow(QStringLiteral("次数（Butterworth）"), order_);
+  form->addRow(T("サイノグラム"), sourceRow);
+  form->addRow(T("再構成フィルタ"), window_);
+  form->addRow(T("カットオフ"), slider_);
+  form->addRow(T("カットオフ（サイクル/画素）"), cutoff_);
+  form->addRow(T("次数（Butterworth）"), order_);
   auto* bwRow = new QHBoxLayout;
   bwRow->addWidget(new QLabel(QStringLiteral("Order")));
   bwRow->addWidget(bwOrder_);
   bwRow->addWidget(new QLabel(QStringLiteral("Cutoff")));
   bwRow->addWidget(bwCutoff_);
-  form->addRow(QStringLiteral("BW 前処理"), bwRow);
-  form->addRow(QStringLiteral("画素サイズ（mm）"), pixelMm_);
-  form->addRow(QStringLiteral("周波数の単位"), units_);
+  form->addRow(T("BW 前処理"), bwRow);
+  form->addRow(T("画素サイズ（mm）"), pixelMm_);
+  form->addRow(T("周波数の単位"), units_);
   form->addRow(message_);
 
   projection_ = new PictureView;
@@ -133,9 +134,9 @@ FilterAnalysisWindow::FilterAnalysisWindow(CSinoraDoc* doc, QWidget* parent)
   ramp_ = new PictureView;
   for (PictureView* v : {windowed_, ramp_}) v->setDrag(PictureView::Drag::Line);
   auto* pictures = new QGridLayout;
-  const QString titles[] = {QStringLiteral("プロジェクション（クリックで行）"), QStringLiteral("サイノグラム（ビュー↓ ビン→）"),
-                            QStringLiteral("点線源の位置（クリック）"), QStringLiteral("窓付きフィルタの FBP"),
-                            QStringLiteral("Ramp の FBP")};
+  const QString titles[] = {T("プロジェクション（クリックで行）"), T("サイノグラム（ビュー↓ ビン→）"),
+                            T("点線源の位置（クリック）"), T("窓付きフィルタの FBP"),
+                            T("Ramp の FBP")};
   PictureView* views[] = {projection_, sinogram_, source_, windowed_, ramp_};
   for (int n = 0; n < 5; ++n) {
     pictures->addWidget(new QLabel(titles[n]), 0, n);
@@ -143,7 +144,7 @@ FilterAnalysisWindow::FilterAnalysisWindow(CSinoraDoc* doc, QWidget* parent)
   }
   // A phantom's truth, and how far each FBP is from it: the cut-off's trade-off in one number.
   truth_ = new PictureView;
-  auto* truthCaption = new QLabel(QStringLiteral("真の分布"));
+  auto* truthCaption = new QLabel(T("真の分布"));
   pictures->addWidget(truthCaption, 0, 5);
   pictures->addWidget(truth_, 1, 5);
   truthError_ = new QLabel;
@@ -152,8 +153,8 @@ FilterAnalysisWindow::FilterAnalysisWindow(CSinoraDoc* doc, QWidget* parent)
   const bool phantom = phantomInfo(*study_) != nullptr;
   for (QWidget* w : {static_cast<QWidget*>(truthCaption), static_cast<QWidget*>(truth_), static_cast<QWidget*>(truthError_)})
     w->setVisible(phantom);
-  responses_ = makePlot(QStringLiteral("周波数応答"), QStringLiteral("周波数（サイクル/画素）"), QStringLiteral("応答"));
-  profile_ = makePlot(QStringLiteral("プロファイル"), QStringLiteral("距離（画素）"), QStringLiteral("値"));
+  responses_ = makePlot(T("周波数応答"), T("周波数（サイクル/画素）"), T("応答"));
+  profile_ = makePlot(T("プロファイル"), T("距離（画素）"), T("値"));
   profile_->setMinimumSize(420, 330);
   auto* plots = new QHBoxLayout;
   plots->addWidget(responses_, 3);
@@ -226,7 +227,7 @@ void FilterAnalysisWindow::refresh() {
   }
   // A refused setting is said next to the boxes; the last pictures stay.
   const std::string why = checkWindowSettings(w, fc, order);
-  message_->setText(QString::fromStdString(why));
+  message_->setText(TM(why));
   if (!why.empty()) return;
   const std::vector<double> kernel = windowedKernel(w, fc, order, b);
   const Picture windowed = windowedPicture(*study_, row, kernel, 7);
@@ -245,8 +246,8 @@ void FilterAnalysisWindow::refresh() {
       for (int y = 0; y < b; ++y) truth.values[std::size_t(y) * b + x] = std::int32_t(std::lround(t[std::size_t(x) * b + y] * 1000 / top));
     truth.divisor = 1000 + 7 - 10;
     truth_->setPicture(truth, Palette::Ribbon);
-    auto percent = [](double v) { return std::isfinite(v) ? QString::number(v, 'f', 1) : QStringLiteral("—"); };
-    truthError_->setText(QStringLiteral("真値との誤差（尺度を合わせた RMSE）: 窓付きフィルタの FBP %1 %、Ramp の FBP %2 %")
+    auto percent = [](double v) { return std::isfinite(v) ? QString::number(v, 'f', 1) : T("—"); };
+    truthError_->setText(T("真値との誤差（尺度を合わせた RMSE）: 窓付きフィルタの FBP %1 %、Ramp の FBP %2 %")
                              .arg(percent(truthRmsePercent(windowedSlice_, t, b)), percent(truthRmsePercent(rampSlice_, t, b))));
   }
 
@@ -276,14 +277,14 @@ void FilterAnalysisWindow::refresh() {
   std::vector<double> product(f.size());
   for (std::size_t i = 0; i < f.size(); ++i) product[i] = ninetap[i] * rampDft[i];
   const auto chosen = kernelResponse(kernel, f);
-  curves_ = {{QStringLiteral("Ramp（255 タップの DFT）"), curve(rampDft)},
+  curves_ = {{T("Ramp（255 タップの DFT）"), curve(rampDft)},
              {QStringLiteral("|f|"), curve(idealR)},
-             {QStringLiteral("Shepp-Logan（DFT）"), curve(sheppDft)},
+             {T("Shepp-Logan（DFT）"), curve(sheppDft)},
              {QStringLiteral("|f| sinc f"), curve(idealS)},
-             {QStringLiteral("BW 公称 1/(1+(f/fc)^n)"), curve(nominal)},
-             {QStringLiteral("BW 9 タップ"), curve(ninetap)},
-             {QStringLiteral("BW 9 タップ × Ramp"), curve(product)},
-             {window_->currentText() + QStringLiteral("（選択、DFT）"), curve(chosen)}};
+             {T("BW 公称 1/(1+(f/fc)^n)"), curve(nominal)},
+             {T("BW 9 タップ"), curve(ninetap)},
+             {T("BW 9 タップ × Ramp"), curve(product)},
+             {window_->currentText() + T("（選択、DFT）"), curve(chosen)}};
   // The rows' power spectrum, on a log axis of its own; made again only when the sinogram
   // changes, so that moving the cut-off stays quick.
   const QString key = pointSource_->isChecked()
@@ -303,7 +304,7 @@ void FilterAnalysisWindow::refresh() {
       if (power[k] > 0) power_.emplace_back(double(k) / b, power[k]);
     powerKey_ = key;
   }
-  curves_.push_back({QStringLiteral("パワースペクトル（右軸）"), power_});
+  curves_.push_back({T("パワースペクトル（右軸）"), power_});
   drawPlot();
   if (lineA_.x() >= 0) setProfile(lineA_, lineB_);
 }
@@ -322,7 +323,7 @@ void FilterAnalysisWindow::drawPlot() {
       double lo = INFINITY, hi = 0;
       for (int n = 0; n < existing.size(); ++n) {
         QList<QPointF> points;
-        const bool power = curves_[std::size_t(n)].first.startsWith(QStringLiteral("パワー"));
+        const bool power = curves_[std::size_t(n)].first.startsWith(T("パワー"));
         for (const QPointF& p : curves_[std::size_t(n)].second) {
           points.append({p.x() * scaleNow, p.y()});
           if (power) lo = std::min(lo, p.y()), hi = std::max(hi, p.y());
@@ -346,12 +347,12 @@ void FilterAnalysisWindow::drawPlot() {
   const bool perCm = units_->currentIndex() == 1 && mm > 0 && std::isfinite(mm);
   const double scale = perCm ? 10 / mm : 1;
   auto* ax = new QValueAxis;
-  ax->setTitleText(perCm ? QStringLiteral("周波数（サイクル/cm）") : QStringLiteral("周波数（サイクル/画素）"));
+  ax->setTitleText(perCm ? T("周波数（サイクル/cm）") : T("周波数（サイクル/画素）"));
   ax->setRange(0, 0.5 * scale);
   auto* ay = new QValueAxis;
-  ay->setTitleText(QStringLiteral("応答"));
+  ay->setTitleText(T("応答"));
   auto* logAxis = new QLogValueAxis;
-  logAxis->setTitleText(QStringLiteral("パワー"));
+  logAxis->setTitleText(T("パワー"));
   logAxis->setLabelFormat(QStringLiteral("%.0e"));
   c->addAxis(ax, Qt::AlignBottom);
   c->addAxis(ay, Qt::AlignLeft);
@@ -368,7 +369,7 @@ void FilterAnalysisWindow::drawPlot() {
     const bool ideal = n == 1 || n == 3 || n == 4;
     s->setPen(QPen(colours[std::min(n, 8)], n == 7 ? 3 : 2, ideal ? Qt::DashLine : Qt::SolidLine));
     ++n;
-    const bool power = name.startsWith(QStringLiteral("パワー"));
+    const bool power = name.startsWith(T("パワー"));
     for (const QPointF& pt : points) {
       s->append(pt.x() * scale, pt.y());
       if (power) lo = std::min(lo, pt.y()), hi = std::max(hi, pt.y());

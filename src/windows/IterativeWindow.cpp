@@ -31,6 +31,7 @@
 #include "doc/SinoraDoc.h"
 #include "imaging/phantom.h"
 #include "platform/number.h"
+#include "platform/tr.h"
 #include "windows/PictureView.h"
 
 using namespace sinora;
@@ -103,7 +104,7 @@ std::pair<double, double> regionStats(const std::vector<double>& f, int b, const
 
 IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
     : QDialog(parent), doc_(doc), study_(doc->ProjectionStudy()) {
-  setWindowTitle(QStringLiteral("逐次近似再構成"));
+  setWindowTitle(T("逐次近似再構成"));
   const int views = study_->views(), rows = study_->rows();
 
   // Settings.
@@ -120,7 +121,7 @@ IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
   fwhm_ = new QDoubleSpinBox;
   fwhm_->setRange(0, 20);
   fwhm_->setSingleStep(0.5);
-  fwhm_->setSpecialValueText(QStringLiteral("なし"));
+  fwhm_->setSpecialValueText(T("なし"));
   fwhmMm_ = new QLabel;
   ribbon_ = new QRadioButton(QStringLiteral("Ribbon"));
   grey_ = new QRadioButton(QStringLiteral("Black-White"));
@@ -134,13 +135,13 @@ IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
   auto* filters = new QButtonGroup(this);
   filters->addButton(ramp_);
   filters->addButton(shepp_);
-  prefilter_ = new QCheckBox(QStringLiteral("BW 前処理"));
+  prefilter_ = new QCheckBox(T("BW 前処理"));
   order_ = new QLineEdit(QStringLiteral("8"));
   cutoff_ = new QLineEdit(QStringLiteral("0.15"));
-  run_ = new QPushButton(QStringLiteral("再構成"));
+  run_ = new QPushButton(T("再構成"));
   run_->setDefault(true);
-  volume_ = new QPushButton(QStringLiteral("全スライス"));
-  cancel_ = new QPushButton(QStringLiteral("キャンセル"));
+  volume_ = new QPushButton(T("全スライス"));
+  cancel_ = new QPushButton(T("キャンセル"));
   cancel_->setEnabled(false);
   progress_ = new QProgressBar;
   progress_->setRange(0, 2 * rows);
@@ -148,19 +149,19 @@ IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
   message_ = new QLabel;
   message_->setWordWrap(true);
   dragMode_ = new QComboBox;
-  dragMode_->addItems({QStringLiteral("領域"), QStringLiteral("プロファイル")});
+  dragMode_->addItems({T("領域"), T("プロファイル")});
   const PhantomInfo* phantom = phantomInfo(*study_);
   chang_ = new QComboBox;
-  chang_->addItems({QStringLiteral("なし"), QStringLiteral("Chang 1次"), QStringLiteral("Chang 1次 + 反復1回")});
-  attenuatedOsem_ = new QCheckBox(QStringLiteral("OSEM の投影に減弱を入れる"));
+  chang_->addItems({T("なし"), T("Chang 1次"), T("Chang 1次 + 反復1回")});
+  attenuatedOsem_ = new QCheckBox(T("OSEM の投影に減弱を入れる"));
   mu_ = new QDoubleSpinBox;
   mu_->setRange(0, 2);
   mu_->setDecimals(3);
   mu_->setSingleStep(0.01);
   mu_->setValue(phantom && phantom->settings.muPerCm > 0 ? phantom->settings.muPerCm : 0.15);
   outline_ = new QComboBox;
-  outline_->addItem(QStringLiteral("ファントムの輪郭"));
-  outline_->addItem(QStringLiteral("FBP のしきい値"));
+  outline_->addItem(T("ファントムの輪郭"));
+  outline_->addItem(T("FBP のしきい値"));
   const bool ownOutline = phantom && phantom->object.outline >= 0;
   if (!ownOutline) {
     outline_->setItemData(0, 0, Qt::UserRole - 1);  // not selectable without a phantom's outline
@@ -172,14 +173,14 @@ IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
   threshold_->setSuffix(QStringLiteral(" %"));
 
   auto* form = new QFormLayout;
-  form->addRow(QStringLiteral("スライス（行）"), row_);
-  form->addRow(QStringLiteral("方法"), method_);
-  form->addRow(QStringLiteral("サブセット数"), subsets_);
-  form->addRow(QStringLiteral("反復回数"), iterations_);
+  form->addRow(T("スライス（行）"), row_);
+  form->addRow(T("方法"), method_);
+  form->addRow(T("サブセット数"), subsets_);
+  form->addRow(T("反復回数"), iterations_);
   auto* fwhmRow = new QHBoxLayout;
   fwhmRow->addWidget(fwhm_);
   fwhmRow->addWidget(fwhmMm_);
-  form->addRow(QStringLiteral("ガウス後処理 FWHM（画素）"), fwhmRow);
+  form->addRow(T("ガウス後処理 FWHM（画素）"), fwhmRow);
   auto* colourRow = new QHBoxLayout;
   colourRow->addWidget(ribbon_);
   colourRow->addWidget(grey_);
@@ -187,7 +188,7 @@ IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
   auto* fbpRow = new QHBoxLayout;
   fbpRow->addWidget(ramp_);
   fbpRow->addWidget(shepp_);
-  form->addRow(QStringLiteral("FBP フィルタ"), fbpRow);
+  form->addRow(T("FBP フィルタ"), fbpRow);
   auto* bwRow = new QHBoxLayout;
   bwRow->addWidget(prefilter_);
   bwRow->addWidget(new QLabel(QStringLiteral("Order")));
@@ -195,14 +196,14 @@ IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
   bwRow->addWidget(new QLabel(QStringLiteral("Cutoff")));
   bwRow->addWidget(cutoff_);
   form->addRow(bwRow);
-  form->addRow(QStringLiteral("FBP の減弱補正"), chang_);
+  form->addRow(T("FBP の減弱補正"), chang_);
   form->addRow(attenuatedOsem_);
-  form->addRow(QStringLiteral("μ（cm^-1）"), mu_);
+  form->addRow(T("μ（cm^-1）"), mu_);
   auto* outlineRow = new QHBoxLayout;
   outlineRow->addWidget(outline_);
   outlineRow->addWidget(threshold_);
-  form->addRow(QStringLiteral("減弱の輪郭"), outlineRow);
-  form->addRow(QStringLiteral("ドラッグ"), dragMode_);
+  form->addRow(T("減弱の輪郭"), outlineRow);
+  form->addRow(T("ドラッグ"), dragMode_);
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(run_);
   buttons->addWidget(volume_);
@@ -220,7 +221,7 @@ IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
   slider_->setRange(1, 1);
   iterationLabel_ = new QLabel;
   auto* pictures = new QGridLayout;
-  pictures->addWidget(new QLabel(QStringLiteral("プロジェクション（クリックで行を選ぶ）")), 0, 0);
+  pictures->addWidget(new QLabel(T("プロジェクション（クリックで行を選ぶ）")), 0, 0);
   pictures->addWidget(new QLabel(QStringLiteral("FBP")), 0, 1);
   pictures->addWidget(new QLabel(QStringLiteral("MLEM / OSEM")), 0, 2);
   pictures->addWidget(projection_, 1, 0);
@@ -230,23 +231,23 @@ IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
   errors_ = new QLabel;
   errors_->setObjectName(QStringLiteral("errors"));
   errors_->setWordWrap(true);
-  auto* truthCaption = new QLabel(QStringLiteral("真の分布"));
+  auto* truthCaption = new QLabel(T("真の分布"));
   pictures->addWidget(truthCaption, 0, 3);
   pictures->addWidget(truth_, 1, 3);
   pictures->addWidget(errors_, 3, 0, 1, 4);
   for (QWidget* w : {static_cast<QWidget*>(truthCaption), static_cast<QWidget*>(truth_), static_cast<QWidget*>(errors_)})
     w->setVisible(phantom != nullptr);
   auto* sliderRow = new QHBoxLayout;
-  sliderRow->addWidget(new QLabel(QStringLiteral("反復")));
+  sliderRow->addWidget(new QLabel(T("反復")));
   sliderRow->addWidget(slider_, 1);
   sliderRow->addWidget(iterationLabel_);
   pictures->addLayout(sliderRow, 2, 2);
 
-  likelihood_ = makeChart(QStringLiteral("対数尤度"), QStringLiteral("反復"), QStringLiteral("log L"));
-  region_ = makeChart(QStringLiteral("領域の平均（実線）と SD/平均（破線）"), QStringLiteral("反復"),
-                      QStringLiteral("平均（カウント/画素）"));
-  profile_ = makeChart(QStringLiteral("プロファイル"), QStringLiteral("距離（画素）"),
-                       QStringLiteral("カウント/画素"));
+  likelihood_ = makeChart(T("対数尤度"), T("反復"), QStringLiteral("log L"));
+  region_ = makeChart(T("領域の平均（実線）と SD/平均（破線）"), T("反復"),
+                      T("平均（カウント/画素）"));
+  profile_ = makeChart(T("プロファイル"), T("距離（画素）"),
+                       T("カウント/画素"));
   auto* charts = new QHBoxLayout;
   charts->addWidget(likelihood_);
   charts->addWidget(region_);
@@ -255,7 +256,7 @@ IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
   planeSource_ = new QComboBox;
   planeSource_->addItems({QStringLiteral("OSEM"), QStringLiteral("FBP")});
   auto* planes = new QHBoxLayout;
-  const QString names[3] = {QStringLiteral("横断"), QStringLiteral("冠状断"), QStringLiteral("矢状断")};
+  const QString names[3] = {T("横断"), T("冠状断"), T("矢状断")};
   for (int p = 0; p < 3; ++p) {
     planes_[p] = new PictureView;
     planes_[p]->setDrag(PictureView::Drag::Point);
@@ -264,10 +265,10 @@ IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
     column->addWidget(planes_[p]);
     planes->addLayout(column);
   }
-  auto* planeBox = new QGroupBox(QStringLiteral("全スライス"));
+  auto* planeBox = new QGroupBox(T("全スライス"));
   auto* planeColumn = new QVBoxLayout;
   auto* sourceRow = new QHBoxLayout;
-  sourceRow->addWidget(new QLabel(QStringLiteral("表示")));
+  sourceRow->addWidget(new QLabel(T("表示")));
   sourceRow->addWidget(planeSource_);
   sourceRow->addStretch(1);
   planeColumn->addLayout(sourceRow);
@@ -387,7 +388,7 @@ void IterativeWindow::reconstruct() {
   const int v = study_->views();
   const int m = subsets_->currentData().toInt();
   if (m < 1 || v % m != 0) {
-    message_->setText(QStringLiteral("サブセット数 %1 はビュー数 %2 を割り切れません。").arg(m).arg(v));
+    message_->setText(T("サブセット数 %1 はビュー数 %2 を割り切れません。").arg(m).arg(v));
     return;
   }
   const int row = row_->value();
@@ -443,11 +444,11 @@ void IterativeWindow::reconstruct() {
   slider_->setValue(int(result_.images.size()));
   slider_->blockSignals(false);
   QString corrections;
-  if (correctFbp) corrections += QStringLiteral("、FBP は %1").arg(chang_->currentText());
-  if (correctOsem) corrections += QStringLiteral("、OSEM は減弱込み");
+  if (correctFbp) corrections += T("、FBP は %1").arg(chang_->currentText());
+  if (correctOsem) corrections += T("、OSEM は減弱込み");
   if (correctFbp || correctOsem)
-    corrections += QStringLiteral("（μ = %1 cm^-1、%2）").arg(mu_->value()).arg(outline_->currentText());
-  message_->setText(QStringLiteral("%1 行目: %2、サブセット %3 × 反復 %4")
+    corrections += T("（μ = %1 cm^-1、%2）").arg(mu_->value()).arg(outline_->currentText());
+  message_->setText(T("%1 行目: %2、サブセット %3 × 反復 %4")
                         .arg(resultRow_)
                         .arg(m == 1 ? QStringLiteral("MLEM") : QStringLiteral("OSEM"))
                         .arg(m)
@@ -461,13 +462,13 @@ bool IterativeWindow::attenuationModel(int row, const std::vector<double>& fbp, 
                                        double& mu, QString& why) const {
   const double pixel = study_->geometry().pixelSizeMm;
   if (!(pixel > 0)) {
-    why = QStringLiteral("画素サイズが分からないため、μ（cm^-1）を画素あたりにできず、減弱を補正できません。");
+    why = T("画素サイズが分からないため、μ（cm^-1）を画素あたりにできず、減弱を補正できません。");
     return false;
   }
   // The attenuated projector keeps one weight a pixel a view.
   if (attenuatedOsem_->isChecked() &&
       double(study_->views()) * study_->bins() * study_->bins() > 16.0 * 1024 * 1024) {
-    why = QStringLiteral("この検査（%1 ビュー × %2 x %2）は減弱込みの OSEM には大きすぎます。")
+    why = T("この検査（%1 ビュー × %2 x %2）は減弱込みの OSEM には大きすぎます。")
               .arg(study_->views())
               .arg(study_->bins());
     return false;
@@ -476,8 +477,8 @@ bool IterativeWindow::attenuationModel(int row, const std::vector<double>& fbp, 
   outline = outline_->currentIndex() == 0 ? phantomOutline(*study_, row)
                                           : thresholdOutline(fbp, study_->bins(), threshold_->value() / 100.0);
   if (!outline.present) {
-    why = outline_->currentIndex() == 0 ? QStringLiteral("%1 行目はファントムの輪郭の外です。").arg(row)
-                                        : QStringLiteral("%1 行目の FBP にしきい値を超える画素がありません。").arg(row);
+    why = outline_->currentIndex() == 0 ? T("%1 行目はファントムの輪郭の外です。").arg(row)
+                                        : T("%1 行目の FBP にしきい値を超える画素がありません。").arg(row);
     return false;
   }
   return true;
@@ -496,13 +497,13 @@ void IterativeWindow::showErrors() {
     for (int x = std::max(0, regionRect_.left()); x <= std::min(b - 1, regionRect_.right()); ++x)
       for (int y = std::max(0, regionRect_.top()); y <= std::min(b - 1, regionRect_.bottom()); ++y)
         region[std::size_t(x) * b + y] = true;
-    where = QStringLiteral("選んだ領域");
+    where = T("選んだ領域");
   } else {
     region = featureMask(*info, resultRow_);
-    where = QStringLiteral("物体の特徴部");
+    where = T("物体の特徴部");
   }
-  auto text = [](double v, int digits) { return std::isfinite(v) ? QString::number(v, 'f', digits) : QStringLiteral("—"); };
-  errors_->setText(QStringLiteral("真値との誤差（尺度を合わせた RMSE）: FBP %1 %、OSEM %2 %\n回復コントラスト（%3 / 背景）: FBP %4、OSEM %5")
+  auto text = [](double v, int digits) { return std::isfinite(v) ? QString::number(v, 'f', digits) : T("—"); };
+  errors_->setText(T("真値との誤差（尺度を合わせた RMSE）: FBP %1 %、OSEM %2 %\n回復コントラスト（%3 / 背景）: FBP %4、OSEM %5")
                        .arg(text(truthRmsePercent(fbpSlice_, t, b), 1), text(truthRmsePercent(os, t, b), 1), where,
                             text(recoveredContrast(fbpSlice_, *info, resultRow_, region), 2),
                             text(recoveredContrast(os, *info, resultRow_, region), 2)));
@@ -548,7 +549,7 @@ void IterativeWindow::setRegion(const QRect& r) {
     if (c->axes(Qt::Vertical).indexOf(a) > 0) right = qobject_cast<QValueAxis*>(a);
   if (!right) {
     right = new QValueAxis;
-    right->setTitleText(QStringLiteral("SD/平均 (%)"));
+    right->setTitleText(T("SD/平均 (%)"));
     c->addAxis(right, Qt::AlignRight);
   }
   double lo = INFINITY, hi = -INFINITY;
@@ -585,7 +586,7 @@ void IterativeWindow::setProfile(const QPoint& a, const QPoint& b) {
   osemView_->setLine(a, b);
   if (result_.images.empty()) return;
   const int n = study_->bins();
-  plot(profile_->chart(), {{QStringLiteral("FBP × π/V"), profileAlong(fbpSlice_, n, a, b)},
+  plot(profile_->chart(), {{T("FBP × π/V"), profileAlong(fbpSlice_, n, a, b)},
                            {QStringLiteral("OSEM"), profileAlong(shownOsem(), n, a, b)}});
 }
 
@@ -600,7 +601,7 @@ void IterativeWindow::startVolume() {
   volume_->setEnabled(false);
   run_->setEnabled(false);
   cancel_->setEnabled(true);
-  message_->setText(QStringLiteral("全スライスを再構成しています..."));
+  message_->setText(T("全スライスを再構成しています..."));
   // The current settings: filter, pre-filter, subsets and iterations.
   const ReconFilter filter = shepp_->isChecked() ? ReconFilter::SheppLogan : ReconFilter::Ramp;
   const bool prefilter = prefilter_->isChecked();
@@ -641,10 +642,10 @@ void IterativeWindow::volumeFinished(bool complete) {
     osemVolume_.clear();
     fbpVolume_.clear();
     progress_->setValue(0);
-    message_->setText(QStringLiteral("全スライスの再構成を中止しました。"));
+    message_->setText(T("全スライスの再構成を中止しました。"));
     return;
   }
-  message_->setText(QStringLiteral("全スライス: %1 行").arg(study_->rows()));
+  message_->setText(T("全スライス: %1 行").arg(study_->rows()));
   const int b = study_->bins();
   setCrosshair(b / 2, b / 2, row_->value());
 }

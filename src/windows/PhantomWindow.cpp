@@ -1,5 +1,7 @@
 #include "windows/PhantomWindow.h"
 
+#include "platform/tr.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -17,6 +19,7 @@
 #include <cmath>
 
 using sinora::PhantomKind;
+using sinora::T;
 using sinora::PhantomSettings;
 
 namespace {
@@ -31,18 +34,18 @@ struct Field {
   bool whole;
 };
 constexpr Field kFields[] = {
-    {"views", "ビュー数 (4-360)", "views", true},
-    {"start", "開始角度 (度)", "start", false},
-    {"pixel", "画素サイズ (mm)", "pixel", false},
-    {"counts", "総計数 (10^3-10^9)", "counts", false},
-    {"fwhm", "コリメータ FWHM (mm, 回転中心で)", "fwhm", false},
-    {"radius", "回転半径 (mm)", "radius", false},
-    {"cor", "回転中心のずれ (画素)", "cor", false},
-    {"mu", "減弱係数 μ (cm^-1, 水の Tc-99m は 0.15)", "mu", false},
-    {"pointX", "点線源 x (mm, 右へ)", "point", false},
-    {"pointY", "点線源 y (mm, 背側へ)", "point", false},
-    {"pointZ", "点線源 z (mm, 尾側へ)", "point", false},
-    {"seed", "乱数の種", "seed", true},
+    {"views", SINORA_TEXT("ビュー数 (4-360)"), "views", true},
+    {"start", SINORA_TEXT("開始角度 (度)"), "start", false},
+    {"pixel", SINORA_TEXT("画素サイズ (mm)"), "pixel", false},
+    {"counts", SINORA_TEXT("総計数 (10^3-10^9)"), "counts", false},
+    {"fwhm", SINORA_TEXT("コリメータ FWHM (mm, 回転中心で)"), "fwhm", false},
+    {"radius", SINORA_TEXT("回転半径 (mm)"), "radius", false},
+    {"cor", SINORA_TEXT("回転中心のずれ (画素)"), "cor", false},
+    {"mu", SINORA_TEXT("減弱係数 μ (cm^-1, 水の Tc-99m は 0.15)"), "mu", false},
+    {"pointX", SINORA_TEXT("点線源 x (mm, 右へ)"), "point", false},
+    {"pointY", SINORA_TEXT("点線源 y (mm, 背側へ)"), "point", false},
+    {"pointZ", SINORA_TEXT("点線源 z (mm, 尾側へ)"), "point", false},
+    {"seed", SINORA_TEXT("乱数の種"), "seed", true},
 };
 
 // A number typed in a box: the whole text must be one (C locale, so "1e7" and "0.15" always
@@ -65,7 +68,7 @@ QString number(double v) { return QLocale::c().toString(v, 'g', 12); }
 
 PhantomWindow::PhantomWindow(QSettings* settings, QWidget* parent)
     : QDialog(parent), settings_(settings) {
-  setWindowTitle(QStringLiteral("ファントム実験"));
+  setWindowTitle(T("ファントム実験"));
   auto* form = new QFormLayout;
   auto withProblem = [&](QWidget* control, const QString& field) {
     auto* row = new QHBoxLayout;
@@ -79,20 +82,20 @@ PhantomWindow::PhantomWindow(QSettings* settings, QWidget* parent)
   };
   object_ = new QComboBox;
   for (int k = 0; k < sinora::kPhantomKinds; ++k)
-    object_->addItem(QString::fromStdString(sinora::phantomName(PhantomKind(k))), k);
-  form->addRow(QStringLiteral("物体"), object_);
+    object_->addItem(T(sinora::phantomName(PhantomKind(k)).c_str()), k);
+  form->addRow(T("物体"), object_);
   arc_ = new QComboBox;
-  arc_->addItem(QStringLiteral("360 度"), 360.0);
-  arc_->addItem(QStringLiteral("180 度"), 180.0);
+  arc_->addItem(T("360 度"), 360.0);
+  arc_->addItem(T("180 度"), 180.0);
   direction_ = new QComboBox;
-  direction_->addItem(QStringLiteral("CW (角度が増える)"), true);
-  direction_->addItem(QStringLiteral("CC (角度が減る)"), false);
+  direction_->addItem(T("CW (角度が増える)"), true);
+  direction_->addItem(T("CC (角度が減る)"), false);
   matrix_ = new QComboBox;
   for (int m : {64, 128, 256}) matrix_->addItem(QStringLiteral("%1 x %1").arg(m), m);
-  noiseFree_ = new QCheckBox(QStringLiteral("ノイズなし"));
+  noiseFree_ = new QCheckBox(T("ノイズなし"));
   blur_ = new QComboBox;
-  blur_->addItem(QStringLiteral("検出器からの距離に比例"), true);
-  blur_->addItem(QStringLiteral("一定"), false);
+  blur_->addItem(T("検出器からの距離に比例"), true);
+  blur_->addItem(T("一定"), false);
   auto addEdit = [&](const Field& f) {
     auto* e = new QLineEdit;
     e->setObjectName(QString::fromLatin1(f.name));
@@ -114,21 +117,21 @@ PhantomWindow::PhantomWindow(QSettings* settings, QWidget* parent)
       control = box;
     }
     if (name == QLatin1String("pointX") || name == QLatin1String("pointY")) {
-      form->addRow(QString::fromUtf8(f.label), control);
+      form->addRow(T(f.label), control);
       continue;
     }
     if (name == QLatin1String("pointZ")) {
-      form->addRow(QString::fromUtf8(f.label), withProblem(control, QStringLiteral("point")));
+      form->addRow(T(f.label), withProblem(control, QStringLiteral("point")));
       continue;
     }
-    form->addRow(QString::fromUtf8(f.label), withProblem(control, QString::fromLatin1(f.problem)));
+    form->addRow(T(f.label), withProblem(control, QString::fromLatin1(f.problem)));
     if (name == QLatin1String("views")) {
-      form->addRow(QStringLiteral("収集角度"), withProblem(arc_, QStringLiteral("arc")));
+      form->addRow(T("収集角度"), withProblem(arc_, QStringLiteral("arc")));
     } else if (name == QLatin1String("start")) {
-      form->addRow(QStringLiteral("回転方向"), direction_);
-      form->addRow(QStringLiteral("マトリクス (ビン x 行)"), withProblem(matrix_, QStringLiteral("matrix")));
+      form->addRow(T("回転方向"), direction_);
+      form->addRow(T("マトリクス (ビン x 行)"), withProblem(matrix_, QStringLiteral("matrix")));
     } else if (name == QLatin1String("fwhm")) {
-      form->addRow(QStringLiteral("ぼけの広がり方"), blur_);
+      form->addRow(T("ぼけの広がり方"), blur_);
     }
   }
   message_ = new QLabel;
@@ -136,9 +139,9 @@ PhantomWindow::PhantomWindow(QSettings* settings, QWidget* parent)
   message_->setWordWrap(true);
   progress_ = new QProgressBar;
   progress_->setVisible(false);
-  make_ = new QPushButton(QStringLiteral("作成"));
+  make_ = new QPushButton(T("作成"));
   make_->setDefault(true);
-  cancel_ = new QPushButton(QStringLiteral("キャンセル"));
+  cancel_ = new QPushButton(T("キャンセル"));
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(progress_, 1);
   buttons->addStretch();
@@ -269,17 +272,17 @@ void PhantomWindow::check() {
     if (point && s.kind != PhantomKind::PointSource) continue;
     const QString text = edit(QString::fromLatin1(f.name))->text();
     QLabel* p = problem(QString::fromLatin1(f.problem));
-    if (!parseReal(text, v)) p->setText(QStringLiteral("数を入れてください。"));
+    if (!parseReal(text, v)) p->setText(T("数を入れてください。"));
     else if (f.whole && (v != std::floor(v) || !std::isfinite(v)))
-      p->setText(QStringLiteral("整数を入れてください。"));
+      p->setText(T("整数を入れてください。"));
     else if (QLatin1String(f.name) == QLatin1String("seed") && (v < 0 || v >= 1.8e19))
-      p->setText(QStringLiteral("0 以上の整数です。"));
+      p->setText(T("0 以上の整数です。"));
     else continue;
     valid = false;
   }
   for (const sinora::SettingProblem& pr : sinora::checkPhantom(s)) {
     QLabel* p = problem(QString::fromStdString(pr.field));
-    if (p && p->text().isEmpty()) p->setText(QString::fromStdString(pr.message));
+    if (p && p->text().isEmpty()) p->setText(sinora::TM(pr.message));
     valid = false;
   }
   const bool point = s.kind == PhantomKind::PointSource;
@@ -292,7 +295,7 @@ void PhantomWindow::makeStudy() {
   PhantomSettings s;
   if (making() || !readSettings(s) || !sinora::checkPhantom(s).empty()) return;
   remember();
-  message_->setText(QStringLiteral("作成中..."));
+  message_->setText(T("作成中..."));
   progress_->setRange(0, s.views);
   progress_->setValue(0);
   progress_->setVisible(true);
@@ -319,7 +322,7 @@ void PhantomWindow::finishMaking() {
   progress_->setVisible(false);
   if (stop_) return;  // cancelled: the window is closing
   if (!result_.study) {
-    message_->setText(QString::fromStdString(result_.error));
+    message_->setText(sinora::TM(result_.error));
     check();
     return;
   }

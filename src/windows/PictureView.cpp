@@ -1,5 +1,7 @@
 #include "windows/PictureView.h"
 
+#include "platform/tr.h"
+
 #include <QApplication>
 #include <QXYSeries>
 #include <QClipboard>
@@ -20,6 +22,8 @@
 #include <cstdio>
 
 #include "platform/template_dialog.h"
+
+using sinora::T;
 
 namespace {
 constexpr int kScale = 2;
@@ -177,9 +181,9 @@ void PlotView::contextMenuEvent(QContextMenuEvent* e) {
 void offerSaveMenu(QWidget* owner, const QPoint& globalPos, const std::function<bool(const QString&)>& png,
                    const std::function<bool(const QString&)>& csv, const std::function<void()>& copy) {
   QMenu menu(owner);
-  QAction* asPng = menu.addAction(QStringLiteral("PNG で保存..."));
-  QAction* asCsv = menu.addAction(QStringLiteral("値を CSV で保存..."));
-  QAction* toClipboard = menu.addAction(QStringLiteral("クリップボードにコピー"));
+  QAction* asPng = menu.addAction(T("PNG で保存..."));
+  QAction* asCsv = menu.addAction(T("値を CSV で保存..."));
+  QAction* toClipboard = menu.addAction(T("クリップボードにコピー"));
   QAction* chosen = menu.exec(globalPos);
   if (chosen == toClipboard) {
     copy();
@@ -189,7 +193,7 @@ void offerSaveMenu(QWidget* owner, const QPoint& globalPos, const std::function<
         owner, chosen->text(), QString(), image ? QStringLiteral("PNG (*.png)") : QStringLiteral("CSV (*.csv)"));
     if (path.isEmpty()) return;
     if (!(image ? png(path) : csv(path)))
-      QMessageBox::warning(owner, QStringLiteral("Sinora"), QStringLiteral("%1 に書けません。").arg(path));
+      QMessageBox::warning(owner, QStringLiteral("Sinora"), T("%1 に書けません。").arg(path));
   }
 }
 

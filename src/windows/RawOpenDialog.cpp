@@ -1,5 +1,7 @@
 #include "windows/RawOpenDialog.h"
 
+#include "platform/tr.h"
+
 #include <QComboBox>
 #include <algorithm>
 #include <QDialogButtonBox>
@@ -17,6 +19,7 @@
 #include <QSpinBox>
 
 using sinora::formats::NumberFormat;
+using sinora::T;
 using sinora::formats::RawLayout;
 
 namespace {
@@ -25,14 +28,14 @@ const char kGroup[] = "Raw Layout";
 
 RawOpenDialog::RawOpenDialog(QSettings* settings, QWidget* parent)
     : QDialog(parent), settings_(settings) {
-  setWindowTitle(QStringLiteral("生ﾃﾞｰﾀを開く"));
+  setWindowTitle(T("生ﾃﾞｰﾀを開く"));
   auto* form = new QFormLayout;
   path_ = new QLineEdit;
-  auto* browseButton = new QPushButton(QStringLiteral("参照..."));
+  auto* browseButton = new QPushButton(T("参照..."));
   auto* pathRow = new QHBoxLayout;
   pathRow->addWidget(path_, 1);
   pathRow->addWidget(browseButton);
-  form->addRow(QStringLiteral("ファイル"), pathRow);
+  form->addRow(T("ファイル"), pathRow);
   auto spin = [](int lo, int hi) {
     auto* s = new QSpinBox;
     s->setRange(lo, hi);
@@ -42,22 +45,22 @@ RawOpenDialog::RawOpenDialog(QSettings* settings, QWidget* parent)
   views_ = spin(1, sinora::kMaxViews);
   rows_ = spin(1, sinora::kMaxRowsOrBins);
   bins_ = spin(1, sinora::kMaxRowsOrBins);
-  form->addRow(QStringLiteral("ヘッダ（バイト）"), header_);
-  form->addRow(QStringLiteral("ビュー数"), views_);
-  form->addRow(QStringLiteral("行数（体軸方向）"), rows_);
-  form->addRow(QStringLiteral("ビン数"), bins_);
+  form->addRow(T("ヘッダ（バイト）"), header_);
+  form->addRow(T("ビュー数"), views_);
+  form->addRow(T("行数（体軸方向）"), rows_);
+  form->addRow(T("ビン数"), bins_);
   bytes_ = new QComboBox;
   for (int b : {1, 2, 4, 8}) bytes_->addItem(QString::number(b), b);
-  form->addRow(QStringLiteral("1 カウントのバイト数"), bytes_);
+  form->addRow(T("1 カウントのバイト数"), bytes_);
   format_ = new QComboBox;
-  format_->addItem(QStringLiteral("符号なし整数"), int(NumberFormat::Unsigned));
-  format_->addItem(QStringLiteral("符号付き整数"), int(NumberFormat::Signed));
-  format_->addItem(QStringLiteral("浮動小数点数"), int(NumberFormat::Float));
-  form->addRow(QStringLiteral("数の形式"), format_);
+  format_->addItem(T("符号なし整数"), int(NumberFormat::Unsigned));
+  format_->addItem(T("符号付き整数"), int(NumberFormat::Signed));
+  format_->addItem(T("浮動小数点数"), int(NumberFormat::Float));
+  form->addRow(T("数の形式"), format_);
   order_ = new QComboBox;
-  order_->addItem(QStringLiteral("ビッグエンディアン"), true);
-  order_->addItem(QStringLiteral("リトルエンディアン"), false);
-  form->addRow(QStringLiteral("バイト順"), order_);
+  order_->addItem(T("ビッグエンディアン"), true);
+  order_->addItem(T("リトルエンディアン"), false);
+  form->addRow(T("バイト順"), order_);
   auto real = [](double lo, double hi, int decimals) {
     auto* s = new QDoubleSpinBox;
     s->setRange(lo, hi);
@@ -67,14 +70,14 @@ RawOpenDialog::RawOpenDialog(QSettings* settings, QWidget* parent)
   arc_ = real(0.01, 360, 2);
   start_ = real(-360, 360, 2);
   pixel_ = real(0, 100, 3);
-  pixel_->setSpecialValueText(QStringLiteral("不明"));
-  form->addRow(QStringLiteral("回転範囲（度）"), arc_);
-  form->addRow(QStringLiteral("開始角度（度）"), start_);
+  pixel_->setSpecialValueText(T("不明"));
+  form->addRow(T("回転範囲（度）"), arc_);
+  form->addRow(T("開始角度（度）"), start_);
   direction_ = new QComboBox;
-  direction_->addItem(QStringLiteral("CW（角度が増える）"), true);
-  direction_->addItem(QStringLiteral("CC（角度が減る）"), false);
-  form->addRow(QStringLiteral("回転方向"), direction_);
-  form->addRow(QStringLiteral("画素サイズ（mm）"), pixel_);
+  direction_->addItem(T("CW（角度が増える）"), true);
+  direction_->addItem(T("CC（角度が減る）"), false);
+  form->addRow(T("回転方向"), direction_);
+  form->addRow(T("画素サイズ（mm）"), pixel_);
   sizeNote_ = new QLabel;
   sizeNote_->setObjectName(QStringLiteral("sizeNote"));
   form->addRow(sizeNote_);
@@ -147,13 +150,13 @@ void RawOpenDialog::updateSizeNote() {
   const RawLayout l = rawLayout();
   const qint64 need = qint64(l.headerBytes) + qint64(l.views) * l.rows * l.bins * l.bytesPerCount;
   const QFileInfo info(path_->text());
-  QString note = QStringLiteral("必要な大きさ: %1 バイト").arg(need);
-  if (info.isFile()) note += QStringLiteral("（ファイルは %1 バイト）").arg(info.size());
+  QString note = T("必要な大きさ: %1 バイト").arg(need);
+  if (info.isFile()) note += T("（ファイルは %1 バイト）").arg(info.size());
   sizeNote_->setText(note);
 }
 
 void RawOpenDialog::browse() {
-  const QString p = QFileDialog::getOpenFileName(this, QStringLiteral("生ﾃﾞｰﾀを開く"), path_->text());
+  const QString p = QFileDialog::getOpenFileName(this, T("生ﾃﾞｰﾀを開く"), path_->text());
   if (!p.isEmpty()) path_->setText(p);
 }
 
@@ -177,10 +180,10 @@ void RawOpenDialog::remember() const {
 }
 
 void RawOpenDialog::accept() {
-  const QString why = QString::fromStdString(sinora::formats::checkLayout(rawLayout()));
+  const QString why = sinora::TM(sinora::formats::checkLayout(rawLayout()));
   if (path_->text().isEmpty() || !why.isEmpty()) {
     QMessageBox::warning(this, windowTitle(),
-                         path_->text().isEmpty() ? QStringLiteral("ファイルを指定してください。") : why);
+                         path_->text().isEmpty() ? T("ファイルを指定してください。") : why);
     return;
   }
   remember();
