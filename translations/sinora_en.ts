@@ -618,6 +618,10 @@ Cancel Preview</translation>
         <translation>cycles/cm</translation>
     </message>
     <message>
+        <source>換算: このプログラムの次数 n は、2n を「次数」とするメーカーの「パワー」n にあたる。カットオフは振幅が 1/2 になる周波数（0.707 の点で表すメーカーもある）。サイクル/画素 = サイクル/cm × 画素サイズ（cm）。ナイキストに対する割合 = サイクル/画素 ÷ 0.5。</source>
+        <translation>Conversion: this program's order n is the "power" n of makers who call 2n the "order". The cut-off is the frequency where the amplitude is 1/2 (some makers give the 0.707 point). cycles/pixel = cycles/cm × pixel size (cm). Fraction of Nyquist = cycles/pixel ÷ 0.5.</translation>
+    </message>
+    <message>
         <source>スライス（行）</source>
         <translation>Slice (row)</translation>
     </message>

@@ -98,10 +98,7 @@ FilterAnalysisWindow::FilterAnalysisWindow(CSinoraDoc* doc, QWidget* parent)
   message_ = new QLabel;
   message_->setStyleSheet(QStringLiteral("color: #b00000"));
   message_->setWordWrap(true);
-  note_ = new QLabel(QStringLiteral(
-      "換算: このプログラムの次数 n は、2n を「次数」とするメーカーの「パワー」n にあたる。カットオフは"
-      "振幅が 1/2 になる周波数（0.707 の点で表すメーカーもある）。サイクル/画素 = サイクル/cm × 画素サイズ"
-      "（cm）。ナイキストに対する割合 = サイクル/画素 ÷ 0.5。"));
+  note_ = new QLabel(T("換算: このプログラムの次数 n は、2n を「次数」とするメーカーの「パワー」n にあたる。カットオフは振幅が 1/2 になる周波数（0.707 の点で表すメーカーもある）。サイクル/画素 = サイクル/cm × 画素サイズ（cm）。ナイキストに対する割合 = サイクル/画素 ÷ 0.5。"));
   note_->setWordWrap(true);
 
   auto* form = new QFormLayout;

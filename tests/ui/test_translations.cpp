@@ -1,6 +1,14 @@
 // The English interface: chosen, every text of the translated windows is English and fits its
 // control; chosen back, every text is the Japanese one again, byte for byte.
 #include <QAbstractButton>
+#include <QAbstractSeries>
+#include <QChart>
+#include <QChartView>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QValueAxis>
 #include <QAction>
 #include <QApplication>
 #include <QGroupBox>
@@ -18,12 +26,18 @@
 #include "app/command_line.h"
 #include "app/language.h"
 #include "doc/SinoraDoc.h"
+#include "imaging/phantom.h"
 #include "platform/dialog_template.h"
+#include "platform/tr.h"
 #include "res/dialogs.h"
 #include "res/resource.h"
 #include "view/SinoraView.h"
 #include "windows/Dialog1.h"
 #include "windows/Dialog2.h"
+#include "windows/FilterWindow.h"
+#include "windows/IterativeWindow.h"
+#include "windows/PhantomWindow.h"
+#include "windows/RawOpenDialog.h"
 
 using namespace sinora;
 using namespace sinora::res;
@@ -39,13 +53,24 @@ bool hasJapanese(const QString& s) {
   return false;
 }
 
-// Every text a window shows through its widgets: captions, titles, tool tips.
+// Every text a window shows through its widgets: captions, titles, tool tips, list items,
+// the plots' titles, axes and curves, and the context menus' items.
 QStringList textsOf(QWidget* w) {
   QStringList out{w->windowTitle()};
   for (QWidget* c : w->findChildren<QWidget*>()) {
     if (auto* b = qobject_cast<QAbstractButton*>(c)) out << b->text();
     if (auto* g = qobject_cast<QGroupBox*>(c)) out << g->title();
     if (auto* l = qobject_cast<QLabel*>(c)) out << l->text();
+    if (auto* box = qobject_cast<QComboBox*>(c))
+      for (int i = 0; i < box->count(); ++i) out << box->itemText(i);
+    if (auto* s = qobject_cast<QAbstractSpinBox*>(c)) out << s->specialValueText();
+    if (auto* s = qobject_cast<QSpinBox*>(c)) out << s->suffix();
+    if (auto* v = qobject_cast<QChartView*>(c)) {
+      out << v->chart()->title();
+      for (QAbstractAxis* a : v->chart()->axes()) out << a->titleText();
+      for (QAbstractSeries* s : v->chart()->series()) out << s->name();
+    }
+    for (QAction* a : c->actions()) out << a->text();
     out << c->toolTip();
   }
   return out;
@@ -155,6 +180,70 @@ TEST_F(Languages, TheDescribedWindowsOpenInEnglishWithEveryCaptionInsideItsContr
     EXPECT_EQ(textsOf(back.get()), japaneseTexts);
     EXPECT_EQ(back->font(), ja->font());
   }
+}
+
+TEST_F(Languages, TheAppliedWindowsOpenInEnglishAndStayJapaneseOtherwise) {
+  // A phantom study, so that the truth and its errors show too.
+  PhantomWindow lab(app->settings());
+  PhantomSettings s;
+  s.kind = PhantomKind::Contrast;
+  s.views = 32;
+  s.matrix = 64;
+  s.pixelMm = 4;
+  s.counts = 1e6;
+  lab.setSettings(s);
+  lab.makeButton()->click();
+  lab.waitForMaking();
+  ASSERT_TRUE(lab.study());
+  frame()->usePhantom(lab.study());
+  CSinoraDoc* doc = app->document();
+  const std::function<std::unique_ptr<QDialog>()> makers[] = {
+      [doc] {
+        auto w = std::make_unique<IterativeWindow>(doc);
+        w->iterationsBox()->setValue(2);
+        w->changBox()->setCurrentIndex(1);
+        w->reconstructButton()->click();
+        return std::unique_ptr<QDialog>(std::move(w));
+      },
+      [doc] { return std::unique_ptr<QDialog>(std::make_unique<FilterAnalysisWindow>(doc)); },
+      [this] {
+        auto w = std::make_unique<PhantomWindow>(app->settings());
+        w->edit(QStringLiteral("views"))->setText(QStringLiteral("0"));  // a message shows
+        w->edit(QStringLiteral("mu"))->setText(QStringLiteral("x"));
+        return std::unique_ptr<QDialog>(std::move(w));
+      },
+      [this] { return std::unique_ptr<QDialog>(std::make_unique<RawOpenDialog>(app->settings())); },
+  };
+  for (const auto& make : makers) {
+    const QStringList japanese = textsOf(make().get());
+    bool anyJapanese = false;
+    for (const QString& t : japanese) anyJapanese = anyJapanese || hasJapanese(t);
+    EXPECT_TRUE(anyJapanese);
+    ASSERT_TRUE(setLanguage(Language::English));
+    for (const QString& t : textsOf(make().get())) EXPECT_FALSE(hasJapanese(t)) << t.toStdString();
+    ASSERT_TRUE(setLanguage(Language::Japanese));
+    EXPECT_EQ(textsOf(make().get()), japanese);
+  }
+  EXPECT_TRUE(frame()->windowTitle().startsWith(QStringLiteral("ファントム: ホットとコールドの円板")));
+  setLanguage(Language::English);
+  EXPECT_TRUE(frame()->windowTitle().startsWith(QStringLiteral("Phantom: Hot and cold discs")));
+}
+
+TEST(LanguageChoice, CoreMessagesAreTranslatedWithTheirNumbers) {
+  ASSERT_TRUE(setLanguage(Language::English));
+  PhantomSettings s;
+  s.views = 0;
+  s.muPerCm = -1;
+  s.kind = PhantomKind::PointSource;
+  s.pointMm[0] = 300;
+  QStringList english;
+  for (const SettingProblem& p : checkPhantom(s)) english << TM(p.message);
+  EXPECT_EQ(english, (QStringList{"Views: 4 to 360.", "μ is 0 to 2 cm^-1.",
+                                  "Outside the field (up to 126 mm from the centre)."}));
+  // A message without an entry stays as written.
+  EXPECT_EQ(TM("知らない 12 のメッセージ"), QStringLiteral("知らない 12 のメッセージ"));
+  ASSERT_TRUE(setLanguage(Language::Japanese));
+  EXPECT_EQ(TM(checkPhantom(s)[0].message), QStringLiteral("ビュー数は 4 から 360 です。"));
 }
 
 TEST(LanguageChoice, CommandLineAndSettings) {
