@@ -271,6 +271,35 @@ int main(int argc, char** argv) {
       control<QPushButton>(d2, IDC_RAMP_BW_BKPROJECTION)->click();
       save(&d2, "en-ps");
       d2.hide();
+      {
+        IterativeWindow it(sinora.document());
+        it.show();
+        it.rowBox()->setValue(64);
+        it.iterationsBox()->setValue(10);
+        it.changBox()->setCurrentIndex(2);
+        it.attenuatedOsemBox()->setChecked(true);
+        it.reconstructButton()->click();
+        it.setProfile(QPoint(10, 64), QPoint(118, 64));
+        save(&it, "en-iterative");
+      }
+      {
+        FilterAnalysisWindow fw(sinora.document());
+        fw.show();
+        fw.rowBox()->setValue(64);
+        fw.cutoffBox()->setValue(0.2);
+        save(&fw, "en-filters");
+      }
+      {
+        PhantomWindow pw(sinora.settings());
+        pw.show();
+        pw.edit(QStringLiteral("views"))->setText(QStringLiteral("0"));
+        save(&pw, "en-phantom");
+      }
+      {
+        RawOpenDialog raw(sinora.settings());
+        raw.show();
+        save(&raw, "en-raw-open");
+      }
       sinora::setLanguage(sinora::Language::Japanese);
     }
 

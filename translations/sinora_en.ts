@@ -731,7 +731,7 @@ Cancel Preview</translation>
     </message>
     <message>
         <source>（選択、DFT）</source>
-        <translation>(chosen, DFT)</translation>
+        <translation> (chosen, DFT)</translation>
     </message>
     <message>
         <source>パワースペクトル（右軸）</source>
