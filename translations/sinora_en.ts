@@ -130,84 +130,292 @@
         <translation>Phantom: %1</translation>
     </message>
     <message>
-        <source>ビュー数は %1 から %2 までです（%3）。</source>
-        <translation>Views are %1 to %2 (%3).</translation>
+        <source>DICOM ファイルとして読めません（%1）。</source>
+        <translation>Cannot read it as a DICOM file (%1).</translation>
     </message>
     <message>
-        <source>行数は %1 から %2 までです（%3）。</source>
-        <translation>Rows are %1 to %2 (%3).</translation>
+        <source>画素データを展開できません（この圧縮形式は読めません）。</source>
+        <translation>Cannot decompress the pixel data (this compression cannot be read).</translation>
     </message>
     <message>
-        <source>ビン数は %1 から %2 までです（%3）。</source>
-        <translation>Bins are %1 to %2 (%3).</translation>
+        <source>核医学（NM）の画像ではありません（モダリティ %1）。</source>
+        <translation>Not a nuclear medicine (NM) image (modality %1).</translation>
     </message>
     <message>
-        <source>%1 画素のバイト数は %2, %3, %4, %5 のいずれかです（%6）。</source>
-        <translation>Bytes per count are %2, %3, %4 or %5 (%6).</translation>
+        <source>なし</source>
+        <translation>None</translation>
     </message>
     <message>
-        <source>浮動小数点数は %1 または %2 バイトです（%3）。</source>
-        <translation>Floating-point counts take %1 or %2 bytes (%3).</translation>
+        <source>再構成済みの断層画像（%1）です。プロジェクションデータではありません。</source>
+        <translation>A reconstructed tomographic image (%1), not projection data.</translation>
+    </message>
+    <message>
+        <source>断層収集（TOMO）のプロジェクションデータではありません（画像の種類 %1）。</source>
+        <translation>Not projection data of a tomographic (TOMO) acquisition (image type %1).</translation>
+    </message>
+    <message>
+        <source>ファンビーム</source>
+        <translation>fan beam</translation>
+    </message>
+    <message>
+        <source>コーンビーム</source>
+        <translation>cone beam</translation>
+    </message>
+    <message>
+        <source>ピンホール</source>
+        <translation>pinhole</translation>
+    </message>
+    <message>
+        <source>ダイバージング</source>
+        <translation>diverging</translation>
+    </message>
+    <message>
+        <source>アスティグマティック</source>
+        <translation>astigmatic</translation>
+    </message>
+    <message>
+        <source>コリメータが平行多孔ではありません（%1、%2）。このプログラムは平行ビームの投影だけを再構成します。</source>
+        <translation>The collimator is not parallel-hole (%1, %2). This program reconstructs parallel-beam projections only.</translation>
+    </message>
+    <message>
+        <source>画素データがありません。</source>
+        <translation>There is no pixel data.</translation>
+    </message>
+    <message>
+        <source>画素のビット数 %1 は読めません（8 または 16）。</source>
+        <translation>Cannot read %1 bits per pixel (8 or 16).</translation>
+    </message>
+    <message>
+        <source>画像の大きさ %1 x %2 は読めません（1 から 512 まで）。</source>
+        <translation>Cannot read an image of %1 x %2 (1 to 512).</translation>
+    </message>
+    <message>
+        <source>フレーム数 %1 は読めません。</source>
+        <translation>Cannot read %1 frames.</translation>
+    </message>
+    <message>
+        <source>画素データが短すぎます（%1 画素、%2 フレームには %3 画素が必要）。</source>
+        <translation>The pixel data are too short (%1 pixels; %2 frames need %3).</translation>
+    </message>
+    <message>
+        <source>1 番目のエネルギーウィンドウのフレームがありません。</source>
+        <translation>There are no frames of the first energy window.</translation>
+    </message>
+    <message>
+        <source>ビュー数 %1 は多すぎます（1024 まで）。</source>
+        <translation>%1 views are too many (up to 1024).</translation>
+    </message>
+    <message>
+        <source>エネルギーウィンドウが %1 個あります。1 番目だけを使いました。</source>
+        <translation>There are %1 energy windows; only the first was used.</translation>
+    </message>
+    <message>
+        <source>エネルギーウィンドウが %1 個あります。1 番目（%2）だけを使いました。</source>
+        <translation>There are %1 energy windows; only the first (%2) was used.</translation>
+    </message>
+    <message>
+        <source>%1 つの検出器のフレームを角度の順に 1 回転にまとめました。</source>
+        <translation>The frames of %1 detectors were merged into one rotation in angle order.</translation>
+    </message>
+    <message>
+        <source>%1 個の負の値を 0 にしました（最小値 %2）。</source>
+        <translation>%1 negative values were set to 0 (the lowest was %2).</translation>
+    </message>
+    <message>
+        <source>ファイル名が指定されていません。</source>
+        <translation>No file name was given.</translation>
+    </message>
+    <message>
+        <source>ヘッダにキー「%1」がありません。</source>
+        <translation>The header has no key “%1”.</translation>
+    </message>
+    <message>
+        <source>ヘッダのキー「%1」の値「%2」%3</source>
+        <translation>The value “%2” of the header key “%1” %3</translation>
+    </message>
+    <message>
+        <source>は核医学（nucmed）ではありません。</source>
+        <translation>is not nuclear medicine (nucmed).</translation>
+    </message>
+    <message>
+        <source>は断層収集（Tomographic）のプロジェクションデータではありません。</source>
+        <translation>is not projection data of a tomographic acquisition (Tomographic).</translation>
+    </message>
+    <message>
+        <source>は分かりません。</source>
+        <translation>is not understood.</translation>
+    </message>
+    <message>
+        <source>は 1, 2, 4, 8 のいずれでもありません。</source>
+        <translation>is none of 1, 2, 4 and 8.</translation>
+    </message>
+    <message>
+        <source>は読めない数の形式です。</source>
+        <translation>is a number format that cannot be read.</translation>
+    </message>
+    <message>
+        <source>は short float（4 バイト）と合いません。</source>
+        <translation>does not agree with short float (4 bytes).</translation>
+    </message>
+    <message>
+        <source>は long float（8 バイト）と合いません。</source>
+        <translation>does not agree with long float (8 bytes).</translation>
+    </message>
+    <message>
+        <source>は浮動小数点数に使えません。</source>
+        <translation>cannot be used for floating-point numbers.</translation>
+    </message>
+    <message>
+        <source>は 1 から 512 までの整数ではありません。</source>
+        <translation>is not a whole number from 1 to 512.</translation>
+    </message>
+    <message>
+        <source>は 1 から 1024 までの整数ではありません。</source>
+        <translation>is not a whole number from 1 to 1024.</translation>
+    </message>
+    <message>
+        <source>は 0 より大きく 360 以下の角度ではありません。</source>
+        <translation>is not an angle above 0 and up to 360.</translation>
+    </message>
+    <message>
+        <source>は角度ではありません。</source>
+        <translation>is not an angle.</translation>
+    </message>
+    <message>
+        <source>は CW でも CCW でもありません。</source>
+        <translation>is neither CW nor CCW.</translation>
+    </message>
+    <message>
+        <source>は 0 以上の整数ではありません。</source>
+        <translation>is not a whole number from 0.</translation>
+    </message>
+    <message>
+        <source>キー「name of data file」がヘッダ自身を指しています。</source>
+        <translation>The key “name of data file” names the header itself.</translation>
+    </message>
+    <message>
+        <source>データファイル %1 は %2 バイトで、ヘッダのキー「matrix size」「number of projections」「number of bytes per pixel」から求めた %3 バイトに足りません。</source>
+        <translation>The data file %1 has %2 bytes, fewer than the %3 bytes the header keys “matrix size”, “number of projections” and “number of bytes per pixel” call for.</translation>
+    </message>
+    <message>
+        <source>データファイル %1: %2</source>
+        <translation>Data file %1: %2</translation>
+    </message>
+    <message>
+        <source>ビュー数は 1 から 1024 までです（%1）。</source>
+        <translation>Views are 1 to 1024 (1).</translation>
+    </message>
+    <message>
+        <source>行数は 1 から 512 までです（%1）。</source>
+        <translation>Rows are 1 to 512 (1).</translation>
+    </message>
+    <message>
+        <source>ビン数は 1 から 512 までです（%1）。</source>
+        <translation>Bins are 1 to 512 (1).</translation>
+    </message>
+    <message>
+        <source>1 画素のバイト数は 1, 2, 4, 8 のいずれかです（%1）。</source>
+        <translation>Bytes per count are 1, 2, 4 or 8 (1).</translation>
+    </message>
+    <message>
+        <source>浮動小数点数は 4 または 8 バイトです（%1）。</source>
+        <translation>Floating-point counts take 4 or 8 bytes (4).</translation>
     </message>
     <message>
         <source>角度が数ではありません。</source>
         <translation>An angle is not a number.</translation>
     </message>
     <message>
-        <source>カットオフは %1 より大きく %2 サイクル/画素以下にしてください。</source>
-        <translation>The cut-off must be above %1 and at most %2 cycles/pixel.</translation>
+        <source>%1 個の値を 0〜65535 の整数カウントに丸めました（元の最大値 %2、NaN を含む）。</source>
+        <translation>%1 values were rounded to whole counts of 0 to 65535 (the largest was %2; NaN among them).</translation>
     </message>
     <message>
-        <source>次数は %1 から %2 までにしてください。</source>
-        <translation>The order must be %1 to %2.</translation>
+        <source>%1 個の値を 0〜65535 の整数カウントに丸めました（元の最大値 %2）。</source>
+        <translation>%1 values were rounded to whole counts of 0 to 65535 (the largest was %2).</translation>
     </message>
     <message>
-        <source>ビュー数は %1 から %2 です。</source>
-        <translation>Views: %1 to %2.</translation>
+        <source>ファイルが見つかりません。</source>
+        <translation>The file is not there.</translation>
     </message>
     <message>
-        <source>収集角度は %1 度か %2 度です。</source>
-        <translation>The arc is %1 or %2 degrees.</translation>
+        <source>フォルダです。プロジェクションデータのファイルではありません。</source>
+        <translation>It is a folder, not a file of projection data.</translation>
     </message>
     <message>
-        <source>開始角度は -%1 から %2 度です。</source>
-        <translation>The start angle is -%1 to %2 degrees.</translation>
+        <source>通常のファイルではありません（パイプ、ソケットまたはデバイス）。</source>
+        <translation>It is not a regular file (a pipe, socket or device).</translation>
     </message>
     <message>
-        <source>マトリクスは %1、%2、%3 のどれかです。</source>
-        <translation>The matrix is %1, %2 or %3.</translation>
+        <source>ファイルを開けません（%1）。</source>
+        <translation>The file cannot be opened (%1).</translation>
     </message>
     <message>
-        <source>画素サイズは %1 より大きく %2 mm までです。</source>
-        <translation>The pixel size is above %1, up to %2 mm.</translation>
+        <source>ファイルを最後まで読めません（%1）。</source>
+        <translation>The file cannot be read to its end (%1).</translation>
     </message>
     <message>
-        <source>総計数は %1 から %2^%3 です。</source>
-        <translation>Total counts: %1 to %2^%3.</translation>
+        <source>データが短すぎます（%1 バイト、必要なのは %2 バイト）。</source>
+        <translation>The data are too short (%1 bytes; %2 are needed).</translation>
     </message>
     <message>
-        <source>総計数 (ノイズなしでも尺度に使います) は %1 から %2^%3 です。</source>
-        <translation>Total counts (the scale even without noise): %1 to %2^%3.</translation>
+        <source>回転範囲は最初のビューから最後のビューまでと読みました（%1 度ごと）。</source>
+        <translation>The arc was read as running from the first view to the last (%1 degrees apart).</translation>
     </message>
     <message>
-        <source>コリメータの FWHM は %1 から %2 mm です。</source>
-        <translation>The collimator FWHM is %1 to %2 mm.</translation>
+        <source>カットオフは 0 より大きく 0.5 サイクル/画素以下にしてください。</source>
+        <translation>The cut-off must be above 0 and at most 0.5 cycles/pixel.</translation>
     </message>
     <message>
-        <source>回転半径は視野の半径 (%1 mm) 以上、%2 mm までです。</source>
-        <translation>The radius is at least the field's (%1 mm), up to %2 mm.</translation>
+        <source>次数は 0.5 から 50 までにしてください。</source>
+        <translation>The order must be 0.5 to 50.</translation>
     </message>
     <message>
-        <source>回転半径は %1 より大きく %2 mm までです。</source>
-        <translation>The radius is above %1, up to %2 mm.</translation>
+        <source>ビュー数は 4 から 360 です。</source>
+        <translation>Views: 4 to 360.</translation>
     </message>
     <message>
-        <source>回転中心のずれは -%1 から %2 画素です。</source>
-        <translation>The offset is -%1 to %2 pixels.</translation>
+        <source>収集角度は 180 度か 360 度です。</source>
+        <translation>The arc is 180 or 360 degrees.</translation>
     </message>
     <message>
-        <source>減弱係数 μ は %1 から %2 cm^-%3 です。</source>
-        <translation>μ is %1 to %2 cm^-%3.</translation>
+        <source>開始角度は -360 から 360 度です。</source>
+        <translation>The start angle is -360 to 360 degrees.</translation>
+    </message>
+    <message>
+        <source>マトリクスは 64、128、256 のどれかです。</source>
+        <translation>The matrix is 64, 128 or 256.</translation>
+    </message>
+    <message>
+        <source>画素サイズは 0 より大きく 20 mm までです。</source>
+        <translation>The pixel size is above 0, up to 20 mm.</translation>
+    </message>
+    <message>
+        <source>総計数は 1000 から 10^9 です。</source>
+        <translation>Total counts: 1000 to 10^9.</translation>
+    </message>
+    <message>
+        <source>総計数 (ノイズなしでも尺度に使います) は 1000 から 10^9 です。</source>
+        <translation>Total counts (the scale even without noise): 1000 to 10^9.</translation>
+    </message>
+    <message>
+        <source>コリメータの FWHM は 0 から 50 mm です。</source>
+        <translation>The collimator FWHM is 0 to 50 mm.</translation>
+    </message>
+    <message>
+        <source>回転半径は視野の半径 (%1 mm) 以上、1000 mm までです。</source>
+        <translation>The radius is at least the field's (%1 mm), up to 1000 mm.</translation>
+    </message>
+    <message>
+        <source>回転半径は 0 より大きく 1000 mm までです。</source>
+        <translation>The radius is above 0, up to 1000 mm.</translation>
+    </message>
+    <message>
+        <source>回転中心のずれは -20 から 20 画素です。</source>
+        <translation>The offset is -20 to 20 pixels.</translation>
+    </message>
+    <message>
+        <source>減弱係数 μ は 0 から 2 cm^-1 です。</source>
+        <translation>μ is 0 to 2 cm^-1.</translation>
     </message>
     <message>
         <source>点線源の位置に数でないものがあります。</source>
@@ -226,8 +434,8 @@
         <translation>The projections hold no counts (the object is outside the field).</translation>
     </message>
     <message>
-        <source>計数が多すぎます: 最大のピクセルが %1 カウントになり %2 を超えます。</source>
-        <translation>Too many counts: the largest bin would hold %1 counts, over %2.</translation>
+        <source>計数が多すぎます: 最大のピクセルが %1 カウントになり 65535 を超えます。</source>
+        <translation>Too many counts: the largest bin would hold %1 counts, over 65535.</translation>
     </message>
     <message>
         <source>ファントム</source>
@@ -260,6 +468,58 @@
     <message>
         <source>ホットとコールドの円板</source>
         <translation>Hot and cold discs</translation>
+    </message>
+    <message>
+        <source>読み取りの権限がありません</source>
+        <translation>no permission to read</translation>
+    </message>
+    <message>
+        <source>ファイルが見つかりません</source>
+        <translation>the file is not there</translation>
+    </message>
+    <message>
+        <source>パスの途中がフォルダではありません</source>
+        <translation>a part of the path is not a folder</translation>
+    </message>
+    <message>
+        <source>ファイル名が長すぎます</source>
+        <translation>the file name is too long</translation>
+    </message>
+    <message>
+        <source>シンボリックリンクが多すぎます</source>
+        <translation>too many symbolic links</translation>
+    </message>
+    <message>
+        <source>入出力エラーが起きました</source>
+        <translation>an input/output error occurred</translation>
+    </message>
+    <message>
+        <source>フォルダです</source>
+        <translation>it is a folder</translation>
+    </message>
+    <message>
+        <source>ディスクに空きがありません</source>
+        <translation>the disk is full</translation>
+    </message>
+    <message>
+        <source>読み取り専用のファイルシステムです</source>
+        <translation>the file system is read-only</translation>
+    </message>
+    <message>
+        <source>同じ名前のファイルがすでにあります</source>
+        <translation>a file of that name is already there</translation>
+    </message>
+    <message>
+        <source>システムエラー %1: %2</source>
+        <translation>system error %1: %2</translation>
+    </message>
+    <message>
+        <source>ファイルが空です。プロジェクションデータには %1 バイト以上が必要です。</source>
+        <translation>The file is empty. Projection data need at least %1 bytes.</translation>
+    </message>
+    <message>
+        <source>ファイルが短すぎます（%1 バイト）。プロジェクションデータには %2 バイト以上が必要です。</source>
+        <translation>The file is too short (%1 bytes). Projection data need at least %2 bytes.</translation>
     </message>
     <message>
         <source>SPECT　再  構　成　画　像　の　体　験　ウ　イ　ン　ド　ウ</source>
@@ -748,10 +1008,6 @@ Cancel Preview</translation>
     <message>
         <source>逐次近似再構成</source>
         <translation>Iterative reconstruction</translation>
-    </message>
-    <message>
-        <source>なし</source>
-        <translation>None</translation>
     </message>
     <message>
         <source>再構成</source>

@@ -334,7 +334,7 @@ void CMainFrame::opened() {
   // What the import changed or chose is said once, as the study opens.
   QStringList notes;
   for (const std::string& n : doc_->ProjectionStudy()->geometry().notes)
-    notes << QString::fromStdString(n);
+    notes << sinora::TM(n);
   if (!notes.isEmpty()) inform_(notes.join(QLatin1Char('\n')));
 }
 

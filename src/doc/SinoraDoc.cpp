@@ -71,7 +71,7 @@ bool CSinoraDoc::OnOpenDocument(const QByteArray& path, QString* error) {
 
 bool CSinoraDoc::take(const sinora::StudyReadResult& read, const QByteArray& path, QString* error) {
   if (!read.study) {
-    if (error) *error = QString::fromStdString(read.error);
+    if (error) *error = sinora::TM(read.error);
     return false;
   }
   study_ = read.study;

@@ -18,6 +18,7 @@
 #include <numeric>
 
 #include "formats/raw.h"
+#include "imaging/text.h"
 
 namespace sinora::formats {
 
@@ -84,7 +85,7 @@ DcmSequenceOfItems* sequence(DcmItem* item, const DcmTagKey& key) {
 StudyReadResult readDataset(DcmFileFormat& file, OFCondition loaded) {
   StudyReadResult result;
   if (loaded.bad()) {
-    result.error = std::string("DICOM ファイルとして読めません（") + loaded.text() + "）。";
+    result.error = fill("DICOM ファイルとして読めません（%1）。", {loaded.text()});
     return result;
   }
   DcmDataset* ds = file.getDataset();
@@ -200,18 +201,17 @@ bool looksLikeDicom(const std::uint8_t* b, std::size_t size) {
 StudyReadResult interpretDicomNm(const DicomNm& nm) {
   StudyReadResult result;
   if (nm.modality != "NM") {
-    result.error = "核医学（NM）の画像ではありません（モダリティ " +
-                   (nm.modality.empty() ? std::string("なし") : nm.modality) + "）。";
+    result.error = fill("核医学（NM）の画像ではありません（モダリティ %1）。",
+                        {nm.modality.empty() ? std::string("なし") : nm.modality});
     return result;
   }
   if (nm.imageType.find("RECON") != std::string::npos) {
-    result.error = "再構成済みの断層画像（" + nm.imageType +
-                   "）です。プロジェクションデータではありません。";
+    result.error = fill("再構成済みの断層画像（%1）です。プロジェクションデータではありません。", {nm.imageType});
     return result;
   }
   if (nm.imageType.find("TOMO") == std::string::npos) {
-    result.error = "断層収集（TOMO）のプロジェクションデータではありません（画像の種類 " +
-                   (nm.imageType.empty() ? std::string("なし") : nm.imageType) + "）。";
+    result.error = fill("断層収集（TOMO）のプロジェクションデータではありません（画像の種類 %1）。",
+                        {nm.imageType.empty() ? std::string("なし") : nm.imageType});
     return result;
   }
   for (const DicomNm::Detector& d : nm.detectors) {
@@ -220,8 +220,8 @@ StudyReadResult interpretDicomNm(const DicomNm& nm) {
                      : c == "PINH" ? "ピンホール" : c == "DIVG" ? "ダイバージング"
                      : c == "ASTG" ? "アスティグマティック" : nullptr;
     if (what) {
-      result.error = std::string("コリメータが平行多孔ではありません（") + what + "、" + c +
-                     "）。このプログラムは平行ビームの投影だけを再構成します。";
+      result.error = fill("コリメータが平行多孔ではありません（%1、%2）。このプログラムは平行ビームの投影だけを再構成します。",
+                          {what, c});
       return result;
     }
   }
@@ -230,23 +230,23 @@ StudyReadResult interpretDicomNm(const DicomNm& nm) {
     return result;
   }
   if (nm.bitsAllocated != 8 && nm.bitsAllocated != 16) {
-    result.error = "画素のビット数 " + std::to_string(nm.bitsAllocated) + " は読めません（8 または 16）。";
+    result.error = fill("画素のビット数 %1 は読めません（8 または 16）。", {std::to_string(nm.bitsAllocated)});
     return result;
   }
   if (nm.rows < 1 || nm.rows > kMaxRowsOrBins || nm.columns < 1 || nm.columns > kMaxRowsOrBins) {
-    result.error = "画像の大きさ " + std::to_string(nm.columns) + " x " + std::to_string(nm.rows) +
-                   " は読めません（1 から 512 まで）。";
+    result.error = fill("画像の大きさ %1 x %2 は読めません（1 から 512 まで）。",
+                        {std::to_string(nm.columns), std::to_string(nm.rows)});
     return result;
   }
   if (nm.frames < 1) {
-    result.error = "フレーム数 " + std::to_string(nm.frames) + " は読めません。";
+    result.error = fill("フレーム数 %1 は読めません。", {std::to_string(nm.frames)});
     return result;
   }
   const std::uint64_t frameSize = std::uint64_t(nm.rows) * nm.columns;
   if (nm.pixels.size() < frameSize * std::uint64_t(nm.frames)) {
-    result.error = "画素データが短すぎます（" + std::to_string(nm.pixels.size()) + " 画素、" +
-                   std::to_string(nm.frames) + " フレームには " +
-                   std::to_string(frameSize * std::uint64_t(nm.frames)) + " 画素が必要）。";
+    result.error = fill("画素データが短すぎます（%1 画素、%2 フレームには %3 画素が必要）。",
+                        {std::to_string(nm.pixels.size()), std::to_string(nm.frames),
+                         std::to_string(frameSize * std::uint64_t(nm.frames))});
     return result;
   }
 
@@ -291,7 +291,7 @@ StudyReadResult interpretDicomNm(const DicomNm& nm) {
     return result;
   }
   if (kept.size() > std::size_t(kMaxViews)) {
-    result.error = "ビュー数 " + std::to_string(kept.size()) + " は多すぎます（1024 まで）。";
+    result.error = fill("ビュー数 %1 は多すぎます（1024 まで）。", {std::to_string(kept.size())});
     return result;
   }
   // Two heads (or rotations) become one rotation in angle order, starting at the first view of
@@ -311,8 +311,9 @@ StudyReadResult interpretDicomNm(const DicomNm& nm) {
       if (w.upper > 0) std::snprintf(range, sizeof range, "%.4g–%.4g keV", w.lower, w.upper);
       name = w.name.empty() ? std::string(range) : w.name + (range[0] ? std::string(" ") + range : "");
     }
-    notes.push_back("エネルギーウィンドウが " + std::to_string(windows) + " 個あります。1 番目" +
-                    (name.empty() ? std::string("") : "（" + name + "）") + "だけを使いました。");
+    notes.push_back(name.empty() ? fill("エネルギーウィンドウが %1 個あります。1 番目だけを使いました。", {std::to_string(windows)})
+                                 : fill("エネルギーウィンドウが %1 個あります。1 番目（%2）だけを使いました。",
+                                        {std::to_string(windows), name}));
   }
   int detectorsUsed = 0;
   for (int d = 0; d < 64; ++d)
@@ -322,7 +323,7 @@ StudyReadResult interpretDicomNm(const DicomNm& nm) {
         break;
       }
   if (detectorsUsed > 1)
-    notes.push_back(std::to_string(detectorsUsed) + " つの検出器のフレームを角度の順に 1 回転にまとめました。");
+    notes.push_back(fill("%1 つの検出器のフレームを角度の順に 1 回転にまとめました。", {std::to_string(detectorsUsed)}));
 
   StudyGeometry g;
   g.views = int(kept.size());
@@ -347,8 +348,7 @@ StudyReadResult interpretDicomNm(const DicomNm& nm) {
     }
   }
   if (negatives > 0)
-    notes.push_back(std::to_string(negatives) + " 個の負の値を 0 にしました（最小値 " +
-                    std::to_string(lowest) + "）。");
+    notes.push_back(fill("%1 個の負の値を 0 にしました（最小値 %2）。", {std::to_string(negatives), std::to_string(lowest)}));
   g.notes = notes;
   result.study = std::make_shared<const ProjectionStudy>(std::move(g), std::move(counts));
   return result;

@@ -1,5 +1,7 @@
 #include "formats/interfile.h"
 
+#include "imaging/text.h"
+
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -103,11 +105,11 @@ bool interpretInterfile(const std::map<std::string, std::string>& keys, Interfil
     return it == keys.end() ? nullptr : &it->second;
   };
   auto missing = [&](const char* key) {
-    *error = "ヘッダにキー「" + std::string(key) + "」がありません。";
+    *error = fill("ヘッダにキー「%1」がありません。", {key});
     return false;
   };
   auto wrong = [&](const char* key, const std::string& value, const std::string& why) {
-    *error = "ヘッダのキー「" + std::string(key) + "」の値「" + value + "」" + why;
+    *error = fill("ヘッダのキー「%1」の値「%2」%3", {key, value, why});
     return false;
   };
   RawLayout& l = h->layout;
@@ -222,13 +224,12 @@ StudyReadResult readInterfile(const std::string& headerPath) {
   const std::uint64_t need = h.layout.headerBytes + std::uint64_t(h.layout.views) * h.layout.rows *
                                                         h.layout.bins * h.layout.bytesPerCount;
   if (::stat(data.c_str(), &ds) == 0 && S_ISREG(ds.st_mode) && std::uint64_t(ds.st_size) < need) {
-    result.error = "データファイル " + h.dataFile + " は " + std::to_string(ds.st_size) +
-                   " バイトで、ヘッダのキー「matrix size」「number of projections」「number of "
-                   "bytes per pixel」から求めた " + std::to_string(need) + " バイトに足りません。";
+    result.error = fill("データファイル %1 は %2 バイトで、ヘッダのキー「matrix size」「number of projections」「number of bytes per pixel」から求めた %3 バイトに足りません。",
+                        {h.dataFile, std::to_string(ds.st_size), std::to_string(need)});
     return result;
   }
   StudyReadResult r = readRaw(data, h.layout, "Interfile 3.3");
-  if (!r.study) r.error = "データファイル " + h.dataFile + ": " + r.error;
+  if (!r.study) r.error = fill("データファイル %1: %2", {h.dataFile, r.error});
   return r;
 }
 

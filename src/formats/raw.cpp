@@ -1,5 +1,7 @@
 #include "formats/raw.h"
 
+#include "imaging/text.h"
+
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -20,16 +22,14 @@ std::uint64_t readUnsigned(const std::uint8_t* p, int n, bool bigEndian) {
 }  // namespace
 
 std::string checkLayout(const RawLayout& l) {
-  // Each message whole, its value in place of %1, so that the interface can translate it.
-  auto filled = [](std::string text, long value) { return text.replace(text.find("%1"), 2, std::to_string(value)); };
-  if (l.views < 1 || l.views > kMaxViews) return filled("ビュー数は 1 から 1024 までです（%1）。", l.views);
-  if (l.rows < 1 || l.rows > kMaxRowsOrBins) return filled("行数は 1 から 512 までです（%1）。", l.rows);
-  if (l.bins < 1 || l.bins > kMaxRowsOrBins) return filled("ビン数は 1 から 512 までです（%1）。", l.bins);
+  if (l.views < 1 || l.views > kMaxViews) return fill("ビュー数は 1 から 1024 までです（%1）。", {std::to_string(l.views)});
+  if (l.rows < 1 || l.rows > kMaxRowsOrBins) return fill("行数は 1 から 512 までです（%1）。", {std::to_string(l.rows)});
+  if (l.bins < 1 || l.bins > kMaxRowsOrBins) return fill("ビン数は 1 から 512 までです（%1）。", {std::to_string(l.bins)});
   const int b = l.bytesPerCount;
   if (b != 1 && b != 2 && b != 4 && b != 8)
-    return filled("1 画素のバイト数は 1, 2, 4, 8 のいずれかです（%1）。", b);
+    return fill("1 画素のバイト数は 1, 2, 4, 8 のいずれかです（%1）。", {std::to_string(b)});
   if (l.format == NumberFormat::Float && b != 4 && b != 8)
-    return filled("浮動小数点数は 4 または 8 バイトです（%1）。", b);
+    return fill("浮動小数点数は 4 または 8 バイトです（%1）。", {std::to_string(b)});
   if (!(std::isfinite(l.arcDegrees) && std::isfinite(l.startDegrees))) return "角度が数ではありません。";
   return {};
 }
@@ -89,8 +89,9 @@ std::vector<std::uint16_t> decodeCounts(const std::uint8_t* bytes, std::uint64_t
   if (notes && changed > 0) {
     char big[64];
     std::snprintf(big, sizeof big, "%.6g", largest);
-    std::string note = std::to_string(changed) + " 個の値を 0〜65535 の整数カウントに丸めました（元の最大値 " +
-                       big + (anyNan ? "、NaN を含む" : "") + "）。";
+    std::string note = fill(anyNan ? "%1 個の値を 0〜65535 の整数カウントに丸めました（元の最大値 %2、NaN を含む）。"
+                                   : "%1 個の値を 0〜65535 の整数カウントに丸めました（元の最大値 %2）。",
+                            {std::to_string(changed), big});
     notes->push_back(note);
   }
   return out;
@@ -106,7 +107,7 @@ bool readWholeFile(const std::string& path, std::uint64_t limit, std::vector<std
     if (e == ENOENT) *error = "ファイルが見つかりません。";
     else if (exists && S_ISDIR(st.st_mode)) *error = "フォルダです。プロジェクションデータのファイルではありません。";
     else if (exists && !S_ISREG(st.st_mode)) *error = "通常のファイルではありません（パイプ、ソケットまたはデバイス）。";
-    else *error = "ファイルを開けません（" + systemReason(e) + "）。";
+    else *error = fill("ファイルを開けません（%1）。", {systemReason(e)});
     return false;
   }
   struct stat st {};
@@ -124,7 +125,7 @@ bool readWholeFile(const std::string& path, std::uint64_t limit, std::vector<std
     const ssize_t n = ::read(fd, bytes->data() + got, want - got);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
-      *error = "ファイルを最後まで読めません（" + systemReason(errno) + "）。";
+      *error = fill("ファイルを最後まで読めません（%1）。", {systemReason(errno)});
       ::close(fd);
       return false;
     }
@@ -148,8 +149,8 @@ StudyReadResult readRaw(const std::string& path, const RawLayout& l, const std::
   std::uint64_t size = 0;
   if (!readWholeFile(path, need, &bytes, &result.error, &size)) return result;
   if (bytes.size() < need) {
-    result.error = "データが短すぎます（" + std::to_string(size) + " バイト、必要なのは " +
-                   std::to_string(need) + " バイト）。";
+    result.error = fill("データが短すぎます（%1 バイト、必要なのは %2 バイト）。",
+                        {std::to_string(size), std::to_string(need)});
     return result;
   }
   result.study = studyFromCounts(bytes.data() + l.headerBytes, l, what);
@@ -168,7 +169,7 @@ StudyPtr studyFromCounts(const std::uint8_t* bytes, const RawLayout& l, const st
   if (l.arcIsSpan) {
     char step[32];
     std::snprintf(step, sizeof step, "%.4g", l.arcDegrees / (l.views - 1));
-    g.notes.push_back("回転範囲は最初のビューから最後のビューまでと読みました（" + std::string(step) + " 度ごと）。");
+    g.notes.push_back(fill("回転範囲は最初のビューから最後のビューまでと読みました（%1 度ごと）。", {step}));
   }
   const std::uint64_t count = std::uint64_t(l.views) * l.rows * l.bins;
   std::vector<std::uint16_t> counts = decodeCounts(bytes, count, l, &g.notes);

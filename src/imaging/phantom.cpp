@@ -7,6 +7,7 @@
 
 #include "imaging/random.h"
 #include "imaging/sample_study.h"
+#include "imaging/text.h"
 
 namespace sinora {
 
@@ -169,13 +170,6 @@ PhantomObject phantomObject(PhantomKind kind) {
   return o;
 }
 
-// A message with its one value in place of %1 (the interface translates it whole).
-std::string filled(std::string text, const std::string& value) {
-  const std::size_t at = text.find("%1");
-  if (at != std::string::npos) text.replace(at, 2, value);
-  return text;
-}
-
 std::vector<SettingProblem> checkPhantom(const PhantomSettings& s) {
   std::vector<SettingProblem> out;
   auto bad = [&](const char* field, const std::string& message) { out.push_back({field, message}); };
@@ -196,8 +190,8 @@ std::vector<SettingProblem> checkPhantom(const PhantomSettings& s) {
   const double halfField = pixelOk ? s.matrix / 2 * s.pixelMm : 0;
   if (!finite(s.radiusMm) || s.radiusMm > 1000 || (pixelOk && s.radiusMm < halfField) ||
       s.radiusMm <= 0)
-    bad("radius", pixelOk ? filled("回転半径は視野の半径 (%1 mm) 以上、1000 mm までです。",
-                                   std::to_string(int(std::ceil(halfField))))
+    bad("radius", pixelOk ? fill("回転半径は視野の半径 (%1 mm) 以上、1000 mm までです。",
+                                 {std::to_string(int(std::ceil(halfField)))})
                           : "回転半径は 0 より大きく 1000 mm までです。");
   if (!finite(s.corPixels) || std::fabs(s.corPixels) > 20) bad("cor", "回転中心のずれは -20 から 20 画素です。");
   if (!finite(s.muPerCm) || s.muPerCm < 0 || s.muPerCm > 2) bad("mu", "減弱係数 μ は 0 から 2 cm^-1 です。");
@@ -207,7 +201,7 @@ std::vector<SettingProblem> checkPhantom(const PhantomSettings& s) {
     else if (pixelOk) {
       const double reach = (s.matrix / 2 - 1) * s.pixelMm;
       if (std::hypot(x, y) > reach || std::fabs(z) > reach)
-        bad("point", filled("点線源が視野の外です (中心から %1 mm まで)。", std::to_string(int(reach))));
+        bad("point", fill("点線源が視野の外です (中心から %1 mm まで)。", {std::to_string(int(reach))}));
     }
   }
   return out;
@@ -560,8 +554,8 @@ PhantomResult makePhantomStudy(const PhantomSettings& s, int threads,
   if (!(total > 0)) return {nullptr, "投影に計数がありません (物体が視野の外です)。"};
   const double scale = s.counts / total;
   if (peak * scale > 65535) {
-    return {nullptr, filled("計数が多すぎます: 最大のピクセルが %1 カウントになり 65535 を超えます。",
-                            std::to_string(std::llround(peak * scale)))};
+    return {nullptr, fill("計数が多すぎます: 最大のピクセルが %1 カウントになり 65535 を超えます。",
+                          {std::to_string(std::llround(peak * scale))})};
   }
   std::vector<std::uint16_t> counts(ideal.size());
   Random rng(s.seed);

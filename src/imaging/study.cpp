@@ -2,6 +2,7 @@
 
 #include "imaging/backproject_blocks.h"
 #include "imaging/geometry.h"
+#include "imaging/text.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -80,7 +81,7 @@ std::string systemReason(int error) {
     case ENOSPC: return "ディスクに空きがありません";
     case EROFS: return "読み取り専用のファイルシステムです";
     case EEXIST: return "同じ名前のファイルがすでにあります";
-    default: return std::string("システムエラー ") + std::to_string(error) + ": " + std::strerror(error);
+    default: return fill("システムエラー %1: %2", {std::to_string(error), std::strerror(error)});
   }
 }
 
@@ -101,7 +102,7 @@ StudyReadResult readStudyFile(const std::string& path) {
     else if (exists && S_ISDIR(st.st_mode)) result.error = kFolder;
     // A socket cannot be opened at all; it is no more a study than a pipe is.
     else if (exists && !S_ISREG(st.st_mode)) result.error = kNotRegular;
-    else result.error = "ファイルを開けません（" + systemReason(e) + "）。";
+    else result.error = fill("ファイルを開けません（%1）。", {systemReason(e)});
     return result;
   }
   struct stat st {};
@@ -123,14 +124,12 @@ StudyReadResult readStudyFile(const std::string& path) {
   }
   ::close(fd);
   if (readError != 0) {
-    result.error = "ファイルを最後まで読めません（" + systemReason(readError) + "）。";
+    result.error = fill("ファイルを最後まで読めません（%1）。", {systemReason(readError)});
   } else if (got == 0) {
-    result.error = "ファイルが空です。プロジェクションデータには " + withCommas(kStudyFileBytes) +
-                   " バイト以上が必要です。";
+    result.error = fill("ファイルが空です。プロジェクションデータには %1 バイト以上が必要です。", {withCommas(kStudyFileBytes)});
   } else if (got < kStudyFileBytes) {
-    result.error = "ファイルが短すぎます（" + withCommas(got) +
-                   " バイト）。プロジェクションデータには " + withCommas(kStudyFileBytes) +
-                   " バイト以上が必要です。";
+    result.error = fill("ファイルが短すぎます（%1 バイト）。プロジェクションデータには %2 バイト以上が必要です。",
+                        {withCommas(got), withCommas(kStudyFileBytes)});
   } else {
     result.study = decodeStudy(bytes.data(), got);
   }

@@ -5,6 +5,7 @@
 #include <QChart>
 #include <QChartView>
 #include <QComboBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
@@ -27,6 +28,7 @@
 #include "app/language.h"
 #include "doc/SinoraDoc.h"
 #include "imaging/phantom.h"
+#include "imaging/text.h"
 #include "platform/dialog_template.h"
 #include "platform/tr.h"
 #include "res/dialogs.h"
@@ -130,6 +132,8 @@ TEST_F(Languages, TheMainWindowTurnsEnglishAtOnceAndBackByteForByte) {
     if (!t.startsWith(QStringLiteral("Language")) && t != QStringLiteral("日本語"))
       EXPECT_FALSE(hasJapanese(t)) << t.toStdString();
   for (const QString& t : textsOf(frame()->view())) EXPECT_FALSE(hasJapanese(t)) << t.toStdString();
+  QWidget* form = frame()->view()->form();
+  EXPECT_EQ(captionThatDoesNotFit(titleFormTemplate(), form->style(), form->font()), QString());
   EXPECT_EQ(frame()->menuBar()->actions().at(0)->text(), QStringLiteral("&File"));
   EXPECT_EQ(frame()->action(ID_ITERATIVE)->statusTip(), QStringLiteral("Reconstruct by MLEM/OSEM and compare with FBP"));
   EXPECT_TRUE(frame()->view()->studyLine()->text().contains(QStringLiteral("total counts")));
@@ -240,10 +244,30 @@ TEST(LanguageChoice, CoreMessagesAreTranslatedWithTheirNumbers) {
   for (const SettingProblem& p : checkPhantom(s)) english << TM(p.message);
   EXPECT_EQ(english, (QStringList{"Views: 4 to 360.", "μ is 0 to 2 cm^-1.",
                                   "Outside the field (up to 126 mm from the centre)."}));
+  // Readers' messages are found by their patterns, values and all, each value translated too.
+  EXPECT_EQ(TM(fill("ヘッダのキー「%1」の値「%2」%3", {"type of data", "Static", "は断層収集（Tomographic）のプロジェクションデータではありません。"})),
+            QStringLiteral("The value “Static” of the header key “type of data” is not projection data of a tomographic acquisition (Tomographic)."));
+  EXPECT_EQ(TM(fill("データファイル %1: %2", {"a.img", fill("ファイルを開けません（%1）。", {"読み取りの権限がありません"})})),
+            QStringLiteral("Data file a.img: The file cannot be opened (no permission to read)."));
+  // A value that looks like a pattern's marker stays as it is.
+  EXPECT_EQ(TM(fill("ヘッダにキー「%1」がありません。", {"%2"})), QStringLiteral("The header has no key “%2”."));
   // A message without an entry stays as written.
   EXPECT_EQ(TM("知らない 12 のメッセージ"), QStringLiteral("知らない 12 のメッセージ"));
   ASSERT_TRUE(setLanguage(Language::Japanese));
   EXPECT_EQ(TM(checkPhantom(s)[0].message), QStringLiteral("ビュー数は 4 から 360 です。"));
+}
+
+TEST_F(Languages, AFileThatDoesNotOpenIsExplainedInEnglish) {
+  ASSERT_TRUE(setLanguage(Language::English));
+  QString error;
+  EXPECT_FALSE(frame()->OpenDocumentFile(dir.filePath(QStringLiteral("none.dat")), &error));
+  EXPECT_EQ(error, QStringLiteral("Cannot open %1.\nThe file is not there.")
+                       .arg(QDir::toNativeSeparators(dir.filePath(QStringLiteral("none.dat")))));
+  EXPECT_FALSE(frame()->OpenDocumentFile(dir.path(), &error));
+  EXPECT_FALSE(hasJapanese(error)) << error.toStdString();
+  ASSERT_TRUE(setLanguage(Language::Japanese));
+  EXPECT_FALSE(frame()->OpenDocumentFile(dir.filePath(QStringLiteral("none.dat")), &error));
+  EXPECT_TRUE(error.endsWith(QStringLiteral("を開けません。\nファイルが見つかりません。"))) << error.toStdString();
 }
 
 TEST(LanguageChoice, CommandLineAndSettings) {
