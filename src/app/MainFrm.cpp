@@ -199,7 +199,7 @@ void CMainFrame::retranslate() {
     QAction* a = actions_.value(it.key());
     a->setText(T(it.value()));
     a->setStatusTip(statusPrompt(it.key()));
-    a->setToolTip(toolTipPrompt(it.key()).isEmpty() ? a->text() : toolTipPrompt(it.key()));
+    a->setToolTip(toolTipPrompt(it.key()));  // empty: Qt's own, from the text
   }
   for (const auto& [menu, title] : menuSources_) menu->setTitle(T(title));
   recentPlaceholder_->setText(T("最近使ったﾌｧｲﾙ"));

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <thread>
 
 #include "imaging/random.h"
@@ -362,18 +361,24 @@ struct Acquisition {
   double uOf(int n, int q) const { return ((n - c) + (q + 0.5) / kSub - 0.5 - s.corPixels) * pixel; }
   double zOf(int r, int q) const { return ((r - c) + (q + 0.5) / kSub - 0.5) * pixel; }
 
-  // Adds `value` (a mean over the detector pixel) to slab `n`'s picture, split at slab bounds.
-  void addChord(std::vector<std::vector<double>>& slab, std::size_t at, double activity, double t0,
-                double t1, double in, double out, double weight) const {
+  // f(n, share) for each slab n the chord [t0, t1] crosses: the surviving length of its piece.
+  template <typename F>
+  void eachSlab(double t0, double t1, double in, double out, F f) const {
     if (slabs == 1) {
-      slab[0][at] += weight * activity * survivingLength(t0, t1, in, out, mu);
+      f(0, survivingLength(t0, t1, in, out, mu));
       return;
     }
     for (int n = slabOf(t0), last = slabOf(t1); n <= last; ++n) {
       const double lo = n == 0 ? t0 : std::max(t0, slabLo(n));
       const double hi = n == slabs - 1 ? t1 : std::min(t1, slabLo(n + 1));
-      slab[std::size_t(n)][at] += weight * activity * survivingLength(lo, hi, in, out, mu);
+      f(n, survivingLength(lo, hi, in, out, mu));
     }
+  }
+
+  // Adds a chord's activity (a share of the detector pixel, `weight`) to the slabs' pictures.
+  void addChord(std::vector<std::vector<double>>& slab, std::size_t at, double activity, double t0,
+                double t1, double in, double out, double weight) const {
+    eachSlab(t0, t1, in, out, [&](int n, double share) { slab[std::size_t(n)][at] += weight * activity * share; });
   }
 
   // One view: rows x bins expected counts per unit activity, blurred.
@@ -390,6 +395,7 @@ struct Acquisition {
       if (outline && mu > 0 && !partChord(*outline, u, z, cs, sn, in, out)) in = out = 0;
     };
     const double area = pixel * pixel;
+    std::vector<double> attenuated(static_cast<std::size_t>(slabs)), clear(static_cast<std::size_t>(slabs));
     for (const PhantomPart& p : o.parts) {
       if (p.activity == 0) continue;
       const double uc = p.cx * cs + p.cy * sn;
@@ -428,12 +434,10 @@ struct Acquisition {
             // The slabs' shares once for sub-rows inside the outline's height, once outside.
             double in = 0, out = 0;
             if (outline && mu > 0) outlineChord(u, outline->cz, in, out);
-            std::vector<std::vector<double>> one(std::size_t(slabs), std::vector<double>(2, 0.0));
-            for (int pass = 0; pass < 2; ++pass) {
-              std::vector<std::vector<double>> single(std::size_t(slabs), std::vector<double>(1, 0.0));
-              addChord(single, 0, p.activity, t0, t1, pass == 0 ? in : 0, pass == 0 ? out : 0, w);
-              for (int m = 0; m < slabs; ++m) one[std::size_t(m)][std::size_t(pass)] = single[std::size_t(m)][0];
-            }
+            std::fill(attenuated.begin(), attenuated.end(), 0.0);
+            std::fill(clear.begin(), clear.end(), 0.0);
+            eachSlab(t0, t1, in, out, [&](int m, double share) { attenuated[std::size_t(m)] = w * p.activity * share; });
+            eachSlab(t0, t1, 0, 0, [&](int m, double share) { clear[std::size_t(m)] = w * p.activity * share; });
             for (int r = r0; r <= r1; ++r) {
               int inside = 0, outside = 0;
               for (int qz = 0; qz < kSub; ++qz) {
@@ -445,7 +449,7 @@ struct Acquisition {
               if (inside + outside == 0) continue;
               const std::size_t at = std::size_t(r) * b + n;
               for (int m = 0; m < slabs; ++m)
-                slab[std::size_t(m)][at] += inside * one[std::size_t(m)][0] + outside * one[std::size_t(m)][1];
+                slab[std::size_t(m)][at] += inside * attenuated[std::size_t(m)] + outside * clear[std::size_t(m)];
             }
             continue;
           }
