@@ -61,6 +61,19 @@ T* control(sinora::TemplateDialog& d, int id) {
   return d.controls().get<T>(id);
 }
 
+// The reconstruction window as the lessons use it: smoothed with order 8 and `cutoff`, the
+// slice at `row` picked with a click, Ramp and black-white, then shown.
+void reconstructRow(CDialog1& d, const char* cutoff, int row) {
+  control<QLineEdit>(d, IDC_BW_ORDER)->setText(QStringLiteral("8"));
+  control<QLineEdit>(d, IDC_BW_CUTOFF)->setText(QString::fromLatin1(cutoff));
+  control<QPushButton>(d, IDC_SMOOTHING)->click();
+  auto* pf = d.frame(IDC_PREFILTER_IMAGE);
+  QTest::mouseClick(&d, Qt::LeftButton, {}, QPoint(pf->x() + 60, pf->y() + row));
+  control<QRadioButton>(d, IDC_RAMP)->setChecked(true);
+  control<QRadioButton>(d, IDC_BLACKWHITE)->setChecked(true);
+  control<QPushButton>(d, IDC_SHOW_RECON)->click();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -179,14 +192,7 @@ int main(int argc, char** argv) {
       auto reconstruct = [&](int row, const char* shot) {
         CDialog1 d(sinora.document());
         d.show();
-        control<QLineEdit>(d, IDC_BW_ORDER)->setText(QStringLiteral("8"));
-        control<QLineEdit>(d, IDC_BW_CUTOFF)->setText(QStringLiteral("0.15"));
-        control<QPushButton>(d, IDC_SMOOTHING)->click();
-        auto* pf = d.frame(IDC_PREFILTER_IMAGE);
-        QTest::mouseClick(&d, Qt::LeftButton, {}, QPoint(pf->x() + 60, pf->y() + row));
-        control<QRadioButton>(d, IDC_RAMP)->setChecked(true);
-        control<QRadioButton>(d, IDC_BLACKWHITE)->setChecked(true);
-        control<QPushButton>(d, IDC_SHOW_RECON)->click();
+        reconstructRow(d, "0.15", row);
         save(&d, shot);
       };
       {
@@ -241,6 +247,11 @@ int main(int argc, char** argv) {
         it.setProfile(QPoint(10, 64), QPoint(118, 64));
         save(&it, corrected ? "phantom-attenuation-corrected" : "phantom-attenuation-none");
       }
+      FilterAnalysisWindow fw(sinora.document());
+      fw.show();
+      fw.rowBox()->setValue(64);
+      fw.cutoffBox()->setValue(0.2);
+      save(&fw, "phantom-filters");
     }
 
     {
@@ -253,14 +264,7 @@ int main(int argc, char** argv) {
       save(&about, "en-about");
       CDialog1 d(sinora.document());
       d.show();
-      control<QLineEdit>(d, IDC_BW_ORDER)->setText(QStringLiteral("8"));
-      control<QLineEdit>(d, IDC_BW_CUTOFF)->setText(QStringLiteral("0.25"));
-      control<QPushButton>(d, IDC_SMOOTHING)->click();
-      auto* pf = d.frame(IDC_PREFILTER_IMAGE);
-      QTest::mouseClick(&d, Qt::LeftButton, {}, QPoint(pf->x() + 60, pf->y() + 44));
-      control<QRadioButton>(d, IDC_RAMP)->setChecked(true);
-      control<QRadioButton>(d, IDC_BLACKWHITE)->setChecked(true);
-      control<QPushButton>(d, IDC_SHOW_RECON)->click();
+      reconstructRow(d, "0.25", 44);
       save(&d, "en-recon");
       d.hide();
       CDialog2 d2;
