@@ -49,12 +49,10 @@ PlotView* makePlot(const QString& title, const QString& x, const QString& y) {
   return view;
 }
 
-// A slice [i * B + j] from a picture (x = i, y = j).
-std::vector<double> sliceOf(const Picture& p) {
-  std::vector<double> s(std::size_t(p.width) * p.height);
-  for (int x = 0; x < p.width; ++x)
-    for (int y = 0; y < p.height; ++y) s[std::size_t(x) * p.height + y] = p.at(x, y);
-  return s;
+// The program's FBP sums its views without pi / V: with it, counts per pixel.
+std::vector<double> toCountsPerPixel(std::vector<double> slice, int views) {
+  for (double& v : slice) v *= 3.14159265358979323846 / views;
+  return slice;
 }
 
 }  // namespace
@@ -151,7 +149,7 @@ FilterAnalysisWindow::FilterAnalysisWindow(CSinoraDoc* doc, QWidget* parent)
   for (QWidget* w : {static_cast<QWidget*>(truthCaption), static_cast<QWidget*>(truth_), static_cast<QWidget*>(truthError_)})
     w->setVisible(phantom);
   responses_ = makePlot(T("周波数応答"), T("周波数（サイクル/画素）"), T("応答"));
-  profile_ = makePlot(T("プロファイル"), T("距離（画素）"), T("値"));
+  profile_ = makePlot(T("プロファイル"), T("距離（画素）"), T("カウント/画素"));
   profile_->setMinimumSize(420, 330);
   auto* plots = new QHBoxLayout;
   plots->addWidget(responses_, 3);
@@ -192,6 +190,9 @@ FilterAnalysisWindow::FilterAnalysisWindow(CSinoraDoc* doc, QWidget* parent)
   for (PictureView* v : {windowed_, ramp_}) connect(v, &PictureView::lineChosen, this, &FilterAnalysisWindow::setProfile);
 
   projection_->setPicture(projectionPicture(*study_, 0, 7), Palette::Ribbon);
+  projection_->setCaption(T("%1: プロジェクション 0").arg(doc_->GetTitle()));
+  auto* link = new WindowLink(this);
+  for (PictureView* v : {windowed_, ramp_}) v->setLink(link);
   refresh();
 }
 
@@ -216,33 +217,41 @@ void FilterAnalysisWindow::refresh() {
   blank.values.assign(std::size_t(b) * b, 0);
   source_->setPicture(blank, Palette::Ribbon);
   source_->setCrosshair(sourceAt_);
+  // The sinogram's counts as they are (views down, bins across).
+  PictureValues sinogram;
+  sinogram.width = b;
+  sinogram.height = study_->views();
   if (pointSource_->isChecked()) {
-    sinogram_->setPicture(sinogramPicture(pointSinogram(*study_, sourceAt_.x(), sourceAt_.y()),
-                                          study_->views(), b, 7), Palette::Ribbon);
+    sinogram.values = pointSinogram(*study_, sourceAt_.x(), sourceAt_.y());
+    sinogram_->setCaption(T("%1: 点線源 (%2, %3) のサイノグラム").arg(doc_->GetTitle()).arg(sourceAt_.x()).arg(sourceAt_.y()));
   } else {
-    sinogram_->setPicture(sinogramPicture(*study_, row, 7), Palette::Ribbon);
+    for (int k = 0; k < study_->views(); ++k)
+      for (int c = 0; c < b; ++c) sinogram.values.push_back(study_->count(k, row, c));
+    sinogram_->setCaption(T("%1、%2 行目: サイノグラム").arg(doc_->GetTitle()).arg(row));
   }
+  sinogram_->setValues(sinogram);
   // A refused setting is said next to the boxes; the last pictures stay.
   const std::string why = checkWindowSettings(w, fc, order);
   message_->setText(TM(why));
   if (!why.empty()) return;
   const std::vector<double> kernel = windowedKernel(w, fc, order, b);
-  const Picture windowed = windowedPicture(*study_, row, kernel, 7);
-  const Picture ramp = filteredPicture(*study_, row, ReconFilter::Ramp, 7);
-  windowed_->setPicture(windowed, Palette::Ribbon);
-  ramp_->setPicture(ramp, Palette::Ribbon);
-  windowedSlice_ = sliceOf(windowed);
-  rampSlice_ = sliceOf(ramp);
+  windowedSlice_ = toCountsPerPixel(fbpSliceValuesWith(*study_, row, kernel), study_->views());
+  rampSlice_ = toCountsPerPixel(fbpSliceValues(*study_, row, ReconFilter::Ramp), study_->views());
+  const double mm = study_->geometry().pixelSizeMm;
+  windowed_->setValues(sliceValues(windowedSlice_, b, ValueUnit::CountsPerPixel, mm));
+  ramp_->setValues(sliceValues(rampSlice_, b, ValueUnit::CountsPerPixel, mm));
+  const QString where = T("%1、%2 行目: ").arg(doc_->GetTitle()).arg(row);
+  QString made = QStringLiteral("FBP ") + window_->currentText();
+  if (w != FilterWindow::Ramp && w != FilterWindow::SheppLogan) made += T("、カットオフ %1 サイクル/画素").arg(fc);
+  if (w == FilterWindow::Butterworth) made += T("、次数 %1").arg(order);
+  windowed_->setCaption(where + made);
+  ramp_->setCaption(where + QStringLiteral("FBP Ramp"));
+  windowed_->setSource(study_, row);
+  ramp_->setSource(study_, row);
   if (const PhantomInfo* info = phantomInfo(*study_)) {
     const std::vector<float>& t = info->truth[std::size_t(sliceRowOf(row, study_->rows()))];
-    Picture truth;
-    truth.width = truth.height = b;
-    truth.values.resize(t.size());
-    const double top = std::max(1e-300, double(*std::max_element(t.begin(), t.end())));
-    for (int x = 0; x < b; ++x)
-      for (int y = 0; y < b; ++y) truth.values[std::size_t(y) * b + x] = std::int32_t(std::lround(t[std::size_t(x) * b + y] * 1000 / top));
-    truth.divisor = 1000 + 7 - 10;
-    truth_->setPicture(truth, Palette::Ribbon);
+    truth_->setValues(sliceValues(std::vector<double>(t.begin(), t.end()), b, ValueUnit::ActivityPerMm3, mm));
+    truth_->setCaption(where + T("真の分布"));
     auto percent = [](double v) { return std::isfinite(v) ? QString::number(v, 'f', 1) : T("—"); };
     truthError_->setText(T("真値との誤差（尺度を合わせた RMSE）: 窓付きフィルタの FBP %1 %、Ramp の FBP %2 %")
                              .arg(percent(truthRmsePercent(windowedSlice_, t, b)), percent(truthRmsePercent(rampSlice_, t, b))));
@@ -355,16 +364,16 @@ void FilterAnalysisWindow::drawPlot() {
   c->addAxis(ay, Qt::AlignLeft);
   c->addAxis(logAxis, Qt::AlignRight);
   double top = 0.6, lo = INFINITY, hi = 0;
-  // One colour a filter; its ideal curve dashed in the same colour.
-  const QColor colours[] = {QColor(0, 90, 200), QColor(0, 90, 200), QColor(220, 120, 0), QColor(220, 120, 0),
-                            QColor(0, 150, 60), QColor(0, 150, 60), QColor(200, 0, 0), QColor(0, 0, 0),
-                            QColor(128, 128, 128)};
+  // Nine distinct colours (Okabe and Ito's eight and grey); the ideal curves dashed.
+  const QColor colours[] = {QColor(0, 114, 178), QColor(86, 180, 233), QColor(213, 94, 0), QColor(230, 159, 0),
+                            QColor(0, 158, 115), QColor(204, 121, 167), QColor(0, 0, 0), QColor(200, 30, 30),
+                            QColor(150, 150, 150)};
   int n = 0;
   for (const auto& [name, points] : curves_) {
     auto* s = new QLineSeries;
     s->setName(name);
     const bool ideal = n == 1 || n == 3 || n == 4;
-    s->setPen(QPen(colours[std::min(n, 8)], n == 7 ? 3 : 2, ideal ? Qt::DashLine : Qt::SolidLine));
+    styleSeries(s, colours[std::min(n, 8)], ideal, n == 7 ? 3 : 2);
     ++n;
     const bool power = name.startsWith(T("パワー"));
     for (const QPointF& pt : points) {
@@ -395,6 +404,8 @@ void FilterAnalysisWindow::setProfile(const QPoint& a, const QPoint& b) {
                                     std::pair{QStringLiteral("Ramp"), rampSlice_}}) {
     auto* s = new QLineSeries;
     s->setName(name);
+    // The colours of these two filters in the response plot.
+    styleSeries(s, name == QLatin1String("Ramp") ? QColor(0, 114, 178) : QColor(200, 30, 30), false);
     for (const QPointF& p : profileAlong(slice, n, a, b)) {
       s->append(p);
       x1 = std::max(x1, p.x());

@@ -62,6 +62,7 @@ void plot(QChart* chart, const std::vector<std::pair<QString, std::vector<QPoint
   for (const auto& [name, points] : curves) {
     auto* s = new QLineSeries;
     s->setName(name);
+    styleSeries(s, methodColour(name), false);
     for (const QPointF& p : points) {
       if (!std::isfinite(p.y())) continue;
       s->append(p);
@@ -244,8 +245,7 @@ IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
   pictures->addLayout(sliderRow, 2, 2);
 
   likelihood_ = makeChart(T("対数尤度"), T("反復"), QStringLiteral("log L"));
-  region_ = makeChart(T("領域の平均（実線）と SD/平均（破線）"), T("反復"),
-                      T("平均（カウント/画素）"));
+  region_ = makeChart(T("領域の平均（実線）と SD/平均（破線）"), T("反復"), T("カウント/画素"));
   profile_ = makeChart(T("プロファイル"), T("距離（画素）"),
                        T("カウント/画素"));
   auto* charts = new QHBoxLayout;
@@ -296,10 +296,16 @@ IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
   });
   for (QRadioButton* r : {ribbon_, grey_})
     connect(r, &QRadioButton::toggled, this, [this] {
-      showIteration(slider_->value());
-      showProjection();
-      drawPlanes();
+      const ColourMap map = grey_->isChecked() ? ColourMap::Grey : ColourMap::Ribbon;
+      for (PictureView* v : {projection_, fbp_, osemView_, truth_, planes_[0], planes_[1], planes_[2]})
+        v->setColourMap(map);
     });
+  // FBP and OSEM in the same unit: "link" gives them one display window.
+  auto* link = new WindowLink(this);
+  for (PictureView* v : {fbp_, osemView_}) v->setLink(link);
+  // The three planes always share one window: the whole volume's, until the student sets one.
+  planesLink_ = new WindowLink(this);
+  for (PictureView* v : planes_) v->setLink(planesLink_), v->setLinked(true);
   connect(projection_, &PictureView::pointChosen, this, &IterativeWindow::pickRow);
   connect(row_, &QSpinBox::valueChanged, this, [this] { projection_->setLine({0, row_->value()}, {study_->bins() - 1, row_->value()}); });
   connect(dragMode_, &QComboBox::currentIndexChanged, this, [this](int i) {
@@ -361,27 +367,32 @@ Palette IterativeWindow::palette() const {
 
 void IterativeWindow::showProjection() {
   projection_->setPicture(projectionPicture(*study_, 0, 7), palette());
+  projection_->setCaption(T("%1: プロジェクション 0").arg(doc_->GetTitle()));
 }
 
 void IterativeWindow::pickRow(const QPoint& p) {
   if (p.y() >= 0 && p.y() < study_->rows()) row_->setValue(p.y());
 }
 
-// A slice as the windows show one: rounded, negatives to 0, maximum from 1, divisor = maximum +
-// 7 - 10 as a filtered slice at the reconstruction window's first density offset.
-Picture IterativeWindow::picture(const std::vector<double>& f, int b) const {
-  Picture out;
-  out.width = out.height = b;
-  out.values.resize(std::size_t(b) * b);
-  std::int32_t max = 1;
-  for (int x = 0; x < b; ++x)
-    for (int y = 0; y < b; ++y) {
-      const std::int32_t v = std::max(0, toImageValue(f[std::size_t(x) * b + y]));
-      out.values[std::size_t(y) * b + x] = v;
-      max = std::max(max, v);
-    }
-  out.divisor = std::int64_t(max) + 7 - 10;
-  return out;
+// A slice [i * B + j] in counts per pixel as it is, with the study's pixel size.
+PictureValues IterativeWindow::picture(const std::vector<double>& f, int b) const {
+  return sliceValues(f, b, ValueUnit::CountsPerPixel, study_->geometry().pixelSizeMm);
+}
+
+// The settings that made the pictures of the last reconstruction, for captions.
+QString IterativeWindow::settingsCaption(bool iterative) const {
+  QString c = T("%1、%2 行目: ").arg(doc_->GetTitle()).arg(resultRow_);
+  if (iterative) {
+    const int m = resultSubsets_;
+    c += m == 1 ? T("MLEM %1 反復").arg(slider_->value())
+                : T("OSEM %1 サブセット × %2 反復").arg(m).arg(slider_->value());
+    if (fwhm_->value() > 0) c += T("、ガウス後処理 FWHM %1 画素").arg(fwhm_->value());
+    if (resultOsemAttenuated_) c += T("、減弱込み（μ = %1 cm^-1）").arg(resultMu_);
+  } else {
+    c += QStringLiteral("FBP ") + resultFilter_;
+    if (!resultFbpCorrection_.isEmpty()) c += T("、%1（μ = %2 cm^-1）").arg(resultFbpCorrection_).arg(resultMu_);
+  }
+  return c;
 }
 
 void IterativeWindow::reconstruct() {
@@ -396,15 +407,12 @@ void IterativeWindow::reconstruct() {
   const ReconFilter filter = shepp_->isChecked() ? ReconFilter::SheppLogan : ReconFilter::Ramp;
   const BwParameters bw = checkedBwParameters(readNumber(order_->text().toStdString()),
                                               readNumber(cutoff_->text().toStdString()));
-  const Picture fbp = prefilter_->isChecked() ? prefilteredPicture(*study_, row, filter, bw, 7)
-                                              : filteredPicture(*study_, row, filter, 7);
+  std::vector<double> slice = fbpSliceValues(*study_, row, filter, prefilter_->isChecked() ? &bw : nullptr);
   const int b = study_->bins();
   // The program's FBP sums its views without the factor pi / V of the inverse Radon transform;
   // with it, its values are in OSEM's units (counts per pixel) and the plots can compare them.
   const double toCounts = 3.14159265358979323846 / study_->views();
-  std::vector<double> slice(std::size_t(b) * b, 0.0);
-  for (int x = 0; x < b; ++x)
-    for (int y = 0; y < b; ++y) slice[std::size_t(x) * b + y] = fbp.at(x, y) * toCounts;
+  for (double& v : slice) v *= toCounts;
   // Attenuation, when asked for: all or nothing, so a refusal leaves the pictures as they were.
   const bool correctFbp = chang_->currentIndex() > 0, correctOsem = attenuatedOsem_->isChecked();
   Outline outline;
@@ -421,24 +429,32 @@ void IterativeWindow::reconstruct() {
   resultRow_ = row;
   result_ = osem(*study_, resultRow_, m, iterations_->value(), 2, nullptr, true,
                  correctOsem ? &weights : nullptr);
+  resultSubsets_ = m;
+  resultFilter_ = (filter == ReconFilter::SheppLogan ? QStringLiteral("Shepp-Logan") : QStringLiteral("Ramp")) +
+                  (prefilter_->isChecked() ? T("、BW 前処理 Order %1 Cutoff %2").arg(bw.order).arg(bw.cutoff) : QString());
+  resultFbpCorrection_ = correctFbp ? chang_->currentText() : QString();
+  resultOsemAttenuated_ = correctOsem;
+  resultMu_ = mu_->value();
   if (correctFbp) {
     fbpSlice_ = changCorrected(*study_, row, slice, filter, outline, mu, chang_->currentIndex() - 1);
-    fbp_->setPicture(picture(fbpSlice_, b), palette());
   } else {
     fbpSlice_ = std::move(slice);
-    fbp_->setPicture(fbp, palette());
   }
+  fbp_->setValues(picture(fbpSlice_, b));
+  fbp_->setCaption(settingsCaption(false));
+  fbp_->setSource(study_, row);
   if (const PhantomInfo* info = phantomInfo(*study_)) {
-    // Activities are per mm^3: shown over the slice's own range.
+    // The true activities per mm^3, as they are.
     const std::vector<float>& t = info->truth[std::size_t(row)];
-    const double top = std::max(1e-300, double(*std::max_element(t.begin(), t.end())));
-    std::vector<double> shown(t.size());
-    for (std::size_t n = 0; n < t.size(); ++n) shown[n] = t[n] * 1000 / top;
-    truth_->setPicture(picture(shown, b), palette());
+    PictureValues truth = sliceValues(std::vector<double>(t.begin(), t.end()), b, ValueUnit::ActivityPerMm3,
+                                      study_->geometry().pixelSizeMm);
+    truth_->setValues(truth);
+    truth_->setCaption(T("%1、%2 行目: 真の分布").arg(doc_->GetTitle()).arg(row));
   }
   std::vector<QPointF> l;
   for (std::size_t n = 0; n < result_.likelihood.size(); ++n) l.emplace_back(double(n + 1), result_.likelihood[n]);
   plot(likelihood_->chart(), {{QStringLiteral("log L"), l}});
+  setIterationTicks(likelihood_->chart(), int(result_.likelihood.size()));
   slider_->blockSignals(true);
   slider_->setRange(1, int(result_.images.size()));
   slider_->setValue(int(result_.images.size()));
@@ -518,9 +534,9 @@ std::vector<double> IterativeWindow::shownOsem() const {
 void IterativeWindow::showIteration(int iteration) {
   if (result_.images.empty()) return;
   iterationLabel_->setText(QString::number(iteration));
-  osemView_->setPicture(picture(shownOsem(), study_->bins()), palette());
-  fbp_->setPicture(fbp_->picture(), palette());
-  if (truth_->isVisibleTo(this)) truth_->setPicture(truth_->picture(), palette());
+  osemView_->setValues(picture(shownOsem(), study_->bins()));
+  osemView_->setCaption(settingsCaption(true));
+  osemView_->setSource(study_, resultRow_);
   showErrors();
   if (lineA_.x() >= 0) setProfile(lineA_, lineB_);
 }
@@ -563,7 +579,7 @@ void IterativeWindow::setRegion(const QRect& r) {
   auto noiseSeries = [&](const QString& name, const std::vector<QPointF>& points) {
     auto* s = new QLineSeries;
     s->setName(name);
-    s->setPen(QPen(colourOf(which++), 2, Qt::DashLine));
+    styleSeries(s, colourOf(which++), true);
     for (const QPointF& p : points)
       if (std::isfinite(p.y())) {
         s->append(p.x(), p.y() * 100);
@@ -577,6 +593,7 @@ void IterativeWindow::setRegion(const QRect& r) {
   noiseSeries(QStringLiteral("OSEM SD%"), noise);
   noiseSeries(QStringLiteral("FBP SD%"), {{1, fcv}, {last, fcv}});
   if (lo <= hi) right->setRange(lo - 1, hi + 1);
+  setIterationTicks(c, int(result_.images.size()));
 }
 
 void IterativeWindow::setProfile(const QPoint& a, const QPoint& b) {
@@ -646,6 +663,7 @@ void IterativeWindow::volumeFinished(bool complete) {
     return;
   }
   message_->setText(T("全スライス: %1 行").arg(study_->rows()));
+  ++volumeGeneration_;
   const int b = study_->bins();
   setCrosshair(b / 2, b / 2, row_->value());
 }
@@ -671,20 +689,19 @@ void IterativeWindow::drawPlanes() {
   if (!fbp && fwhm_->value() > 0)
     for (auto& s : shown)
       if (!s.empty()) s = gaussianFilter(s, b, fwhm_->value());
-  // One display scale for the whole volume.
-  double top = 1;
-  for (const auto& s : shown)
-    for (double v : s) top = std::max(top, v);
-  const std::int64_t divisor = std::max<std::int32_t>(1, toImageValue(top)) + 7 - 10;
+  if (fbp)  // counts per pixel, as the FBP slice
+    for (auto& s : shown)
+      for (double& v : s) v *= 3.14159265358979323846 / study_->views();
   auto value = [&](int row, int i, int j) {
     const auto& s = shown[std::size_t(row)];
-    return s.empty() ? 0 : std::max(0, toImageValue(s[std::size_t(i) * b + j]));
+    return s.empty() ? 0.0 : s[std::size_t(i) * b + j];
   };
-  Picture t, c, sg;
+  const double mm = study_->geometry().pixelSizeMm;
+  PictureValues t, c, sg;
   t.width = t.height = b;
   c.width = sg.width = b;
   c.height = sg.height = rows;
-  t.divisor = c.divisor = sg.divisor = divisor;
+  for (PictureValues* v : {&t, &c, &sg}) v->unit = ValueUnit::CountsPerPixel, v->pixelMm = mm;
   for (int y = 0; y < b; ++y)
     for (int x = 0; x < b; ++x) t.values.push_back(value(cross_[2], x, y));
   // Coronal: i across, rows down at the crosshair's j; sagittal: j across, rows down at its i.
@@ -692,9 +709,20 @@ void IterativeWindow::drawPlanes() {
     for (int x = 0; x < b; ++x) c.values.push_back(value(row, x, cross_[1]));
   for (int row = 0; row < rows; ++row)
     for (int x = 0; x < b; ++x) sg.values.push_back(value(row, cross_[0], x));
-  planes_[0]->setPicture(t, palette());
-  planes_[1]->setPicture(c, palette());
-  planes_[2]->setPicture(sg, palette());
+  // One display window for the whole volume, set again when another volume is shown.
+  const QString key = QStringLiteral("%1 %2 %3").arg(fbp).arg(fwhm_->value()).arg(volumeGeneration_);
+  if (key != planesKey_) {
+    planesKey_ = key;
+    std::vector<double> all;
+    for (const auto& s : shown) all.insert(all.end(), s.begin(), s.end());
+    planesLink_->setWindow(valueWindow(all, true), this);
+  }
+  planes_[0]->setValues(t);
+  planes_[1]->setValues(c);
+  planes_[2]->setValues(sg);
+  const QString what = T("%1、全スライス %2").arg(doc_->GetTitle(), fbp ? QStringLiteral("FBP") : QStringLiteral("OSEM"));
+  const QString names[3] = {T("横断 %1 行目").arg(cross_[2]), T("冠状断 j = %1").arg(cross_[1]), T("矢状断 i = %1").arg(cross_[0])};
+  for (int p = 0; p < 3; ++p) planes_[p]->setCaption(what + QStringLiteral("、") + names[p]);
   planes_[0]->setCrosshair({cross_[0], cross_[1]});
   planes_[1]->setCrosshair({cross_[0], cross_[2]});
   planes_[2]->setCrosshair({cross_[1], cross_[2]});

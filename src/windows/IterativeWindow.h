@@ -19,9 +19,9 @@
 #include "imaging/attenuation.h"
 #include "imaging/iterative.h"
 #include "imaging/slices.h"
+#include "windows/PictureView.h"
 
 class CSinoraDoc;
-class PictureView;
 class PlotView;
 class QButtonGroup;
 class QChart;
@@ -99,8 +99,8 @@ class IterativeWindow : public QDialog {
   void updateSubsets();
   void volumeFinished(bool complete);
   sinora::Palette palette() const;
-  sinora::Picture picture(const std::vector<double>& slice, int b) const;
-  sinora::Picture fbpPicture() const;
+  PictureValues picture(const std::vector<double>& slice, int b) const;
+  QString settingsCaption(bool iterative) const;
   void drawPlanes();
   void showErrors();
   // The outline attenuation is modelled in for the row, and mu per pixel; false with `why`.
@@ -136,6 +136,11 @@ class IterativeWindow : public QDialog {
   sinora::OsemResult result_;
   std::vector<double> fbpSlice_;
   int resultRow_ = 0;
+  // The settings of the last reconstruction, for the pictures' captions.
+  int resultSubsets_ = 1;
+  QString resultFilter_, resultFbpCorrection_;
+  bool resultOsemAttenuated_ = false;
+  double resultMu_ = 0;
   QRect regionRect_;
   QPoint lineA_{-1, -1}, lineB_{-1, -1};
 
@@ -145,4 +150,7 @@ class IterativeWindow : public QDialog {
   bool volumeDone_ = false, volumeStopped_ = false;
   std::vector<std::vector<double>> fbpVolume_, osemVolume_;
   int cross_[3] = {0, 0, 0};
+  WindowLink* planesLink_ = nullptr;
+  QString planesKey_;
+  int volumeGeneration_ = 0;
 };

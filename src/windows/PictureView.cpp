@@ -2,11 +2,17 @@
 
 #include "platform/tr.h"
 
+#include <QAbstractSeries>
+#include <QActionGroup>
 #include <QApplication>
-#include <QXYSeries>
+#include <QBuffer>
+#include <QChart>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QFileDialog>
+#include <QLegend>
+#include <QLegendMarker>
+#include <QLineSeries>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -14,7 +20,9 @@
 #include <QSaveFile>
 #include <QScreen>
 #include <QScrollArea>
+#include <QValueAxis>
 #include <QVBoxLayout>
+#include <QXYSeries>
 
 #include <algorithm>
 #include <cmath>
@@ -22,23 +30,306 @@
 #include <cstdio>
 
 #include "platform/template_dialog.h"
+#include "windows/ComparisonBoard.h"
 
+using sinora::ColourMap;
+using sinora::DisplayWindow;
 using sinora::T;
 
-namespace {
-constexpr int kScale = 2;
+QString unitText(ValueUnit unit) {
+  switch (unit) {
+    case ValueUnit::Counts: return T("カウント");
+    case ValueUnit::CountsPerPixel: return T("カウント/画素");
+    case ValueUnit::ActivityPerMm3: return T("放射能/mm^3");
+    case ValueUnit::PerCm: return QStringLiteral("cm^-1");
+    case ValueUnit::Plain: return QString();
+  }
+  return QString();
 }
 
+PictureValues sliceValues(const std::vector<double>& slice, int b, ValueUnit unit, double pixelMm) {
+  PictureValues v;
+  if (b <= 0 || slice.size() != std::size_t(b) * b) return v;
+  v.width = v.height = b;
+  v.unit = unit;
+  v.pixelMm = pixelMm;
+  v.values.resize(slice.size());
+  for (int x = 0; x < b; ++x)
+    for (int y = 0; y < b; ++y) v.values[std::size_t(y) * b + x] = slice[std::size_t(x) * b + y];
+  return v;
+}
+
+PictureValues pictureValues(const sinora::Picture& p, ValueUnit unit, double pixelMm) {
+  PictureValues v;
+  v.width = p.width;
+  v.height = p.height;
+  v.unit = unit;
+  v.pixelMm = pixelMm;
+  v.values.assign(p.values.begin(), p.values.end());
+  return v;
+}
+
+DisplayWindow defaultWindow(const PictureValues& v) {
+  return sinora::valueWindow(v.values, v.unit != ValueUnit::Plain);
+}
+
+std::vector<double> barTicks(DisplayWindow w) {
+  std::vector<double> t;
+  for (int k = 0; k <= 4; ++k) t.push_back(k == 4 ? w.high : w.low + (w.high - w.low) * k / 4);
+  return t;
+}
+
+QString tickText(double v) { return QString::number(v, 'g', 4); }
+
+QByteArray valuesCsv(const PictureValues& v) {
+  QByteArray csv;
+  for (int y = 0; y < v.height; ++y)
+    for (int x = 0; x < v.width; ++x)
+      csv += QByteArray::number(v.at(x, y), 'g', 17) + (x + 1 < v.width ? "," : "\n");
+  return csv;
+}
+
+void WindowLink::setWindow(DisplayWindow w, QObject* from) {
+  window_ = w;
+  has_ = true;
+  emit windowChanged(w, from);
+}
+
+namespace {
+
+constexpr int kBar = 12;        // colour bar width
+constexpr int kBarGap = 6;      // between picture and bar
+constexpr int kFigureFont = 11; // figure text, pixels
+
+QImage colours(const PictureValues& v, DisplayWindow w, ColourMap map) {
+  if (v.empty()) return {};
+  const std::vector<std::uint32_t> rgb = sinora::mapValues(v.values, w, map);
+  return sinora::toQImage(rgb.data(), v.width, v.height);
+}
+
+// The bar as an image: high at the top.
+QImage barImage(ColourMap map, int height) {
+  QImage bar(1, std::max(2, height), QImage::Format_RGB32);
+  for (int y = 0; y < bar.height(); ++y) bar.setPixel(0, y, sinora::colourAt(map, 1 - double(y) / (bar.height() - 1)));
+  return bar;
+}
+
+// Bar, numbers and unit beside a picture whose top is at `top` and height `h`, from x on.
+void drawBar(QPainter& p, int x, int top, int h, DisplayWindow w, ColourMap map, const QString& unit) {
+  p.drawImage(QRect(x, top, kBar, h), barImage(map, 256));
+  p.setPen(QPen(Qt::black, 0));
+  p.setBrush(Qt::NoBrush);
+  p.drawRect(QRectF(x, top, kBar, h));
+  const QFontMetrics fm(p.font());
+  const std::vector<double> ticks = barTicks(w);
+  int right = 0;
+  for (std::size_t k = 0; k < ticks.size(); ++k) {
+    const int y = top + int(std::lround(h * (1 - double(k) / 4)));
+    p.drawLine(x + kBar, y, x + kBar + 3, y);
+    const QString s = tickText(ticks[k]);
+    const int ty = std::clamp(y + fm.ascent() / 2 - 1, top + fm.ascent(), top + h + fm.ascent());
+    p.drawText(x + kBar + 5, ty, s);
+    right = std::max(right, fm.horizontalAdvance(s));
+  }
+  if (!unit.isEmpty()) {
+    p.save();
+    p.translate(x + kBar + 8 + right + fm.ascent(), top + h / 2.0);
+    p.rotate(-90);
+    p.drawText(QRectF(-h / 2.0, -fm.ascent(), h, fm.height()), Qt::AlignCenter, unit);
+    p.restore();
+  }
+}
+
+int barColumnWidth(const QFontMetrics& fm, const QString& unit) {
+  return kBarGap + kBar + 8 + fm.horizontalAdvance(QStringLiteral("-8.888e-88")) + (unit.isEmpty() ? 0 : fm.height() + 4);
+}
+
+}  // namespace
+
+// ---- PictureFigure
+
+namespace {
+QFont figureFont() {
+  QFont f;
+  f.setPixelSize(kFigureFont);
+  return f;
+}
+int pictureScaleFor(const QImage& image, int minSide) {
+  const int side = std::max(1, std::max(image.width(), image.height()));
+  return std::max(1, (minSide + side - 1) / side);
+}
+QRect captionRect(const QString& caption, int width) {
+  if (caption.isEmpty()) return {};
+  const QFontMetrics fm(figureFont());
+  return fm.boundingRect(QRect(0, 0, width, 1000), Qt::TextWordWrap, caption);
+}
+}  // namespace
+
+QSize PictureFigure::figureSize() const {
+  if (image.isNull()) return {};
+  const int s = pictureScaleFor(image, minSide);
+  const int w = image.width() * s, h = image.height() * s;
+  const QFontMetrics fm(figureFont());
+  const int width = w + barColumnWidth(fm, unit);
+  const QRect c = captionRect(caption, width);
+  return {width, h + (c.isEmpty() ? 0 : c.height() + 4) + fm.height() / 2};
+}
+
+void PictureFigure::paintFigure(QPainter& p, bool vector) const {
+  if (image.isNull()) return;
+  const int s = pictureScaleFor(image, minSide);
+  const int w = image.width() * s, h = image.height() * s;
+  p.save();
+  p.setFont(figureFont());
+  p.setRenderHint(QPainter::SmoothPixmapTransform, false);
+  const QFontMetrics fm(p.font());
+  const QSize all = figureSize();
+  const QRect c = captionRect(caption, all.width());
+  p.setPen(Qt::black);
+  if (!c.isEmpty()) p.drawText(QRect(0, 0, all.width(), c.height()), Qt::TextWordWrap | Qt::AlignLeft, caption);
+  const int top = c.isEmpty() ? fm.height() / 4 : c.height() + 4;
+  // In SVG and PDF the picture goes in as blocks already, so that a viewer's smoothing of the
+  // embedded image cannot blur its pixels.
+  if (vector) {
+    const int k = std::max(1, 512 / std::max(1, std::max(image.width(), image.height())));
+    p.drawImage(QRect(0, top, w, h), image.scaled(image.size() * k, Qt::IgnoreAspectRatio, Qt::FastTransformation));
+  } else {
+    p.drawImage(QRect(0, top, w, h), image);
+  }
+  drawBar(p, w + kBarGap, top, h, window, map, unit);
+  p.restore();
+}
+
+// ---- PictureView
+
 PictureView::PictureView(QWidget* parent) : QWidget(parent) {
-  setFixedSize(sinora::kSize * kScale, sinora::kSize * kScale);
-  image_ = QImage(sinora::kSize, sinora::kSize, QImage::Format_RGB32);
-  image_.fill(Qt::black);
+  setMouseTracking(true);
+  setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+  setFocusPolicy(Qt::ClickFocus);
+  setArea(256);
+}
+
+int PictureView::barWidth() const { return barColumnWidth(fontMetrics(), unitText(values_.unit)); }
+
+QSize PictureView::sizeHint() const {
+  return {area_ + barWidth(), area_ + fontMetrics().height() + 4};
+}
+
+// The view keeps its area (a window that must be smaller sets a smaller one with setArea).
+QSize PictureView::minimumSizeHint() const { return sizeHint(); }
+
+void PictureView::setArea(int side) {
+  area_ = std::max(64, side);
+  setMaximumSize(area_ + barWidth(), area_ + fontMetrics().height() + 4);
+  updateGeometry();
+  update();
+}
+
+QRect PictureView::pictureArea() const {
+  return QRect(0, 0, std::max(1, width() - barWidth()), std::max(1, height() - fontMetrics().height() - 4));
+}
+
+QRect PictureView::barRect() const {
+  const QRect a = pictureArea();
+  const double s = shownScale();
+  const int h = values_.empty() ? a.height() : std::min(a.height(), int(std::lround(values_.height * s)));
+  return QRect(a.right() + 1 + kBarGap, 0, kBar, std::max(16, h));
+}
+
+double PictureView::shownScale() const {
+  if (values_.empty()) return 1;
+  if (zoom_ > 0) return zoom_;
+  const QRect a = pictureArea();
+  const double fit = std::min(double(a.width()) / values_.width, double(a.height()) / values_.height);
+  // Whole screen pixels per picture pixel when there is room, so every pixel is an equal block.
+  return fit >= 1 ? std::floor(fit) : fit;
+}
+
+QPointF PictureView::origin() const { return zoom_ > 0 ? pan_ : QPointF(0, 0); }
+
+void PictureView::setValues(const PictureValues& v) {
+  const bool unitChanged = v.unit != values_.unit;
+  values_ = v;
+  if (ownWindow_ || unitChanged) {
+    if (linked_ && link_ && link_->hasWindow() && !unitChanged) window_ = link_->window();
+    else window_ = defaultWindow(values_), ownWindow_ = true;
+  }
+  remap();
+  if (unitChanged) {
+    if (maximumWidth() < QWIDGETSIZE_MAX) setArea(area_);
+    updateGeometry();
+  }
 }
 
 void PictureView::setPicture(const sinora::Picture& picture, sinora::Palette palette) {
-  picture_ = picture;
-  const sinora::RgbImage rgb = sinora::fitToFrame(picture, palette);
-  image_ = sinora::toQImage(rgb.data(), sinora::kSize, sinora::kSize);
+  if (palette == sinora::Palette::BlackWhite && map_ == ColourMap::Ribbon) map_ = ColourMap::Grey;
+  else if (palette != sinora::Palette::BlackWhite && map_ == ColourMap::Grey) map_ = ColourMap::Ribbon;
+  setValues(pictureValues(picture, ValueUnit::Counts));
+}
+
+void PictureView::clear() {
+  values_ = PictureValues{};
+  image_ = QImage();
+  caption_.clear();
+  sourceStudy_.reset();
+  sourceRow_ = -1;
+  update();
+}
+
+void PictureView::setColourMap(ColourMap map) {
+  map_ = map;
+  remap();
+}
+
+void PictureView::remap() {
+  image_ = colours(values_, window_, map_);
+  update();
+}
+
+void PictureView::changeWindow(DisplayWindow w, bool fromUser) {
+  window_ = sinora::validWindow(w.low, w.high);
+  ownWindow_ = false;
+  remap();
+  emit windowChanged(window_);
+  if (fromUser && linked_ && link_) link_->setWindow(window_, this);
+}
+
+void PictureView::setWindow(DisplayWindow w) { changeWindow(w, true); }
+
+void PictureView::resetWindow() {
+  ownWindow_ = true;
+  window_ = defaultWindow(values_);
+  remap();
+  emit windowChanged(window_);
+  if (linked_ && link_) link_->setWindow(window_, this);
+}
+
+void PictureView::setLink(WindowLink* link) {
+  if (link_) disconnect(link_, nullptr, this, nullptr);
+  link_ = link;
+  if (!link_) return;
+  connect(link_, &WindowLink::windowChanged, this, [this](DisplayWindow w, QObject* from) {
+    if (from != this && linked_) changeWindow(w, false);
+  });
+}
+
+void PictureView::setLinked(bool on) {
+  linked_ = on;
+  if (!on || !link_) return;
+  if (link_->hasWindow()) changeWindow(link_->window(), false);
+  else link_->setWindow(window_, this);
+}
+
+void PictureView::setZoom(double zoom) {
+  const double before = shownScale();
+  zoom_ = zoom > 0 ? std::clamp(zoom, 0.125, 64.0) : 0;
+  if (zoom_ > 0 && before > 0) pan_ = pan_ * (zoom_ / before);
+  if (zoom_ == 0) pan_ = {};
+  update();
+}
+
+void PictureView::setPan(QPointF pan) {
+  pan_ = pan;
   update();
 }
 
@@ -57,27 +348,34 @@ void PictureView::setCrosshair(const QPoint& p) {
 }
 
 QPoint PictureView::toPicture(const QPoint& w) const {
-  const sinora::FrameFit fit = sinora::frameFit(picture_.width, picture_.height);
-  const int fx = w.x() / kScale, fy = w.y() / kScale;
-  return {fx / fit.zoom * fit.shrink, fy / fit.zoom * fit.shrink};
+  const double s = shownScale();
+  const QPointF o = origin();
+  return {int(std::floor((w.x() - o.x()) / s)), int(std::floor((w.y() - o.y()) / s))};
 }
 
 QPoint PictureView::toWidget(const QPointF& p) const {
-  const sinora::FrameFit fit = sinora::frameFit(picture_.width, picture_.height);
-  const double s = double(kScale) * fit.zoom / fit.shrink;
-  return QPoint(int((p.x() + 0.5) * s), int((p.y() + 0.5) * s));
+  const double s = shownScale();
+  const QPointF o = origin();
+  return QPoint(int((p.x() + 0.5) * s + o.x()), int((p.y() + 0.5) * s + o.y()));
 }
 
 void PictureView::paintEvent(QPaintEvent*) {
   QPainter p(this);
-  p.drawImage(rect(), image_);  // nearest neighbour: no smoothing asked for
+  const QRect area = pictureArea();
+  p.fillRect(area, Qt::black);
+  if (image_.isNull()) return;
+  const double s = shownScale();
+  const QPointF o = origin();
+  p.save();
+  p.setClipRect(area);
+  p.drawImage(QRectF(o.x(), o.y(), values_.width * s, values_.height * s), image_);  // nearest neighbour
   p.setPen(QPen(Qt::white, 1, Qt::DashLine));
   QRect shown = region_;
-  if (dragging_ && drag_ == Drag::Region) shown = QRect(pressAt_, dragAt_).normalized();
+  if (gesture_ == Gesture::Mark && drag_ == Drag::Region) shown = QRect(pressAt_, dragAt_).normalized();
   if (shown.isValid() && !shown.isEmpty())
     p.drawRect(QRect(toWidget(shown.topLeft()), toWidget(shown.bottomRight())));
   QPoint a = lineA_, b = lineB_;
-  if (dragging_ && drag_ == Drag::Line) a = pressAt_, b = dragAt_;
+  if (gesture_ == Gesture::Mark && drag_ == Drag::Line) a = pressAt_, b = dragAt_;
   if (a.x() >= 0 && b.x() >= 0) {
     p.setPen(QPen(Qt::white, 1));
     p.drawLine(toWidget(a), toWidget(b));
@@ -85,37 +383,113 @@ void PictureView::paintEvent(QPaintEvent*) {
   if (cross_.x() >= 0) {
     p.setPen(QPen(QColor(255, 255, 0), 1));
     const QPoint c = toWidget(cross_);
-    p.drawLine(0, c.y(), width(), c.y());
-    p.drawLine(c.x(), 0, c.x(), height());
+    p.drawLine(area.left(), c.y(), area.right(), c.y());
+    p.drawLine(c.x(), area.top(), c.x(), area.bottom());
+  }
+  p.restore();
+  const QRect bar = barRect();
+  p.setPen(palette().color(QPalette::WindowText));
+  drawBar(p, bar.left(), bar.top(), bar.height(), window_, map_, unitText(values_.unit));
+  p.setPen(palette().color(QPalette::WindowText));
+  p.drawText(QRect(0, height() - fontMetrics().height() - 2, width(), fontMetrics().height()),
+             Qt::AlignLeft | Qt::AlignVCenter, fontMetrics().elidedText(readout_, Qt::ElideRight, width()));
+}
+
+void PictureView::updateReadout(const QPoint& w) {
+  const QPoint ij = toPicture(w);
+  QString text;
+  if (!values_.empty() && pictureArea().contains(w) && ij.x() >= 0 && ij.y() >= 0 && ij.x() < values_.width &&
+      ij.y() < values_.height) {
+    text = QStringLiteral("(%1, %2)").arg(ij.x()).arg(ij.y());
+    if (values_.pixelMm > 0)
+      text += QStringLiteral("  %1, %2 mm")
+                  .arg((ij.x() + 0.5 - values_.width / 2.0) * values_.pixelMm, 0, 'f', 1)
+                  .arg((ij.y() + 0.5 - values_.height / 2.0) * values_.pixelMm, 0, 'f', 1);
+    text += QStringLiteral("  %1 %2").arg(QString::number(values_.at(ij.x(), ij.y()), 'g', 6), unitText(values_.unit));
+  }
+  if (text != readout_) {
+    readout_ = text;
+    update();
   }
 }
 
 void PictureView::mousePressEvent(QMouseEvent* e) {
+  const QPoint at = e->position().toPoint();
+  pressWidget_ = at;
+  pressWindow_ = window_;
+  pressPan_ = pan_;
+  if (e->button() == Qt::MiddleButton || (e->button() == Qt::LeftButton && (e->modifiers() & Qt::ControlModifier))) {
+    if (zoom_ == 0) zoom_ = shownScale();
+    pressPan_ = pan_;
+    gesture_ = Gesture::Pan;
+    return;
+  }
   if (e->button() != Qt::LeftButton) return;
-  pressAt_ = dragAt_ = toPicture(e->position().toPoint());
-  dragging_ = drag_ != Drag::Point;
-  if (drag_ == Drag::Point) emit pointChosen(pressAt_);
+  const QRect bar = barRect().adjusted(-2, -4, 2, 4);
+  if (bar.contains(at) && !values_.empty()) {
+    gesture_ = Gesture::Bar;
+    const double f = double(at.y() - bar.top()) / std::max(1, bar.height());
+    barPart_ = f < 1.0 / 3 ? 1 : f > 2.0 / 3 ? -1 : 0;
+    return;
+  }
+  if (e->modifiers() & Qt::ShiftModifier) {
+    gesture_ = Gesture::WindowLevel;
+    return;
+  }
+  if (!pictureArea().contains(at)) return;
+  pressAt_ = dragAt_ = toPicture(at);
+  gesture_ = drag_ == Drag::Point ? Gesture::None : Gesture::Mark;
+  if (drag_ == Drag::Point) {
+    gesture_ = Gesture::Mark;
+    emit pointChosen(pressAt_);
+  }
 }
 
 void PictureView::mouseMoveEvent(QMouseEvent* e) {
-  // A point follows the mouse while the button is held (a source or a crosshair is dragged).
-  if (drag_ == Drag::Point && (e->buttons() & Qt::LeftButton)) {
-    const QPoint p = toPicture(e->position().toPoint());
-    if (p != pressAt_) emit pointChosen(pressAt_ = p);
-    return;
+  const QPoint at = e->position().toPoint();
+  updateReadout(at);
+  const QPoint d = at - pressWidget_;
+  const double width = pressWindow_.high - pressWindow_.low;
+  switch (gesture_) {
+    case Gesture::Pan:
+      setPan(pressPan_ + QPointF(d));
+      return;
+    case Gesture::WindowLevel: {
+      // Right widens, up raises: the whole window's width per 256 pixels.
+      const double centre = (pressWindow_.low + pressWindow_.high) / 2 - d.y() * width / 256;
+      const double w = std::max(width * 1e-6, width * std::pow(2.0, d.x() / 128.0));
+      changeWindow({centre - w / 2, centre + w / 2}, true);
+      return;
+    }
+    case Gesture::Bar: {
+      const double step = -d.y() * width / std::max(1, barRect().height());
+      DisplayWindow w = pressWindow_;
+      if (barPart_ >= 0) w.high += step;
+      if (barPart_ <= 0) w.low += step;
+      if (w.high > w.low) changeWindow(w, true);
+      return;
+    }
+    case Gesture::Mark:
+      if (drag_ == Drag::Point) {
+        const QPoint p = toPicture(at);
+        if (p != pressAt_) emit pointChosen(pressAt_ = p);
+        return;
+      }
+      dragAt_ = toPicture(at);
+      update();
+      return;
+    case Gesture::None:
+      return;
   }
-  if (!dragging_) return;
-  dragAt_ = toPicture(e->position().toPoint());
-  update();
 }
 
 void PictureView::mouseReleaseEvent(QMouseEvent* e) {
-  if (!dragging_ || e->button() != Qt::LeftButton) return;
-  dragging_ = false;
+  const Gesture g = gesture_;
+  gesture_ = Gesture::None;
+  if (g != Gesture::Mark || e->button() != Qt::LeftButton || drag_ == Drag::Point) return;
   dragAt_ = toPicture(e->position().toPoint());
   if (drag_ == Drag::Region) {
-    const QRect r = QRect(pressAt_, dragAt_).normalized().intersected(
-        QRect(0, 0, picture_.width, picture_.height));
+    const QRect r = QRect(pressAt_, dragAt_).normalized().intersected(QRect(0, 0, values_.width, values_.height));
     region_ = r;
     if (!r.isEmpty()) emit regionChosen(r);
   } else {
@@ -126,29 +500,129 @@ void PictureView::mouseReleaseEvent(QMouseEvent* e) {
   update();
 }
 
-bool PictureView::savePng(const QString& path) const {
-  QSaveFile f(path);
-  if (!f.open(QIODevice::WriteOnly)) return false;
-  image_.save(&f, "PNG");
-  return f.commit();
+void PictureView::mouseDoubleClickEvent(QMouseEvent* e) {
+  if (barRect().adjusted(-2, -4, 2, 4).contains(e->position().toPoint())) {
+    resetWindow();
+    return;
+  }
+  QWidget::mouseDoubleClickEvent(e);
+}
+
+void PictureView::wheelEvent(QWheelEvent* e) {
+  if (values_.empty() || e->angleDelta().y() == 0) return;
+  const double before = shownScale();
+  const double after = std::clamp(e->angleDelta().y() > 0 ? before * 2 : before / 2, 0.125, 64.0);
+  // The picture point under the cursor stays under it.
+  const QPointF at = e->position();
+  const QPointF o = origin();
+  const QPointF p = (at - o) / before;
+  zoom_ = after;
+  pan_ = at - p * after;
+  update();
+  e->accept();
+}
+
+void PictureView::leaveEvent(QEvent*) {
+  readout_.clear();
+  update();
+}
+
+bool PictureView::savePng(const QString& path, int scale) const {
+  if (image_.isNull()) return false;
+  scale = std::clamp(scale, 1, 8);
+  QByteArray png;
+  QBuffer buffer(&png);
+  buffer.open(QIODevice::WriteOnly);
+  image_.scaled(image_.size() * scale, Qt::IgnoreAspectRatio, Qt::FastTransformation).save(&buffer, "PNG");
+  QString error;
+  return writeTextFile(path, png, &error);
 }
 
 bool PictureView::saveCsv(const QString& path) const {
-  QByteArray csv;
-  for (int y = 0; y < picture_.height; ++y)
-    for (int x = 0; x < picture_.width; ++x)
-      csv += QByteArray::number(picture_.at(x, y)) + (x + 1 < picture_.width ? "," : "\n");
   QString error;
-  return writeTextFile(path, csv, &error);
+  return writeTextFile(path, valuesCsv(values_), &error);
 }
+
+PictureFigure PictureView::figure() const {
+  PictureFigure f;
+  f.image = image_;
+  f.caption = caption_;
+  f.unit = unitText(values_.unit);
+  f.window = window_;
+  f.map = map_;
+  return f;
+}
+
+QString PictureView::figureName() const { return QStringLiteral("picture"); }
 
 void PictureView::contextMenuEvent(QContextMenuEvent* e) {
-  offerSaveMenu(this, e->globalPos(), [this](const QString& p) { return savePng(p); },
-                [this](const QString& p) { return saveCsv(p); },
-                [this] { QApplication::clipboard()->setImage(image_); });
+  QMenu menu(this);
+  QAction* keep = menu.addAction(T("比較に追加"));
+  keep->setEnabled(!values_.empty());
+  menu.addSeparator();
+  QMenu* zoom = menu.addMenu(T("拡大"));
+  QAction* fit = zoom->addAction(T("全体を表示"));
+  QAction* zooms[3] = {zoom->addAction(QStringLiteral("1x")), zoom->addAction(QStringLiteral("2x")),
+                       zoom->addAction(QStringLiteral("4x"))};
+  QMenu* maps = menu.addMenu(T("カラーマップ"));
+  const std::pair<ColourMap, QString> mapNames[] = {{ColourMap::Ribbon, QStringLiteral("Ribbon")},
+                                                    {ColourMap::Grey, T("グレー")},
+                                                    {ColourMap::Viridis, QStringLiteral("Viridis")},
+                                                    {ColourMap::InvertedGrey, T("反転グレー")}};
+  auto* mapGroup = new QActionGroup(&menu);
+  for (const auto& [m, name] : mapNames) {
+    QAction* a = maps->addAction(name);
+    a->setCheckable(true);
+    a->setChecked(m == map_);
+    a->setData(int(m));
+    mapGroup->addAction(a);
+  }
+  QAction* link = menu.addAction(T("表示窓を連動"));
+  link->setCheckable(true);
+  link->setChecked(linked_);
+  link->setEnabled(link_ != nullptr);
+  QAction* reset = menu.addAction(T("表示窓を戻す"));
+  menu.addSeparator();
+  QAction* asFigure = menu.addAction(T("図として書き出す..."));
+  QAction* asPng = menu.addAction(T("PNG で保存..."));
+  QAction* asCsv = menu.addAction(T("値を CSV で保存..."));
+  QAction* toClipboard = menu.addAction(T("クリップボードにコピー"));
+  for (QAction* a : menu.actions())
+    if (a != keep && a != link && !a->menu() && !a->isSeparator()) a->setEnabled(!values_.empty());
+  QAction* chosen = menu.exec(e->globalPos());
+  if (!chosen) return;
+  if (chosen == keep) {
+    ComparisonBoard::keepPicture(*this);
+  } else if (chosen == fit) {
+    setZoom(0);
+  } else if (chosen == zooms[0] || chosen == zooms[1] || chosen == zooms[2]) {
+    setZoom(chosen == zooms[0] ? 1 : chosen == zooms[1] ? 2 : 4);
+  } else if (chosen->actionGroup() == mapGroup) {
+    setColourMap(ColourMap(chosen->data().toInt()));
+  } else if (chosen == link) {
+    setLinked(chosen->isChecked());
+  } else if (chosen == reset) {
+    resetWindow();
+  } else if (chosen == asFigure) {
+    askAndExportFigure(this, figure());
+  } else if (chosen == toClipboard) {
+    QApplication::clipboard()->setImage(figureImage(figure(), 2));
+  } else if (chosen == asPng || chosen == asCsv) {
+    const bool image = chosen == asPng;
+    const QString path = QFileDialog::getSaveFileName(this, chosen->text(), QString(),
+                                                      image ? QStringLiteral("PNG (*.png)") : QStringLiteral("CSV (*.csv)"));
+    if (path.isEmpty()) return;
+    if (!(image ? savePng(path) : saveCsv(path)))
+      QMessageBox::warning(this, QStringLiteral("Sinora"), T("%1 に書けません。").arg(path));
+  }
 }
 
-PlotView::PlotView(QChart* chart, QWidget* parent) : QChartView(chart, parent) {}
+// ---- PlotView
+
+PlotView::PlotView(QChart* chart, QWidget* parent) : QChartView(chart, parent) {
+  setRenderHint(QPainter::Antialiasing);
+  useLineLegend(chart);
+}
 
 QByteArray PlotView::csv() const {
   QByteArray out = "curve,x,y\n";
@@ -160,11 +634,25 @@ QByteArray PlotView::csv() const {
   return out;
 }
 
-bool PlotView::savePng(const QString& path) {
-  QSaveFile f(path);
-  if (!f.open(QIODevice::WriteOnly)) return false;
-  grab().save(&f, "PNG");
-  return f.commit();
+QSize PlotView::figureSize() const { return size().expandedTo(QSize(480, 320)); }
+
+void PlotView::paintFigure(QPainter& p, bool) const {
+  // The chart is drawn at the figure's size itself, so texts and lines stay sharp at any scale.
+  auto* self = const_cast<PlotView*>(this);
+  const QSize s = figureSize();
+  const QRectF before = chart()->geometry();
+  const bool resize = s != size();
+  if (resize) self->chart()->resize(s);
+  p.fillRect(QRect(QPoint(0, 0), s), Qt::white);
+  self->scene()->render(&p, QRectF(0, 0, s.width(), s.height()), QRectF(QPointF(0, 0), QSizeF(s)));
+  if (resize) self->chart()->setGeometry(before);
+}
+
+bool PlotView::savePng(const QString& path, int scale) {
+  FigureOptions o;
+  o.scale = scale;
+  QString error;
+  return exportFigure(*this, path, o, &error);
 }
 
 bool PlotView::saveCsv(const QString& path) const {
@@ -173,28 +661,57 @@ bool PlotView::saveCsv(const QString& path) const {
 }
 
 void PlotView::contextMenuEvent(QContextMenuEvent* e) {
-  offerSaveMenu(this, e->globalPos(), [this](const QString& p) { return savePng(p); },
-                [this](const QString& p) { return saveCsv(p); },
-                [this] { QApplication::clipboard()->setPixmap(grab()); });
-}
-
-void offerSaveMenu(QWidget* owner, const QPoint& globalPos, const std::function<bool(const QString&)>& png,
-                   const std::function<bool(const QString&)>& csv, const std::function<void()>& copy) {
-  QMenu menu(owner);
-  QAction* asPng = menu.addAction(T("PNG で保存..."));
+  QMenu menu(this);
+  QAction* asFigure = menu.addAction(T("図として書き出す..."));
   QAction* asCsv = menu.addAction(T("値を CSV で保存..."));
   QAction* toClipboard = menu.addAction(T("クリップボードにコピー"));
-  QAction* chosen = menu.exec(globalPos);
-  if (chosen == toClipboard) {
-    copy();
-  } else if (chosen == asPng || chosen == asCsv) {
-    const bool image = chosen == asPng;
-    const QString path = QFileDialog::getSaveFileName(
-        owner, chosen->text(), QString(), image ? QStringLiteral("PNG (*.png)") : QStringLiteral("CSV (*.csv)"));
-    if (path.isEmpty()) return;
-    if (!(image ? png(path) : csv(path)))
-      QMessageBox::warning(owner, QStringLiteral("Sinora"), T("%1 に書けません。").arg(path));
+  QAction* chosen = menu.exec(e->globalPos());
+  if (chosen == asFigure) {
+    askAndExportFigure(this, *this);
+  } else if (chosen == toClipboard) {
+    QApplication::clipboard()->setImage(figureImage(*this, 2));
+  } else if (chosen == asCsv) {
+    const QString path = QFileDialog::getSaveFileName(this, chosen->text(), QString(), QStringLiteral("CSV (*.csv)"));
+    if (!path.isEmpty() && !saveCsv(path))
+      QMessageBox::warning(this, QStringLiteral("Sinora"), T("%1 に書けません。").arg(path));
   }
+}
+
+QColor methodColour(const QString& method) {
+  // Okabe and Ito's colours, which stay apart for colour-blind eyes too.
+  static const QColor palette[] = {QColor(0, 114, 178),  QColor(213, 94, 0),   QColor(0, 158, 115),
+                                   QColor(204, 121, 167), QColor(230, 159, 0), QColor(86, 180, 233),
+                                   QColor(0, 0, 0),       QColor(240, 228, 66), QColor(128, 128, 128)};
+  // MLEM and OSEM are one method's two forms; "FBP × π/V" is FBP.
+  if (method.startsWith(QLatin1String("OSEM")) || method.startsWith(QLatin1String("MLEM"))) return palette[0];
+  if (method.startsWith(QLatin1String("FBP"))) return palette[1];
+  const std::size_t h = std::hash<std::string>{}(method.toStdString());
+  return palette[3 + h % 6];
+}
+
+void styleSeries(QAbstractSeries* series, const QColor& colour, bool dashed, qreal width) {
+  if (auto* s = qobject_cast<QXYSeries*>(series)) {
+    QPen pen(colour, width, dashed ? Qt::DashLine : Qt::SolidLine);
+    pen.setCapStyle(Qt::FlatCap);
+    s->setPen(pen);
+  }
+}
+
+void useLineLegend(QChart* chart) {
+  // The legend draws each curve's own line, so dashed curves look dashed there too.
+  chart->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);
+}
+
+void setIterationTicks(QChart* chart, int last) {
+  auto* ax = qobject_cast<QValueAxis*>(chart->axes(Qt::Horizontal).value(0));
+  if (!ax) return;
+  last = std::max(2, last);
+  const int step = std::max(1, int(std::ceil(double(last - 1) / 8)));
+  ax->setRange(1, last);
+  ax->setTickType(QValueAxis::TicksDynamic);
+  ax->setTickAnchor(1);
+  ax->setTickInterval(step);
+  ax->setLabelFormat(QStringLiteral("%d"));
 }
 
 void setScrollingContent(QWidget* window, QWidget* content) {

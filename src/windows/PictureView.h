@@ -1,27 +1,118 @@
-// PictureView: a picture of the imaging core shown at twice its frame size (128 x 128 fitted,
-// drawn 256 x 256 without smoothing), on which the student drags a region or a line, or clicks a
-// point. Positions are reported in the picture's own pixels. Its context menu saves the picture
-// as PNG, its values as CSV, or copies it to the clipboard.
+// PictureView: one picture of the windows beyond the described ones. It holds the values as
+// doubles with their unit and shows them through a display window (by default the picture's
+// range, from 0 for counts) and a colour map, with a colour bar, zoom and pan, and a read-out of
+// the value under the cursor. The student drags a region or a line, or clicks a point, in the
+// picture's own pixels; Shift+drag (or a drag on the bar) sets the display window, which never
+// changes the values. Its context menu keeps a copy on the comparison board, exports a figure
+// (PNG, SVG, PDF), saves the values as CSV, or copies the picture.
 #pragma once
 
 #include <QChartView>
 #include <QImage>
+#include <QPointer>
 
 #include <functional>
 #include <vector>
 #include <QWidget>
 
+#include "imaging/colour_map.h"
 #include "imaging/slices.h"
+#include "windows/Figure.h"
 
-class PictureView : public QWidget {
+// What a picture's values are.
+enum class ValueUnit { Counts, CountsPerPixel, ActivityPerMm3, PerCm, Plain };
+QString unitText(ValueUnit unit);
+
+struct PictureValues {
+  int width = 0, height = 0;
+  std::vector<double> values;  // values[y * width + x]
+  ValueUnit unit = ValueUnit::Counts;
+  double pixelMm = 0;  // 0: not known
+  double at(int x, int y) const { return values[std::size_t(y) * width + x]; }
+  bool empty() const { return width <= 0 || height <= 0; }
+};
+
+// A slice [i * B + j] with i across; an integer picture's values as they are.
+PictureValues sliceValues(const std::vector<double>& slice, int b, ValueUnit unit, double pixelMm = 0);
+PictureValues pictureValues(const sinora::Picture& picture, ValueUnit unit = ValueUnit::Counts,
+                            double pixelMm = 0);
+// The default display window of values: their range, from 0 unless they are plain numbers.
+sinora::DisplayWindow defaultWindow(const PictureValues& v);
+// The numbers of a colour bar for a window: five, low to high.
+std::vector<double> barTicks(sinora::DisplayWindow w);
+QString tickText(double v);
+// Values as CSV: one line per picture row, 17 significant digits.
+QByteArray valuesCsv(const PictureValues& v);
+
+// Pictures that share one display window: a change on one reaches every other.
+class WindowLink : public QObject {
+  Q_OBJECT
+ public:
+  using QObject::QObject;
+  void setWindow(sinora::DisplayWindow w, QObject* from);
+  bool hasWindow() const { return has_; }
+  sinora::DisplayWindow window() const { return window_; }
+ signals:
+  void windowChanged(sinora::DisplayWindow w, QObject* from);
+
+ private:
+  sinora::DisplayWindow window_;
+  bool has_ = false;
+};
+
+// A picture drawn as a figure: caption on top, the picture (pixels as blocks), its colour bar
+// with numbers and unit beside it.
+struct PictureFigure : FigureSource {
+  QImage image;  // the colours at the picture's own size
+  QString caption, unit;
+  sinora::DisplayWindow window;
+  sinora::ColourMap map = sinora::ColourMap::Ribbon;
+  int minSide = 128;  // small pictures are drawn at a whole multiple to reach this
+  QSize figureSize() const override;
+  void paintFigure(QPainter& p, bool vector) const override;
+  QString figureName() const override { return QStringLiteral("picture"); }
+};
+
+class PictureView : public QWidget, public FigureSource {
   Q_OBJECT
  public:
   enum class Drag { Region, Line, Point };
   explicit PictureView(QWidget* parent = nullptr);
 
+  void setValues(const PictureValues& values);
+  // An integer picture of the core (a projection, a sinogram): its values as counts.
   void setPicture(const sinora::Picture& picture, sinora::Palette palette);
-  const sinora::Picture& picture() const { return picture_; }
-  QImage shownImage() const { return image_; }  // 128 x 128 as the frame shows it
+  void clear();
+  const PictureValues& values() const { return values_; }
+  QImage shownImage() const { return image_; }  // the colours at the picture's own size
+  void setColourMap(sinora::ColourMap map);
+  sinora::ColourMap colourMap() const { return map_; }
+  // The settings that made the picture; kept with it on the board and drawn on figures.
+  void setCaption(const QString& caption) { caption_ = caption; }
+  QString caption() const { return caption_; }
+  // The study and row a slice was reconstructed from (for a phantom's truth on the board).
+  void setSource(sinora::StudyPtr study, int row) { sourceStudy_ = std::move(study), sourceRow_ = row; }
+  const sinora::StudyPtr& sourceStudy() const { return sourceStudy_; }
+  int sourceRow() const { return sourceRow_; }
+
+  // Display window: set by hand (and to the link), or back to the picture's own.
+  void setWindow(sinora::DisplayWindow w);
+  void resetWindow();
+  sinora::DisplayWindow window() const { return window_; }
+  void setLink(WindowLink* link);   // the group a "link" joins; nullptr: none
+  void setLinked(bool on);
+  bool linked() const { return linked_; }
+
+  // Zoom: 0 fits the picture to the view, else screen pixels per picture pixel.
+  void setZoom(double zoom);
+  double zoom() const { return zoom_; }
+  double shownScale() const;  // screen pixels per picture pixel now
+  void setPan(QPointF pan);
+  QPointF pan() const { return pan_; }
+  // Side of the square the picture is fitted in (256 unless set; the view neither grows nor
+  // shrinks beyond it, and the picture zooms to fit it).
+  void setArea(int side);
+
   void setDrag(Drag d) { drag_ = d; }
   void setRegion(const QRect& r);
   void setLine(const QPoint& a, const QPoint& b);
@@ -29,50 +120,94 @@ class PictureView : public QWidget {
   QRect region() const { return region_; }
   // The picture pixel under a point of the widget (may lie outside the picture).
   QPoint toPicture(const QPoint& widgetPoint) const;
+  QString readout() const { return readout_; }
+  QRect barRect() const;
 
-  bool savePng(const QString& path) const;
+  // The picture's colours at its own size times `scale`, and its values with 17 digits.
+  bool savePng(const QString& path, int scale = 1) const;
   bool saveCsv(const QString& path) const;
+  PictureFigure figure() const;
+  // A picture with caption, bar and window as this one shows it, for the board.
+  QSize figureSize() const override { return figure().figureSize(); }
+  void paintFigure(QPainter& p, bool vector) const override { figure().paintFigure(p, vector); }
+  QString figureName() const override;
+
+  QSize sizeHint() const override;
+  QSize minimumSizeHint() const override;
 
  signals:
   void regionChosen(const QRect& pictureRect);
   void lineChosen(const QPoint& a, const QPoint& b);
   void pointChosen(const QPoint& p);
+  void windowChanged(sinora::DisplayWindow w);
 
  protected:
   void paintEvent(QPaintEvent*) override;
   void mousePressEvent(QMouseEvent*) override;
   void mouseMoveEvent(QMouseEvent*) override;
   void mouseReleaseEvent(QMouseEvent*) override;
+  void mouseDoubleClickEvent(QMouseEvent*) override;
+  void wheelEvent(QWheelEvent*) override;
+  void leaveEvent(QEvent*) override;
   void contextMenuEvent(QContextMenuEvent*) override;
 
  private:
+  enum class Gesture { None, Mark, WindowLevel, Bar, Pan };
+  QRect pictureArea() const;
   QPoint toWidget(const QPointF& picturePoint) const;
-  sinora::Picture picture_;
+  QPointF origin() const;
+  void remap();
+  void changeWindow(sinora::DisplayWindow w, bool fromUser);
+  void updateReadout(const QPoint& widgetPoint);
+  int barWidth() const;
+
+  PictureValues values_;
   QImage image_;
+  QString caption_, readout_;
+  sinora::StudyPtr sourceStudy_;
+  int sourceRow_ = -1;
+  sinora::ColourMap map_ = sinora::ColourMap::Ribbon;
+  sinora::DisplayWindow window_;
+  bool ownWindow_ = true;  // the picture's default window, not one set by hand
+  QPointer<WindowLink> link_;
+  bool linked_ = false;
+  double zoom_ = 0;
+  QPointF pan_;
+  int area_ = 256;
   Drag drag_ = Drag::Region;
+  Gesture gesture_ = Gesture::None;
+  QPoint pressWidget_;
+  sinora::DisplayWindow pressWindow_;
+  int barPart_ = 0;  // -1 low end, 1 high end, 0 both
+  QPointF pressPan_;
   QPoint pressAt_{-1, -1}, dragAt_{-1, -1};
   QRect region_;
   QPoint lineA_{-1, -1}, lineB_{-1, -1}, cross_{-1, -1};
-  bool dragging_ = false;
 };
 
-// A plot whose context menu saves it as PNG, its curves as CSV (name, x, y per line), or copies it.
-class PlotView : public QChartView {
+// A plot whose context menu exports it as a figure (PNG, SVG, PDF), its curves as CSV (name, x,
+// y per line), or copies it.
+class PlotView : public QChartView, public FigureSource {
   Q_OBJECT
  public:
   explicit PlotView(QChart* chart, QWidget* parent = nullptr);
   QByteArray csv() const;
-  bool savePng(const QString& path);
+  bool savePng(const QString& path, int scale = 1);
   bool saveCsv(const QString& path) const;
+  QSize figureSize() const override;
+  void paintFigure(QPainter& p, bool vector) const override;
+  QString figureName() const override { return QStringLiteral("plot"); }
 
  protected:
   void contextMenuEvent(QContextMenuEvent*) override;
 };
 
-// The context menu of a picture or a plot: save as PNG, values as CSV (through Qt's file dialog;
-// a failure is said in a message box), or copy to the clipboard.
-void offerSaveMenu(QWidget* owner, const QPoint& globalPos, const std::function<bool(const QString&)>& png,
-                   const std::function<bool(const QString&)>& csv, const std::function<void()>& copy);
+// Plots of a window: a colour for each method (the same in every plot of the window), curves
+// dashed or solid as asked, the legend showing the dashes, whole numbers on an iteration axis.
+QColor methodColour(const QString& method);
+void styleSeries(QAbstractSeries* series, const QColor& colour, bool dashed, qreal width = 2);
+void useLineLegend(QChart* chart);
+void setIterationTicks(QChart* chart, int last);  // 1..last, whole numbers only
 
 // Puts a window's content in a scroll area filling it, and sizes the window to the content or to
 // the screen, whichever is smaller: on a small or scaled screen it still fits and scrolls.
@@ -82,5 +217,6 @@ void setScrollingContent(QWidget* window, QWidget* content);
 // pixel of its length: (distance, value).
 std::vector<QPointF> profileAlong(const std::vector<double>& slice, int bins, QPoint a, QPoint b);
 
-// Writes text to a file whole (through a temporary file); false with nothing changed on failure.
+// Writes a file whole (through a temporary file); false with nothing changed on failure. Every
+// file the windows save goes through here.
 bool writeTextFile(const QString& path, const QByteArray& text, QString* error);

@@ -71,7 +71,12 @@ TEST(FilterWindow, TheCutOffMovesTheSliceAndTheChosenResponse) {
   w.cutoffSlider()->setValue(30);  // 0.15 cycles/pixel
   EXPECT_DOUBLE_EQ(w.cutoffBox()->value(), 0.15);
   const auto kernel = windowedKernel(FilterWindow::Hann, 0.15, 5, 128);
-  EXPECT_EQ(w.windowedView()->picture().values, windowedPicture(*sampleStudy(), 60, kernel, 7).values);
+  // The slice as it is, in counts per pixel (the program's FBP times pi / V), not rounded.
+  const double k = 3.14159265358979323846 / 60;
+  std::vector<double> shown = fbpSliceValuesWith(*sampleStudy(), 60, kernel);
+  for (double& v : shown) v *= k;
+  EXPECT_EQ(w.windowedView()->values().values, sliceValues(shown, 128, ValueUnit::CountsPerPixel).values);
+  EXPECT_EQ(w.windowedView()->values().unit, ValueUnit::CountsPerPixel);
   QLineSeries* chosen = named(w.responseChart(), QStringLiteral("Hann"));
   ASSERT_NE(chosen, nullptr);
   const auto f = frequencies(129);
@@ -82,17 +87,19 @@ TEST(FilterWindow, TheCutOffMovesTheSliceAndTheChosenResponse) {
   for (const char* name : {"Ramp", "|f|", "Shepp-Logan", "|f| sinc", "BW 公称", "BW 9 タップ", "BW 9 タップ × Ramp", "パワー"})
     EXPECT_NE(named(w.responseChart(), QString::fromUtf8(name)), nullptr) << name;
   // The plain Ramp slice beside it does not change with the cut-off.
-  EXPECT_EQ(w.rampView()->picture().values, filteredPicture(*sampleStudy(), 60, ReconFilter::Ramp, 7).values);
+  std::vector<double> ramp = fbpSliceValues(*sampleStudy(), 60, ReconFilter::Ramp);
+  for (double& v : ramp) v *= k;
+  EXPECT_EQ(w.rampView()->values().values, sliceValues(ramp, 128, ValueUnit::CountsPerPixel).values);
 }
 
 TEST(FilterWindow, BadSettingsAreRefusedNextToTheBoxAndThePictureStays) {
   CSinoraDoc doc;
   FilterAnalysisWindow w(&doc);
-  const std::vector<std::int32_t> before = w.windowedView()->picture().values;
+  const std::vector<double> before = w.windowedView()->values().values;
   for (double fc : {0.0, -0.2, 0.7}) {
     w.cutoffBox()->setValue(fc);
     EXPECT_FALSE(w.message()->text().isEmpty()) << fc;
-    EXPECT_EQ(w.windowedView()->picture().values, before) << fc;
+    EXPECT_EQ(w.windowedView()->values().values, before) << fc;
   }
   w.cutoffBox()->setValue(0.4);
   EXPECT_TRUE(w.message()->text().isEmpty());
@@ -113,7 +120,7 @@ TEST(FilterWindow, APointSourceDrawsItsSineWhereTheStudentPutsIt) {
   QTest::mouseClick(w.sourceView(), Qt::LeftButton, {}, QPoint(2 * 100 + 1, 2 * 30 + 1));
   EXPECT_EQ(w.sourcePosition(), QPoint(100, 30));
   EXPECT_TRUE(w.pointSourceButton()->isChecked());
-  const Picture s = w.sinogramView()->picture();
+  const PictureValues s = w.sinogramView()->values();
   const auto want = pointSinogram(*sampleStudy(), 100, 30);
   ASSERT_EQ(s.values.size(), want.size());
   EXPECT_EQ(s.at(100, 0), 100);  // view 0 sees it at bin i
@@ -124,12 +131,12 @@ TEST(FilterWindow, APointSourceDrawsItsSineWhereTheStudentPutsIt) {
   QApplication::sendEvent(w.sourceView(), &move);
   QTest::mouseRelease(w.sourceView(), Qt::LeftButton, {}, QPoint(2 * 80 + 1, 2 * 50 + 1));
   EXPECT_EQ(w.sourcePosition(), QPoint(80, 50));
-  EXPECT_EQ(w.sinogramView()->picture().at(80, 0), 100);
+  EXPECT_EQ(w.sinogramView()->values().at(80, 0), 100);
   // A click on the projection picks the row of the study's sinogram.
   w.studySourceButton()->click();
   QTest::mouseClick(w.projectionView(), Qt::LeftButton, {}, QPoint(50, 2 * 70 + 1));
   EXPECT_EQ(w.rowBox()->value(), 70);
-  EXPECT_EQ(w.sinogramView()->picture().at(64, 7), sampleStudy()->count(7, 70, 64));
+  EXPECT_EQ(w.sinogramView()->values().at(64, 7), sampleStudy()->count(7, 70, 64));
   // A line dragged across a slice: both filters on one profile.
   w.setProfile(QPoint(10, 64), QPoint(118, 64));
   EXPECT_EQ(w.profileChart()->series().size(), 2);

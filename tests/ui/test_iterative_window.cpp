@@ -32,23 +32,14 @@ using namespace sinora::res;
 
 namespace {
 
-// What the window's OSEM picture must show for an image [i * B + j].
-RgbImage expected(const std::vector<double>& f, int b) {
-  Picture p;
-  p.width = p.height = b;
-  p.values.resize(std::size_t(b) * b);
-  std::int32_t max = 1;
-  for (int x = 0; x < b; ++x)
-    for (int y = 0; y < b; ++y) {
-      const std::int32_t v = std::max(0, toImageValue(f[std::size_t(x) * b + y]));
-      p.values[std::size_t(y) * b + x] = v;
-      max = std::max(max, v);
-    }
-  p.divisor = max - 3;
-  return fitToFrame(p, Palette::Ribbon);
+// What the window's OSEM picture must show for an image [i * B + j]: the values as they are over
+// 0 .. their maximum, in the Ribbon colours.
+std::vector<std::uint32_t> expected(const std::vector<double>& f, int b) {
+  const PictureValues v = sliceValues(f, b, ValueUnit::CountsPerPixel);
+  return mapValues(v.values, valueWindow(v.values, true), ColourMap::Ribbon);
 }
 
-bool showsImage(const PictureView* v, const RgbImage& want) {
+bool showsImage(const PictureView* v, const std::vector<std::uint32_t>& want) {
   const QImage shown = v->shownImage();
   for (int y = 0; y < 128; ++y)
     for (int x = 0; x < 128; ++x)
@@ -186,16 +177,16 @@ TEST(IterativeWindow, EverySliceThenThreePlanesWithOneCrosshair) {
   ASSERT_TRUE(w.volumeReady());
   EXPECT_EQ(w.progress()->value(), 16);  // FBP and OSEM of 8 rows
   EXPECT_FALSE(w.cancelButton()->isEnabled());
-  EXPECT_EQ(w.planeView(1)->picture().height, 8);  // coronal: the rows down
-  EXPECT_EQ(w.planeView(0)->picture().width, 32);
+  EXPECT_EQ(w.planeView(1)->values().height, 8);  // coronal: the rows down
+  EXPECT_EQ(w.planeView(0)->values().width, 32);
   // The transverse slice is the row's OSEM image.
   const OsemResult row5 = osem(*doc.ProjectionStudy(), 5, 3, 2);
   w.setCrosshair(10, 20, 5);
-  EXPECT_EQ(w.planeView(0)->picture().at(7, 9), std::max(0, toImageValue(row5.images.back()[7 * 32 + 9])));
+  EXPECT_EQ(w.planeView(0)->values().at(7, 9), row5.images.back()[7 * 32 + 9]);  // as it is
   // The FBP volume in the same planes, made with the window's filter.
   w.planeSourceBox()->setCurrentIndex(1);
   const auto fbp = fbpVolume(*doc.ProjectionStudy(), ReconFilter::Ramp, 1, nullptr);
-  EXPECT_EQ(w.planeView(0)->picture().at(7, 9), std::max(0, toImageValue(fbp[5][7 * 32 + 9])));
+  EXPECT_DOUBLE_EQ(w.planeView(0)->values().at(7, 9), fbp[5][7 * 32 + 9] * 3.14159265358979323846 / 12);
   w.planeSourceBox()->setCurrentIndex(0);
   // A click on the coronal plane moves i and the row, keeping j.
   QTest::mouseClick(w.planeView(1), Qt::LeftButton, {}, QPoint(2 * 4 * 3 + 1, 2 * 4 * 2 + 1));
@@ -244,7 +235,7 @@ TEST(IterativeWindow, PicturesAndPlotsSaveAsPngAndCsv) {
   const QList<QByteArray> lines = f.readAll().split('\n');
   EXPECT_EQ(lines.size(), 129);  // 128 rows and the final newline
   EXPECT_EQ(lines[64].split(',').size(), 128);
-  EXPECT_EQ(lines[64].split(',')[70].toInt(), w.osemView()->picture().at(70, 64));
+  EXPECT_EQ(lines[64].split(',')[70].toDouble(), w.osemView()->values().at(70, 64));  // 17 digits
   const QByteArray plot = w.regionPlot()->csv();
   EXPECT_TRUE(plot.startsWith("curve,x,y\n"));
   EXPECT_EQ(plot.count("\nOSEM,"), 2);  // one mean per iteration
