@@ -1,6 +1,8 @@
 // sinora-render: the pictures of both windows as PNG files, for slides and scripted checks.
 #include <QBuffer>
+#include <QGuiApplication>
 #include <QImage>
+#include <QPainter>
 
 #include <algorithm>
 #include <cerrno>
@@ -8,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iomanip>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -23,7 +26,10 @@
 #include "imaging/phantom.h"
 #include "imaging/slices.h"
 #include "platform/number.h"
+#include "platform/template_dialog.h"
 #include "safe_output.h"
+#include "windows/Figure.h"
+#include "windows/PictureView.h"
 
 namespace {
 
@@ -32,6 +38,7 @@ const char kUsage[] =
     "                     [--filter ramp|shepp-logan|none] [--order TEXT] [--cutoff TEXT]\n"
     "                     [--density D] [--palette ribbon|grey|none] [--degrees TEXT]\n"
     "                     [--ps-order TEXT] [--ps-cutoff TEXT] [--values]\n"
+    "                     [--scale 1-8] [--format png|svg|pdf]\n"
     "                     [--raw-header BYTES] [--raw-views V] [--raw-rows R] [--raw-bins B]\n"
     "                     [--raw-bytes 1|2|4|8] [--raw-format unsigned|signed|float]\n"
     "                     [--raw-order big|little] [--raw-arc DEG] [--raw-start DEG]\n"
@@ -54,7 +61,10 @@ const char kUsage[] =
     "writes chang-fbp.png, the FBP corrected for attenuation mu (default: the phantom's, else\n"
     "0.15) inside the phantom's outline or an ellipse fitted to 20 % of the FBP slice;\n"
     "--osem-attenuated puts the same attenuation into --osem's projector. TEXT options are\n"
-    "read as the windows read their edit boxes.\n";
+    "read as the windows read their edit boxes. --scale enlarges every picture N times (pixels as\n"
+    "blocks); --format svg or pdf writes them as figures instead of PNG (the slices of --osem,\n"
+    "--chang, --volume and the truth with their colour bar and unit). osem, chang-fbp, truth and\n"
+    "the planes are coloured continuously over 0 .. their maximum, as the windows show them.\n";
 
 struct Options {
   std::string study, out;
@@ -215,15 +225,43 @@ struct Output {
   std::string bytes;
 };
 
-std::string pngBytes(const sinora::DisplayImage& image, sinora::Palette palette) {
-  const sinora::RgbImage rgb = sinora::render(image, palette);
-  const QImage picture(reinterpret_cast<const uchar*>(rgb.data()), sinora::kSize, sinora::kSize,
-                       sinora::kSize * 4, QImage::Format_RGB32);
-  QByteArray png;
-  QBuffer buffer(&png);
-  buffer.open(QIODevice::WriteOnly);
-  picture.convertToFormat(QImage::Format_RGB888).save(&buffer, "PNG");
-  return png.toStdString();
+// How pictures are written: PNG at `scale` times their size (nearest neighbour), or SVG or PDF
+// figures (the continuous pictures with their colour bar and unit).
+struct PictureStyle {
+  int scale = 1;
+  FigureFormat format = FigureFormat::Png;
+};
+PictureStyle gStyle;
+
+// A picture alone as a figure (the windows' integer mapping has no window to put on a bar).
+struct PlainFigure : FigureSource {
+  QImage image;
+  QSize figureSize() const override { return image.size() * std::max(1, 128 / std::max(1, image.width())); }
+  void paintFigure(QPainter& p, bool) const override {
+    p.drawImage(QRect(QPoint(0, 0), figureSize()), image.scaled(figureSize(), Qt::IgnoreAspectRatio, Qt::FastTransformation));
+  }
+  QString figureName() const override { return QStringLiteral("picture"); }
+};
+
+void addImageFile(std::vector<Output>& out, const std::string& name, const QImage& image,
+                  const PictureFigure* figure) {
+  if (gStyle.format == FigureFormat::Png) {
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.scaled(image.size() * gStyle.scale, Qt::IgnoreAspectRatio, Qt::FastTransformation)
+        .convertToFormat(QImage::Format_RGB888)
+        .save(&buffer, "PNG");
+    out.push_back({name + ".png", png.toStdString()});
+    return;
+  }
+  FigureOptions o;
+  o.format = gStyle.format;
+  o.scale = gStyle.scale;
+  PlainFigure plain;
+  plain.image = image;
+  const QByteArray bytes = figureBytes(figure ? static_cast<const FigureSource&>(*figure) : plain, o);
+  out.push_back({name + (gStyle.format == FigureFormat::Svg ? ".svg" : ".pdf"), bytes.toStdString()});
 }
 
 std::string csvBytes(const sinora::DisplayImage& image) {
@@ -239,11 +277,7 @@ void addPicture(std::vector<Output>& out, const std::string& name, const sinora:
   const std::vector<std::uint32_t> rgb = sinora::renderPicture(picture, palette);
   const QImage image(reinterpret_cast<const uchar*>(rgb.data()), picture.width, picture.height,
                      picture.width * 4, QImage::Format_RGB32);
-  QByteArray png;
-  QBuffer buffer(&png);
-  buffer.open(QIODevice::WriteOnly);
-  image.convertToFormat(QImage::Format_RGB888).save(&buffer, "PNG");
-  out.push_back({name + ".png", png.toStdString()});
+  addImageFile(out, name, image, nullptr);
   if (!values) return;
   std::ostringstream csv;
   for (int y = 0; y < picture.height; ++y)
@@ -261,50 +295,54 @@ std::string valuesCsv(const std::vector<double>& f, int w, int h) {
   return csv.str();
 }
 
-// A picture of values laid out [y * w + x] with the windows' mapping of a slice.
+// A picture of values laid out [y * w + x] as the picture view shows it: the values as they are
+// over 0 .. their maximum (or their minimum when below 0), continuously coloured.
 void addValues(std::vector<Output>& out, const std::string& name, const std::vector<double>& v,
-               int w, int h, sinora::Palette palette, bool values) {
-  sinora::Picture p;
+               int w, int h, sinora::Palette palette, bool values, ValueUnit unit) {
+  PictureValues p;
   p.width = w;
   p.height = h;
-  p.values.resize(v.size());
-  std::int32_t max = 1;
-  for (std::size_t n = 0; n < v.size(); ++n) {
-    p.values[n] = std::max(0, sinora::toImageValue(v[n]));
-    max = std::max(max, p.values[n]);
-  }
-  p.divisor = std::int64_t(max) + 7 - 10;
-  addPicture(out, name, p, palette, false);
+  p.values = v;
+  p.unit = unit;
+  PictureFigure figure;
+  figure.window = defaultWindow(p);
+  figure.map = palette == sinora::Palette::BlackWhite ? sinora::ColourMap::Grey : sinora::ColourMap::Ribbon;
+  const std::vector<std::uint32_t> rgb = sinora::mapValues(v, figure.window, figure.map);
+  figure.image = sinora::toQImage(rgb.data(), w, h);
+  figure.caption = QString::fromStdString(name);
+  figure.unit = unitText(unit);
+  addImageFile(out, name, figure.image, &figure);
   if (values) out.push_back({name + ".csv", valuesCsv(v, w, h)});
 }
 
 void addSlice(std::vector<Output>& out, const std::string& name, const std::vector<double>& f,
-              int b, sinora::Palette palette, bool values) {
+              int b, sinora::Palette palette, bool values, ValueUnit unit = ValueUnit::CountsPerPixel) {
   std::vector<double> screen(f.size());  // i across
   for (int x = 0; x < b; ++x)
     for (int y = 0; y < b; ++y) screen[std::size_t(y) * b + x] = f[std::size_t(x) * b + y];
-  addValues(out, name, screen, b, b, palette, values);
+  addValues(out, name, screen, b, b, palette, values, unit);
 }
 
 // The central transverse, coronal and sagittal planes of a volume [row][i * B + j].
 void addPlanes(std::vector<Output>& out, const std::string& name,
                const std::vector<std::vector<double>>& volume, int b, sinora::Palette palette,
-               bool values) {
+               bool values, ValueUnit unit) {
   const int rows = int(volume.size()), c = b / 2;
-  addSlice(out, name + "-transverse", volume[std::size_t(rows / 2)], b, palette, values);
+  addSlice(out, name + "-transverse", volume[std::size_t(rows / 2)], b, palette, values, unit);
   std::vector<double> coronal(std::size_t(rows) * b), sagittal(std::size_t(rows) * b);
   for (int r = 0; r < rows; ++r)
     for (int x = 0; x < b; ++x) {
       coronal[std::size_t(r) * b + x] = volume[std::size_t(r)][std::size_t(x) * b + c];
       sagittal[std::size_t(r) * b + x] = volume[std::size_t(r)][std::size_t(c) * b + x];
     }
-  addValues(out, name + "-coronal", coronal, b, rows, palette, values);
-  addValues(out, name + "-sagittal", sagittal, b, rows, palette, values);
+  addValues(out, name + "-coronal", coronal, b, rows, palette, values, unit);
+  addValues(out, name + "-sagittal", sagittal, b, rows, palette, values, unit);
 }
 
 void addImage(std::vector<Output>& out, const std::string& name, const sinora::DisplayImage& image,
               sinora::Palette palette, bool values) {
-  out.push_back({name + ".png", pngBytes(image, palette)});
+  const sinora::RgbImage rgb = sinora::render(image, palette);
+  addImageFile(out, name, sinora::toQImage(rgb.data(), sinora::kSize, sinora::kSize), nullptr);
   if (values) out.push_back({name + ".csv", csvBytes(image)});
 }
 
@@ -341,6 +379,14 @@ int main(int argc, char** argv) {
     } else if (a == "--window-order") {
       if (!value(v) || !parseReal(v, -1e9, 1e9, o.windowOrder))
         return usageError("--window-order takes a number");
+    } else if (a == "--scale") {
+      if (!value(v) || !parseInt(v, 1, 8, gStyle.scale)) return usageError("--scale takes 1 to 8");
+    } else if (a == "--format") {
+      if (!value(v)) return usageError("--format takes png, svg or pdf");
+      if (v == "png") gStyle.format = FigureFormat::Png;
+      else if (v == "svg") gStyle.format = FigureFormat::Svg;
+      else if (v == "pdf") gStyle.format = FigureFormat::Pdf;
+      else return usageError("--format takes png, svg or pdf");
     } else if (a == "--volume") {
       o.volume = true;
     } else if (a == "--values") {
@@ -409,6 +455,15 @@ int main(int argc, char** argv) {
     }
   }
   if (o.out.empty()) return usageError("--out DIR is required");
+  // Figures draw text: fonts need an application (the offscreen platform: no display is used).
+  std::unique_ptr<QGuiApplication> gui;
+  if (gStyle.format != FigureFormat::Png) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int guiArgc = 1;
+    static char name[] = "sinora-render";
+    static char* guiArgv[] = {name, nullptr};
+    gui = std::make_unique<QGuiApplication>(guiArgc, guiArgv);
+  }
   if (o.raw && o.study.empty()) return usageError("--raw-* options need a STUDY to read");
 
   if (o.phantom && !o.study.empty()) return usageError("--phantom makes the study: give no STUDY with it");
@@ -505,13 +560,11 @@ int main(int argc, char** argv) {
   // A phantom's true slice, and the attenuation-corrected pictures.
   const int sliceRow = sinora::sliceRowOf(o.slice, study->rows());
   if (const sinora::PhantomInfo* info = sinora::phantomInfo(*study)) {
-    // The picture spans the slice's range; the CSV holds the true activities (per mm^3).
+    // The true activities (per mm^3) as they are, picture and CSV.
     const std::vector<float>& t = info->truth[std::size_t(sliceRow)];
     const int b = study->bins();
-    const double top = std::max(1e-300, double(*std::max_element(t.begin(), t.end())));
-    std::vector<double> shown(t.size()), screen(t.size());
-    for (std::size_t n = 0; n < t.size(); ++n) shown[n] = t[n] * 1000 / top;
-    addSlice(outputs, "truth", shown, b, o.palette, false);
+    std::vector<double> screen(t.size());
+    addSlice(outputs, "truth", std::vector<double>(t.begin(), t.end()), b, o.palette, false, ValueUnit::ActivityPerMm3);
     for (int x = 0; x < b; ++x)
       for (int y = 0; y < b; ++y) screen[std::size_t(y) * b + x] = t[std::size_t(x) * b + y];
     outputs.push_back({"truth.csv", valuesCsv(screen, b, b)});
@@ -557,8 +610,8 @@ int main(int argc, char** argv) {
   if (o.volume) {
     const auto fbp = sinora::fbpVolume(*study, o.filter, 2, nullptr);
     const auto os = sinora::osemVolume(*study, o.osemSubsets, o.osemIterations, 2, nullptr);
-    addPlanes(outputs, "fbp-volume", fbp, study->bins(), o.palette, o.values);
-    addPlanes(outputs, "osem-volume", os, study->bins(), o.palette, o.values);
+    addPlanes(outputs, "fbp-volume", fbp, study->bins(), o.palette, o.values, ValueUnit::Plain);
+    addPlanes(outputs, "osem-volume", os, study->bins(), o.palette, o.values, ValueUnit::CountsPerPixel);
   }
 
   // Nothing is written where the study itself stands.

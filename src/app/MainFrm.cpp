@@ -29,6 +29,7 @@
 #include "res/strings.h"
 #include "view/SinoraView.h"
 #include "imaging/phantom.h"
+#include "windows/ComparisonBoard.h"
 #include "windows/PhantomWindow.h"
 #include "windows/RawOpenDialog.h"
 
@@ -106,6 +107,12 @@ void CMainFrame::createActions() {
   makeAction(ID_FILTER_ANALYSIS, "フィルタ解析(&F)...");
   connect(makeAction(ID_PHANTOM, "ファントム実験(&P)..."), &QAction::triggered, this,
           &CMainFrame::OnPhantom);
+  connect(makeAction(ID_COMPARISON_BOARD, "比較ボード(&C)..."), &QAction::triggered, this, [] {
+    ComparisonBoard* board = ComparisonBoard::instance();
+    board->show();
+    board->raise();
+    board->activateWindow();
+  });
   connect(makeAction(ID_OPEN_RAW, "生ﾃﾞｰﾀを開く(&R)..."), &QAction::triggered, this,
           &CMainFrame::OnOpenRaw);
   makeAction(ID_BASIC, "基本");
@@ -154,6 +161,7 @@ void CMainFrame::createMenus() {
   applied_->addAction(action(ID_ITERATIVE));
   applied_->addAction(action(ID_FILTER_ANALYSIS));
   applied_->addAction(action(ID_PHANTOM));
+  applied_->addAction(action(ID_COMPARISON_BOARD));
   applied_->addSeparator();
   applied_->addAction(action(ID_OPEN_RAW));
   QMenu* help = addMenu(bar, "ﾍﾙﾌﾟ(&H)");

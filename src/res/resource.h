@@ -18,6 +18,7 @@ enum : int {
   ID_ITERATIVE = 32791,  // 応用: the iterative-reconstruction window
   ID_FILTER_ANALYSIS = 32792,  // 応用: the filter-analysis window
   ID_PHANTOM = 32793,  // 応用: the phantom lab
+  ID_COMPARISON_BOARD = 32795,  // 応用: the board of kept pictures
 
   ID_FILE_NEW = 57600,
   ID_FILE_OPEN = 57601,

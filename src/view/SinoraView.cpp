@@ -21,6 +21,7 @@
 #include "res/resource.h"
 #include "windows/Dialog1.h"
 #include "windows/Dialog2.h"
+#include "windows/Figure.h"
 #include "windows/FilterWindow.h"
 #include "windows/IterativeWindow.h"
 
@@ -155,11 +156,20 @@ QPrinter* CSinoraView::printer() {
 }
 
 void CSinoraView::OnFilePrint() {
+  // A window beyond the described ones (or the comparison board) prints its figure.
+  if (const auto figure = figureForPrint(window())) {
+    printFigureWithDialog(this, *figure, printer(), false);
+    return;
+  }
   QPrintDialog dialog(printer(), this);
   if (dialog.exec() == QDialog::Accepted) OnPrint(printer());
 }
 
 void CSinoraView::OnFilePrintPreview() {
+  if (const auto figure = figureForPrint(window())) {
+    printFigureWithDialog(this, *figure, printer(), true);
+    return;
+  }
   QPrintPreviewDialog preview(printer(), this);
   connect(&preview, &QPrintPreviewDialog::paintRequested, this, &CSinoraView::OnPrint);
   preview.exec();

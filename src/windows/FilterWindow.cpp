@@ -193,6 +193,7 @@ FilterAnalysisWindow::FilterAnalysisWindow(CSinoraDoc* doc, QWidget* parent)
   projection_->setCaption(T("%1: プロジェクション 0").arg(doc_->GetTitle()));
   auto* link = new WindowLink(this);
   for (PictureView* v : {windowed_, ramp_}) v->setLink(link);
+  registerFigureWindow(this, [this] { return windowFigure(this); });
   refresh();
 }
 

@@ -327,6 +327,7 @@ IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
   connect(planes_[2], &PictureView::pointChosen, this,
           [this](QPoint p) { setCrosshair(cross_[0], p.x(), p.y()); });
 
+  registerFigureWindow(this, [this] { return windowFigure(this); });
   updateSubsets();
   showProjection();
   projection_->setLine({0, row_->value()}, {study_->bins() - 1, row_->value()});
