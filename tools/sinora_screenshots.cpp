@@ -26,7 +26,9 @@
 #include "app/Sinora.h"
 #include "platform/frame_control.h"
 #include "res/resource.h"
+#include "windows/ComparisonBoard.h"
 #include "windows/Dialog1.h"
+#include "windows/Figure.h"
 #include "windows/Dialog2.h"
 #include "windows/FilterWindow.h"
 #include "windows/IterativeWindow.h"
@@ -216,12 +218,30 @@ int main(int argc, char** argv) {
         double counts;
         const char* name;
       } levels[] = {{1e6, "phantom-jaszczak-1e6"}, {1e7, "phantom-jaszczak-1e7"}, {1e8, "phantom-jaszczak-1e8"}};
+      ComparisonBoard* board = ComparisonBoard::instance();
+      board->clear();
       for (const auto& l : levels) {
         s.counts = l.counts;
         if (!makePhantom(s, l.counts == 1e8 ? "phantom-window" : nullptr)) return 1;
         if (l.counts == 1e8) save(sinora.mainFrame(), "phantom-main");
         reconstruct(44, l.name);  // through the rods
+        // The same row by OSEM, kept on the board: the three count levels side by side.
+        IterativeWindow it(sinora.document());
+        it.rowBox()->setValue(44);
+        it.iterationsBox()->setValue(5);
+        it.reconstructButton()->click();
+        ComparisonBoard::keepPicture(*it.osemView());
+        if (l.counts == 1e8) ComparisonBoard::keepPicture(*it.truthView());
       }
+      board->resize(1180, 640);
+      save(board, "board-jaszczak");
+      // The board as a PDF figure for a lecture (docs/screenshots/board-figure.png is its page).
+      FigureOptions pdf;
+      pdf.format = FigureFormat::Pdf;
+      QString error;
+      if (!exportFigure(*board, outDir + QStringLiteral("/board-figure.pdf"), pdf, &error))
+        std::fprintf(stderr, "board-figure.pdf: %s\n", qPrintable(error));
+      board->hide();
       // Three line sources, with the centre of rotation right and 2 pixels off.
       s.kind = sinora::PhantomKind::LineSources;
       s.counts = 1e7;

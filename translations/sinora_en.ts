@@ -52,6 +52,10 @@
         <translation>&amp;Phantom Lab...</translation>
     </message>
     <message>
+        <source>比較ボード(&amp;C)...</source>
+        <translation>&amp;Comparison board...</translation>
+    </message>
+    <message>
         <source>生ﾃﾞｰﾀを開く(&amp;R)...</source>
         <translation>Open &amp;Raw Data...</translation>
     </message>
@@ -630,6 +634,12 @@ Open raw data</translation>
 Phantom lab</translation>
     </message>
     <message>
+        <source>比較に追加した画像を並べて見る
+比較ボード</source>
+        <translation>Shows the kept pictures side by side
+Comparison board</translation>
+    </message>
+    <message>
         <source>ﾚﾃﾞｨ</source>
         <translation>Ready</translation>
     </message>
@@ -862,6 +872,70 @@ Cancel Preview</translation>
         <translation>%1: %2 views / %3°, %4 x %5, %6, total counts %7</translation>
     </message>
     <message>
+        <source>—</source>
+        <translation>—</translation>
+    </message>
+    <message>
+        <source>比較ボード</source>
+        <translation>Comparison board</translation>
+    </message>
+    <message>
+        <source>表示窓を連動</source>
+        <translation>Link display window</translation>
+    </message>
+    <message>
+        <source>差を追加</source>
+        <translation>Add difference</translation>
+    </message>
+    <message>
+        <source>すべて消す</source>
+        <translation>Clear all</translation>
+    </message>
+    <message>
+        <source>図として書き出す...</source>
+        <translation>Export figure...</translation>
+    </message>
+    <message>
+        <source>画像の右クリックメニューの「比較に追加」で、ここに並べられます。</source>
+        <translation>Pictures kept with &quot;Keep for comparison&quot; in a picture's right-click menu are shown here.</translation>
+    </message>
+    <message>
+        <source>差: [%1] − [%2]</source>
+        <translation>Difference: [%1] − [%2]</translation>
+    </message>
+    <message>
+        <source>この画像を消す</source>
+        <translation>Remove this picture</translation>
+    </message>
+    <message>
+        <source>真値との RMSE %1 %、回復コントラスト %2</source>
+        <translation>RMSE against the truth %1 %, recovered contrast %2</translation>
+    </message>
+    <message>
+        <source>書き出すものがありません。</source>
+        <translation>There is nothing to export.</translation>
+    </message>
+    <message>
+        <source>図として書き出す</source>
+        <translation>Export figure</translation>
+    </message>
+    <message>
+        <source>倍率</source>
+        <translation>Scale</translation>
+    </message>
+    <message>
+        <source>300 dpi で幅</source>
+        <translation>300 dpi, width</translation>
+    </message>
+    <message>
+        <source>形式</source>
+        <translation>Format</translation>
+    </message>
+    <message>
+        <source>%1 に書けません。</source>
+        <translation>Cannot write %1.</translation>
+    </message>
+    <message>
         <source>フィルタ解析</source>
         <translation>Filter analysis</translation>
     </message>
@@ -958,12 +1032,32 @@ Cancel Preview</translation>
         <translation>Distance (pixels)</translation>
     </message>
     <message>
-        <source>値</source>
-        <translation>Value</translation>
+        <source>カウント/画素</source>
+        <translation>counts/pixel</translation>
     </message>
     <message>
-        <source>—</source>
-        <translation>—</translation>
+        <source>%1: プロジェクション 0</source>
+        <translation>%1: projection 0</translation>
+    </message>
+    <message>
+        <source>%1: 点線源 (%2, %3) のサイノグラム</source>
+        <translation>%1: sinogram of a point source at (%2, %3)</translation>
+    </message>
+    <message>
+        <source>%1、%2 行目: サイノグラム</source>
+        <translation>%1, row %2: sinogram</translation>
+    </message>
+    <message>
+        <source>%1、%2 行目: </source>
+        <translation>%1, row %2: </translation>
+    </message>
+    <message>
+        <source>、カットオフ %1 サイクル/画素</source>
+        <translation>, cut-off %1 cycles/pixel</translation>
+    </message>
+    <message>
+        <source>、次数 %1</source>
+        <translation>, order %1</translation>
     </message>
     <message>
         <source>真値との誤差（尺度を合わせた RMSE）: 窓付きフィルタの FBP %1 %、Ramp の FBP %2 %</source>
@@ -1098,14 +1192,6 @@ Cancel Preview</translation>
         <translation>Region mean (solid) and SD/mean (dashed)</translation>
     </message>
     <message>
-        <source>平均（カウント/画素）</source>
-        <translation>Mean (counts/pixel)</translation>
-    </message>
-    <message>
-        <source>カウント/画素</source>
-        <translation>counts/pixel</translation>
-    </message>
-    <message>
         <source>横断</source>
         <translation>Transverse</translation>
     </message>
@@ -1122,8 +1208,36 @@ Cancel Preview</translation>
         <translation>Show</translation>
     </message>
     <message>
+        <source>MLEM %1 反復</source>
+        <translation>MLEM %1 iterations</translation>
+    </message>
+    <message>
+        <source>OSEM %1 サブセット × %2 反復</source>
+        <translation>OSEM %1 subsets × %2 iterations</translation>
+    </message>
+    <message>
+        <source>、ガウス後処理 FWHM %1 画素</source>
+        <translation>, Gaussian post-filter FWHM %1 pixels</translation>
+    </message>
+    <message>
+        <source>、減弱込み（μ = %1 cm^-1）</source>
+        <translation>, attenuation modelled (μ = %1 cm^-1)</translation>
+    </message>
+    <message>
+        <source>、%1（μ = %2 cm^-1）</source>
+        <translation>, %1 (μ = %2 cm^-1)</translation>
+    </message>
+    <message>
         <source>サブセット数 %1 はビュー数 %2 を割り切れません。</source>
         <translation>%1 subsets do not divide the %2 views.</translation>
+    </message>
+    <message>
+        <source>、BW 前処理 Order %1 Cutoff %2</source>
+        <translation>, BW pre-filter Order %1 Cutoff %2</translation>
+    </message>
+    <message>
+        <source>%1、%2 行目: 真の分布</source>
+        <translation>%1, row %2: true distribution</translation>
     </message>
     <message>
         <source>、FBP は %1</source>
@@ -1190,6 +1304,22 @@ Recovered contrast (%3 / background): FBP %4, OSEM %5</translation>
     <message>
         <source>全スライス: %1 行</source>
         <translation>All slices: %1 rows</translation>
+    </message>
+    <message>
+        <source>%1、全スライス %2</source>
+        <translation>%1, all slices %2</translation>
+    </message>
+    <message>
+        <source>横断 %1 行目</source>
+        <translation>transverse, row %1</translation>
+    </message>
+    <message>
+        <source>冠状断 j = %1</source>
+        <translation>coronal, j = %1</translation>
+    </message>
+    <message>
+        <source>矢状断 i = %1</source>
+        <translation>sagittal, i = %1</translation>
     </message>
     <message>
         <source>ビュー数 (4-360)</source>
@@ -1312,6 +1442,42 @@ Recovered contrast (%3 / background): FBP %4, OSEM %5</translation>
         <translation>Making...</translation>
     </message>
     <message>
+        <source>カウント</source>
+        <translation>counts</translation>
+    </message>
+    <message>
+        <source>放射能/mm^3</source>
+        <translation>activity/mm^3</translation>
+    </message>
+    <message>
+        <source>比較に追加</source>
+        <translation>Keep for comparison</translation>
+    </message>
+    <message>
+        <source>拡大</source>
+        <translation>Zoom</translation>
+    </message>
+    <message>
+        <source>全体を表示</source>
+        <translation>Fit</translation>
+    </message>
+    <message>
+        <source>カラーマップ</source>
+        <translation>Colour map</translation>
+    </message>
+    <message>
+        <source>グレー</source>
+        <translation>Grey</translation>
+    </message>
+    <message>
+        <source>反転グレー</source>
+        <translation>Inverted grey</translation>
+    </message>
+    <message>
+        <source>表示窓を戻す</source>
+        <translation>Reset display window</translation>
+    </message>
+    <message>
         <source>PNG で保存...</source>
         <translation>Save as PNG...</translation>
     </message>
@@ -1322,10 +1488,6 @@ Recovered contrast (%3 / background): FBP %4, OSEM %5</translation>
     <message>
         <source>クリップボードにコピー</source>
         <translation>Copy to the clipboard</translation>
-    </message>
-    <message>
-        <source>%1 に書けません。</source>
-        <translation>Cannot write %1.</translation>
     </message>
     <message>
         <source>生ﾃﾞｰﾀを開く</source>
