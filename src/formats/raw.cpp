@@ -55,14 +55,13 @@ struct Decoding {
   bool anyNan = false;
 };
 
-void decodeInto(const std::uint8_t* bytes, std::uint64_t count, const RawLayout& l,
-                std::uint16_t* out, Decoding& d) {
-  const int n = l.bytesPerCount;
+template <int N, NumberFormat F, bool BigEndian>
+void decodeAs(const std::uint8_t* bytes, std::uint64_t count, std::uint16_t* out, Decoding& d) {
   for (std::uint64_t i = 0; i < count; ++i) {
-    const std::uint64_t u = readUnsigned(bytes + i * std::uint64_t(n), n, l.bigEndian);
+    const std::uint64_t u = readUnsigned(bytes + i * N, N, BigEndian);
     double v;
-    if (l.format == NumberFormat::Float) {
-      if (n == 4) {
+    if constexpr (F == NumberFormat::Float) {
+      if constexpr (N == 4) {
         float f;
         const std::uint32_t w = std::uint32_t(u);
         std::memcpy(&f, &w, 4);
@@ -70,8 +69,8 @@ void decodeInto(const std::uint8_t* bytes, std::uint64_t count, const RawLayout&
       } else {
         std::memcpy(&v, &u, 8);
       }
-    } else if (l.format == NumberFormat::Signed) {
-      const int shift = 64 - 8 * n;
+    } else if constexpr (F == NumberFormat::Signed) {
+      constexpr int shift = 64 - 8 * N;
       v = double(std::int64_t(u << shift) >> shift);
     } else {
       v = double(u);
@@ -90,6 +89,31 @@ void decodeInto(const std::uint8_t* bytes, std::uint64_t count, const RawLayout&
     if (!(v == v) || double(c) != v) ++d.changed;
     if (v == v && v > d.largest) d.largest = v;
     out[i] = c;
+  }
+}
+
+template <int N, NumberFormat F>
+void decodeOrder(const std::uint8_t* b, std::uint64_t n, bool bigEndian, std::uint16_t* out, Decoding& d) {
+  if (bigEndian) decodeAs<N, F, true>(b, n, out, d);
+  else decodeAs<N, F, false>(b, n, out, d);
+}
+
+template <int N>
+void decodeWidth(const std::uint8_t* b, std::uint64_t n, const RawLayout& l, std::uint16_t* out, Decoding& d) {
+  if constexpr (N == 4 || N == 8)
+    if (l.format == NumberFormat::Float) return decodeOrder<N, NumberFormat::Float>(b, n, l.bigEndian, out, d);
+  if (l.format == NumberFormat::Signed) return decodeOrder<N, NumberFormat::Signed>(b, n, l.bigEndian, out, d);
+  decodeOrder<N, NumberFormat::Unsigned>(b, n, l.bigEndian, out, d);
+}
+
+// One loop per width, format and byte order: the values are decoded at the speed of the read.
+void decodeInto(const std::uint8_t* bytes, std::uint64_t count, const RawLayout& l,
+                std::uint16_t* out, Decoding& d) {
+  switch (l.bytesPerCount) {
+    case 1: return decodeWidth<1>(bytes, count, l, out, d);
+    case 2: return decodeWidth<2>(bytes, count, l, out, d);
+    case 4: return decodeWidth<4>(bytes, count, l, out, d);
+    default: return decodeWidth<8>(bytes, count, l, out, d);
   }
 }
 
