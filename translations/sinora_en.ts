@@ -1380,6 +1380,18 @@ Recovered contrast (%3 / background): FBP %4, OSEM %5</translation>
         <translation>Make</translation>
     </message>
     <message>
+        <source>既定値に戻す</source>
+        <translation>Restore defaults</translation>
+    </message>
+    <message>
+        <source>前の検査に戻す</source>
+        <translation>Back to the previous study</translation>
+    </message>
+    <message>
+        <source>前の検査に戻しました。</source>
+        <translation>The previous study is back.</translation>
+    </message>
+    <message>
         <source>数を入れてください。</source>
         <translation>Type a number.</translation>
     </message>
@@ -1394,6 +1406,10 @@ Recovered contrast (%3 / background): FBP %4, OSEM %5</translation>
     <message>
         <source>作成中...</source>
         <translation>Making...</translation>
+    </message>
+    <message>
+        <source>作成しました。現在の検査になりました。</source>
+        <translation>Made: it is now the current study.</translation>
     </message>
     <message>
         <source>PNG で保存...</source>

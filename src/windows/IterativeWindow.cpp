@@ -143,9 +143,10 @@ IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
   order_ = new QLineEdit(QStringLiteral("8"));
   cutoff_ = new QLineEdit(QStringLiteral("0.15"));
   run_ = new QPushButton(T("再構成"));
-  run_->setDefault(true);
   volume_ = new QPushButton(T("全スライス"));
   cancel_ = new QPushButton(T("キャンセル"));
+  // Return in a box starts nothing: 全スライス and a large study's 再構成 take seconds.
+  for (QPushButton* b : {run_, volume_, cancel_}) b->setAutoDefault(false);
   cancel_->setEnabled(false);
   progress_ = new QProgressBar;
   progress_->setRange(0, 2 * rows);
