@@ -51,7 +51,7 @@ DisplayWindow valueWindow(const std::vector<double>& values, bool fromZero) {
   for (double v : values)
     if (std::isfinite(v)) lo = std::min(lo, v), hi = std::max(hi, v);
   if (!(lo <= hi)) return {0, 1};
-  if (fromZero) lo = std::min(0.0, lo);
+  if (fromZero) lo = 0;  // values below 0 (an FBP's ripples) show in the bottom colour
   if (hi <= lo) return {lo, lo + 1};
   return validWindow(lo, hi);
 }

@@ -16,7 +16,8 @@ struct DisplayWindow {
   double low = 0, high = 1;  // high > low
 };
 
-// The default window of a picture: minimum to maximum, or 0 to maximum when `fromZero` (counts).
+// The default window of a picture: minimum to maximum, or 0 to maximum when `fromZero` (counts;
+// values below 0 then show in the bottom colour).
 // NaN and infinities are skipped; a flat or empty picture gets low .. low + 1.
 DisplayWindow valueWindow(const std::vector<double>& values, bool fromZero);
 

@@ -145,15 +145,9 @@ Picture filteredPictureWith(const ProjectionStudy& study, int sliceLine,
   return slicePicture(filteredSliceWith(study, sliceLine, kernel, nullptr), study.bins(), densityOffset);
 }
 
-std::vector<double> fbpSliceValues(const ProjectionStudy& study, int sliceLine, ReconFilter filter,
-                                   const BwParameters* prefilter) {
-  return filteredSlice(study, sliceLine, filter, prefilter);
-}
-
-std::vector<double> fbpSliceValuesWith(const ProjectionStudy& study, int sliceLine,
-                                       const std::vector<double>& kernel) {
-  if (kernel.size() != std::size_t(2 * study.bins() - 1)) return {};
-  return filteredSliceWith(study, sliceLine, kernel, nullptr);
+std::vector<double> fbpSlice(const ProjectionStudy& study, int row, const std::vector<double>& kernel,
+                             const BwParameters* prefilter) {
+  return filteredSliceWith(study, row, kernel, prefilter);
 }
 
 std::vector<std::vector<double>> fbpVolume(const ProjectionStudy& study, ReconFilter filter,

@@ -46,19 +46,16 @@ Picture prefilteredPicture(const ProjectionStudy& study, int sliceLine, ReconFil
 Picture filteredPictureWith(const ProjectionStudy& study, int sliceLine,
                             const std::vector<double>& kernel, int densityOffset);
 
-// The filtered backprojection of one row before rounding and display, [i * B + j]: with the
-// program's kernel (and the pre-filter when given), or with a kernel of one's own
-// ([n + B - 1], 2B - 1 values; empty for another length).
-std::vector<double> fbpSliceValues(const ProjectionStudy& study, int sliceLine, ReconFilter filter,
-                                   const BwParameters* prefilter = nullptr);
-std::vector<double> fbpSliceValuesWith(const ProjectionStudy& study, int sliceLine,
-                                       const std::vector<double>& kernel);
-
 // The filtered backprojection (as filteredPicture, before rounding and display) of every row,
 // `threads` rows at a time; each slice [i * B + j]. `step` as for osemVolume.
 std::vector<std::vector<double>> fbpVolume(const ProjectionStudy& study, ReconFilter filter,
                                            int threads, const std::function<bool(int)>& step,
                                            const BwParameters* prefilter = nullptr);
+
+// One row's filtered backprojection before rounding (as fbpVolume) with a kernel of one's own
+// ([n + B - 1]) and, when given, the pre-filter; [i * B + j].
+std::vector<double> fbpSlice(const ProjectionStudy& study, int row, const std::vector<double>& kernel,
+                             const BwParameters* prefilter = nullptr);
 
 // Building blocks for B bins (B = 128 gives the kernels of filters.h value for value).
 ButterworthKernel butterworthKernelFor(double order, double cutoff, int bins);

@@ -155,7 +155,7 @@ void askAndExportFigure(QWidget* owner, const FigureSource& figure) {
   if (path.isEmpty()) return;
   QString error;
   if (!exportFigure(figure, path, o, &error))
-    QMessageBox::warning(owner, QStringLiteral("Sinora"), T("%1 に書けません。").arg(path) + QLatin1Char('\n') + error);
+    QMessageBox::warning(owner, QStringLiteral("Sinora"), T("%1 に書けません（%2）。").arg(path, error));
 }
 
 void printFigure(const FigureSource& figure, QPrinter* printer) {

@@ -25,6 +25,7 @@
 #include "doc/SinoraDoc.h"
 #include "platform/number.h"
 #include "imaging/phantom.h"
+#include "imaging/recipe.h"
 #include "platform/tr.h"
 #include "windows/PictureView.h"
 
@@ -49,11 +50,6 @@ PlotView* makePlot(const QString& title, const QString& x, const QString& y) {
   return view;
 }
 
-// The program's FBP sums its views without pi / V: with it, counts per pixel.
-std::vector<double> toCountsPerPixel(std::vector<double> slice, int views) {
-  for (double& v : slice) v *= 3.14159265358979323846 / views;
-  return slice;
-}
 
 }  // namespace
 
@@ -236,23 +232,34 @@ void FilterAnalysisWindow::refresh() {
   message_->setText(TM(why));
   if (!why.empty()) return;
   const std::vector<double> kernel = windowedKernel(w, fc, order, b);
-  windowedSlice_ = toCountsPerPixel(fbpSliceValuesWith(*study_, row, kernel), study_->views());
-  rampSlice_ = toCountsPerPixel(fbpSliceValues(*study_, row, ReconFilter::Ramp), study_->views());
+  // Both slices by the one recipe, in counts per pixel as they are.
+  Recipe windowedRecipe, plain;
+  windowedRecipe.filter = w;
+  windowedRecipe.windowCutoff = fc;
+  windowedRecipe.windowOrder = order;
+  RecipeSlice a = runRecipe(*study_, windowedRecipe, row), r = runRecipe(*study_, plain, row);
+  if (!a.ok() || !r.ok()) {
+    message_->setText(TM(a.ok() ? r.refusal : a.refusal));
+    return;
+  }
+  windowedSlice_ = std::move(a.values);
+  rampSlice_ = std::move(r.values);
   const double mm = study_->geometry().pixelSizeMm;
-  windowed_->setValues(sliceValues(windowedSlice_, b, ValueUnit::CountsPerPixel, mm));
-  ramp_->setValues(sliceValues(rampSlice_, b, ValueUnit::CountsPerPixel, mm));
-  const QString where = T("%1、%2 行目: ").arg(doc_->GetTitle()).arg(row);
-  QString made = QStringLiteral("FBP ") + window_->currentText();
-  if (w != FilterWindow::Ramp && w != FilterWindow::SheppLogan) made += T("、カットオフ %1 サイクル/画素").arg(fc);
-  if (w == FilterWindow::Butterworth) made += T("、次数 %1").arg(order);
-  windowed_->setCaption(where + made);
-  ramp_->setCaption(where + QStringLiteral("FBP Ramp"));
+  windowed_->setValues(sliceValues(windowedSlice_, b, a.unit, mm));
+  ramp_->setValues(sliceValues(rampSlice_, b, r.unit, mm));
+  auto caption = [&](const Recipe& made) {
+    QStringList parts{doc_->GetTitle()};
+    for (const std::string& p : describeRecipe(made, std::string(), row)) parts << TM(p);
+    return parts.join(T("、"));
+  };
+  windowed_->setCaption(caption(windowedRecipe));
+  ramp_->setCaption(caption(plain));
   windowed_->setSource(study_, row);
   ramp_->setSource(study_, row);
   if (const PhantomInfo* info = phantomInfo(*study_)) {
     const std::vector<float>& t = info->truth[std::size_t(sliceRowOf(row, study_->rows()))];
     truth_->setValues(sliceValues(std::vector<double>(t.begin(), t.end()), b, ValueUnit::ActivityPerMm3, mm));
-    truth_->setCaption(where + T("真の分布"));
+    truth_->setCaption(T("%1、%2 行目: 真の分布").arg(doc_->GetTitle()).arg(row));
     auto percent = [](double v) { return std::isfinite(v) ? QString::number(v, 'f', 1) : T("—"); };
     truthError_->setText(T("真値との誤差（尺度を合わせた RMSE）: 窓付きフィルタの FBP %1 %、Ramp の FBP %2 %")
                              .arg(percent(truthRmsePercent(windowedSlice_, t, b)), percent(truthRmsePercent(rampSlice_, t, b))));

@@ -29,6 +29,7 @@
 
 #include <cstdio>
 
+#include "platform/safe_file.h"
 #include "platform/template_dialog.h"
 #include "windows/ComparisonBoard.h"
 
@@ -530,12 +531,8 @@ void PictureView::leaveEvent(QEvent*) {
 bool PictureView::savePng(const QString& path, int scale) const {
   if (image_.isNull()) return false;
   scale = std::clamp(scale, 1, 8);
-  QByteArray png;
-  QBuffer buffer(&png);
-  buffer.open(QIODevice::WriteOnly);
-  image_.scaled(image_.size() * scale, Qt::IgnoreAspectRatio, Qt::FastTransformation).save(&buffer, "PNG");
-  QString error;
-  return writeTextFile(path, png, &error);
+  return sinora::writePngSafely(path, image_.scaled(image_.size() * scale, Qt::IgnoreAspectRatio, Qt::FastTransformation),
+                                nullptr);
 }
 
 bool PictureView::saveCsv(const QString& path) const {
@@ -613,7 +610,7 @@ void PictureView::contextMenuEvent(QContextMenuEvent* e) {
                                                       image ? QStringLiteral("PNG (*.png)") : QStringLiteral("CSV (*.csv)"));
     if (path.isEmpty()) return;
     if (!(image ? savePng(path) : saveCsv(path)))
-      QMessageBox::warning(this, QStringLiteral("Sinora"), T("%1 に書けません。").arg(path));
+      QMessageBox::warning(this, QStringLiteral("Sinora"), T("%1 に書けません（%2）。").arg(path, sinora::lastWriteError()));
   }
 }
 
@@ -673,7 +670,7 @@ void PlotView::contextMenuEvent(QContextMenuEvent* e) {
   } else if (chosen == asCsv) {
     const QString path = QFileDialog::getSaveFileName(this, chosen->text(), QString(), QStringLiteral("CSV (*.csv)"));
     if (!path.isEmpty() && !saveCsv(path))
-      QMessageBox::warning(this, QStringLiteral("Sinora"), T("%1 に書けません。").arg(path));
+      QMessageBox::warning(this, QStringLiteral("Sinora"), T("%1 に書けません（%2）。").arg(path, sinora::lastWriteError()));
   }
 }
 
@@ -741,10 +738,5 @@ std::vector<QPointF> profileAlong(const std::vector<double>& f, int b, QPoint a,
 }
 
 bool writeTextFile(const QString& path, const QByteArray& text, QString* error) {
-  QSaveFile f(path);  // written beside, renamed over the name when complete
-  if (!f.open(QIODevice::WriteOnly) || f.write(text) != text.size() || !f.commit()) {
-    if (error) *error = f.errorString();
-    return false;
-  }
-  return true;
+  return sinora::writeFileSafely(path, text, error);
 }

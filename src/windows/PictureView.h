@@ -16,11 +16,12 @@
 #include <QWidget>
 
 #include "imaging/colour_map.h"
+#include "imaging/recipe.h"
 #include "imaging/slices.h"
 #include "windows/Figure.h"
 
-// What a picture's values are.
-enum class ValueUnit { Counts, CountsPerPixel, ActivityPerMm3, PerCm, Plain };
+// What a picture's values are (the recipe's units).
+using sinora::ValueUnit;
 QString unitText(ValueUnit unit);
 
 struct PictureValues {

@@ -41,17 +41,21 @@ TEST(FilterWindow, OpensFromTheAppliedMenuFreshAndModal) {
   ASSERT_NE(item, nullptr);
   EXPECT_EQ(app.mainFrame()->appliedMenu()->actions().indexOf(item), 1);  // after 逐次近似再構成
   QList<double> seen;
+  QList<FilterAnalysisWindow*> opened;
   for (int n = 0; n < 2; ++n) {
-    QTimer::singleShot(0, [&] {
-      auto* w = qobject_cast<FilterAnalysisWindow*>(QApplication::activeModalWidget());
-      ASSERT_NE(w, nullptr);
-      seen << w->cutoffBox()->value();
-      w->cutoffBox()->setValue(0.2);
-      w->reject();
-    });
-    item->trigger();
+    item->trigger();  // modeless: returns with the window open
+    FilterAnalysisWindow* w = nullptr;
+    for (QWidget* t : QApplication::topLevelWidgets())
+      if (auto* f = qobject_cast<FilterAnalysisWindow*>(t); f && f->isVisible() && !opened.contains(f)) w = f;
+    ASSERT_NE(w, nullptr);
+    EXPECT_FALSE(w->isModal());
+    opened << w;
+    seen << w->cutoffBox()->value();
+    w->cutoffBox()->setValue(0.2);
   }
   EXPECT_EQ(seen, (QList<double>{0.4, 0.4}));
+  EXPECT_DOUBLE_EQ(opened[0]->cutoffBox()->value(), 0.2);  // each keeps its own
+  for (auto* w : opened) w->close();
 }
 
 QLineSeries* named(QChart* c, const QString& start) {
@@ -73,7 +77,7 @@ TEST(FilterWindow, TheCutOffMovesTheSliceAndTheChosenResponse) {
   const auto kernel = windowedKernel(FilterWindow::Hann, 0.15, 5, 128);
   // The slice as it is, in counts per pixel (the program's FBP times pi / V), not rounded.
   const double k = 3.14159265358979323846 / 60;
-  std::vector<double> shown = fbpSliceValuesWith(*sampleStudy(), 60, kernel);
+  std::vector<double> shown = fbpSlice(*sampleStudy(), 60, kernel);
   for (double& v : shown) v *= k;
   EXPECT_EQ(w.windowedView()->values().values, sliceValues(shown, 128, ValueUnit::CountsPerPixel).values);
   EXPECT_EQ(w.windowedView()->values().unit, ValueUnit::CountsPerPixel);
@@ -87,7 +91,7 @@ TEST(FilterWindow, TheCutOffMovesTheSliceAndTheChosenResponse) {
   for (const char* name : {"Ramp", "|f|", "Shepp-Logan", "|f| sinc", "BW 公称", "BW 9 タップ", "BW 9 タップ × Ramp", "パワー"})
     EXPECT_NE(named(w.responseChart(), QString::fromUtf8(name)), nullptr) << name;
   // The plain Ramp slice beside it does not change with the cut-off.
-  std::vector<double> ramp = fbpSliceValues(*sampleStudy(), 60, ReconFilter::Ramp);
+  std::vector<double> ramp = fbpSlice(*sampleStudy(), 60, reconKernelFor(ReconFilter::Ramp, 128));
   for (double& v : ramp) v *= k;
   EXPECT_EQ(w.rampView()->values().values, sliceValues(ramp, 128, ValueUnit::CountsPerPixel).values);
 }
