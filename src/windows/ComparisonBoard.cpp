@@ -93,10 +93,11 @@ ComparisonBoard::ComparisonBoard(QWidget* parent) : QWidget(parent, Qt::Window) 
   cells_ = new QWidget;
   grid_ = new QGridLayout(cells_);
   grid_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  auto* scroll = new QScrollArea;
+  auto* scroll = scroll_ = new QScrollArea;
   scroll->setWidget(cells_);
   scroll->setWidgetResizable(true);
   scroll->setFrameShape(QFrame::NoFrame);
+  scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   auto* column = new QVBoxLayout(this);
   column->addLayout(bar);
   column->addWidget(empty_);
@@ -117,7 +118,7 @@ ComparisonBoard::ComparisonBoard(QWidget* parent) : QWidget(parent, Qt::Window) 
     return f;
   });
   const QRect room = screen() ? screen()->availableGeometry() : QRect(0, 0, 1366, 768);
-  resize(std::min(room.width() - 40, 1180), std::min(room.height() - 80, 700));
+  resize(std::min(room.width() - 40, 1320), std::min(room.height() - 80, 700));
   rebuild();
 }
 
@@ -168,6 +169,7 @@ void ComparisonBoard::rebuild() {
   }
   views_.clear();
   captions_.clear();
+  cellWidgets_.clear();
   delete windowLink_;
   windowLink_ = new WindowLink(this);
   first_->clear();
@@ -180,7 +182,8 @@ void ComparisonBoard::rebuild() {
     auto* head = new QHBoxLayout;
     auto* caption = new QLabel(QStringLiteral("[%1] ").arg(n + 1) + k.caption);
     caption->setWordWrap(true);
-    caption->setMaximumWidth(kArea + 60);
+    caption->setFixedWidth(kArea + 40);
+    caption->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     auto* remove = new QToolButton;
     remove->setText(QStringLiteral("×"));
     remove->setToolTip(T("この画像を消す"));
@@ -201,16 +204,37 @@ void ComparisonBoard::rebuild() {
       column->addWidget(truth);
     }
     column->addStretch(1);
-    grid_->addWidget(cell, n / kColumns, n % kColumns);
+    cellWidgets_.push_back(cell);
     views_.push_back(view);
     captions_.push_back(caption);
     first_->addItem(QStringLiteral("[%1]").arg(n + 1));
     second_->addItem(QStringLiteral("[%1]").arg(n + 1));
   }
+  placeCells();
   if (count() > 1) second_->setCurrentIndex(1);
   difference_->setEnabled(count() > 1);
   empty_->setVisible(count() == 0);
   linkAll();
+}
+
+void ComparisonBoard::placeCells() {
+  // As many columns as the board's width holds (at most kColumns), so that it never scrolls
+  // sideways.
+  int cellWidth = 1;
+  for (QWidget* c : cellWidgets_) cellWidth = std::max(cellWidth, c->sizeHint().width() + grid_->horizontalSpacing());
+  const int room = scroll_->viewport()->width() - 8;
+  const int columns = std::clamp(room / cellWidth, 1, kColumns);
+  if (columns == columns_ && grid_->count() == int(cellWidgets_.size())) return;
+  columns_ = columns;
+  for (QWidget* c : cellWidgets_) grid_->removeWidget(c);
+  for (int c = 0; c <= kColumns; ++c) grid_->setColumnStretch(c, c == columns ? 1 : 0);
+  for (std::size_t n = 0; n < cellWidgets_.size(); ++n)
+    grid_->addWidget(cellWidgets_[n], int(n) / columns, int(n) % columns, Qt::AlignLeft | Qt::AlignTop);
+}
+
+void ComparisonBoard::resizeEvent(QResizeEvent* e) {
+  QWidget::resizeEvent(e);
+  placeCells();
 }
 
 void ComparisonBoard::linkAll() {
@@ -244,6 +268,9 @@ std::vector<PictureFigure> ComparisonBoard::figures() const {
                                            .arg(number(kept_[n].rmsePercent, 1), number(kept_[n].contrast, 2));
     figures.push_back(f);
   }
+  int tallest = 0;
+  for (const PictureFigure& f : figures) tallest = std::max(tallest, f.captionTextHeight());
+  for (PictureFigure& f : figures) f.captionHeight = tallest;
   return figures;
 }
 

@@ -19,6 +19,7 @@ class QComboBox;
 class QGridLayout;
 class QLabel;
 class QPushButton;
+class QScrollArea;
 
 class ComparisonBoard : public QWidget, public FigureSource {
   Q_OBJECT
@@ -63,12 +64,17 @@ class ComparisonBoard : public QWidget, public FigureSource {
   explicit ComparisonBoard(QWidget* parent = nullptr);
   void rebuild();
   void linkAll();
+  void placeCells();
+  void resizeEvent(QResizeEvent* e) override;
   std::vector<PictureFigure> figures() const;
 
   std::vector<Kept> kept_;
   std::vector<PictureView*> views_;
   std::vector<QLabel*> captions_;
   QWidget* cells_;
+  std::vector<QWidget*> cellWidgets_;
+  QScrollArea* scroll_;
+  int columns_ = 0;
   QGridLayout* grid_;
   WindowLink* windowLink_;
   QCheckBox* link_;

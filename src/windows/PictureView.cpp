@@ -166,14 +166,20 @@ QRect captionRect(const QString& caption, int width) {
 }
 }  // namespace
 
+int PictureFigure::captionTextHeight() const {
+  if (image.isNull()) return 0;
+  const int s = pictureScaleFor(image, minSide);
+  return captionRect(caption, image.width() * s + barColumnWidth(QFontMetrics(figureFont()), unit)).height();
+}
+
 QSize PictureFigure::figureSize() const {
   if (image.isNull()) return {};
   const int s = pictureScaleFor(image, minSide);
   const int w = image.width() * s, h = image.height() * s;
   const QFontMetrics fm(figureFont());
   const int width = w + barColumnWidth(fm, unit);
-  const QRect c = captionRect(caption, width);
-  return {width, h + (c.isEmpty() ? 0 : c.height() + 4) + fm.height() / 2};
+  const int c = std::max(captionTextHeight(), captionHeight);
+  return {width, h + (c == 0 ? 0 : c + 4) + fm.height() / 2};
 }
 
 void PictureFigure::paintFigure(QPainter& p, bool vector) const {
@@ -185,10 +191,10 @@ void PictureFigure::paintFigure(QPainter& p, bool vector) const {
   p.setRenderHint(QPainter::SmoothPixmapTransform, false);
   const QFontMetrics fm(p.font());
   const QSize all = figureSize();
-  const QRect c = captionRect(caption, all.width());
+  const int c = std::max(captionTextHeight(), captionHeight);
   p.setPen(Qt::black);
-  if (!c.isEmpty()) p.drawText(QRect(0, 0, all.width(), c.height()), Qt::TextWordWrap | Qt::AlignLeft, caption);
-  const int top = c.isEmpty() ? fm.height() / 4 : c.height() + 4;
+  if (c > 0) p.drawText(QRect(0, 0, all.width(), c), Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop, caption);
+  const int top = c == 0 ? fm.height() / 4 : c + 4;
   // In SVG and PDF the picture goes in as blocks already, so that a viewer's smoothing of the
   // embedded image cannot blur its pixels.
   if (vector) {
@@ -242,8 +248,9 @@ double PictureView::shownScale() const {
   if (zoom_ > 0) return zoom_;
   const QRect a = pictureArea();
   const double fit = std::min(double(a.width()) / values_.width, double(a.height()) / values_.height);
-  // Whole screen pixels per picture pixel when there is room, so every pixel is an equal block.
-  return fit >= 1 ? std::floor(fit) : fit;
+  // Whole screen pixels per picture pixel when there is room for two or more, so every pixel is
+  // an equal block; else the picture fills the area.
+  return fit >= 2 ? std::floor(fit) : fit;
 }
 
 QPointF PictureView::origin() const { return zoom_ > 0 ? pan_ : QPointF(0, 0); }

@@ -69,6 +69,8 @@ struct PictureFigure : FigureSource {
   sinora::DisplayWindow window;
   sinora::ColourMap map = sinora::ColourMap::Ribbon;
   int minSide = 128;  // small pictures are drawn at a whole multiple to reach this
+  int captionHeight = 0;  // at least this high (figures side by side keep their tops level)
+  int captionTextHeight() const;
   QSize figureSize() const override;
   void paintFigure(QPainter& p, bool vector) const override;
   QString figureName() const override { return QStringLiteral("picture"); }
