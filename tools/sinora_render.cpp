@@ -459,6 +459,10 @@ int main(int argc, char** argv) {
   // Figures draw text: fonts need an application (the offscreen platform: no display is used).
   std::unique_ptr<QGuiApplication> gui;
   if (gStyle.format != FigureFormat::Png) {
+    // Qt's notes about the session (a missing runtime folder) are no concern of this tool.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& m) {
+      if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "sinora-render: %s\n", qPrintable(m));
+    });
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     static int guiArgc = 1;
     static char name[] = "sinora-render";

@@ -233,6 +233,8 @@ int main(int argc, char** argv) {
         ComparisonBoard::keepPicture(*it.osemView());
         if (l.counts == 1e8) ComparisonBoard::keepPicture(*it.truthView());
       }
+      // Each picture in its own display window: 10^6 counts are a hundredth of 10^8's.
+      board->linkBox()->setChecked(false);
       board->resize(1180, 640);
       save(board, "board-jaszczak");
       // The board as a PDF figure for a lecture (docs/screenshots/board-figure.png is its page).
@@ -241,6 +243,7 @@ int main(int argc, char** argv) {
       QString error;
       if (!exportFigure(*board, outDir + QStringLiteral("/board-figure.pdf"), pdf, &error))
         std::fprintf(stderr, "board-figure.pdf: %s\n", qPrintable(error));
+      board->linkBox()->setChecked(true);
       board->hide();
       // Three line sources, with the centre of rotation right and 2 pixels off.
       s.kind = sinora::PhantomKind::LineSources;

@@ -70,7 +70,7 @@ void ComparisonBoard::keepPicture(const PictureView& view) {
 ComparisonBoard::ComparisonBoard(QWidget* parent) : QWidget(parent, Qt::Window) {
   setWindowTitle(T("比較ボード"));
   setAttribute(Qt::WA_QuitOnClose, false);
-  windowLink_ = new WindowLink(this);
+  windowLinks_ = new QObject(this);
   link_ = new QCheckBox(T("表示窓を連動"));
   link_->setChecked(true);
   first_ = new QComboBox;
@@ -170,8 +170,8 @@ void ComparisonBoard::rebuild() {
   views_.clear();
   captions_.clear();
   cellWidgets_.clear();
-  delete windowLink_;
-  windowLink_ = new WindowLink(this);
+  delete windowLinks_;
+  windowLinks_ = new QObject(this);
   first_->clear();
   second_->clear();
   for (int n = 0; n < count(); ++n) {
@@ -195,7 +195,6 @@ void ComparisonBoard::rebuild() {
     view->setColourMap(k.map);
     view->setValues(k.values);
     view->setCaption(k.caption);
-    view->setLink(windowLink_);
     column->addLayout(head);
     column->addWidget(view);
     if (std::isfinite(k.rmsePercent) || std::isfinite(k.contrast)) {
@@ -238,23 +237,30 @@ void ComparisonBoard::resizeEvent(QResizeEvent* e) {
 }
 
 void ComparisonBoard::linkAll() {
-  // One window over all the linked pictures: from the lowest low to the highest high.
-  std::vector<PictureView*> linked;
-  for (std::size_t n = 0; n < views_.size(); ++n)
-    if (!kept_[n].difference) linked.push_back(views_[n]);
+  for (QObject* old : windowLinks_->children()) old->deleteLater();
   if (!link_->isChecked()) {
     for (PictureView* v : views_) v->setLinked(false), v->resetWindow();
     return;
   }
-  if (linked.empty()) return;
-  sinora::DisplayWindow all = defaultWindow(linked.front()->values());
-  for (PictureView* v : linked) {
-    const sinora::DisplayWindow w = defaultWindow(v->values());
-    all.low = std::min(all.low, w.low);
-    all.high = std::max(all.high, w.high);
+  // One window for the linked pictures of each unit (counts per pixel with counts per pixel, a
+  // truth with a truth): from the lowest low to the highest high. Differences keep their own.
+  for (const ValueUnit unit : {ValueUnit::Counts, ValueUnit::CountsPerPixel, ValueUnit::ActivityPerMm3,
+                               ValueUnit::PerCm, ValueUnit::Plain}) {
+    std::vector<PictureView*> linked;
+    for (std::size_t n = 0; n < views_.size(); ++n)
+      if (!kept_[n].difference && kept_[n].values.unit == unit) linked.push_back(views_[n]);
+    if (linked.empty()) continue;
+    sinora::DisplayWindow all = defaultWindow(linked.front()->values());
+    for (PictureView* v : linked) {
+      const sinora::DisplayWindow w = defaultWindow(v->values());
+      all.low = std::min(all.low, w.low);
+      all.high = std::max(all.high, w.high);
+    }
+    auto* link = new WindowLink(windowLinks_);
+    for (PictureView* v : linked) v->setLink(link);
+    link->setWindow(all, this);
+    for (PictureView* v : linked) v->setLinked(true);
   }
-  windowLink_->setWindow(all, this);
-  for (PictureView* v : linked) v->setLinked(true);
 }
 
 std::vector<PictureFigure> ComparisonBoard::figures() const {

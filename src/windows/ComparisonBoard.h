@@ -76,7 +76,7 @@ class ComparisonBoard : public QWidget, public FigureSource {
   QScrollArea* scroll_;
   int columns_ = 0;
   QGridLayout* grid_;
-  WindowLink* windowLink_;
+  QObject* windowLinks_;  // owns one WindowLink a unit
   QCheckBox* link_;
   QComboBox *first_, *second_;
   QPushButton *difference_, *clear_, *export_;

@@ -10,6 +10,7 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QFileDialog>
+#include <QGraphicsLayout>
 #include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
@@ -641,15 +642,16 @@ QByteArray PlotView::csv() const {
 QSize PlotView::figureSize() const { return size().expandedTo(QSize(480, 320)); }
 
 void PlotView::paintFigure(QPainter& p, bool) const {
-  // The chart is drawn at the figure's size itself, so texts and lines stay sharp at any scale.
+  // The chart is laid out at the figure's size itself, so texts and lines stay sharp at any scale.
   auto* self = const_cast<PlotView*>(this);
   const QSize s = figureSize();
   const QRectF before = chart()->geometry();
-  const bool resize = s != size();
-  if (resize) self->chart()->resize(s);
+  self->chart()->setGeometry(QRectF(QPointF(0, 0), QSizeF(s)));
+  if (QGraphicsLayout* layout = self->chart()->layout()) layout->activate();
   p.fillRect(QRect(QPoint(0, 0), s), Qt::white);
   self->scene()->render(&p, QRectF(0, 0, s.width(), s.height()), QRectF(QPointF(0, 0), QSizeF(s)));
-  if (resize) self->chart()->setGeometry(before);
+  self->chart()->setGeometry(before);
+  if (QGraphicsLayout* layout = self->chart()->layout()) layout->activate();
 }
 
 bool PlotView::savePng(const QString& path, int scale) {

@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QImage>
 #include <QProcess>
+#include <QSet>
+#include <QXmlStreamReader>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -253,3 +255,75 @@ TEST(SinoraRender, PhantomSettingsAreCheckedBeforeAnythingIsWritten) {
   EXPECT_TRUE(over.err.contains(QStringLiteral("65535")));
   EXPECT_FALSE(QDir(out).exists());
 }
+
+namespace {
+
+// The slices of --osem and the truth coloured continuously: many colours, at N times the size
+// with pixels as blocks, or as SVG and PDF figures under the same names.
+TEST(SinoraRender, ScaleAndFormatOfThePictures) {
+  QTemporaryDir dir;
+  const QString one = dir.filePath(QStringLiteral("one")), three = dir.filePath(QStringLiteral("three"));
+  const QStringList phantom = {"--phantom", "jaszczak", "--ph-matrix", "64", "--ph-pixel", "4", "--ph-views", "30",
+                               "--ph-counts", "1e6", "--osem", "5:1", "--slice", "32"};
+  ToolRun r = run(SINORA_RENDER, QStringList{"--out", one} + phantom);
+  ASSERT_EQ(r.status, 0) << r.err.toStdString();
+  r = run(SINORA_RENDER, QStringList{"--out", three, "--scale", "3"} + phantom);
+  ASSERT_EQ(r.status, 0) << r.err.toStdString();
+  for (const char* name : {"osem", "truth", "projection", "fbp"}) {
+    const QImage a(one + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png"));
+    const QImage b(three + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png"));
+    ASSERT_FALSE(a.isNull()) << name;
+    ASSERT_EQ(b.size(), a.size() * 3) << name;
+    for (int y = 0; y < a.height(); y += 7)
+      for (int x = 0; x < a.width(); x += 5)
+        for (int d = 0; d < 9; ++d) ASSERT_EQ(b.pixel(3 * x + d % 3, 3 * y + d / 3), a.pixel(x, y)) << name;
+  }
+  // A low-count OSEM slice is not a handful of colours.
+  const QImage osem(one + QStringLiteral("/osem.png"));
+  QSet<QRgb> colours;
+  for (int y = 0; y < osem.height(); ++y)
+    for (int x = 0; x < osem.width(); ++x) colours.insert(osem.pixel(x, y));
+  EXPECT_GT(colours.size(), 100);
+
+  for (const char* format : {"svg", "pdf"}) {
+    const QString out = dir.filePath(QLatin1String(format));
+    r = run(SINORA_RENDER, QStringList{"--out", out, "--format", QLatin1String(format), "--scale", "2"} + phantom);
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
+    for (const char* name : {"osem", "truth", "projection"}) {
+      QFile f(out + QLatin1Char('/') + QLatin1String(name) + QLatin1Char('.') + QLatin1String(format));
+      ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << name << ' ' << format;
+      const QByteArray bytes = f.readAll();
+      if (QLatin1String(format) == QLatin1String("svg")) {
+        QXmlStreamReader xml(bytes);
+        while (!xml.atEnd()) xml.readNext();
+        EXPECT_FALSE(xml.hasError()) << name;
+        EXPECT_TRUE(bytes.contains("<image")) << name;
+      } else {
+        EXPECT_TRUE(bytes.startsWith("%PDF-")) << name;
+        EXPECT_GT(bytes.size(), 2000) << name;
+      }
+    }
+    EXPECT_FALSE(QFile::exists(out + QStringLiteral("/osem.png")));
+    EXPECT_TRUE(QFile::exists(out + QStringLiteral("/truth.csv")));  // values stay CSV
+  }
+  // The slices' figures carry their name and unit.
+  QFile svg(dir.filePath(QStringLiteral("svg/osem.svg")));
+  ASSERT_TRUE(svg.open(QIODevice::ReadOnly));
+  QXmlStreamReader xml(svg.readAll());
+  QString text;
+  while (!xml.atEnd())
+    if (xml.readNext() == QXmlStreamReader::Characters) text += xml.text();
+  EXPECT_TRUE(text.contains(QStringLiteral("osem"))) << text.toStdString();
+  EXPECT_TRUE(text.contains(QStringLiteral("画素"))) << text.toStdString();  // the unit (split in runs)
+  // Bad values are refused before anything is written.
+  for (const QStringList& bad : {QStringList{"--scale", "0"}, QStringList{"--scale", "9"},
+                                 QStringList{"--format", "jpeg"}, QStringList{"--scale"}}) {
+    const QString out = dir.filePath(QStringLiteral("bad"));
+    r = run(SINORA_RENDER, QStringList{"--out", out} + bad);
+    EXPECT_EQ(r.status, 2) << bad.join(' ').toStdString();
+    EXPECT_FALSE(QFile::exists(out)) << bad.join(' ').toStdString();
+  }
+}
+
+}  // namespace

@@ -1,6 +1,10 @@
 // The picture view of the windows beyond the described ones, its figures and the comparison board.
 #include <QApplication>
 #include <QBuffer>
+#include <QChart>
+#include <QLegend>
+#include <QLineSeries>
+#include <QValueAxis>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
@@ -360,6 +364,43 @@ TEST(Figure, PrintingAWindowPutsItsPicturesOnThePage) {
   EXPECT_GT(bytes.size(), 20000);
 }
 
+TEST(Figure, APlotExportsAtScaleAndAsSvgWithItsTitles) {
+  auto* chart = new QChart;
+  auto* ax = new QValueAxis;
+  ax->setTitleText(QStringLiteral("iteration"));
+  auto* ay = new QValueAxis;
+  ay->setTitleText(QStringLiteral("counts/pixel"));
+  chart->addAxis(ax, Qt::AlignBottom);
+  chart->addAxis(ay, Qt::AlignLeft);
+  for (const char* name : {"OSEM", "FBP"}) {
+    auto* s = new QLineSeries;
+    s->setName(QLatin1String(name));
+    for (int n = 1; n <= 7; ++n) s->append(n, n * (name[0] == 'O' ? 1.0 : 0.5));
+    chart->addSeries(s);
+    s->attachAxis(ax);
+    s->attachAxis(ay);
+    styleSeries(s, methodColour(s->name()), name[0] == 'F');
+  }
+  setIterationTicks(chart, 7);
+  PlotView plot(chart);
+  plot.resize(500, 340);
+  EXPECT_EQ(ax->labelFormat(), QStringLiteral("%d"));
+  EXPECT_EQ(ax->tickInterval(), 1);
+  EXPECT_EQ(methodColour(QStringLiteral("MLEM")), methodColour(QStringLiteral("OSEM")));
+  EXPECT_EQ(methodColour(QStringLiteral("FBP × π/V")), methodColour(QStringLiteral("FBP")));
+  EXPECT_NE(methodColour(QStringLiteral("FBP")), methodColour(QStringLiteral("OSEM")));
+  EXPECT_EQ(chart->legend()->markerShape(), QLegend::MarkerShapeFromSeries);
+  FigureOptions two;
+  two.scale = 2;
+  const QImage a = figureImage(plot, 1), b = QImage::fromData(figureBytes(plot, two), "PNG");
+  EXPECT_EQ(b.size(), a.size() * 2);
+  FigureOptions svg;
+  svg.format = FigureFormat::Svg;
+  const QByteArray text = figureBytes(plot, svg);
+  EXPECT_TRUE(text.contains("counts/pixel"));
+  EXPECT_TRUE(text.contains("iteration"));
+}
+
 // ---- the comparison board
 
 TEST(ComparisonBoard, KeptPicturesOutliveTheirWindowAndAChangeOfStudy) {
@@ -407,6 +448,8 @@ TEST(ComparisonBoard, KeptPicturesOutliveTheirWindowAndAChangeOfStudy) {
   EXPECT_EQ(board->view(0)->window().high, board->view(1)->window().high);
   board->view(0)->setWindow({0, 1});
   EXPECT_EQ(board->view(1)->window().high, 1);
+  // The truth is another unit: its own window.
+  EXPECT_EQ(board->view(2)->window().high, defaultWindow(board->kept(2).values).high);
   // A difference of a picture with itself is zero everywhere.
   ASSERT_TRUE(board->addDifference(1, 1));
   ASSERT_EQ(board->count(), 4);
