@@ -110,6 +110,9 @@ FilterAnalysisWindow::FilterAnalysisWindow(CSinoraDoc* doc, QWidget* parent)
   order_->setValue(5);
   bwOrder_ = new QLineEdit(QStringLiteral("8"));
   bwCutoff_ = new QLineEdit(QStringLiteral("0.15"));
+  // Room for a whole number such as 0.125 whatever the screen (".15" was all that showed).
+  for (QLineEdit* e : {bwOrder_, bwCutoff_})
+    e->setMinimumWidth(e->fontMetrics().horizontalAdvance(QStringLiteral("0.0000")) + 16);
   pixelMm_ = new QLineEdit;
   if (study_->geometry().pixelSizeMm > 0) pixelMm_->setText(QString::number(study_->geometry().pixelSizeMm));
   units_ = new QComboBox;
@@ -203,9 +206,13 @@ FilterAnalysisWindow::FilterAnalysisWindow(CSinoraDoc* doc, QWidget* parent)
   tabs_->addTab(page(pictures), T("画像"));
   tabs_->addTab(page(plots), T("グラフ"));
   auto* content = new QWidget;
-  auto* top = new QHBoxLayout(content);
+  auto* top = new QBoxLayout(QBoxLayout::LeftToRight, content);
   top->addLayout(form);
   top->addWidget(tabs_, 1);
+  // On a narrow screen (1366 x 768 at scale 2) the settings go above the pictures: the window
+  // then scrolls down, never across.
+  if (screen() && content->sizeHint().width() > screen()->availableGeometry().width() - 40)
+    top->setDirection(QBoxLayout::TopToBottom);
   setScrollingContent(this, content);
 
   // The slider and the box are one setting; dragging updates while it moves.
