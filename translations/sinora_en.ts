@@ -718,6 +718,98 @@
         <translation>Reconstruct</translation>
     </message>
     <message>
+        <source>Sinora Version 1.0</source>
+        <translation>Sinora Version 1.0</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Sinora developers</source>
+        <translation>Sinora developers</translation>
+    </message>
+    <message>
+        <source>Color</source>
+        <translation>Color</translation>
+    </message>
+    <message>
+        <source>Ribbon</source>
+        <translation>Ribbon</translation>
+    </message>
+    <message>
+        <source>Black-White</source>
+        <translation>Black-White</translation>
+    </message>
+    <message>
+        <source>BW-Filter</source>
+        <translation>BW-Filter</translation>
+    </message>
+    <message>
+        <source>Order</source>
+        <translation>Order</translation>
+    </message>
+    <message>
+        <source>Cutoff-Frec</source>
+        <translation>Cutoff-Freq</translation>
+    </message>
+    <message>
+        <source>Ramp</source>
+        <translation>Ramp</translation>
+    </message>
+    <message>
+        <source>Shepp-Logan</source>
+        <translation>Shepp-Logan</translation>
+    </message>
+    <message>
+        <source>Black-Wthite</source>
+        <translation>Black-White</translation>
+    </message>
+    <message>
+        <source>BKprojection</source>
+        <translation>BKprojection</translation>
+    </message>
+    <message>
+        <source>Ramp*BKprojection</source>
+        <translation>Ramp*BKprojection</translation>
+    </message>
+    <message>
+        <source>Ramp*BW*BKprojection</source>
+        <translation>Ramp*BW*BKprojection</translation>
+    </message>
+    <message>
+        <source>1.Color</source>
+        <translation>1.Color</translation>
+    </message>
+    <message>
+        <source>Degrees</source>
+        <translation>Degrees</translation>
+    </message>
+    <message>
+        <source>2.Degrees</source>
+        <translation>2.Degrees</translation>
+    </message>
+    <message>
+        <source>3.BW-Filter</source>
+        <translation>3.BW-Filter</translation>
+    </message>
+    <message>
+        <source>Cutoff-F</source>
+        <translation>Cutoff-F</translation>
+    </message>
+    <message>
+        <source>projection Image</source>
+        <translation>Projection Image</translation>
+    </message>
+    <message>
+        <source>Prijection + Ramp</source>
+        <translation>Projection + Ramp</translation>
+    </message>
+    <message>
+        <source>Projection + BW +Ramp</source>
+        <translation>Projection + BW + Ramp</translation>
+    </message>
+    <message>
         <source>MLEM/OSEM で再構成し、FBP と比べる
 逐次近似再構成</source>
         <translation>Reconstruct by MLEM/OSEM and compare with FBP

@@ -1,6 +1,7 @@
 // The windows under 応用 fit small and scaled screens with every text whole; their charts keep
 // a bounded number of items however often they are redrawn; the filter window's point source
 // gives each filter's point-spread function.
+#include <QAbstractButton>
 #include <QApplication>
 #include <QChart>
 #include <QComboBox>
@@ -16,9 +17,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
+#include <memory>
 
 #include "doc/SinoraDoc.h"
 #include "imaging/psf.h"
+#include "app/language.h"
+#include "windows/Dialog1.h"
+#include "windows/Dialog2.h"
 #include "windows/FilterWindow.h"
 #include "windows/IterativeWindow.h"
 #include "windows/PhantomWindow.h"
@@ -119,6 +125,47 @@ TEST(Psf, WidthOfAKnownProfile) {
   EXPECT_DOUBLE_EQ(w.down, 1);
   EXPECT_TRUE(std::isnan(fwhmThrough(f, b, 0, 0).across));  // no peak there
   EXPECT_TRUE(std::isnan(fwhmThrough(f, b, 30, 6).across));
+}
+
+}  // namespace
+
+namespace {
+
+QStringList captionsOf(QWidget* w) {
+  QStringList out{w->windowTitle()};
+  for (QLabel* l : w->findChildren<QLabel*>()) out << l->text();
+  for (QAbstractButton* b : w->findChildren<QAbstractButton*>()) out << b->text();
+  return out;
+}
+
+TEST(DescribedWindows, EnglishCaptionsAreCorrectEnglishAndJapaneseModeKeepsEveryText) {
+  struct Window {
+    std::function<std::unique_ptr<QWidget>()> make;
+    QStringList japanese, english;
+  };
+  CSinoraDoc doc;
+  const Window windows[] = {
+      {[&] { return std::unique_ptr<QWidget>(std::make_unique<CDialog1>(&doc)); },
+       {QStringLiteral("ﾞ"), QStringLiteral("Black-White"), QStringLiteral("Cutoff-Frec")},
+       {QStringLiteral("Reconstruction"), QStringLiteral("Black-White"), QStringLiteral("Cutoff-Freq")}},
+      {[] { return std::unique_ptr<QWidget>(std::make_unique<CDialog2>()); },
+       {QStringLiteral("Prijection + Ramp"), QStringLiteral("Black-Wthite"), QStringLiteral("projection Image")},
+       {QStringLiteral("Point source"), QStringLiteral("Projection + Ramp"), QStringLiteral("Black-White"),
+        QStringLiteral("Projection Image"), QStringLiteral("Projection + BW + Ramp")}},
+  };
+  for (const Window& w : windows) {
+    const QStringList ja = captionsOf(w.make().get());
+    for (const QString& t : w.japanese) EXPECT_TRUE(ja.contains(t)) << t.toStdString();
+    ASSERT_TRUE(setLanguage(Language::English));
+    const QStringList en = captionsOf(w.make().get());
+    for (const QString& t : w.english) EXPECT_TRUE(en.contains(t)) << t.toStdString();
+    for (const char* wrong : {"Prijection", "Wthite", "Cutoff-Frec", "ﾞ"})
+      EXPECT_FALSE(en.join(' ').contains(QString::fromUtf8(wrong))) << wrong;
+    ASSERT_TRUE(setLanguage(Language::Japanese));
+    EXPECT_EQ(captionsOf(w.make().get()), ja);  // byte for byte as before
+  }
+  // The point-source window stays untitled in Japanese.
+  EXPECT_EQ(CDialog2().windowTitle(), QString());
 }
 
 }  // namespace
