@@ -1334,6 +1334,14 @@ Cancel Preview</translation>
         <translation>Show</translation>
     </message>
     <message>
+        <source>%1 行目を再構成しています...</source>
+        <translation>Reconstructing row %1...</translation>
+    </message>
+    <message>
+        <source>%1 行目の再構成を中止しました。画像は前のままです。</source>
+        <translation>Row %1 was cancelled; the pictures are as they were.</translation>
+    </message>
+    <message>
         <source>選んだ領域</source>
         <translation>chosen region</translation>
     </message>
