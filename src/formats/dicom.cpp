@@ -472,7 +472,9 @@ StudyReadResult readDicom(const std::string& path, std::uint64_t maxPixelBytes) 
   DcmFileFormat file;
   // Values longer than a few kilobytes stay in the file until they are asked for.
   const OFCondition cond = file.loadFile(OFFilename(path.c_str()), EXS_Unknown, EGL_noChange, 4096);
-  return readDataset(file, cond, maxPixelBytes);
+  result = readDataset(file, cond, maxPixelBytes);
+  if (result.study) result.files = {path};
+  return result;
 }
 
 StudyReadResult readDicomBytes(const std::uint8_t* bytes, std::size_t size, std::uint64_t maxPixelBytes) {

@@ -132,6 +132,7 @@ StudyReadResult readStudyFile(const std::string& path) {
                         {withCommas(got), withCommas(kStudyFileBytes)});
   } else {
     result.study = decodeStudy(bytes.data(), got);
+    result.files = {path};
   }
   return result;
 }

@@ -105,6 +105,7 @@ StudyPtr decodeStudy(const std::uint8_t* bytes, std::uint64_t size);
 struct StudyReadResult {
   StudyPtr study;     // null on failure
   std::string error;  // why it failed, in plain words (Japanese, UTF-8)
+  std::vector<std::string> files;  // every file the study was read from (a header and its data)
 };
 
 // The system's reason for an errno value, in Japanese (UTF-8).
