@@ -372,12 +372,20 @@ TEST_F(Tools, RenderWritesEveryOutputOrNone) {
   EXPECT_EQ(kept, "old");
 }
 
-TEST_F(Tools, RenderRefusesAHugeRawHeaderWithoutAborting) {
-  const std::string study = sample("s.dat");
+TEST_F(Tools, RenderSkipsAHugeRawHeaderWithoutHoldingIt) {
+  // 999,999,999,999 header bytes (a hole in the file), then 60 views of 128 x 128.
+  const std::string study = dir + "/sparse.dat";
+  std::ofstream(study) << "";
+  ASSERT_EQ(::truncate(study.c_str(), off_t(999999999999ll + 1966080)), 0);
   const Outcome r = run(SINORA_RENDER, {study, "--out", dir + "/o", "--raw-header", "999999999999"});
-  EXPECT_EQ(r.status, 1) << r.err;
-  EXPECT_NE(r.err.find("1000001966079"), std::string::npos) << r.err;  // the bytes it needs
-  EXPECT_FALSE(exists(dir + "/o"));
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(exists(dir + "/o/fbp.png"));
+  // One count short: refused with the size it needs.
+  ASSERT_EQ(::truncate(study.c_str(), off_t(999999999999ll + 1966079)), 0);
+  const Outcome shortOne = run(SINORA_RENDER, {study, "--out", dir + "/p", "--raw-header", "999999999999"});
+  EXPECT_EQ(shortOne.status, 1) << shortOne.err;
+  EXPECT_NE(shortOne.err.find("1000001966079"), std::string::npos) << shortOne.err;
+  EXPECT_FALSE(exists(dir + "/p"));
 }
 
 }  // namespace
