@@ -139,6 +139,11 @@ FilterAnalysisWindow::FilterAnalysisWindow(CSinoraDoc* doc, QWidget* parent)
   bwRow->addWidget(new QLabel(QStringLiteral("Cutoff")));
   bwRow->addWidget(bwCutoff_);
   form->addRow(T("BW 前処理"), bwRow);
+  auto* bwMessage = new QLabel;  // beside the boxes: what was typed that is not a number
+  bwMessage->setObjectName(QStringLiteral("bwMessage"));
+  bwMessage->setStyleSheet(QStringLiteral("color: #b00000"));
+  bwMessage->setWordWrap(true);
+  form->addRow(bwMessage);
   form->addRow(T("画素サイズ（mm）"), pixelMm_);
   form->addRow(T("周波数の単位"), units_);
   form->addRow(message_);
@@ -332,8 +337,15 @@ void FilterAnalysisWindow::refresh() {
     return c;
   };
   std::vector<double> idealR(f.size()), idealS(f.size()), nominal(f.size());
-  const BwParameters bw = checkedBwParameters(readNumber(bwOrder_->text().toStdString()),
-                                              readNumber(bwCutoff_->text().toStdString()));
+  const double bwOrder = readNumber(bwOrder_->text().toStdString()),
+               bwCutoff = readNumber(bwCutoff_->text().toStdString());
+  // NaN or infinity would draw no curve at all: said beside the boxes, drawn as 1 and 1.
+  const bool bwFinite = std::isfinite(bwOrder) && std::isfinite(bwCutoff);
+  if (auto* bwMessage = findChild<QLabel*>(QStringLiteral("bwMessage")))
+    bwMessage->setText(bwFinite ? QString()
+                                : T("BW 前処理の Order と Cutoff は有限の数で入力してください（%1, %2）。Order 1、Cutoff 1 として描いています。")
+                                      .arg(bwOrder_->text(), bwCutoff_->text()));
+  const BwParameters bw = bwFinite ? checkedBwParameters(bwOrder, bwCutoff) : BwParameters{1.0, 1.0};
   for (std::size_t i = 0; i < f.size(); ++i) {
     idealR[i] = idealRamp(f[i]);
     idealS[i] = idealSheppLogan(f[i]);
