@@ -470,6 +470,22 @@
         <translation>μ is 0 to 2 cm^-1.</translation>
     </message>
     <message>
+        <source>核種は tc99m、i123、lu177 のどれかです。</source>
+        <translation>The isotope is one of tc99m, i123 and lu177.</translation>
+    </message>
+    <message>
+        <source>エネルギーウィンドウの幅はピークが 2 から 50 %、両側が 1 から 30 % です。</source>
+        <translation>The energy windows are 2 to 50 % wide at the peak and 1 to 30 % at each side.</translation>
+    </message>
+    <message>
+        <source>エネルギー分解能は 0 から 30 % です。</source>
+        <translation>The energy resolution is 0 to 30 %.</translation>
+    </message>
+    <message>
+        <source>コリメータは R_i と R_c0 が 0 から 50 mm、k が 0 から 1 です。</source>
+        <translation>The collimator's R_i and R_c0 are 0 to 50 mm and k is 0 to 1.</translation>
+    </message>
+    <message>
         <source>点線源の位置に数でないものがあります。</source>
         <translation>A coordinate is not a number.</translation>
     </message>
@@ -1234,24 +1250,8 @@ Cancel Preview</translation>
         <translation>Plots</translation>
     </message>
     <message>
-        <source>点線源 (%1, %2)</source>
-        <translation>point source (%1, %2)</translation>
-    </message>
-    <message>
-        <source>—</source>
-        <translation>—</translation>
-    </message>
-    <message>
-        <source>横 %1 × 縦 %2 画素</source>
-        <translation>%1 across x %2 down pixels</translation>
-    </message>
-    <message>
-        <source>点を通る FWHM: %1 %2、Ramp %3</source>
-        <translation>FWHM through the point: %1 %2, Ramp %3</translation>
-    </message>
-    <message>
-        <source>真値との誤差（尺度を合わせた RMSE）: 窓付きフィルタの FBP %1 %、Ramp の FBP %2 %</source>
-        <translation>Error against the truth (RMSE after scaling): windowed FBP %1 %, Ramp FBP %2 %</translation>
+        <source>計算中...</source>
+        <translation>Computing...</translation>
     </message>
     <message>
         <source>BW 前処理の Order と Cutoff は有限の数で入力してください（%1, %2）。Order 1、Cutoff 1 として描いています。</source>
@@ -1284,6 +1284,26 @@ Cancel Preview</translation>
     <message>
         <source>パワースペクトル（右軸）</source>
         <translation>Power spectrum (right axis)</translation>
+    </message>
+    <message>
+        <source>点線源 (%1, %2)</source>
+        <translation>point source (%1, %2)</translation>
+    </message>
+    <message>
+        <source>—</source>
+        <translation>—</translation>
+    </message>
+    <message>
+        <source>横 %1 × 縦 %2 画素</source>
+        <translation>%1 across x %2 down pixels</translation>
+    </message>
+    <message>
+        <source>点を通る FWHM: %1 %2、Ramp %3</source>
+        <translation>FWHM through the point: %1 %2, Ramp %3</translation>
+    </message>
+    <message>
+        <source>真値との誤差（尺度を合わせた RMSE）: 窓付きフィルタの FBP %1 %、Ramp の FBP %2 %</source>
+        <translation>Error against the truth (RMSE after scaling): windowed FBP %1 %, Ramp FBP %2 %</translation>
     </message>
     <message>
         <source>パワー</source>

@@ -21,6 +21,7 @@
 #include <memory>
 
 #include "doc/SinoraDoc.h"
+#include "imaging/filter_analysis.h"
 #include "imaging/psf.h"
 #include "app/language.h"
 #include "windows/Dialog1.h"
@@ -166,6 +167,33 @@ TEST(DescribedWindows, EnglishCaptionsAreCorrectEnglishAndJapaneseModeKeepsEvery
   }
   // The point-source window stays untitled in Japanese.
   EXPECT_EQ(CDialog2().windowTitle(), QString());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(FilterWindow, ALargeStudyOpensAtOnceAndShowsTheLatestCutOff) {
+  // 360 views of 256 bins: above the work the window does while it waits.
+  StudyGeometry g;
+  g.views = 360;
+  g.rows = 2;
+  g.bins = 256;
+  std::vector<std::uint16_t> counts(std::size_t(360) * 2 * 256, 0);
+  for (std::size_t n = 0; n < counts.size(); ++n) counts[n] = std::uint16_t(n % 256 > 64 && n % 256 < 192 ? 40 : 0);
+  CSinoraDoc doc;
+  doc.setStudy(std::make_shared<const ProjectionStudy>(g, counts));
+  FilterAnalysisWindow w(&doc);
+  EXPECT_TRUE(w.slicesPending());  // opened with the work still to come
+  w.waitForSlices();
+  EXPECT_EQ(w.windowedView()->picture().width, 256);
+  // Three cut-offs in a row: the window answers at once and ends on the last one.
+  for (double fc : {0.1, 0.2, 0.3}) w.cutoffBox()->setValue(fc);
+  EXPECT_TRUE(w.slicesPending());
+  w.waitForSlices();
+  EXPECT_TRUE(w.windowedCaption()->text().contains(QStringLiteral("0.3"))) << w.windowedCaption()->text().toStdString();
+  EXPECT_EQ(w.windowedView()->picture().values,
+            windowedPicture(*doc.ProjectionStudy(), 0, windowedKernel(FilterWindow::Hann, 0.3, 5, 256), 7).values);
 }
 
 }  // namespace
