@@ -50,7 +50,15 @@ std::ostream& operator<<(std::ostream& o, const ChartSize& s) {
 }
 
 TEST(Charts, KeepTheirSizeOverAThousandChanges) {
+  // A small study, so that a thousand redraws are quick: 12 views of 8 rows x 32 bins.
+  StudyGeometry g;
+  g.views = 12;
+  g.rows = 8;
+  g.bins = 32;
+  std::vector<std::uint16_t> counts(std::size_t(12) * 8 * 32, 0);
+  for (std::size_t n = 0; n < counts.size(); ++n) counts[n] = std::uint16_t(n % 32 > 8 && n % 32 < 24 ? 30 + n % 7 : 0);
   CSinoraDoc doc;
+  doc.setStudy(std::make_shared<const ProjectionStudy>(g, counts));
   FilterAnalysisWindow f(&doc);
   f.windowBox()->setCurrentIndex(int(FilterWindow::Butterworth));
   f.cutoffBox()->setValue(0.3);
@@ -68,16 +76,16 @@ TEST(Charts, KeepTheirSizeOverAThousandChanges) {
   IterativeWindow w(&doc);
   w.iterationsBox()->setValue(3);
   w.reconstruct();
-  w.setRegion(QRect(50, 50, 8, 8));
-  w.setProfile(QPoint(10, 64), QPoint(118, 64));
+  w.setRegion(QRect(10, 10, 8, 8));
+  w.setProfile(QPoint(2, 16), QPoint(30, 16));
   const ChartSize region = sizeOf(w.regionChart()), profile = sizeOf(w.profileChart());
   for (int n = 0; n < 1000; ++n) {
-    w.setRegion(QRect(40 + n % 20, 50, 8, 8));
-    w.setProfile(QPoint(10, 60 + n % 9), QPoint(118, 64));
+    w.setRegion(QRect(4 + n % 20, 10, 8, 8));
+    w.setProfile(QPoint(2, 12 + n % 9), QPoint(30, 16));
     if (n % 10 == 0) QCoreApplication::processEvents();
   }
-  w.setRegion(QRect(50, 50, 8, 8));
-  w.setProfile(QPoint(10, 64), QPoint(118, 64));
+  w.setRegion(QRect(10, 10, 8, 8));
+  w.setProfile(QPoint(2, 16), QPoint(30, 16));
   EXPECT_EQ(sizeOf(w.regionChart()), region);
   EXPECT_EQ(sizeOf(w.profileChart()), profile);
 }
