@@ -246,6 +246,7 @@ StudyReadResult readInterfile(const std::string& headerPath) {
   }
   StudyReadResult r = readRaw(data, h.layout, "Interfile 3.3");
   if (!r.study) r.error = fill("データファイル %1: %2", {h.dataFile, r.error});
+  else r.files = {headerPath, data};
   return r;
 }
 

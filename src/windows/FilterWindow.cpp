@@ -2,6 +2,8 @@
 
 #include <QButtonGroup>
 #include <QChart>
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QFormLayout>
@@ -15,6 +17,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QSlider>
+#include <QTabWidget>
 #include <QSpinBox>
 #include <QValueAxis>
 #include <QVBoxLayout>
@@ -25,8 +28,9 @@
 #include "doc/SinoraDoc.h"
 #include "platform/number.h"
 #include "imaging/phantom.h"
-#include "imaging/recipe.h"
 #include "platform/tr.h"
+#include "imaging/psf.h"
+#include "imaging/recipe.h"
 #include "windows/PictureView.h"
 
 using namespace sinora;
@@ -49,7 +53,6 @@ PlotView* makePlot(const QString& title, const QString& x, const QString& y) {
   view->setMinimumSize(560, 330);
   return view;
 }
-
 
 }  // namespace
 
@@ -85,6 +88,9 @@ FilterAnalysisWindow::FilterAnalysisWindow(CSinoraDoc* doc, QWidget* parent)
   order_->setValue(5);
   bwOrder_ = new QLineEdit(QStringLiteral("8"));
   bwCutoff_ = new QLineEdit(QStringLiteral("0.15"));
+  // Room for a whole number such as 0.125 whatever the screen (".15" was all that showed).
+  for (QLineEdit* e : {bwOrder_, bwCutoff_})
+    e->setMinimumWidth(e->fontMetrics().horizontalAdvance(QStringLiteral("0.0000")) + 16);
   pixelMm_ = new QLineEdit;
   if (study_->geometry().pixelSizeMm > 0) pixelMm_->setText(QString::number(study_->geometry().pixelSizeMm));
   units_ = new QComboBox;
@@ -111,6 +117,11 @@ FilterAnalysisWindow::FilterAnalysisWindow(CSinoraDoc* doc, QWidget* parent)
   bwRow->addWidget(new QLabel(QStringLiteral("Cutoff")));
   bwRow->addWidget(bwCutoff_);
   form->addRow(T("BW 前処理"), bwRow);
+  auto* bwMessage = new QLabel;  // beside the boxes: what was typed that is not a number
+  bwMessage->setObjectName(QStringLiteral("bwMessage"));
+  bwMessage->setStyleSheet(QStringLiteral("color: #b00000"));
+  bwMessage->setWordWrap(true);
+  form->addRow(bwMessage);
   form->addRow(T("画素サイズ（mm）"), pixelMm_);
   form->addRow(T("周波数の単位"), units_);
   form->addRow(message_);
@@ -124,41 +135,67 @@ FilterAnalysisWindow::FilterAnalysisWindow(CSinoraDoc* doc, QWidget* parent)
   windowed_ = new PictureView;
   ramp_ = new PictureView;
   for (PictureView* v : {windowed_, ramp_}) v->setDrag(PictureView::Drag::Line);
+  auto caption = [](const QString& text) {
+    auto* l = new QLabel(text);
+    l->setWordWrap(true);
+    l->setMaximumWidth(2 * kSize);
+    return l;
+  };
+  windowedCaption_ = caption(T("窓付きフィルタの FBP"));
+  rampCaption_ = caption(T("Ramp の FBP"));
+  // Two pictures a row, so that the window fits a small or scaled screen.
   auto* pictures = new QGridLayout;
-  const QString titles[] = {T("プロジェクション（クリックで行）"), T("サイノグラム（ビュー↓ ビン→）"),
-                            T("点線源の位置（クリック）"), T("窓付きフィルタの FBP"),
-                            T("Ramp の FBP")};
-  PictureView* views[] = {projection_, sinogram_, source_, windowed_, ramp_};
-  for (int n = 0; n < 5; ++n) {
-    pictures->addWidget(new QLabel(titles[n]), 0, n);
-    pictures->addWidget(views[n], 1, n);
-  }
+  pictures->addWidget(caption(T("プロジェクション（クリックで行）")), 0, 0);
+  pictures->addWidget(projection_, 1, 0);
+  pictures->addWidget(caption(T("サイノグラム（ビュー↓ ビン→）")), 0, 1);
+  pictures->addWidget(sinogram_, 1, 1);
+  pictures->addWidget(windowedCaption_, 2, 0);
+  pictures->addWidget(windowed_, 3, 0);
+  pictures->addWidget(rampCaption_, 2, 1);
+  pictures->addWidget(ramp_, 3, 1);
+  psfWidths_ = new QLabel;
+  psfWidths_->setObjectName(QStringLiteral("psfWidths"));
+  psfWidths_->setWordWrap(true);
+  pictures->addWidget(psfWidths_, 4, 0, 1, 2);
+  pictures->addWidget(caption(T("点線源の位置（クリック）")), 5, 0);
+  pictures->addWidget(source_, 6, 0);
   // A phantom's truth, and how far each FBP is from it: the cut-off's trade-off in one number.
   truth_ = new PictureView;
-  auto* truthCaption = new QLabel(T("真の分布"));
-  pictures->addWidget(truthCaption, 0, 5);
-  pictures->addWidget(truth_, 1, 5);
+  auto* truthCaption = caption(T("真の分布"));
+  pictures->addWidget(truthCaption, 5, 1);
+  pictures->addWidget(truth_, 6, 1);
   truthError_ = new QLabel;
   truthError_->setObjectName(QStringLiteral("truthError"));
-  pictures->addWidget(truthError_, 2, 0, 1, 6);
+  truthError_->setWordWrap(true);
+  pictures->addWidget(truthError_, 7, 0, 1, 2);
+  pictures->setRowStretch(8, 1);
   const bool phantom = phantomInfo(*study_) != nullptr;
   for (QWidget* w : {static_cast<QWidget*>(truthCaption), static_cast<QWidget*>(truth_), static_cast<QWidget*>(truthError_)})
     w->setVisible(phantom);
   responses_ = makePlot(T("周波数応答"), T("周波数（サイクル/画素）"), T("応答"));
   profile_ = makePlot(T("プロファイル"), T("距離（画素）"), T("カウント/画素"));
   profile_->setMinimumSize(420, 330);
-  auto* plots = new QHBoxLayout;
+  auto* plots = new QVBoxLayout;
   plots->addWidget(responses_, 3);
   plots->addWidget(profile_, 2);
+  plots->addWidget(note_);
 
-  auto* right = new QVBoxLayout;
-  right->addLayout(pictures);
-  right->addLayout(plots);
-  right->addWidget(note_);
+  tabs_ = new QTabWidget;
+  auto page = [](QLayout* layout) {
+    auto* w = new QWidget;
+    w->setLayout(layout);
+    return w;
+  };
+  tabs_->addTab(page(pictures), T("画像"));
+  tabs_->addTab(page(plots), T("グラフ"));
   auto* content = new QWidget;
-  auto* top = new QHBoxLayout(content);
+  auto* top = new QBoxLayout(QBoxLayout::LeftToRight, content);
   top->addLayout(form);
-  top->addLayout(right, 1);
+  top->addWidget(tabs_, 1);
+  // On a narrow screen (1366 x 768 at scale 2) the settings go above the pictures: the window
+  // then scrolls down, never across.
+  if (screen() && content->sizeHint().width() > screen()->availableGeometry().width() - 40)
+    top->setDirection(QBoxLayout::TopToBottom);
   setScrollingContent(this, content);
 
   // The slider and the box are one setting; dragging updates while it moves.
@@ -231,38 +268,25 @@ void FilterAnalysisWindow::refresh() {
   const std::string why = checkWindowSettings(w, fc, order);
   message_->setText(TM(why));
   if (!why.empty()) return;
+  SliceJob job;
+  job.point = pointSource_->isChecked();
+  job.at = sourceAt_;
+  job.row = row;
+  job.window = w;
+  job.cutoff = fc;
+  job.order = order;
+  job.windowName = window_->currentText();
   const std::vector<double> kernel = windowedKernel(w, fc, order, b);
-  // Both slices by the one recipe, in counts per pixel as they are.
-  Recipe windowedRecipe, plain;
-  windowedRecipe.filter = w;
-  windowedRecipe.windowCutoff = fc;
-  windowedRecipe.windowOrder = order;
-  RecipeSlice a = runRecipe(*study_, windowedRecipe, row), r = runRecipe(*study_, plain, row);
-  if (!a.ok() || !r.ok()) {
-    message_->setText(TM(a.ok() ? r.refusal : a.refusal));
-    return;
-  }
-  windowedSlice_ = std::move(a.values);
-  rampSlice_ = std::move(r.values);
-  const double mm = study_->geometry().pixelSizeMm;
-  windowed_->setValues(sliceValues(windowedSlice_, b, a.unit, mm));
-  ramp_->setValues(sliceValues(rampSlice_, b, r.unit, mm));
-  auto caption = [&](const Recipe& made) {
-    QStringList parts{doc_->GetTitle()};
-    for (const std::string& p : describeRecipe(made, std::string(), row)) parts << TM(p);
-    return parts.join(T("、"));
-  };
-  windowed_->setCaption(caption(windowedRecipe));
-  ramp_->setCaption(caption(plain));
-  windowed_->setSource(study_, row);
-  ramp_->setSource(study_, row);
-  if (const PhantomInfo* info = phantomInfo(*study_)) {
-    const std::vector<float>& t = info->truth[std::size_t(sliceRowOf(row, study_->rows()))];
-    truth_->setValues(sliceValues(std::vector<double>(t.begin(), t.end()), b, ValueUnit::ActivityPerMm3, mm));
-    truth_->setCaption(T("%1、%2 行目: 真の分布").arg(doc_->GetTitle()).arg(row));
-    auto percent = [](double v) { return std::isfinite(v) ? QString::number(v, 'f', 1) : T("—"); };
-    truthError_->setText(T("真値との誤差（尺度を合わせた RMSE）: 窓付きフィルタの FBP %1 %、Ramp の FBP %2 %")
-                             .arg(percent(truthRmsePercent(windowedSlice_, t, b)), percent(truthRmsePercent(rampSlice_, t, b))));
+  job.kernel = kernel;
+  // A large study's two FBPs would hold the window: they are made in the background, the
+  // latest settings winning, and shown when ready.
+  if (double(study_->views()) * b * b <= kQuickFbp) {
+    showSlices(job, computeSlices(*study_, job));
+  } else {
+    pending_ = job;
+    hasPending_ = true;
+    windowedCaption_->setText(T("計算中..."));
+    if (!sliceWorker_.joinable()) startSlices();
   }
 
   // The curves, over 0..0.5 cycles/pixel.
@@ -273,8 +297,15 @@ void FilterAnalysisWindow::refresh() {
     return c;
   };
   std::vector<double> idealR(f.size()), idealS(f.size()), nominal(f.size());
-  const BwParameters bw = checkedBwParameters(readNumber(bwOrder_->text().toStdString()),
-                                              readNumber(bwCutoff_->text().toStdString()));
+  const double bwOrder = readNumber(bwOrder_->text().toStdString()),
+               bwCutoff = readNumber(bwCutoff_->text().toStdString());
+  // NaN or infinity would draw no curve at all: said beside the boxes, drawn as 1 and 1.
+  const bool bwFinite = std::isfinite(bwOrder) && std::isfinite(bwCutoff);
+  if (auto* bwMessage = findChild<QLabel*>(QStringLiteral("bwMessage")))
+    bwMessage->setText(bwFinite ? QString()
+                                : T("BW 前処理の Order と Cutoff は有限の数で入力してください（%1, %2）。Order 1、Cutoff 1 として描いています。")
+                                      .arg(bwOrder_->text(), bwCutoff_->text()));
+  const BwParameters bw = bwFinite ? checkedBwParameters(bwOrder, bwCutoff) : BwParameters{1.0, 1.0};
   for (std::size_t i = 0; i < f.size(); ++i) {
     idealR[i] = idealRamp(f[i]);
     idealS[i] = idealSheppLogan(f[i]);
@@ -320,6 +351,102 @@ void FilterAnalysisWindow::refresh() {
   }
   curves_.push_back({T("パワースペクトル（右軸）"), power_});
   drawPlot();
+  if (lineA_.x() >= 0) setProfile(lineA_, lineB_);
+}
+
+FilterAnalysisWindow::SliceResult FilterAnalysisWindow::computeSlices(const ProjectionStudy& study, const SliceJob& job) {
+  SliceResult r;
+  const int b = study.bins();
+  if (job.point) {
+    // The point itself reconstructed by each filter: its spread is the filter's PSF.
+    const std::vector<double> y = pointSinogram(study, job.at.x(), job.at.y());
+    r.windowed = fbpOfSinogram(study, y, job.kernel);
+    r.ramp = fbpOfSinogram(study, y, reconKernelFor(ReconFilter::Ramp, b));
+    for (auto* f : {&r.windowed, &r.ramp})
+      for (double& v : *f) v *= fbpToCounts(study);  // counts per pixel, as the study's slices
+  } else {
+    // Both slices by the one recipe, in counts per pixel as they are.
+    Recipe windowed, plain;
+    windowed.filter = job.window;
+    windowed.windowCutoff = job.cutoff;
+    windowed.windowOrder = job.order;
+    r.windowed = runRecipe(study, windowed, job.row, 1).values;
+    r.ramp = runRecipe(study, plain, job.row, 1).values;
+  }
+  return r;
+}
+
+void FilterAnalysisWindow::startSlices() {
+  const SliceJob job = pending_;
+  hasPending_ = false;
+  const StudyPtr study = study_;
+  sliceWorker_ = std::thread([this, study, job] {
+    SliceResult r = computeSlices(*study, job);
+    QMetaObject::invokeMethod(
+        this,
+        [this, job, r = std::move(r)]() mutable {
+          if (sliceWorker_.joinable()) sliceWorker_.join();
+          if (hasPending_) {
+            startSlices();  // settings moved on meanwhile: only the latest is shown
+          } else {
+            showSlices(job, std::move(r));
+          }
+        },
+        Qt::QueuedConnection);
+  });
+}
+
+void FilterAnalysisWindow::waitForSlices() {
+  while (sliceWorker_.joinable() || hasPending_) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+FilterAnalysisWindow::~FilterAnalysisWindow() {
+  hasPending_ = false;
+  if (sliceWorker_.joinable()) sliceWorker_.join();
+}
+
+void FilterAnalysisWindow::showSlices(const SliceJob& job, SliceResult r) {
+  const int b = study_->bins(), row = job.row;
+  const double mm = study_->geometry().pixelSizeMm;
+  windowedSlice_ = std::move(r.windowed);
+  rampSlice_ = std::move(r.ramp);
+  windowed_->setValues(sliceValues(windowedSlice_, b, ValueUnit::CountsPerPixel, mm));
+  ramp_->setValues(sliceValues(rampSlice_, b, ValueUnit::CountsPerPixel, mm));
+  Recipe shown;  // what the two pictures are, for their captions
+  shown.filter = job.window;
+  shown.windowCutoff = job.cutoff;
+  shown.windowOrder = job.order;
+  const QString what = TM(describeRecipe(shown, std::string(), -1)[1]);
+  if (job.point) {
+    const QString at = T("点線源 (%1, %2)").arg(job.at.x()).arg(job.at.y());
+    windowedCaption_->setText(at + T("、") + what);
+    rampCaption_->setText(at + T("、") + TM("FBP（Ramp）"));
+    const Fwhm fw = fwhmThrough(windowedSlice_, b, job.at.x(), job.at.y());
+    const Fwhm fr = fwhmThrough(rampSlice_, b, job.at.x(), job.at.y());
+    auto width = [](const Fwhm& f) {
+      auto one = [](double v) { return std::isfinite(v) ? QString::number(v, 'f', 2) : T("—"); };
+      return T("横 %1 × 縦 %2 画素").arg(one(f.across), one(f.down));
+    };
+    psfWidths_->setText(T("点を通る FWHM: %1 %2、Ramp %3").arg(job.windowName, width(fw), width(fr)));
+  } else {
+    const QString at = TM(describeRecipe(shown, std::string(), row)[0]);
+    windowedCaption_->setText(at + T("、") + what);
+    rampCaption_->setText(at + T("、") + TM("FBP（Ramp）"));
+    psfWidths_->clear();
+  }
+  // The pictures carry what made them: study, row or point, filter.
+  windowed_->setCaption(doc_->GetTitle() + T("、") + windowedCaption_->text());
+  ramp_->setCaption(doc_->GetTitle() + T("、") + rampCaption_->text());
+  windowed_->setSource(job.point ? StudyPtr() : study_, row);
+  ramp_->setSource(job.point ? StudyPtr() : study_, row);
+  if (const PhantomInfo* info = phantomInfo(*study_)) {
+    const std::vector<float>& t = info->truth[std::size_t(sliceRowOf(row, study_->rows()))];
+    truth_->setValues(sliceValues(std::vector<double>(t.begin(), t.end()), b, ValueUnit::ActivityPerMm3, mm));
+    truth_->setCaption(T("%1、%2 行目: 真の分布").arg(doc_->GetTitle()).arg(row));
+    auto percent = [](double v) { return std::isfinite(v) ? QString::number(v, 'f', 1) : T("—"); };
+    truthError_->setText(T("真値との誤差（尺度を合わせた RMSE）: 窓付きフィルタの FBP %1 %、Ramp の FBP %2 %")
+                             .arg(percent(truthRmsePercent(windowedSlice_, t, b)), percent(truthRmsePercent(rampSlice_, t, b))));
+  }
   if (lineA_.x() >= 0) setProfile(lineA_, lineB_);
 }
 

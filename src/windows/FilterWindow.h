@@ -6,6 +6,7 @@
 
 #include <QDialog>
 
+#include <thread>
 #include <vector>
 
 #include "imaging/filter_analysis.h"
@@ -21,11 +22,18 @@ class QLineEdit;
 class QRadioButton;
 class QSlider;
 class QSpinBox;
+class QTabWidget;
 
 class FilterAnalysisWindow : public QDialog {
   Q_OBJECT
  public:
   explicit FilterAnalysisWindow(CSinoraDoc* doc, QWidget* parent = nullptr);
+  ~FilterAnalysisWindow() override;
+  // Studies whose FBP of a row costs more than this (views x B x B) are reconstructed in the
+  // background; waitForSlices blocks until the latest settings are shown (tests).
+  static constexpr double kQuickFbp = 2e7;
+  bool slicesPending() const { return sliceWorker_.joinable() || hasPending_; }
+  void waitForSlices();
 
   QSpinBox* rowBox() const { return row_; }
   QRadioButton* pointSourceButton() const { return pointSource_; }
@@ -43,6 +51,9 @@ class FilterAnalysisWindow : public QDialog {
   PictureView* projectionView() const { return projection_; }
   PictureView* truthView() const { return truth_; }
   QLabel* truthErrorLabel() const { return truthError_; }
+  QLabel* psfLabel() const { return psfWidths_; }
+  QLabel* windowedCaption() const { return windowedCaption_; }
+  QTabWidget* tabs() const { return tabs_; }
   QChart* responseChart() const;
   QChart* profileChart() const;
   PlotView* responsePlot() const { return responses_; }
@@ -56,6 +67,21 @@ class FilterAnalysisWindow : public QDialog {
   void setProfile(const QPoint& a, const QPoint& b);
 
  private:
+  struct SliceJob {
+    bool point = false;
+    QPoint at;
+    int row = 0;
+    sinora::FilterWindow window = sinora::FilterWindow::Hann;
+    double cutoff = 0, order = 0;
+    QString windowName;
+    std::vector<double> kernel;
+  };
+  struct SliceResult {
+    std::vector<double> windowed, ramp;  // counts per pixel, [i * B + j]
+  };
+  static SliceResult computeSlices(const sinora::ProjectionStudy& study, const SliceJob& job);
+  void showSlices(const SliceJob& job, SliceResult r);
+  void startSlices();
   void drawPlot();
   CSinoraDoc* doc_;
   sinora::StudyPtr study_;
@@ -68,6 +94,8 @@ class FilterAnalysisWindow : public QDialog {
   QLabel *message_, *note_;
   PictureView* truth_;   // a phantom's true slice (hidden for other studies)
   QLabel* truthError_;   // both FBPs' distance from it
+  QLabel *windowedCaption_, *rampCaption_, *psfWidths_;
+  QTabWidget* tabs_;
   PictureView *projection_, *sinogram_, *source_, *windowed_, *ramp_;
   PlotView *responses_, *profile_;
   QPoint sourceAt_;
@@ -79,4 +107,7 @@ class FilterAnalysisWindow : public QDialog {
   std::vector<double> rampDft_, sheppDft_;
   double plotScale_ = -1;
   std::vector<QPointF> power_;
+  std::thread sliceWorker_;
+  SliceJob pending_;
+  bool hasPending_ = false;
 };
