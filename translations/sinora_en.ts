@@ -1086,6 +1086,14 @@ Cancel Preview</translation>
         <translation>Frequency unit</translation>
     </message>
     <message>
+        <source>窓付きフィルタの FBP</source>
+        <translation>FBP, windowed filter</translation>
+    </message>
+    <message>
+        <source>Ramp の FBP</source>
+        <translation>FBP, Ramp</translation>
+    </message>
+    <message>
         <source>プロジェクション（クリックで行）</source>
         <translation>Projection (click: row)</translation>
     </message>
@@ -1096,14 +1104,6 @@ Cancel Preview</translation>
     <message>
         <source>点線源の位置（クリック）</source>
         <translation>Point source (click)</translation>
-    </message>
-    <message>
-        <source>窓付きフィルタの FBP</source>
-        <translation>FBP, windowed filter</translation>
-    </message>
-    <message>
-        <source>Ramp の FBP</source>
-        <translation>FBP, Ramp</translation>
     </message>
     <message>
         <source>真の分布</source>
@@ -1134,8 +1134,28 @@ Cancel Preview</translation>
         <translation>Value</translation>
     </message>
     <message>
+        <source>画像</source>
+        <translation>Pictures</translation>
+    </message>
+    <message>
+        <source>グラフ</source>
+        <translation>Plots</translation>
+    </message>
+    <message>
+        <source>点線源 (%1, %2)</source>
+        <translation>point source (%1, %2)</translation>
+    </message>
+    <message>
         <source>—</source>
         <translation>—</translation>
+    </message>
+    <message>
+        <source>横 %1 × 縦 %2 画素</source>
+        <translation>%1 across x %2 down pixels</translation>
+    </message>
+    <message>
+        <source>点を通る FWHM: %1 %2、Ramp %3</source>
+        <translation>FWHM through the point: %1 %2, Ramp %3</translation>
     </message>
     <message>
         <source>真値との誤差（尺度を合わせた RMSE）: 窓付きフィルタの FBP %1 %、Ramp の FBP %2 %</source>
@@ -1284,14 +1304,6 @@ Cancel Preview</translation>
     <message>
         <source>表示</source>
         <translation>Show</translation>
-    </message>
-    <message>
-        <source>画像</source>
-        <translation>Pictures</translation>
-    </message>
-    <message>
-        <source>グラフ</source>
-        <translation>Plots</translation>
     </message>
     <message>
         <source>選んだ領域</source>
