@@ -470,6 +470,22 @@
         <translation>μ is 0 to 2 cm^-1.</translation>
     </message>
     <message>
+        <source>核種は tc99m、i123、lu177 のどれかです。</source>
+        <translation>The isotope is one of tc99m, i123, lu177.</translation>
+    </message>
+    <message>
+        <source>エネルギーウィンドウの幅はピークが 2 から 50 %、両側が 1 から 30 % です。</source>
+        <translation>The energy window is 2 to 50 % wide at the peak and 1 to 30 % on each side.</translation>
+    </message>
+    <message>
+        <source>エネルギー分解能は 0 から 30 % です。</source>
+        <translation>The energy resolution is 0 to 30 %.</translation>
+    </message>
+    <message>
+        <source>コリメータは R_i と R_c0 が 0 から 50 mm、k が 0 から 1 です。</source>
+        <translation>For the collimator, R_i and R_c0 are 0 to 50 mm and k is 0 to 1.</translation>
+    </message>
+    <message>
         <source>点線源の位置に数でないものがあります。</source>
         <translation>A coordinate is not a number.</translation>
     </message>
