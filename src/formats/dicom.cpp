@@ -53,9 +53,9 @@ void registerCodecs() {
   codecsRegistered = true;
 }
 
-// Values the reader looks at are short; a longer one (a hostile length) is taken as absent
-// rather than loaded.
-constexpr Uint32 kMaxAttributeBytes = 64 * 1024;
+// Values the reader looks at are short (the longest, a frame vector of 65,536 frames, 128 KiB);
+// a longer one (a hostile length) is taken as absent rather than loaded.
+constexpr Uint32 kMaxAttributeBytes = 256 * 1024;
 
 bool present(DcmItem* item, const DcmTagKey& key) {
   DcmElement* e = nullptr;
