@@ -656,6 +656,24 @@ std::vector<std::vector<double>> osemVolume(const ProjectionStudy& study, int su
   return volume;
 }
 
+std::uint64_t volumeMemoryBytes(const ProjectionStudy& study, int threads) {
+  const std::uint64_t v = std::uint64_t(study.views()), r = std::uint64_t(study.rows());
+  const std::uint64_t b = std::uint64_t(study.bins()), pixels = b * b;
+  const std::uint64_t padded = std::uint64_t(AnyGeometry(study.bins()).paddedRow);
+  const std::uint64_t volumes = 2 * r * pixels * sizeof(double);
+  std::uint64_t tables = 0;
+  if (v * pixels <= kMaxKeptBins) {
+    tables += v * pixels * 2;                   // the bin table
+    tables += v * (pixels + padded + 1) * 4;    // the projector's pixel lists (the circle's)
+    tables += v * pixels / 8 * 10;              // the blocks of 8
+    tables += v * pixels * 2 + v * b;           // four bins a word (a slice's projector)
+  }
+  // Each core: eight rows' sinograms, image and backprojection, and a subset's padded rows (all
+  // views' at most); FBP's rows are fewer.
+  const std::uint64_t perCore = (v * b + 2 * pixels + v * padded + 1) * kLanes * sizeof(double);
+  return volumes + tables + std::uint64_t(std::max(1, threads)) * perCore;
+}
+
 std::vector<double> gaussianFilter(const std::vector<double>& image, int bins, double fwhm) {
   if (!(fwhm > 0) || !std::isfinite(fwhm)) return image;
   const double sigma = fwhm / (2 * std::sqrt(2 * std::log(2.0)));
