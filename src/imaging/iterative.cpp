@@ -477,21 +477,27 @@ __attribute__((always_inline)) inline bool osemBlockBody(const VolumePlan& plan,
   const int b = study.bins(), v = study.views();
   const AnyGeometry g(b);
   const std::size_t pixels = std::size_t(b) * b, L = kLanes, pr = std::size_t(g.paddedRow);
-  w.y.assign(std::size_t(v) * b * L, 0.0);
-  for (int r = 0; r < kLanes && row0 + r < study.rows(); ++r)
+  const Lanes zero = {};
+  // Made once per core and study (pixels outside the circle and the rows' padding stay 0); each
+  // block overwrites the rest.
+  if (w.f.size() != pixels * L) {
+    w.y.assign(std::size_t(v) * b * L, 0.0);
+    w.f.assign(pixels * L, 0.0);
+    w.bp.assign(pixels * L, 0.0);
+    w.rows.assign(plan.subsetViews * pr * L + L, 0.0);
+  }
+  for (int r = 0; r < kLanes; ++r) {
+    const bool real = row0 + r < study.rows();
     for (int k = 0; k < v; ++k) {
-      const std::uint16_t* src = study.projection(k) + std::size_t(row0 + r) * b;
-      for (int c = 0; c < b; ++c) w.y[(std::size_t(k) * b + c) * L + r] = src[c];
+      const std::uint16_t* src = study.projection(k) + std::size_t(real ? row0 + r : 0) * b;
+      for (int c = 0; c < b; ++c) w.y[(std::size_t(k) * b + c) * L + std::size_t(r)] = real ? src[c] : 0.0;
     }
-  w.f.assign(pixels * L, 0.0);
-  w.bp.assign(pixels * L, 0.0);
+  }
   for (int i = 0; i < b; ++i)
     for (int j = plan.spans[std::size_t(i)].first; j < plan.spans[std::size_t(i)].second; ++j)
-      for (std::size_t r = 0; r < L; ++r) w.f[(std::size_t(i) * b + j) * L + r] = 1.0;
-  w.rows.assign(plan.subsetViews * pr * L + L, 0.0);  // padding stays 0
+      lanesAt(w.f.data() + (std::size_t(i) * b + j) * L) = zero + 1.0;
   double* f = w.f.data();
   double* bp = w.bp.data();
-  const Lanes zero = {};
   for (int it = 0; it < plan.iterations; ++it) {
     for (int m : plan.sets.order) {
       if (cancel && *cancel) return false;
