@@ -704,6 +704,8 @@ std::uint64_t volumeMemoryBytes(const ProjectionStudy& study, int threads) {
     tables += v * (pixels + padded + 1) * 4;    // the projector's pixel lists (the circle's)
     tables += v * pixels / 8 * 10;              // the blocks of 8
     tables += v * pixels * 2 + v * b;           // four bins a word (a slice's projector)
+    const std::uint64_t bandRows = std::max<std::uint64_t>(1, (256u << 10) / (b * kLanes * sizeof(double)));
+    tables += v * b * 4 * ((b + bandRows - 1) / bandRows + 1);  // where the bands start
   }
   // Each core: eight rows' sinograms, image and backprojection, and a subset's padded rows (all
   // views' at most); FBP's rows are fewer.
