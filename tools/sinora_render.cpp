@@ -19,6 +19,7 @@
 #include "imaging/sample_study.h"
 #include "imaging/filter_analysis.h"
 #include "imaging/attenuation.h"
+#include "imaging/recipe.h"
 #include "imaging/iterative.h"
 #include "imaging/phantom.h"
 #include "imaging/slices.h"
@@ -413,6 +414,7 @@ int main(int argc, char** argv) {
 
   if (o.phantom && !o.study.empty()) return usageError("--phantom makes the study: give no STUDY with it");
   sinora::StudyPtr study;
+  std::vector<std::string> studyFiles{o.study};  // the header and every file it names
   if (o.phantom) {
     if (const auto problems = sinora::checkPhantom(o.phantomSettings); !problems.empty())
       return usageError(problems.front().field + ": " + problems.front().message);
@@ -436,6 +438,7 @@ int main(int argc, char** argv) {
       return 1;
     }
     study = read.study;
+    studyFiles = read.files;
     for (const std::string& note : study->geometry().notes)
       std::fprintf(stderr, "sinora-render: %s\n", note.c_str());
   }
@@ -516,27 +519,32 @@ int main(int argc, char** argv) {
       for (int y = 0; y < b; ++y) screen[std::size_t(y) * b + x] = t[std::size_t(x) * b + y];
     outputs.push_back({"truth.csv", valuesCsv(screen, b, b)});
   }
-  sinora::Outline outline;
-  double muPixel = 0;
+  // The corrected and iterative reconstructions, each from one recipe.
+  sinora::Recipe base;
   if (o.changIterations >= 0 || o.osemAttenuated) {
     const double pixel = study->geometry().pixelSizeMm;
     if (!(pixel > 0)) return usageError("--chang and --osem-attenuated need a study whose pixel size is known");
     const sinora::PhantomInfo* info = sinora::phantomInfo(*study);
-    const double mu = o.mu >= 0 ? o.mu : info && info->settings.muPerCm > 0 ? info->settings.muPerCm : 0.15;
-    muPixel = sinora::muPerPixel(mu, pixel);
-    const sinora::ReconFilter f = o.filter == sinora::ReconFilter::None ? sinora::ReconFilter::Ramp : o.filter;
-    std::vector<double> fbp = sinora::fbpVolume(*study, f, 2, nullptr)[std::size_t(sliceRow)];
-    for (double& v : fbp) v *= 3.14159265358979323846 / study->views();  // counts per pixel
-    outline = sinora::phantomOutline(*study, sliceRow);
-    if (!outline.present) outline = sinora::thresholdOutline(fbp, study->bins(), 0.2);
-    if (!outline.present) {
+    base.muPerCm = o.mu >= 0 ? o.mu : info && info->settings.muPerCm > 0 ? info->settings.muPerCm : 0.15;
+  }
+  base.filter = o.filter == sinora::ReconFilter::SheppLogan ? sinora::FilterWindow::SheppLogan : sinora::FilterWindow::Ramp;
+  base.outline = sinora::OutlineSource::PhantomElseThreshold;
+  base.threshold = 0.2;
+  auto run = [&](const sinora::Recipe& r, std::vector<double>& values) {
+    const sinora::RecipeSlice s = sinora::runRecipe(*study, r, sliceRow, 2, nullptr, false);
+    if (!s.ok()) {
       std::fprintf(stderr, "sinora-render: slice %d has no outline to attenuate in\n", sliceRow);
-      return 1;
+      return false;
     }
-    if (o.changIterations >= 0)
-      addSlice(outputs, "chang-fbp",
-               sinora::changCorrected(*study, sliceRow, fbp, f, outline, muPixel, o.changIterations),
-               study->bins(), o.palette, o.values);
+    values = s.values;
+    return true;
+  };
+  if (o.changIterations >= 0) {
+    sinora::Recipe r = base;
+    r.chang = o.changIterations == 0 ? sinora::ChangCorrection::FirstOrder : sinora::ChangCorrection::Iterated;
+    std::vector<double> values;
+    if (!run(r, values)) return 1;
+    addSlice(outputs, "chang-fbp", values, study->bins(), o.palette, o.values);
   }
 
   // The iterative slice, and the volumes' three central planes.
@@ -546,26 +554,31 @@ int main(int argc, char** argv) {
                       std::to_string(study->views()) + " views");
   if (o.volume && !iterative) return usageError("--volume needs --osem SUBSETS:ITERATIONS");
   if (o.osemAttenuated && !iterative) return usageError("--osem-attenuated needs --osem SUBSETS:ITERATIONS");
+  sinora::Recipe osemRecipe = base;
+  osemRecipe.method = sinora::RecipeMethod::Osem;
+  osemRecipe.subsets = o.osemSubsets;
+  osemRecipe.iterations = o.osemIterations;
+  osemRecipe.attenuatedProjector = o.osemAttenuated;
   if (iterative) {
-    const int row = sinora::sliceRowOf(o.slice, study->rows());
-    const sinora::ViewWeights w = o.osemAttenuated ? sinora::attenuationWeights(*study, outline, muPixel)
-                                                   : sinora::ViewWeights{};
-    const sinora::OsemResult r = sinora::osem(*study, row, o.osemSubsets, o.osemIterations, 2, nullptr,
-                                              false, o.osemAttenuated ? &w : nullptr);
-    addSlice(outputs, "osem", r.images.back(), study->bins(), o.palette, o.values);
+    std::vector<double> values;
+    if (!run(osemRecipe, values)) return 1;
+    addSlice(outputs, "osem", values, study->bins(), o.palette, o.values);
   }
   if (o.volume) {
-    const auto fbp = sinora::fbpVolume(*study, o.filter, 2, nullptr);
-    const auto os = sinora::osemVolume(*study, o.osemSubsets, o.osemIterations, 2, nullptr);
-    addPlanes(outputs, "fbp-volume", fbp, study->bins(), o.palette, o.values);
-    addPlanes(outputs, "osem-volume", os, study->bins(), o.palette, o.values);
+    sinora::Recipe fbpRecipe = base;
+    fbpRecipe.attenuatedProjector = false;
+    osemRecipe.attenuatedProjector = false;  // the volumes as the window's 全スライス without corrections
+    const auto fbp = sinora::runRecipeVolume(*study, fbpRecipe, 2, nullptr);
+    const auto os = sinora::runRecipeVolume(*study, osemRecipe, 2, nullptr);
+    addPlanes(outputs, "fbp-volume", fbp.slices, study->bins(), o.palette, o.values);
+    addPlanes(outputs, "osem-volume", os.slices, study->bins(), o.palette, o.values);
   }
 
   // Nothing is written where the study itself stands.
   std::vector<std::string> names;
   for (const Output& f : outputs) names.push_back(f.name);
   std::string clash;
-  if (sinora::tools::anyIsFile(o.out, names, o.study, &clash)) {
+  if (sinora::tools::anyIsFile(o.out, names, studyFiles, &clash)) {
     std::fprintf(stderr, "sinora-render: %s/%s is the study itself; nothing was written\n",
                  o.out.c_str(), clash.c_str());
     return 1;
@@ -575,10 +588,18 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "sinora-render: %s\n", error.c_str());
     return 1;
   }
-  for (const Output& f : outputs)
-    if (!sinora::tools::writeWhole(o.out, f.name, f.bytes, &error)) {
-      std::fprintf(stderr, "sinora-render: %s\n", error.c_str());
+  std::vector<sinora::tools::OutputFile> files;
+  for (const Output& f : outputs) {
+    // Qt's encoder gives nothing when it fails: no empty picture is written in its place.
+    if (f.bytes.empty() && f.name.size() > 4 && f.name.compare(f.name.size() - 4, 4, ".png") == 0) {
+      std::fprintf(stderr, "sinora-render: cannot encode %s as PNG; nothing was written\n", f.name.c_str());
       return 1;
     }
+    files.push_back({f.name, f.bytes});
+  }
+  if (!sinora::tools::writeAll(o.out, files, &error)) {
+    std::fprintf(stderr, "sinora-render: %s\n", error.c_str());
+    return 1;
+  }
   return 0;
 }

@@ -130,12 +130,52 @@
         <translation>Phantom: %1</translation>
     </message>
     <message>
-        <source>DICOM ファイルとして読めません（%1）。</source>
-        <translation>Cannot read it as a DICOM file (%1).</translation>
+        <source>DICOM の構造として読めません</source>
+        <translation>its structure is not DICOM's</translation>
     </message>
     <message>
-        <source>画素データを展開できません（この圧縮形式は読めません）。</source>
-        <translation>Cannot decompress the pixel data (this compression cannot be read).</translation>
+        <source>ファイルが途中で終わっています</source>
+        <translation>the file ends part way through</translation>
+    </message>
+    <message>
+        <source>ファイルの途中でデータの構造が壊れています</source>
+        <translation>the structure is broken part way through the file</translation>
+    </message>
+    <message>
+        <source>読めない属性があります</source>
+        <translation>it holds an attribute that cannot be read</translation>
+    </message>
+    <message>
+        <source>DICOM のファイルメタ情報がありません</source>
+        <translation>it has no DICOM file meta information</translation>
+    </message>
+    <message>
+        <source>DICOM ファイルとして読めません: %1（DCMTK: %2）。</source>
+        <translation>Cannot read it as a DICOM file: %1 (DCMTK: %2).</translation>
+    </message>
+    <message>
+        <source>画素データを読めません（Pixel Data (7FE0,0010) の形が違います）。</source>
+        <translation>Cannot read the pixel data (Pixel Data (7FE0,0010) is not of the right kind).</translation>
+    </message>
+    <message>
+        <source>画素データが大きすぎます（%1 フレーム、%2 バイト。読めるのは %3 バイトまで）。</source>
+        <translation>The pixel data is too large (%1 frames, %2 bytes; at most %3 bytes can be read).</translation>
+    </message>
+    <message>
+        <source>1 画素 1 サンプルの画像ではありません（Samples per Pixel (0028,0002)）。</source>
+        <translation>The image does not have one sample per pixel (Samples per Pixel (0028,0002)).</translation>
+    </message>
+    <message>
+        <source>圧縮された画素データの断片が %1 個しかありません（%2 フレームには %2 個以上が必要）。</source>
+        <translation>The compressed pixel data has only %1 fragments (%2 frames need at least %2).</translation>
+    </message>
+    <message>
+        <source>画素データが短すぎます（%1 画素、%2 フレームには %3 画素が必要）。</source>
+        <translation>The pixel data are too short (%1 pixels; %2 frames need %3).</translation>
+    </message>
+    <message>
+        <source>フレーム %1 の画素データを読めないか展開できません（DCMTK: %2）。</source>
+        <translation>Cannot read or decompress the pixel data of frame %1 (DCMTK: %2).</translation>
     </message>
     <message>
         <source>核医学（NM）の画像ではありません（モダリティ %1）。</source>
@@ -190,12 +230,16 @@
         <translation>Cannot read an image of %1 x %2 (1 to 512).</translation>
     </message>
     <message>
-        <source>フレーム数 %1 は読めません。</source>
-        <translation>Cannot read %1 frames.</translation>
+        <source>フレーム数 %1 は読めません（1 から %2 まで）。</source>
+        <translation>Cannot read %1 frames (1 to %2).</translation>
     </message>
     <message>
-        <source>画素データが短すぎます（%1 画素、%2 フレームには %3 画素が必要）。</source>
-        <translation>The pixel data are too short (%1 pixels; %2 frames need %3).</translation>
+        <source>回転 %1 の Angular Step (0018,1144) がないか 0 なので、Scan Arc %2 度と Number of Frames in Rotation %3 から %4 度ごとと読みました。</source>
+        <translation>Rotation %1 has no Angular Step (0018,1144) or a step of 0, so the step was taken from Scan Arc %2 degrees and Number of Frames in Rotation %3: %4 degrees.</translation>
+    </message>
+    <message>
+        <source>回転 %1 の Angular Step (0018,1144) がないか、0 か数ではありません。Scan Arc (0018,1143) と Number of Frames in Rotation (0018,1142) からも求められないので、ビューの角度が決まりません。</source>
+        <translation>Rotation %1 has no Angular Step (0018,1144), or it is 0 or not a number, and it cannot be found from Scan Arc (0018,1143) and Number of Frames in Rotation (0018,1142) either, so the views' angles are unknown.</translation>
     </message>
     <message>
         <source>1 番目のエネルギーウィンドウのフレームがありません。</source>
@@ -242,6 +286,10 @@
         <translation>is not projection data of a tomographic acquisition (Tomographic).</translation>
     </message>
     <message>
+        <source>ヘッダのキー「%1」の値に制御文字（%2）があります。</source>
+        <translation>The value of the header key “%1” holds a control character (%2).</translation>
+    </message>
+    <message>
         <source>は分かりません。</source>
         <translation>is not understood.</translation>
     </message>
@@ -278,8 +326,8 @@
         <translation>is not an angle above 0 and up to 360.</translation>
     </message>
     <message>
-        <source>は角度ではありません。</source>
-        <translation>is not an angle.</translation>
+        <source>は -360 から 360 までの角度ではありません。</source>
+        <translation>is not an angle from -360 to 360.</translation>
     </message>
     <message>
         <source>は CW でも CCW でもありません。</source>
@@ -288,6 +336,10 @@
     <message>
         <source>は 0 以上の整数ではありません。</source>
         <translation>is not a whole number from 0.</translation>
+    </message>
+    <message>
+        <source>ヘッダが大きすぎます（%1 バイト、Interfile のヘッダは %2 バイトまで）。</source>
+        <translation>The header is too large (%1 bytes; an Interfile header has at most %2 bytes).</translation>
     </message>
     <message>
         <source>キー「name of data file」がヘッダ自身を指しています。</source>
@@ -334,16 +386,20 @@
         <translation>%1 values were rounded to whole counts of 0 to 65535 (the largest was %2).</translation>
     </message>
     <message>
-        <source>ファイルが見つかりません。</source>
-        <translation>The file is not there.</translation>
-    </message>
-    <message>
         <source>フォルダです。プロジェクションデータのファイルではありません。</source>
         <translation>It is a folder, not a file of projection data.</translation>
     </message>
     <message>
         <source>通常のファイルではありません（パイプ、ソケットまたはデバイス）。</source>
         <translation>It is not a regular file (a pipe, socket or device).</translation>
+    </message>
+    <message>
+        <source>回転範囲は最初のビューから最後のビューまでと読みました（%1 度ごと）。</source>
+        <translation>The arc was read as running from the first view to the last (%1 degrees apart).</translation>
+    </message>
+    <message>
+        <source>ファイルが見つかりません。</source>
+        <translation>The file is not there.</translation>
     </message>
     <message>
         <source>ファイルを開けません（%1）。</source>
@@ -356,10 +412,6 @@
     <message>
         <source>データが短すぎます（%1 バイト、必要なのは %2 バイト）。</source>
         <translation>The data are too short (%1 bytes; %2 are needed).</translation>
-    </message>
-    <message>
-        <source>回転範囲は最初のビューから最後のビューまでと読みました（%1 度ごと）。</source>
-        <translation>The arc was read as running from the first view to the last (%1 degrees apart).</translation>
     </message>
     <message>
         <source>カットオフは 0 より大きく 0.5 サイクル/画素以下にしてください。</source>
@@ -470,6 +522,118 @@
         <translation>Hot and cold discs</translation>
     </message>
     <message>
+        <source>%1 行目はファントムの輪郭の外です。</source>
+        <translation>Row %1 is outside the phantom's outline.</translation>
+    </message>
+    <message>
+        <source>%1 行目の FBP にしきい値を超える画素がありません。</source>
+        <translation>No pixel of the FBP of row %1 is above the threshold.</translation>
+    </message>
+    <message>
+        <source>μ マップ、散乱の推定と分解能の補正はまだ使えません。</source>
+        <translation>A mu map, a scatter estimate and resolution recovery are not available yet.</translation>
+    </message>
+    <message>
+        <source>Chang の補正は Ramp か Shepp-Logan の FBP にだけ使えます。</source>
+        <translation>Chang's correction works only with a Ramp or Shepp-Logan FBP.</translation>
+    </message>
+    <message>
+        <source>サブセット数 %1 はビュー数 %2 を割り切れません。</source>
+        <translation>%1 subsets do not divide the %2 views.</translation>
+    </message>
+    <message>
+        <source>反復回数は 1 から 100 までです。</source>
+        <translation>Iterations run from 1 to 100.</translation>
+    </message>
+    <message>
+        <source>後処理の FWHM は 0 から 100 画素までです。</source>
+        <translation>The post-filter's FWHM runs from 0 to 100 pixels.</translation>
+    </message>
+    <message>
+        <source>画素サイズが分からないため、μ（cm^-1）を画素あたりにできず、減弱を補正できません。</source>
+        <translation>The pixel size is unknown, so μ (cm^-1) cannot be made per pixel: attenuation cannot be corrected.</translation>
+    </message>
+    <message>
+        <source>μ は 0 から 10 cm^-1 までです。</source>
+        <translation>mu runs from 0 to 10 cm^-1.</translation>
+    </message>
+    <message>
+        <source>この検査（%1 ビュー × %2 x %2）は減弱込みの OSEM には大きすぎます。</source>
+        <translation>This study (%1 views × %2 x %2) is too big for OSEM with attenuation.</translation>
+    </message>
+    <message>
+        <source>%1 行目</source>
+        <translation>row %1</translation>
+    </message>
+    <message>
+        <source>全スライス</source>
+        <translation>All slices</translation>
+    </message>
+    <message>
+        <source>FBP（%1）</source>
+        <translation>FBP (%1)</translation>
+    </message>
+    <message>
+        <source>FBP（%1 窓、カットオフ %2、次数 %3）</source>
+        <translation>FBP (%1 window, cut-off %2, order %3)</translation>
+    </message>
+    <message>
+        <source>FBP（%1 窓、カットオフ %2）</source>
+        <translation>FBP (%1 window, cut-off %2)</translation>
+    </message>
+    <message>
+        <source>BW 前処理（次数 %1、カットオフ %2）</source>
+        <translation>BW pre-filter (order %1, cut-off %2)</translation>
+    </message>
+    <message>
+        <source>MLEM %1 回</source>
+        <translation>MLEM %1 iterations</translation>
+    </message>
+    <message>
+        <source>OSEM %1 サブセット × %2 回</source>
+        <translation>OSEM %1 subsets x %2 iterations</translation>
+    </message>
+    <message>
+        <source>Chang 1次 + 反復1回</source>
+        <translation>Chang + 1 iteration</translation>
+    </message>
+    <message>
+        <source>Chang 1次</source>
+        <translation>Chang, first order</translation>
+    </message>
+    <message>
+        <source>減弱込みの投影</source>
+        <translation>attenuated projector</translation>
+    </message>
+    <message>
+        <source>ファントムの輪郭</source>
+        <translation>Phantom's outline</translation>
+    </message>
+    <message>
+        <source>FBP のしきい値 %1 % の輪郭</source>
+        <translation>outline at %1 % of the FBP</translation>
+    </message>
+    <message>
+        <source>ファントムの輪郭（なければ FBP の %1 %）</source>
+        <translation>phantom's outline (else %1 % of the FBP)</translation>
+    </message>
+    <message>
+        <source>減弱補正なし</source>
+        <translation>no attenuation correction</translation>
+    </message>
+    <message>
+        <source>ガウス後処理 FWHM %1 画素</source>
+        <translation>Gaussian post-filter FWHM %1 pixels</translation>
+    </message>
+    <message>
+        <source>後処理なし</source>
+        <translation>no post-filter</translation>
+    </message>
+    <message>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
+    <message>
         <source>読み取りの権限がありません</source>
         <translation>no permission to read</translation>
     </message>
@@ -520,6 +684,14 @@
     <message>
         <source>ファイルが短すぎます（%1 バイト）。プロジェクションデータには %2 バイト以上が必要です。</source>
         <translation>The file is too short (%1 bytes). Projection data need at least %2 bytes.</translation>
+    </message>
+    <message>
+        <source>通常のファイルではありません（パイプ、ソケットまたはデバイス）</source>
+        <translation>it is not a regular file (a pipe, socket or device)</translation>
+    </message>
+    <message>
+        <source>PNG に変換できません</source>
+        <translation>the picture cannot be encoded as PNG</translation>
     </message>
     <message>
         <source>SPECT　再  構　成　画　像　の　体　験　ウ　イ　ン　ド　ウ</source>
@@ -914,6 +1086,14 @@ Cancel Preview</translation>
         <translation>Frequency unit</translation>
     </message>
     <message>
+        <source>窓付きフィルタの FBP</source>
+        <translation>FBP, windowed filter</translation>
+    </message>
+    <message>
+        <source>Ramp の FBP</source>
+        <translation>FBP, Ramp</translation>
+    </message>
+    <message>
         <source>プロジェクション（クリックで行）</source>
         <translation>Projection (click: row)</translation>
     </message>
@@ -924,14 +1104,6 @@ Cancel Preview</translation>
     <message>
         <source>点線源の位置（クリック）</source>
         <translation>Point source (click)</translation>
-    </message>
-    <message>
-        <source>窓付きフィルタの FBP</source>
-        <translation>FBP, windowed filter</translation>
-    </message>
-    <message>
-        <source>Ramp の FBP</source>
-        <translation>FBP, Ramp</translation>
     </message>
     <message>
         <source>真の分布</source>
@@ -962,12 +1134,36 @@ Cancel Preview</translation>
         <translation>Value</translation>
     </message>
     <message>
+        <source>画像</source>
+        <translation>Pictures</translation>
+    </message>
+    <message>
+        <source>グラフ</source>
+        <translation>Plots</translation>
+    </message>
+    <message>
+        <source>点線源 (%1, %2)</source>
+        <translation>point source (%1, %2)</translation>
+    </message>
+    <message>
         <source>—</source>
         <translation>—</translation>
     </message>
     <message>
+        <source>横 %1 × 縦 %2 画素</source>
+        <translation>%1 across x %2 down pixels</translation>
+    </message>
+    <message>
+        <source>点を通る FWHM: %1 %2、Ramp %3</source>
+        <translation>FWHM through the point: %1 %2, Ramp %3</translation>
+    </message>
+    <message>
         <source>真値との誤差（尺度を合わせた RMSE）: 窓付きフィルタの FBP %1 %、Ramp の FBP %2 %</source>
         <translation>Error against the truth (RMSE after scaling): windowed FBP %1 %, Ramp FBP %2 %</translation>
+    </message>
+    <message>
+        <source>BW 前処理の Order と Cutoff は有限の数で入力してください（%1, %2）。Order 1、Cutoff 1 として描いています。</source>
+        <translation>Type finite numbers for the BW pre-filter's Order and Cutoff (%1, %2). Drawn with Order 1 and Cutoff 1.</translation>
     </message>
     <message>
         <source>Ramp（255 タップの DFT）</source>
@@ -1014,10 +1210,6 @@ Cancel Preview</translation>
         <translation>Reconstruct</translation>
     </message>
     <message>
-        <source>全スライス</source>
-        <translation>All slices</translation>
-    </message>
-    <message>
         <source>キャンセル</source>
         <translation>Cancel</translation>
     </message>
@@ -1026,20 +1218,8 @@ Cancel Preview</translation>
         <translation>Region</translation>
     </message>
     <message>
-        <source>Chang 1次</source>
-        <translation>Chang, first order</translation>
-    </message>
-    <message>
-        <source>Chang 1次 + 反復1回</source>
-        <translation>Chang + 1 iteration</translation>
-    </message>
-    <message>
         <source>OSEM の投影に減弱を入れる</source>
         <translation>Attenuation in the OSEM projector</translation>
-    </message>
-    <message>
-        <source>ファントムの輪郭</source>
-        <translation>Phantom's outline</translation>
     </message>
     <message>
         <source>FBP のしきい値</source>
@@ -1106,6 +1286,10 @@ Cancel Preview</translation>
         <translation>counts/pixel</translation>
     </message>
     <message>
+        <source>全スライスはまだありません。</source>
+        <translation>No volume yet.</translation>
+    </message>
+    <message>
         <source>横断</source>
         <translation>Transverse</translation>
     </message>
@@ -1120,42 +1304,6 @@ Cancel Preview</translation>
     <message>
         <source>表示</source>
         <translation>Show</translation>
-    </message>
-    <message>
-        <source>サブセット数 %1 はビュー数 %2 を割り切れません。</source>
-        <translation>%1 subsets do not divide the %2 views.</translation>
-    </message>
-    <message>
-        <source>、FBP は %1</source>
-        <translation>, FBP with %1</translation>
-    </message>
-    <message>
-        <source>、OSEM は減弱込み</source>
-        <translation>, OSEM with attenuation</translation>
-    </message>
-    <message>
-        <source>（μ = %1 cm^-1、%2）</source>
-        <translation> (μ = %1 cm^-1, %2)</translation>
-    </message>
-    <message>
-        <source>%1 行目: %2、サブセット %3 × 反復 %4</source>
-        <translation>Row %1: %2, %3 subsets × %4 iterations</translation>
-    </message>
-    <message>
-        <source>画素サイズが分からないため、μ（cm^-1）を画素あたりにできず、減弱を補正できません。</source>
-        <translation>The pixel size is unknown, so μ (cm^-1) cannot be made per pixel: attenuation cannot be corrected.</translation>
-    </message>
-    <message>
-        <source>この検査（%1 ビュー × %2 x %2）は減弱込みの OSEM には大きすぎます。</source>
-        <translation>This study (%1 views × %2 x %2) is too big for OSEM with attenuation.</translation>
-    </message>
-    <message>
-        <source>%1 行目はファントムの輪郭の外です。</source>
-        <translation>Row %1 is outside the phantom's outline.</translation>
-    </message>
-    <message>
-        <source>%1 行目の FBP にしきい値を超える画素がありません。</source>
-        <translation>No pixel of the FBP of row %1 is above the threshold.</translation>
     </message>
     <message>
         <source>選んだ領域</source>
@@ -1194,6 +1342,18 @@ Recovered contrast (%3 / background): FBP %4, OSEM %5</translation>
     <message>
         <source>全スライス: %1 行</source>
         <translation>All slices: %1 rows</translation>
+    </message>
+    <message>
+        <source>画像は %1 行目です。%2 行目は「再構成」で作ります。</source>
+        <translation>The pictures are of row %1. Reconstruct to see row %2.</translation>
+    </message>
+    <message>
+        <source>全スライスの結果を捨てて閉じますか？</source>
+        <translation>Discard the reconstructed volume and close?</translation>
+    </message>
+    <message>
+        <source>横断 %1 行目、冠状断 j = %2、矢状断 i = %3</source>
+        <translation>transverse row %1, coronal j = %2, sagittal i = %3</translation>
     </message>
     <message>
         <source>ビュー数 (4-360)</source>
@@ -1300,6 +1460,18 @@ Recovered contrast (%3 / background): FBP %4, OSEM %5</translation>
         <translation>Make</translation>
     </message>
     <message>
+        <source>既定値に戻す</source>
+        <translation>Restore defaults</translation>
+    </message>
+    <message>
+        <source>前の検査に戻す</source>
+        <translation>Back to the previous study</translation>
+    </message>
+    <message>
+        <source>前の検査に戻しました。</source>
+        <translation>The previous study is back.</translation>
+    </message>
+    <message>
         <source>数を入れてください。</source>
         <translation>Type a number.</translation>
     </message>
@@ -1316,6 +1488,10 @@ Recovered contrast (%3 / background): FBP %4, OSEM %5</translation>
         <translation>Making...</translation>
     </message>
     <message>
+        <source>作成しました。現在の検査になりました。</source>
+        <translation>Made: it is now the current study.</translation>
+    </message>
+    <message>
         <source>PNG で保存...</source>
         <translation>Save as PNG...</translation>
     </message>
@@ -1328,8 +1504,8 @@ Recovered contrast (%3 / background): FBP %4, OSEM %5</translation>
         <translation>Copy to the clipboard</translation>
     </message>
     <message>
-        <source>%1 に書けません。</source>
-        <translation>Cannot write %1.</translation>
+        <source>%1 に書けません（%2）。</source>
+        <translation>Cannot write %1 (%2).</translation>
     </message>
     <message>
         <source>生ﾃﾞｰﾀを開く</source>

@@ -158,6 +158,25 @@ Picture filteredPictureWith(const ProjectionStudy& study, int sliceLine,
   return slicePicture(filteredSliceWith(study, sliceLine, kernel, nullptr), study.bins(), densityOffset);
 }
 
+std::vector<double> fbpSlice(const ProjectionStudy& study, int row, const std::vector<double>& kernel,
+                             const BwParameters* prefilter) {
+  return filteredSliceWith(study, row, kernel, prefilter);
+}
+
+std::vector<double> fbpOfSinogram(const ProjectionStudy& study, const std::vector<double>& sinogram,
+                                  const std::vector<double>& kernel) {
+  const int b = study.bins();
+  if (sinogram.size() != std::size_t(study.views()) * b || kernel.size() != std::size_t(2 * b - 1)) return {};
+  const AnyGeometry geo(b);
+  std::vector<double> rows(std::size_t(study.views()) * geo.paddedRow + 8, 0.0);
+  for (int k = 0; k < study.views(); ++k)
+    convolveRowN(sinogram.data() + std::size_t(k) * b, rows.data() + std::size_t(k) * geo.paddedRow + geo.pad,
+                 kernel, b);
+  std::vector<double> acc;
+  backproject(study, rows, geo, acc);
+  return acc;
+}
+
 std::vector<std::vector<double>> fbpVolume(const ProjectionStudy& study, ReconFilter filter,
                                            int threads, const std::function<bool(int)>& step,
                                            const BwParameters* prefilter) {

@@ -144,8 +144,24 @@ StudyReadResult readStudyFile(const std::string& path) {
                         {withCommas(got), withCommas(kStudyFileBytes)});
   } else {
     result.study = decodeStudy(bytes.data(), got);
+    result.files = {path};
   }
   return result;
+}
+
+StudyPtr withEnergyWindow(const ProjectionStudy& study, int window) {
+  const auto& set = study.geometry().energyWindows;
+  if (!set || window < 0 || std::size_t(window) >= set->counts.size()) return nullptr;
+  StudyGeometry g = study.geometry();
+  g.energyWindow = window;
+  return std::make_shared<const ProjectionStudy>(std::move(g), set->counts[std::size_t(window)]);
+}
+
+const EnergyWindow* currentEnergyWindow(const ProjectionStudy& study) {
+  const auto& set = study.geometry().energyWindows;
+  const int w = study.geometry().energyWindow;
+  if (!set || w < 0 || std::size_t(w) >= set->windows.size()) return nullptr;
+  return &set->windows[std::size_t(w)];
 }
 
 }  // namespace sinora

@@ -27,6 +27,21 @@ constexpr int kMaxRowsOrBins = 512;
 
 struct PhantomInfo;
 
+// An energy window of the acquisition, keV.
+struct EnergyWindow {
+  std::string name;  // as the file names it (may be empty)
+  double lowerKeV = 0;
+  double upperKeV = 0;
+  double width() const { return upperKeV - lowerKeV; }
+  double centre() const { return (lowerKeV + upperKeV) / 2; }
+};
+
+// Every window of an acquisition and each one's counts, laid out as ProjectionStudy::counts().
+struct EnergyWindowSet {
+  std::vector<EnergyWindow> windows;
+  std::vector<std::vector<std::uint16_t>> counts;
+};
+
 struct StudyGeometry {
   int views = kProjections;
   int rows = kSize;
@@ -37,6 +52,11 @@ struct StudyGeometry {
   std::string description;     // where it came from, in a few words
   std::vector<std::string> notes;  // what the import changed or chose, said once at opening
   std::shared_ptr<const PhantomInfo> phantom;  // how a phantom study was made (phantom.h); else null
+  std::vector<double> radiusMm;  // detector distance from the centre: 1 or one per view; empty: unknown
+  // All the energy windows when the file has more than one (null otherwise), and which of them
+  // this study's counts are.
+  std::shared_ptr<const EnergyWindowSet> energyWindows;
+  int energyWindow = 0;
 };
 
 class AnyBinTable;
@@ -107,12 +127,20 @@ class ProjectionStudy {
 
 using StudyPtr = std::shared_ptr<const ProjectionStudy>;
 
+// The same study with the counts of another of its energy windows (0-based); null when it has
+// no such window.
+StudyPtr withEnergyWindow(const ProjectionStudy& study, int window);
+
+// The window a study's counts are (null when the study names none).
+const EnergyWindow* currentEnergyWindow(const ProjectionStudy& study);
+
 // Decodes a study from the bytes of a file (header included); nullptr if there are too few.
 StudyPtr decodeStudy(const std::uint8_t* bytes, std::uint64_t size);
 
 struct StudyReadResult {
   StudyPtr study;     // null on failure
   std::string error;  // why it failed, in plain words (Japanese, UTF-8)
+  std::vector<std::string> files;  // every file the study was read from (a header and its data)
 };
 
 // The system's reason for an errno value, in Japanese (UTF-8).

@@ -41,17 +41,21 @@ TEST(FilterWindow, OpensFromTheAppliedMenuFreshAndModal) {
   ASSERT_NE(item, nullptr);
   EXPECT_EQ(app.mainFrame()->appliedMenu()->actions().indexOf(item), 1);  // after 逐次近似再構成
   QList<double> seen;
+  QList<FilterAnalysisWindow*> opened;
   for (int n = 0; n < 2; ++n) {
-    QTimer::singleShot(0, [&] {
-      auto* w = qobject_cast<FilterAnalysisWindow*>(QApplication::activeModalWidget());
-      ASSERT_NE(w, nullptr);
-      seen << w->cutoffBox()->value();
-      w->cutoffBox()->setValue(0.2);
-      w->reject();
-    });
-    item->trigger();
+    item->trigger();  // modeless: returns with the window open
+    FilterAnalysisWindow* w = nullptr;
+    for (QWidget* t : QApplication::topLevelWidgets())
+      if (auto* f = qobject_cast<FilterAnalysisWindow*>(t); f && f->isVisible() && !opened.contains(f)) w = f;
+    ASSERT_NE(w, nullptr);
+    EXPECT_FALSE(w->isModal());
+    opened << w;
+    seen << w->cutoffBox()->value();
+    w->cutoffBox()->setValue(0.2);
   }
   EXPECT_EQ(seen, (QList<double>{0.4, 0.4}));
+  EXPECT_DOUBLE_EQ(opened[0]->cutoffBox()->value(), 0.2);  // each keeps its own
+  for (auto* w : opened) w->close();
 }
 
 QLineSeries* named(QChart* c, const QString& start) {
@@ -145,6 +149,42 @@ TEST(FilterWindow, FrequenciesInCyclesPerCentimetreWhenThePixelSizeIsKnown) {
   QLineSeries* ramp = named(w.responseChart(), QStringLiteral("Ramp"));
   ASSERT_NE(ramp, nullptr);
   EXPECT_DOUBLE_EQ(ramp->at(128).x(), 0.5 * 10 / 4);  // Nyquist: 1.25 cycles/cm at 4 mm
+}
+
+}  // namespace
+
+namespace {
+
+TEST(FilterWindow, ANonNumberInTheButterworthBoxesIsSaidBesideThemAndTheCurvesStay) {
+  CSinoraDoc doc;
+  FilterAnalysisWindow w(&doc);
+  QLineEdit *order = nullptr, *cutoff = nullptr;
+  for (QLineEdit* e : w.findChildren<QLineEdit*>()) {
+    if (e->text() == QStringLiteral("8")) order = e;
+    if (e->text() == QStringLiteral("0.15")) cutoff = e;
+  }
+  ASSERT_TRUE(order && cutoff);
+  auto* said = w.findChild<QLabel*>(QStringLiteral("bwMessage"));
+  ASSERT_NE(said, nullptr);
+  EXPECT_TRUE(said->text().isEmpty());
+  auto nominal = [&] {
+    for (const auto& c : w.curves())
+      if (c.first.startsWith(QStringLiteral("BW 公称"))) return c.second;
+    return std::vector<QPointF>{};
+  };
+  for (QLineEdit* box : {order, cutoff})
+    for (const char* typed : {"nan", "inf", "-nan"}) {
+      const QString was = box->text();
+      box->setText(QString::fromLatin1(typed));
+      emit box->editingFinished();
+      EXPECT_TRUE(said->text().contains(QString::fromLatin1(typed))) << typed << ": " << said->text().toStdString();
+      const std::vector<QPointF> curve = nominal();
+      ASSERT_FALSE(curve.empty());
+      for (const QPointF& p : curve) ASSERT_TRUE(std::isfinite(p.y())) << typed;  // a curve is drawn
+      box->setText(was);
+      emit box->editingFinished();
+      EXPECT_TRUE(said->text().isEmpty()) << typed;
+    }
 }
 
 }  // namespace
