@@ -553,6 +553,12 @@ int main(int argc, char** argv) {
     return usageError("--osem: " + std::to_string(o.osemSubsets) + " subsets do not divide the " +
                       std::to_string(study->views()) + " views");
   if (o.volume && !iterative) return usageError("--volume needs --osem SUBSETS:ITERATIONS");
+  if (const std::uint64_t need = sinora::volumeMemoryBytes(*study); o.volume && need > sinora::kVolumeMemoryLimit) {
+    std::fprintf(stderr, "sinora-render: --volume would need about %llu MB of memory, more than the limit of %llu MB; nothing was written\n",
+                 static_cast<unsigned long long>((need + (1u << 20) - 1) >> 20),
+                 static_cast<unsigned long long>(sinora::kVolumeMemoryLimit >> 20));
+    return 1;
+  }
   if (o.osemAttenuated && !iterative) return usageError("--osem-attenuated needs --osem SUBSETS:ITERATIONS");
   sinora::Recipe osemRecipe = base;
   osemRecipe.method = sinora::RecipeMethod::Osem;

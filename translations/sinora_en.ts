@@ -1448,6 +1448,10 @@ Recovered contrast (%3 / background): FBP %4, OSEM %5</translation>
         <translation>FBP × π/V</translation>
     </message>
     <message>
+        <source>全スライスには約 %1 MB のメモリーが要り、上限の %2 MB を超えるため再構成しません。</source>
+        <translation>All slices would need about %1 MB of memory, more than the limit of %2 MB: not reconstructed.</translation>
+    </message>
+    <message>
         <source>全スライスを再構成しています...</source>
         <translation>Reconstructing every slice...</translation>
     </message>

@@ -671,6 +671,13 @@ void IterativeWindow::startVolume() {
       message_->setText(TM(why));
       return;
     }
+  // Refused before it starts when it would hold more than the limit.
+  if (const std::uint64_t need = volumeMemoryBytes(*study_); need > kVolumeMemoryLimit) {
+    message_->setText(T("全スライスには約 %1 MB のメモリーが要り、上限の %2 MB を超えるため再構成しません。")
+                          .arg((need + (1u << 20) - 1) >> 20)
+                          .arg(kVolumeMemoryLimit >> 20));
+    return;
+  }
   volumeDone_ = volumeStopped_ = false;
   stopVolume_ = false;
   rowsDone_ = 0;
@@ -812,30 +819,32 @@ void IterativeWindow::drawPlanes() {
   // OSEM with the post-filter of the slice (each transverse slice filtered), or FBP as it is.
   const bool fbp = planeSource_->currentIndex() == 1;
   const Recipe& recipe = fbp ? volumeFbpRecipe_ : volumeOsemRecipe_;
-  std::vector<std::vector<double>> shown = fbp ? fbpVolume_ : osemVolume_;
-  for (auto& s : shown)
-    if (!s.empty()) s = postFiltered(recipe, s, b);
-  // One display scale for the whole volume.
-  double top = 1;
-  for (const auto& s : shown)
-    for (double v : s) top = std::max(top, v);
-  const std::int64_t divisor = std::max<std::int32_t>(1, toImageValue(top)) + 7 - 10;
-  auto value = [&](int row, int i, int j) {
-    const auto& s = shown[std::size_t(row)];
-    return s.empty() ? 0 : std::max(0, toImageValue(s[std::size_t(i) * b + j]));
-  };
+  // Slice by slice (each post-filtered on its own), so that no copy of the volume is made.
+  const std::vector<std::vector<double>>& volume = fbp ? fbpVolume_ : osemVolume_;
   Picture t, c, sg;
   t.width = t.height = b;
   c.width = sg.width = b;
   c.height = sg.height = rows;
-  t.divisor = c.divisor = sg.divisor = divisor;
-  for (int y = 0; y < b; ++y)
-    for (int x = 0; x < b; ++x) t.values.push_back(value(cross_[2], x, y));
-  // Coronal: i across, rows down at the crosshair's j; sagittal: j across, rows down at its i.
-  for (int row = 0; row < rows; ++row)
-    for (int x = 0; x < b; ++x) c.values.push_back(value(row, x, cross_[1]));
-  for (int row = 0; row < rows; ++row)
-    for (int x = 0; x < b; ++x) sg.values.push_back(value(row, cross_[0], x));
+  t.values.assign(std::size_t(b) * b, 0);
+  c.values.assign(std::size_t(b) * rows, 0);
+  sg.values.assign(std::size_t(b) * rows, 0);
+  double top = 1;  // one display scale for the whole volume
+  for (int row = 0; row < rows; ++row) {
+    if (volume[std::size_t(row)].empty()) continue;
+    const std::vector<double> one = postFiltered(recipe, volume[std::size_t(row)], b);
+    const std::vector<double>* s = &one;
+    for (double v : *s) top = std::max(top, v);
+    auto value = [&](int i, int j) { return std::max(0, toImageValue((*s)[std::size_t(i) * b + j])); };
+    if (row == cross_[2])
+      for (int y = 0; y < b; ++y)
+        for (int x = 0; x < b; ++x) t.values[std::size_t(y) * b + x] = value(x, y);
+    // Coronal: i across, rows down at the crosshair's j; sagittal: j across, rows down at its i.
+    for (int x = 0; x < b; ++x) {
+      c.values[std::size_t(row) * b + x] = value(x, cross_[1]);
+      sg.values[std::size_t(row) * b + x] = value(cross_[0], x);
+    }
+  }
+  t.divisor = c.divisor = sg.divisor = std::max<std::int32_t>(1, toImageValue(top)) + 7 - 10;
   planes_[0]->setPicture(t, palette());
   planes_[1]->setPicture(c, palette());
   planes_[2]->setPicture(sg, palette());

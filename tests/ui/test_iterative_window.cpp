@@ -216,6 +216,29 @@ TEST(IterativeWindow, EverySliceThenThreePlanesWithOneCrosshair) {
   EXPECT_EQ(w.crosshairRow(), 2);
 }
 
+TEST(IterativeWindow, RefusesAVolumePastTheMemoryLimitBeforeStarting) {
+  // 4 views of 512 x 512: a 2 MB study whose two volumes of doubles would take 2 GiB.
+  StudyGeometry g;
+  g.views = 4;
+  g.rows = 512;
+  g.bins = 512;
+  CSinoraDoc doc;
+  doc.setStudy(std::make_shared<const ProjectionStudy>(g, std::vector<std::uint16_t>(std::size_t(4) * 512 * 512, 3)));
+  IterativeWindow w(&doc);
+  w.show();
+  w.subsetsBox()->setCurrentIndex(w.subsetsBox()->findText(QStringLiteral("1")));
+  ASSERT_GT(volumeMemoryBytes(*doc.ProjectionStudy()), kVolumeMemoryLimit);
+  QTest::mouseClick(w.volumeButton(), Qt::LeftButton);
+  EXPECT_FALSE(w.cancelButton()->isEnabled());  // nothing started
+  EXPECT_TRUE(w.volumeButton()->isEnabled());
+  EXPECT_FALSE(w.volumeReady());
+  EXPECT_EQ(w.progress()->value(), 0);
+  const QString text = w.message()->text();
+  EXPECT_TRUE(text.contains(QStringLiteral("1024 MB"))) << text.toStdString();
+  EXPECT_TRUE(text.contains(QString::number((volumeMemoryBytes(*doc.ProjectionStudy()) + (1u << 20) - 1) >> 20)))
+      << text.toStdString();
+}
+
 TEST(IterativeWindow, PlanesFollowClicksDragsTheWheelAndTheRowBoxAndAskBeforeTheyAreLost) {
   StudyGeometry g;
   g.views = 12;
