@@ -92,4 +92,44 @@ bool writeWhole(const std::string& dir, const std::string& name, const std::stri
   return true;
 }
 
+bool writeAll(const std::string& dir, const std::vector<std::pair<std::string, std::string>>& files,
+              std::string* error) {
+  std::vector<std::string> temps;
+  auto fail = [&](const std::string& name, int reason) {
+    for (const std::string& t : temps) ::unlink(t.c_str());
+    *error = "cannot write " + joined(dir, name) + ": " + std::strerror(reason);
+    return false;
+  };
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  for (const auto& [name, bytes] : files) {
+    std::string temp = joined(dir, "." + name + ".XXXXXX");
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) return fail(name, errno);
+    temps.push_back(temp);
+    ::fchmod(fd, 0666 & ~mask);
+    std::size_t done = 0;
+    int failure = 0;
+    while (done < bytes.size()) {
+      const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        failure = errno;
+        break;
+      }
+      done += std::size_t(n);
+    }
+    if (::fsync(fd) != 0 && failure == 0 && errno != EINVAL) failure = errno;
+    if (::close(fd) != 0 && failure == 0) failure = errno;
+    if (failure != 0) return fail(name, failure);
+  }
+  for (std::size_t i = 0; i < files.size(); ++i)
+    if (::rename(temps[i].c_str(), joined(dir, files[i].first).c_str()) != 0) {
+      const int reason = errno;
+      temps.erase(temps.begin(), temps.begin() + std::ptrdiff_t(i));
+      return fail(files[i].first, reason);
+    }
+  return true;
+}
+
 }  // namespace sinora::tools

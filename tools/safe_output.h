@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace sinora::tools {
@@ -20,5 +21,11 @@ bool anyIsFile(const std::string& dir, const std::vector<std::string>& names,
 // Writes `bytes` as `dir`/`name` through a temporary file and a rename.
 bool writeWhole(const std::string& dir, const std::string& name, const std::string& bytes,
                 std::string* error);
+
+// Writes every (name, bytes) pair into `dir` all together: each to its own temporary file, and
+// only when all are complete are they renamed into place. On failure no temporary is left and
+// no named file was touched; `error` names the file and the system's reason.
+bool writeAll(const std::string& dir, const std::vector<std::pair<std::string, std::string>>& files,
+              std::string* error);
 
 }  // namespace sinora::tools

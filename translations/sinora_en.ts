@@ -222,6 +222,26 @@
         <translation>%1 negative values were set to 0 (the lowest was %2).</translation>
     </message>
     <message>
+        <source>DICOM のメタ情報を作れません。</source>
+        <translation>Cannot make the DICOM meta information.</translation>
+    </message>
+    <message>
+        <source>DICOM ファイルを作れません（%1）。</source>
+        <translation>Cannot make the DICOM file (%1).</translation>
+    </message>
+    <message>
+        <source>書き出す断面がありません。</source>
+        <translation>There are no slices to export.</translation>
+    </message>
+    <message>
+        <source>NIfTI の見出しを作れません。</source>
+        <translation>Cannot make the NIfTI header.</translation>
+    </message>
+    <message>
+        <source>ビューの角度が等間隔ではないので、1 回転として書き出せません。</source>
+        <translation>The views are not evenly spaced in angle, so they cannot be written as one rotation.</translation>
+    </message>
+    <message>
         <source>ファイル名が指定されていません。</source>
         <translation>No file name was given.</translation>
     </message>

@@ -111,9 +111,33 @@ StudyReadResult readDataset(DcmFileFormat& file, OFCondition loaded) {
   nm.rotationVector = vectorOf(ds, DCM_RotationVector);
   nm.energyWindowVector = vectorOf(ds, DCM_EnergyWindowVector);
   nm.angularViewVector = vectorOf(ds, DCM_AngularViewVector);
+  auto origin = std::make_shared<DicomOrigin>();
+  origin->characterSet = text(ds, DCM_SpecificCharacterSet);
+  origin->patientName = text(ds, DCM_PatientName);
+  origin->patientId = text(ds, DCM_PatientID);
+  origin->patientBirthDate = text(ds, DCM_PatientBirthDate);
+  origin->patientSex = text(ds, DCM_PatientSex);
+  origin->studyInstanceUid = text(ds, DCM_StudyInstanceUID);
+  origin->studyDate = text(ds, DCM_StudyDate);
+  origin->studyTime = text(ds, DCM_StudyTime);
+  origin->studyId = text(ds, DCM_StudyID);
+  origin->accessionNumber = text(ds, DCM_AccessionNumber);
+  origin->referringPhysician = text(ds, DCM_ReferringPhysicianName);
+  origin->studyDescription = text(ds, DCM_StudyDescription);
+  origin->frameOfReferenceUid = text(ds, DCM_FrameOfReferenceUID);
+  origin->positionReferenceIndicator = text(ds, DCM_PositionReferenceIndicator);
+  origin->patientPosition = nm.patientPosition;
   if (DcmSequenceOfItems* s = sequence(ds, DCM_DetectorInformationSequence))
     for (unsigned long i = 0; i < s->card(); ++i) {
       DcmItem* it = s->getItem(i);
+      if (i == 0) {
+        bool all = true;
+        for (unsigned long k = 0; k < 3; ++k) all = all && real(it, DCM_ImagePositionPatient, &origin->position[k], k);
+        origin->hasPosition = all;
+        all = true;
+        for (unsigned long k = 0; k < 6; ++k) all = all && real(it, DCM_ImageOrientationPatient, &origin->orientation[k], k);
+        origin->hasOrientation = all;
+      }
       DicomNm::Detector d;
       d.hasStartAngle = real(it, DCM_StartAngle, &d.startAngle);
       d.collimator = upper(text(it, DCM_CollimatorType));
@@ -142,6 +166,7 @@ StudyReadResult readDataset(DcmFileFormat& file, OFCondition loaded) {
       nm.energyWindows.push_back(w);
     }
 
+  nm.origin = origin;
   // Refuse what is not projection data before decoding any pixels.
   if (nm.modality != "NM" || nm.imageType.find("TOMO") == std::string::npos ||
       nm.imageType.find("RECON") != std::string::npos)
@@ -296,13 +321,25 @@ StudyReadResult interpretDicomNm(const DicomNm& nm) {
   }
   // Two heads (or rotations) become one rotation in angle order, starting at the first view of
   // the first detector.
-  const Frame* start = &kept.front();
-  for (const Frame& f : kept)
-    if (f.detector == start->detector && f.view < start->view) start = &f;
-  const double first = start->theta;
-  auto key = [first](double t) { return std::fmod(t - first + 720, 360.0); };
-  std::stable_sort(kept.begin(), kept.end(),
-                   [&](const Frame& a, const Frame& b) { return key(a.theta) < key(b.theta); });
+  int detectorsUsed = 0;
+  for (int d = 0; d < 64; ++d)
+    for (int r = 0; r < 64; ++r)
+      if (!seen[std::size_t(d * 64 + r)].empty()) {
+        ++detectorsUsed;
+        break;
+      }
+  // One rotation keeps the order it was acquired in; two heads are merged in angle order.
+  if (detectorsUsed == 1) {
+    std::stable_sort(kept.begin(), kept.end(), [](const Frame& a, const Frame& b) { return a.view < b.view; });
+  } else {
+    const Frame* start = &kept.front();
+    for (const Frame& f : kept)
+      if (f.detector == start->detector && f.view < start->view) start = &f;
+    const double first = start->theta;
+    auto key = [first](double t) { return std::fmod(t - first + 720, 360.0); };
+    std::stable_sort(kept.begin(), kept.end(),
+                     [&](const Frame& a, const Frame& b) { return key(a.theta) < key(b.theta); });
+  }
   if (windows > 1) {
     std::string name;
     if (!nm.energyWindows.empty()) {
@@ -315,13 +352,6 @@ StudyReadResult interpretDicomNm(const DicomNm& nm) {
                                  : fill("エネルギーウィンドウが %1 個あります。1 番目（%2）だけを使いました。",
                                         {std::to_string(windows), name}));
   }
-  int detectorsUsed = 0;
-  for (int d = 0; d < 64; ++d)
-    for (int r = 0; r < 64; ++r)
-      if (!seen[std::size_t(d * 64 + r)].empty()) {
-        ++detectorsUsed;
-        break;
-      }
   if (detectorsUsed > 1)
     notes.push_back(fill("%1 つの検出器のフレームを角度の順に 1 回転にまとめました。", {std::to_string(detectorsUsed)}));
 
@@ -350,6 +380,7 @@ StudyReadResult interpretDicomNm(const DicomNm& nm) {
   if (negatives > 0)
     notes.push_back(fill("%1 個の負の値を 0 にしました（最小値 %2）。", {std::to_string(negatives), std::to_string(lowest)}));
   g.notes = notes;
+  g.dicom = nm.origin;
   result.study = std::make_shared<const ProjectionStudy>(std::move(g), std::move(counts));
   return result;
 }

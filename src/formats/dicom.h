@@ -7,9 +7,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "formats/export.h"
 #include "imaging/study.h"
 
 namespace sinora::formats {
@@ -40,6 +42,7 @@ struct DicomNm {
   std::vector<Detector> detectors;
   std::vector<Rotation> rotations;
   std::vector<EnergyWindow> energyWindows;
+  std::shared_ptr<const DicomOrigin> origin;  // patient, study and place, kept for exports
 };
 
 // True when the bytes look like DICOM: "DICM" at offset 128, or a group-0008 element first.

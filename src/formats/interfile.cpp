@@ -233,4 +233,19 @@ StudyReadResult readInterfile(const std::string& headerPath) {
   return r;
 }
 
+std::string interfileDataPath(const std::string& headerPath) {
+  std::vector<std::uint8_t> bytes;
+  std::string error;
+  if (!readWholeFile(headerPath, 1 << 20, &bytes, &error)) return {};
+  const auto keys = parseInterfileKeys(std::string(bytes.begin(), bytes.end()));
+  const auto it = keys.find("name of data file");
+  if (it == keys.end() || it->second.empty()) return {};
+  std::string data = it->second;
+  if (data[0] != '/') {
+    const std::size_t slash = headerPath.rfind('/');
+    if (slash != std::string::npos) data = headerPath.substr(0, slash + 1) + data;
+  }
+  return data;
+}
+
 }  // namespace sinora::formats

@@ -24,6 +24,7 @@ constexpr int kMaxViews = 1024;
 constexpr int kMaxRowsOrBins = 512;
 
 struct PhantomInfo;
+struct DicomOrigin;
 
 struct StudyGeometry {
   int views = kProjections;
@@ -35,6 +36,7 @@ struct StudyGeometry {
   std::string description;     // where it came from, in a few words
   std::vector<std::string> notes;  // what the import changed or chose, said once at opening
   std::shared_ptr<const PhantomInfo> phantom;  // how a phantom study was made (phantom.h); else null
+  std::shared_ptr<const DicomOrigin> dicom;    // patient, study and place of a DICOM study (formats/export.h)
 };
 
 class AnyBinTable;
