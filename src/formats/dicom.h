@@ -1,7 +1,7 @@
 // DICOM NM projection data (NM Image Storage, Image Type TOMO), read through DCMTK: the
 // multi-frame pixel data (8 or 16 bits, any transfer syntax DCMTK decodes: RLE, JPEG, JPEG-LS),
 // the frame vectors and the detector, rotation and energy-window sequences. Frames of the first
-// energy window are kept; two heads are merged into one rotation in angle order.
+// energy window are kept; one rotation keeps its order, two heads are merged in angle order.
 // Angles: DICOM's zero has the detector at the patient's back, growing counter-clockwise (CC) as
 // seen from the feet; the program's angle is 180 minus DICOM's (docs/geometry.md).
 #pragma once
