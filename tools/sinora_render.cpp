@@ -21,6 +21,7 @@
 #include "imaging/sample_study.h"
 #include "imaging/filter_analysis.h"
 #include "imaging/attenuation.h"
+#include "imaging/recipe.h"
 #include "imaging/iterative.h"
 #include "imaging/phantom.h"
 #include "imaging/slices.h"
@@ -531,27 +532,32 @@ int main(int argc, char** argv) {
       for (int y = 0; y < b; ++y) screen[std::size_t(y) * b + x] = t[std::size_t(x) * b + y];
     outputs.push_back({"truth.csv", valuesCsv(screen, b, b)});
   }
-  sinora::Outline outline;
-  double muPixel = 0;
+  // The corrected and iterative reconstructions, each from one recipe.
+  sinora::Recipe base;
   if (o.changIterations >= 0 || o.osemAttenuated) {
     const double pixel = study->geometry().pixelSizeMm;
     if (!(pixel > 0)) return usageError("--chang and --osem-attenuated need a study whose pixel size is known");
     const sinora::PhantomInfo* info = sinora::phantomInfo(*study);
-    const double mu = o.mu >= 0 ? o.mu : info && info->settings.muPerCm > 0 ? info->settings.muPerCm : 0.15;
-    muPixel = sinora::muPerPixel(mu, pixel);
-    const sinora::ReconFilter f = o.filter == sinora::ReconFilter::None ? sinora::ReconFilter::Ramp : o.filter;
-    std::vector<double> fbp = sinora::fbpVolume(*study, f, 2, nullptr)[std::size_t(sliceRow)];
-    for (double& v : fbp) v *= 3.14159265358979323846 / study->views();  // counts per pixel
-    outline = sinora::phantomOutline(*study, sliceRow);
-    if (!outline.present) outline = sinora::thresholdOutline(fbp, study->bins(), 0.2);
-    if (!outline.present) {
+    base.muPerCm = o.mu >= 0 ? o.mu : info && info->settings.muPerCm > 0 ? info->settings.muPerCm : 0.15;
+  }
+  base.filter = o.filter == sinora::ReconFilter::SheppLogan ? sinora::FilterWindow::SheppLogan : sinora::FilterWindow::Ramp;
+  base.outline = sinora::OutlineSource::PhantomElseThreshold;
+  base.threshold = 0.2;
+  auto run = [&](const sinora::Recipe& r, std::vector<double>& values) {
+    const sinora::RecipeSlice s = sinora::runRecipe(*study, r, sliceRow, 2, nullptr, false);
+    if (!s.ok()) {
       std::fprintf(stderr, "sinora-render: slice %d has no outline to attenuate in\n", sliceRow);
-      return 1;
+      return false;
     }
-    if (o.changIterations >= 0)
-      addSlice(outputs, "chang-fbp",
-               sinora::changCorrected(*study, sliceRow, fbp, f, outline, muPixel, o.changIterations),
-               study->bins(), o.palette, o.values);
+    values = s.values;
+    return true;
+  };
+  if (o.changIterations >= 0) {
+    sinora::Recipe r = base;
+    r.chang = o.changIterations == 0 ? sinora::ChangCorrection::FirstOrder : sinora::ChangCorrection::Iterated;
+    std::vector<double> values;
+    if (!run(r, values)) return 1;
+    addSlice(outputs, "chang-fbp", values, study->bins(), o.palette, o.values);
   }
 
   // The iterative slice, and the volumes' three central planes.
@@ -561,20 +567,26 @@ int main(int argc, char** argv) {
                       std::to_string(study->views()) + " views");
   if (o.volume && !iterative) return usageError("--volume needs --osem SUBSETS:ITERATIONS");
   if (o.osemAttenuated && !iterative) return usageError("--osem-attenuated needs --osem SUBSETS:ITERATIONS");
+  sinora::Recipe osemRecipe = base;
+  osemRecipe.method = sinora::RecipeMethod::Osem;
+  osemRecipe.subsets = o.osemSubsets;
+  osemRecipe.iterations = o.osemIterations;
+  osemRecipe.attenuatedProjector = o.osemAttenuated;
   if (iterative) {
-    const int row = sinora::sliceRowOf(o.slice, study->rows());
-    const sinora::ViewWeights w = o.osemAttenuated ? sinora::attenuationWeights(*study, outline, muPixel)
-                                                   : sinora::ViewWeights{};
-    const sinora::OsemResult r = sinora::osem(*study, row, o.osemSubsets, o.osemIterations, 2, nullptr,
-                                              false, o.osemAttenuated ? &w : nullptr);
-    addSlice(outputs, "osem", r.images.back(), study->bins(), o.palette, o.values);
+    std::vector<double> values;
+    if (!run(osemRecipe, values)) return 1;
+    addSlice(outputs, "osem", values, study->bins(), o.palette, o.values);
   }
   std::vector<std::vector<double>> osemSlices;
   if (o.volume) {
-    const auto fbp = sinora::fbpVolume(*study, o.filter, 2, nullptr);
-    osemSlices = sinora::osemVolume(*study, o.osemSubsets, o.osemIterations, 2, nullptr);
-    addPlanes(outputs, "fbp-volume", fbp, study->bins(), o.palette, o.values);
-    addPlanes(outputs, "osem-volume", osemSlices, study->bins(), o.palette, o.values);
+    sinora::Recipe fbpRecipe = base;
+    fbpRecipe.attenuatedProjector = false;
+    osemRecipe.attenuatedProjector = false;  // the volumes as the window's 全スライス without corrections
+    const auto fbp = sinora::runRecipeVolume(*study, fbpRecipe, 2, nullptr);
+    auto os = sinora::runRecipeVolume(*study, osemRecipe, 2, nullptr);
+    addPlanes(outputs, "fbp-volume", fbp.slices, study->bins(), o.palette, o.values);
+    addPlanes(outputs, "osem-volume", os.slices, study->bins(), o.palette, o.values);
+    osemSlices = std::move(os.slices);
   }
 
   // Exports for other programs, in counts per pixel.
@@ -591,9 +603,8 @@ int main(int argc, char** argv) {
       v.method = "OSEM " + std::to_string(o.osemSubsets) + " subsets x " +
                  std::to_string(o.osemIterations) + " iterations";
     } else {
-      v.slices = sinora::fbpVolume(*study, sinora::ReconFilter::Ramp, 2, nullptr);
-      for (auto& slice : v.slices)
-        for (double& x : slice) x *= 3.14159265358979323846 / study->views();
+      const sinora::Recipe ramp;  // FBP with the program's Ramp, no corrections
+      v.slices = sinora::runRecipeVolume(*study, ramp, 2, nullptr).slices;
       v.method = "FBP Ramp";
     }
     const sinora::formats::ExportResult r =

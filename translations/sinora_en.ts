@@ -490,6 +490,118 @@
         <translation>Hot and cold discs</translation>
     </message>
     <message>
+        <source>%1 行目はファントムの輪郭の外です。</source>
+        <translation>Row %1 is outside the phantom's outline.</translation>
+    </message>
+    <message>
+        <source>%1 行目の FBP にしきい値を超える画素がありません。</source>
+        <translation>No pixel of the FBP of row %1 is above the threshold.</translation>
+    </message>
+    <message>
+        <source>μ マップ、散乱の推定と分解能の補正はまだ使えません。</source>
+        <translation>A mu map, a scatter estimate and resolution recovery are not available yet.</translation>
+    </message>
+    <message>
+        <source>Chang の補正は Ramp か Shepp-Logan の FBP にだけ使えます。</source>
+        <translation>Chang's correction works only with a Ramp or Shepp-Logan FBP.</translation>
+    </message>
+    <message>
+        <source>サブセット数 %1 はビュー数 %2 を割り切れません。</source>
+        <translation>%1 subsets do not divide the %2 views.</translation>
+    </message>
+    <message>
+        <source>反復回数は 1 から 100 までです。</source>
+        <translation>Iterations run from 1 to 100.</translation>
+    </message>
+    <message>
+        <source>後処理の FWHM は 0 から 100 画素までです。</source>
+        <translation>The post-filter's FWHM runs from 0 to 100 pixels.</translation>
+    </message>
+    <message>
+        <source>画素サイズが分からないため、μ（cm^-1）を画素あたりにできず、減弱を補正できません。</source>
+        <translation>The pixel size is unknown, so μ (cm^-1) cannot be made per pixel: attenuation cannot be corrected.</translation>
+    </message>
+    <message>
+        <source>μ は 0 から 10 cm^-1 までです。</source>
+        <translation>mu runs from 0 to 10 cm^-1.</translation>
+    </message>
+    <message>
+        <source>この検査（%1 ビュー × %2 x %2）は減弱込みの OSEM には大きすぎます。</source>
+        <translation>This study (%1 views × %2 x %2) is too big for OSEM with attenuation.</translation>
+    </message>
+    <message>
+        <source>%1 行目</source>
+        <translation>row %1</translation>
+    </message>
+    <message>
+        <source>全スライス</source>
+        <translation>All slices</translation>
+    </message>
+    <message>
+        <source>FBP（%1）</source>
+        <translation>FBP (%1)</translation>
+    </message>
+    <message>
+        <source>FBP（%1 窓、カットオフ %2、次数 %3）</source>
+        <translation>FBP (%1 window, cut-off %2, order %3)</translation>
+    </message>
+    <message>
+        <source>FBP（%1 窓、カットオフ %2）</source>
+        <translation>FBP (%1 window, cut-off %2)</translation>
+    </message>
+    <message>
+        <source>BW 前処理（次数 %1、カットオフ %2）</source>
+        <translation>BW pre-filter (order %1, cut-off %2)</translation>
+    </message>
+    <message>
+        <source>MLEM %1 回</source>
+        <translation>MLEM %1 iterations</translation>
+    </message>
+    <message>
+        <source>OSEM %1 サブセット × %2 回</source>
+        <translation>OSEM %1 subsets x %2 iterations</translation>
+    </message>
+    <message>
+        <source>Chang 1次 + 反復1回</source>
+        <translation>Chang + 1 iteration</translation>
+    </message>
+    <message>
+        <source>Chang 1次</source>
+        <translation>Chang, first order</translation>
+    </message>
+    <message>
+        <source>減弱込みの投影</source>
+        <translation>attenuated projector</translation>
+    </message>
+    <message>
+        <source>ファントムの輪郭</source>
+        <translation>Phantom's outline</translation>
+    </message>
+    <message>
+        <source>FBP のしきい値 %1 % の輪郭</source>
+        <translation>outline at %1 % of the FBP</translation>
+    </message>
+    <message>
+        <source>ファントムの輪郭（なければ FBP の %1 %）</source>
+        <translation>phantom's outline (else %1 % of the FBP)</translation>
+    </message>
+    <message>
+        <source>減弱補正なし</source>
+        <translation>no attenuation correction</translation>
+    </message>
+    <message>
+        <source>ガウス後処理 FWHM %1 画素</source>
+        <translation>Gaussian post-filter FWHM %1 pixels</translation>
+    </message>
+    <message>
+        <source>後処理なし</source>
+        <translation>no post-filter</translation>
+    </message>
+    <message>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
+    <message>
         <source>読み取りの権限がありません</source>
         <translation>no permission to read</translation>
     </message>
@@ -1034,10 +1146,6 @@ Cancel Preview</translation>
         <translation>Reconstruct</translation>
     </message>
     <message>
-        <source>全スライス</source>
-        <translation>All slices</translation>
-    </message>
-    <message>
         <source>キャンセル</source>
         <translation>Cancel</translation>
     </message>
@@ -1046,20 +1154,8 @@ Cancel Preview</translation>
         <translation>Region</translation>
     </message>
     <message>
-        <source>Chang 1次</source>
-        <translation>Chang, first order</translation>
-    </message>
-    <message>
-        <source>Chang 1次 + 反復1回</source>
-        <translation>Chang + 1 iteration</translation>
-    </message>
-    <message>
         <source>OSEM の投影に減弱を入れる</source>
         <translation>Attenuation in the OSEM projector</translation>
-    </message>
-    <message>
-        <source>ファントムの輪郭</source>
-        <translation>Phantom's outline</translation>
     </message>
     <message>
         <source>FBP のしきい値</source>
@@ -1126,6 +1222,10 @@ Cancel Preview</translation>
         <translation>counts/pixel</translation>
     </message>
     <message>
+        <source>全スライスはまだありません。</source>
+        <translation>No volume yet.</translation>
+    </message>
+    <message>
         <source>横断</source>
         <translation>Transverse</translation>
     </message>
@@ -1142,40 +1242,12 @@ Cancel Preview</translation>
         <translation>Show</translation>
     </message>
     <message>
-        <source>サブセット数 %1 はビュー数 %2 を割り切れません。</source>
-        <translation>%1 subsets do not divide the %2 views.</translation>
+        <source>画像</source>
+        <translation>Pictures</translation>
     </message>
     <message>
-        <source>、FBP は %1</source>
-        <translation>, FBP with %1</translation>
-    </message>
-    <message>
-        <source>、OSEM は減弱込み</source>
-        <translation>, OSEM with attenuation</translation>
-    </message>
-    <message>
-        <source>（μ = %1 cm^-1、%2）</source>
-        <translation> (μ = %1 cm^-1, %2)</translation>
-    </message>
-    <message>
-        <source>%1 行目: %2、サブセット %3 × 反復 %4</source>
-        <translation>Row %1: %2, %3 subsets × %4 iterations</translation>
-    </message>
-    <message>
-        <source>画素サイズが分からないため、μ（cm^-1）を画素あたりにできず、減弱を補正できません。</source>
-        <translation>The pixel size is unknown, so μ (cm^-1) cannot be made per pixel: attenuation cannot be corrected.</translation>
-    </message>
-    <message>
-        <source>この検査（%1 ビュー × %2 x %2）は減弱込みの OSEM には大きすぎます。</source>
-        <translation>This study (%1 views × %2 x %2) is too big for OSEM with attenuation.</translation>
-    </message>
-    <message>
-        <source>%1 行目はファントムの輪郭の外です。</source>
-        <translation>Row %1 is outside the phantom's outline.</translation>
-    </message>
-    <message>
-        <source>%1 行目の FBP にしきい値を超える画素がありません。</source>
-        <translation>No pixel of the FBP of row %1 is above the threshold.</translation>
+        <source>グラフ</source>
+        <translation>Plots</translation>
     </message>
     <message>
         <source>選んだ領域</source>
@@ -1210,6 +1282,18 @@ Recovered contrast (%3 / background): FBP %4, OSEM %5</translation>
     <message>
         <source>全スライス: %1 行</source>
         <translation>All slices: %1 rows</translation>
+    </message>
+    <message>
+        <source>画像は %1 行目です。%2 行目は「再構成」で作ります。</source>
+        <translation>The pictures are of row %1. Reconstruct to see row %2.</translation>
+    </message>
+    <message>
+        <source>全スライスの結果を捨てて閉じますか？</source>
+        <translation>Discard the reconstructed volume and close?</translation>
+    </message>
+    <message>
+        <source>横断 %1 行目、冠状断 j = %2、矢状断 i = %3</source>
+        <translation>transverse row %1, coronal j = %2, sagittal i = %3</translation>
     </message>
     <message>
         <source>ビュー数 (4-360)</source>
@@ -1316,6 +1400,18 @@ Recovered contrast (%3 / background): FBP %4, OSEM %5</translation>
         <translation>Make</translation>
     </message>
     <message>
+        <source>既定値に戻す</source>
+        <translation>Restore defaults</translation>
+    </message>
+    <message>
+        <source>前の検査に戻す</source>
+        <translation>Back to the previous study</translation>
+    </message>
+    <message>
+        <source>前の検査に戻しました。</source>
+        <translation>The previous study is back.</translation>
+    </message>
+    <message>
         <source>数を入れてください。</source>
         <translation>Type a number.</translation>
     </message>
@@ -1330,6 +1426,10 @@ Recovered contrast (%3 / background): FBP %4, OSEM %5</translation>
     <message>
         <source>作成中...</source>
         <translation>Making...</translation>
+    </message>
+    <message>
+        <source>作成しました。現在の検査になりました。</source>
+        <translation>Made: it is now the current study.</translation>
     </message>
     <message>
         <source>PNG で保存...</source>

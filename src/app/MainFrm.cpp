@@ -301,9 +301,16 @@ void CMainFrame::OnOpenRaw() {
 }
 
 void CMainFrame::OnPhantom() {
-  PhantomWindow window(settings_, this);
-  if (window.exec() != QDialog::Accepted || !window.study()) return;
-  usePhantom(window.study());
+  // Modeless: the lab stays beside the windows that reconstruct what it makes.
+  auto* lab = new PhantomWindow(settings_, this);
+  lab->setAttribute(Qt::WA_DeleteOnClose);
+  connect(lab, &PhantomWindow::studyMade, this, &CMainFrame::usePhantom);
+  connect(lab, &PhantomWindow::backRequested, this, [this] {
+    if (doc_->restorePrevious()) opened();
+  });
+  connect(doc_, &CSinoraDoc::previousChanged, lab, &PhantomWindow::setCanGoBack);
+  lab->setCanGoBack(doc_->canRestorePrevious());
+  lab->show();
 }
 
 void CMainFrame::usePhantom(sinora::StudyPtr study) {

@@ -37,11 +37,30 @@ void CSinoraDoc::setStudy(sinora::StudyPtr study) {
 }
 
 void CSinoraDoc::setMadeStudy(sinora::StudyPtr study, const QString& name) {
+  previous_ = {study_, kind_, title_, path_};
   study_ = std::move(study);
   path_.clear();
   title_ = name;
   kind_ = TitleKind::Made;
   emit titleChanged(GetTitle());
+  emit previousChanged(true);
+}
+
+bool CSinoraDoc::restorePrevious() {
+  if (!previous_.study) return false;
+  study_ = previous_.study;
+  kind_ = previous_.kind;
+  title_ = previous_.title;
+  path_ = previous_.path;
+  forgetPrevious();
+  emit titleChanged(GetTitle());
+  return true;
+}
+
+void CSinoraDoc::forgetPrevious() {
+  if (!previous_.study) return;
+  previous_ = {};
+  emit previousChanged(false);
 }
 
 bool CSinoraDoc::OnOpenDocument(const QString& path, QString* error) {
@@ -74,6 +93,7 @@ bool CSinoraDoc::take(const sinora::StudyReadResult& read, const QByteArray& pat
     if (error) *error = sinora::TM(read.error);
     return false;
   }
+  forgetPrevious();
   study_ = read.study;
   path_ = absoluteNativePath(path);
   const int slash = path_.lastIndexOf('/');

@@ -35,6 +35,10 @@ class CSinoraDoc : public QObject {
   // Makes `study` the document's study with no file, titled "ファントム: <name>" (a phantom the
   // program made; `name` as the phantom lab writes it).
   void setMadeStudy(sinora::StudyPtr study, const QString& name);
+  // The study a made one replaced, one step back: restorePrevious puts it, its title and path
+  // back. Opening a file forgets it.
+  bool canRestorePrevious() const { return previous_.study != nullptr; }
+  bool restorePrevious();
   // The opened file's absolute path, as the system's bytes; empty when untitled.
   QByteArray GetPathName() const { return path_; }
   static QString untitledName();
@@ -44,6 +48,7 @@ class CSinoraDoc : public QObject {
 
  signals:
   void titleChanged(const QString& title);
+  void previousChanged(bool canRestore);
 
  private:
   bool take(const sinora::StudyReadResult& read, const QByteArray& path, QString* error);
@@ -52,4 +57,11 @@ class CSinoraDoc : public QObject {
   TitleKind kind_ = TitleKind::Untitled;
   QString title_;  // the file's name, or the made study's
   QByteArray path_;
+  struct Saved {
+    sinora::StudyPtr study;
+    TitleKind kind = TitleKind::Untitled;
+    QString title;
+    QByteArray path;
+  } previous_;
+  void forgetPrevious();
 };

@@ -2,20 +2,24 @@
 
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmdata/dcdeftag.h>
+#include <dcmtk/dcmdata/dcfcache.h>
 #include <dcmtk/dcmdata/dcfilefo.h>
 #include <dcmtk/dcmdata/dcistrmb.h>
 #include <dcmtk/dcmdata/dcpixel.h>
 #include <dcmtk/dcmdata/dcrledrg.h>
 #include <dcmtk/dcmdata/dcsequen.h>
+#include <dcmtk/dcmdata/dcxfer.h>
 #include <dcmtk/dcmjpeg/djdecode.h>
 #include <dcmtk/dcmjpls/djdecode.h>
 #include <dcmtk/oflog/oflog.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <numeric>
+#include <unistd.h>
 
 #include "formats/raw.h"
 #include "imaging/text.h"
@@ -30,25 +34,58 @@ std::string upper(std::string s) {
   return s;
 }
 
+std::mutex codecLock;
+bool codecsRegistered = false;
+
 void registerCodecs() {
-  static std::once_flag once;
-  std::call_once(once, [] {
+  std::lock_guard<std::mutex> hold(codecLock);
+  if (codecsRegistered) return;
+  static bool quiet = [] {
     OFLog::configure(OFLogger::FATAL_LOG_LEVEL);  // DCMTK's own messages stay quiet
-    DcmRLEDecoderRegistration::registerCodecs();
-    DJDecoderRegistration::registerCodecs();
-    DJLSDecoderRegistration::registerCodecs();
-  });
+    std::atexit(releaseDicomCodecs);
+    return true;
+  }();
+  (void)quiet;
+  DcmRLEDecoderRegistration::registerCodecs();
+  DJDecoderRegistration::registerCodecs();
+  DJLSDecoderRegistration::registerCodecs();
+  codecsRegistered = true;
+}
+
+// Values the reader looks at are short; a longer one (a hostile length) is taken as absent
+// rather than loaded.
+constexpr Uint32 kMaxAttributeBytes = 64 * 1024;
+
+bool present(DcmItem* item, const DcmTagKey& key) {
+  DcmElement* e = nullptr;
+  return item && item->findAndGetElement(key, e).good() && e && e->getLength() <= kMaxAttributeBytes;
+}
+
+// Our own reason for what DCMTK could not read, its words after it.
+std::string unreadable(const OFCondition& c) {
+  const char* why = "DICOM の構造として読めません";
+  if (c == EC_StreamNotifyClient || c == EC_EndOfStream || c == EC_SequDelimitationItemMissing ||
+      c == EC_ItemDelimitationItemMissing)
+    why = "ファイルが途中で終わっています";
+  else if (c == EC_InvalidStream || c == EC_CorruptedData || c == EC_ElemLengthLargerThanItem ||
+           c == EC_PrematureSequDelimitationItem || c == EC_SequEnd || c == EC_ItemEnd)
+    why = "ファイルの途中でデータの構造が壊れています";
+  else if (c == EC_InvalidTag || c == EC_InvalidVR || c == EC_UnknownVR)
+    why = "読めない属性があります";
+  else if (c == EC_FileMetaInfoHeaderMissing)
+    why = "DICOM のファイルメタ情報がありません";
+  return fill("DICOM ファイルとして読めません: %1（DCMTK: %2）。", {why, c.text()});
 }
 
 std::string text(DcmItem* item, const DcmTagKey& key, unsigned long pos = 0) {
   OFString v;
-  if (item && item->findAndGetOFString(key, v, pos).good()) return std::string(v.c_str());
+  if (present(item, key) && item->findAndGetOFString(key, v, pos).good()) return std::string(v.c_str());
   return {};
 }
 
 bool real(DcmItem* item, const DcmTagKey& key, double* out, unsigned long pos = 0) {
   Float64 v;
-  if (item && item->findAndGetFloat64(key, v, pos).good() && std::isfinite(v)) {
+  if (present(item, key) && item->findAndGetFloat64(key, v, pos).good() && std::isfinite(v)) {
     *out = v;
     return true;
   }
@@ -57,7 +94,7 @@ bool real(DcmItem* item, const DcmTagKey& key, double* out, unsigned long pos = 
 
 long whole(DcmItem* item, const DcmTagKey& key, long fallback) {
   Sint32 v;
-  if (item && item->findAndGetSint32(key, v).good()) return v;
+  if (present(item, key) && item->findAndGetSint32(key, v).good()) return v;
   const std::string t = text(item, key);
   if (!t.empty()) {
     char* end = nullptr;
@@ -71,7 +108,7 @@ std::vector<int> vectorOf(DcmItem* item, const DcmTagKey& key) {
   std::vector<int> out;
   const Uint16* values = nullptr;
   unsigned long count = 0;
-  if (item->findAndGetUint16Array(key, values, &count).good() && values)
+  if (present(item, key) && item->findAndGetUint16Array(key, values, &count).good() && values)
     out.assign(values, values + count);
   return out;
 }
@@ -82,10 +119,17 @@ DcmSequenceOfItems* sequence(DcmItem* item, const DcmTagKey& key) {
   return nullptr;
 }
 
-StudyReadResult readDataset(DcmFileFormat& file, OFCondition loaded) {
+int at(const std::vector<int>& v, std::size_t i, int fallback) {
+  return i < v.size() ? v[i] : fallback;
+}
+
+// Sequences are read to this many items: a camera has a few heads, rotations and windows.
+constexpr unsigned long kMaxItems = 64;
+
+StudyReadResult readDataset(DcmFileFormat& file, OFCondition loaded, std::uint64_t maxPixelBytes) {
   StudyReadResult result;
   if (loaded.bad()) {
-    result.error = fill("DICOM ファイルとして読めません（%1）。", {loaded.text()});
+    result.error = unreadable(loaded);
     return result;
   }
   DcmDataset* ds = file.getDataset();
@@ -128,7 +172,7 @@ StudyReadResult readDataset(DcmFileFormat& file, OFCondition loaded) {
   origin->positionReferenceIndicator = text(ds, DCM_PositionReferenceIndicator);
   origin->patientPosition = nm.patientPosition;
   if (DcmSequenceOfItems* s = sequence(ds, DCM_DetectorInformationSequence))
-    for (unsigned long i = 0; i < s->card(); ++i) {
+    for (unsigned long i = 0; i < std::min(s->card(), kMaxItems); ++i) {
       DcmItem* it = s->getItem(i);
       if (i == 0) {
         bool all = true;
@@ -144,17 +188,18 @@ StudyReadResult readDataset(DcmFileFormat& file, OFCondition loaded) {
       nm.detectors.push_back(d);
     }
   if (DcmSequenceOfItems* s = sequence(ds, DCM_RotationInformationSequence))
-    for (unsigned long i = 0; i < s->card(); ++i) {
+    for (unsigned long i = 0; i < std::min(s->card(), kMaxItems); ++i) {
       DcmItem* it = s->getItem(i);
       DicomNm::Rotation r;
       real(it, DCM_StartAngle, &r.startAngle);
-      real(it, DCM_AngularStep, &r.angularStep);
+      if (!real(it, DCM_AngularStep, &r.angularStep)) r.angularStep = NAN;  // absent or not a number
       r.clockwise = upper(text(it, DCM_RotationDirection)) == "CW";
       r.framesInRotation = int(whole(it, DCM_NumberOfFramesInRotation, 0));
+      real(it, DCM_ScanArc, &r.scanArc);
       nm.rotations.push_back(r);
     }
   if (DcmSequenceOfItems* s = sequence(ds, DCM_EnergyWindowInformationSequence))
-    for (unsigned long i = 0; i < s->card(); ++i) {
+    for (unsigned long i = 0; i < std::min(s->card(), kMaxItems); ++i) {
       DcmItem* it = s->getItem(i);
       DicomNm::EnergyWindow w;
       w.name = text(it, DCM_EnergyWindowName);
@@ -167,47 +212,69 @@ StudyReadResult readDataset(DcmFileFormat& file, OFCondition loaded) {
     }
 
   nm.origin = origin;
-  // Refuse what is not projection data before decoding any pixels.
-  if (nm.modality != "NM" || nm.imageType.find("TOMO") == std::string::npos ||
-      nm.imageType.find("RECON") != std::string::npos)
-    return interpretDicomNm(nm);
-  if (ds->tagExists(DCM_PixelData)) {
-    // Compressed pixel data is decoded here by the registered codecs.
-    if (ds->chooseRepresentation(EXS_LittleEndianExplicit, nullptr).bad()) {
-      result.error = "画素データを展開できません（この圧縮形式は読めません）。";
+  DcmElement* element = nullptr;
+  if (ds->findAndGetElement(DCM_PixelData, element).bad() || !element) return interpretDicomNm(nm);
+  nm.hasPixelData = true;
+  if (nm.bitsAllocated != 8 && nm.bitsAllocated != 16) return interpretDicomNm(nm);
+  auto* pixels = dynamic_cast<DcmPixelData*>(element);
+  if (!pixels) {
+    result.error = "画素データを読めません（Pixel Data (7FE0,0010) の形が違います）。";
+    return result;
+  }
+  // Every size is checked against the header before a pixel is read.
+  const std::uint64_t bytesPerPixel = std::uint64_t(nm.bitsAllocated / 8);
+  const std::uint64_t frameBytes =
+      std::uint64_t(std::clamp(nm.rows, 0, kMaxRowsOrBins)) * std::uint64_t(std::clamp(nm.columns, 0, kMaxRowsOrBins)) * bytesPerPixel;
+  if (nm.frames > 0 && nm.frames <= kMaxDicomFrames && frameBytes > 0) {
+    std::uint64_t keptFrames = 0;
+    for (int f = 0; f < nm.frames; ++f) keptFrames += at(nm.energyWindowVector, std::size_t(f), 1) == 1;
+    if (keptFrames * frameBytes > maxPixelBytes) {
+      result.error = fill("画素データが大きすぎます（%1 フレーム、%2 バイト。読めるのは %3 バイトまで）。",
+                          {std::to_string(keptFrames), std::to_string(keptFrames * frameBytes),
+                           std::to_string(maxPixelBytes)});
       return result;
     }
-    const std::uint64_t want = std::uint64_t(std::max(0, nm.frames)) * std::uint64_t(std::max(0, nm.rows)) *
-                               std::uint64_t(std::max(0, nm.columns));
-    if (nm.bitsAllocated == 8) {
-      const Uint8* p = nullptr;
-      unsigned long n = 0;
-      if (ds->findAndGetUint8Array(DCM_PixelData, p, &n).good() && p) {
-        nm.hasPixelData = true;
-        const std::uint64_t m = std::min<std::uint64_t>(n, want);
-        nm.pixels.resize(m);
-        for (std::uint64_t i = 0; i < m; ++i)
-          nm.pixels[i] = nm.pixelSigned ? std::int32_t(std::int8_t(p[i])) : std::int32_t(p[i]);
+    Uint32 frameSize = 0;
+    if (pixels->getUncompressedFrameSize(ds, frameSize).bad() || frameSize != frameBytes) {
+      result.error = "1 画素 1 サンプルの画像ではありません（Samples per Pixel (0028,0002)）。";
+      return result;
+    }
+    if (!DcmXfer(ds->getOriginalXfer()).isEncapsulated()) {
+      const std::uint64_t have = pixels->getLength();
+      const std::uint64_t need = frameBytes * std::uint64_t(nm.frames);
+      if (have < need) {
+        result.error = fill("画素データが短すぎます（%1 画素、%2 フレームには %3 画素が必要）。",
+                            {std::to_string(have / bytesPerPixel), std::to_string(nm.frames),
+                             std::to_string(need / bytesPerPixel)});
+        return result;
       }
-    } else if (nm.bitsAllocated == 16) {
-      const Uint16* p = nullptr;
-      unsigned long n = 0;
-      if (ds->findAndGetUint16Array(DCM_PixelData, p, &n).good() && p) {
-        nm.hasPixelData = true;
-        const std::uint64_t m = std::min<std::uint64_t>(n, want);
-        nm.pixels.resize(m);
-        for (std::uint64_t i = 0; i < m; ++i)
-          nm.pixels[i] = nm.pixelSigned ? std::int32_t(std::int16_t(p[i])) : std::int32_t(p[i]);
-      }
-    } else {
-      nm.hasPixelData = true;  // reported below as the unreadable depth it is
     }
   }
+  auto cache = std::make_shared<DcmFileCache>();
+  auto buffer = std::make_shared<std::vector<Uint8>>(std::size_t(frameBytes + 2));
+  const bool eight = nm.bitsAllocated == 8, sign = nm.pixelSigned;
+  nm.readFrame = [ds, pixels, cache, buffer, eight, sign](int frame, std::int32_t* values) -> std::string {
+    Uint32 startFragment = 0;  // found by DCMTK for each frame
+    OFString colourModel;
+    std::vector<Uint8>& b = *buffer;
+    const OFCondition c = pixels->getUncompressedFrame(ds, Uint32(frame), startFragment, b.data(),
+                                                       Uint32(b.size() & ~std::size_t(1)), colourModel, cache.get());
+    if (c.bad())
+      return fill("フレーム %1 の画素データを読めないか展開できません（DCMTK: %2）。",
+                  {std::to_string(frame + 1), c.text()});
+    const std::size_t n = (b.size() - 2) / (eight ? 1 : 2);
+    if (eight) {
+      for (std::size_t i = 0; i < n; ++i) values[i] = sign ? std::int32_t(std::int8_t(b[i])) : std::int32_t(b[i]);
+    } else {
+      for (std::size_t i = 0; i < n; ++i) {
+        Uint16 w;
+        std::memcpy(&w, b.data() + 2 * i, 2);
+        values[i] = sign ? std::int32_t(std::int16_t(w)) : std::int32_t(w);
+      }
+    }
+    return {};
+  };
   return interpretDicomNm(nm);
-}
-
-int at(const std::vector<int>& v, std::size_t i, int fallback) {
-  return i < v.size() ? v[i] : fallback;
 }
 
 }  // namespace
@@ -263,12 +330,14 @@ StudyReadResult interpretDicomNm(const DicomNm& nm) {
                         {std::to_string(nm.columns), std::to_string(nm.rows)});
     return result;
   }
-  if (nm.frames < 1) {
-    result.error = fill("フレーム数 %1 は読めません。", {std::to_string(nm.frames)});
+  if (nm.frames < 1 || nm.frames > kMaxDicomFrames) {
+    result.error = fill("フレーム数 %1 は読めません（1 から %2 まで）。",
+                        {std::to_string(nm.frames), std::to_string(kMaxDicomFrames)});
     return result;
   }
   const std::uint64_t frameSize = std::uint64_t(nm.rows) * nm.columns;
-  if (nm.pixels.size() < frameSize * std::uint64_t(nm.frames)) {
+  const bool streamed = nm.pixels.empty() && nm.readFrame;
+  if (!streamed && nm.pixels.size() < frameSize * std::uint64_t(nm.frames)) {
     result.error = fill("画素データが短すぎます（%1 画素、%2 フレームには %3 画素が必要）。",
                         {std::to_string(nm.pixels.size()), std::to_string(nm.frames),
                          std::to_string(frameSize * std::uint64_t(nm.frames))});
@@ -284,6 +353,27 @@ StudyReadResult interpretDicomNm(const DicomNm& nm) {
   std::vector<Frame> kept;
   std::vector<std::vector<int>> seen(64 * 64);  // views counted per detector and rotation
   std::vector<std::string> notes;
+  // Each rotation's step: a missing, zero or NaN Angular Step comes from the scan arc.
+  std::vector<double> steps(nm.rotations.size());
+  for (std::size_t i = 0; i < nm.rotations.size(); ++i) {
+    const DicomNm::Rotation& r = nm.rotations[i];
+    double step = r.angularStep;
+    if (!std::isfinite(step) || step == 0) {
+      if (std::isfinite(r.scanArc) && r.scanArc != 0 && r.framesInRotation > 0) {
+        step = r.scanArc / r.framesInRotation;
+        char arc[32], each[32];
+        std::snprintf(arc, sizeof arc, "%.6g", r.scanArc);
+        std::snprintf(each, sizeof each, "%.6g", step);
+        notes.push_back(fill("回転 %1 の Angular Step (0018,1144) がないか 0 なので、Scan Arc %2 度と Number of Frames in Rotation %3 から %4 度ごとと読みました。",
+                             {std::to_string(i + 1), arc, std::to_string(r.framesInRotation), each}));
+      } else {
+        result.error = fill("回転 %1 の Angular Step (0018,1144) がないか、0 か数ではありません。Scan Arc (0018,1143) と Number of Frames in Rotation (0018,1142) からも求められないので、ビューの角度が決まりません。",
+                            {std::to_string(i + 1)});
+        return result;
+      }
+    }
+    steps[i] = step;
+  }
   int windows = int(nm.energyWindows.size());
   for (int v : nm.energyWindowVector) windows = std::max(windows, v);
   for (int f = 0; f < nm.frames; ++f) {
@@ -297,14 +387,17 @@ StudyReadResult interpretDicomNm(const DicomNm& nm) {
     if (energy != 1) continue;
     const int view = nm.angularViewVector.size() > i ? nm.angularViewVector[i] - 1 : running;
     DicomNm::Rotation r;
-    if (std::size_t(rot - 1) < nm.rotations.size()) r = nm.rotations[std::size_t(rot - 1)];
+    double step = 0;
+    if (std::size_t(rot - 1) < nm.rotations.size()) {
+      r = nm.rotations[std::size_t(rot - 1)];
+      step = steps[std::size_t(rot - 1)];
+    }
     double start = r.startAngle;
     if (std::size_t(det - 1) < nm.detectors.size() && nm.detectors[std::size_t(det - 1)].hasStartAngle)
       start = nm.detectors[std::size_t(det - 1)].startAngle;
     // DICOM: CW is decreasing angle, CC increasing. The program's angle is 180 minus DICOM's.
-    double step = r.angularStep;
-    if (!(std::isfinite(step))) step = 0;
-    if (step == 0 && nm.rotations.empty()) step = 360.0 / nm.frames;
+    // Without any rotation information the frames are taken as one even turn.
+    if (nm.rotations.empty()) step = 360.0 / nm.frames;
     const double alpha = start + (r.clockwise ? -1 : 1) * view * step;
     double theta = std::fmod(180 - alpha, 360.0);
     if (theta < 0) theta += 360;
@@ -365,9 +458,24 @@ StudyReadResult interpretDicomNm(const DicomNm& nm) {
   std::vector<std::uint16_t> counts(std::size_t(g.views) * frameSize);
   std::uint64_t negatives = 0;
   std::int32_t lowest = 0;
-  for (std::size_t k = 0; k < kept.size(); ++k) {
-    g.angles.push_back(kept[k].theta);
-    const std::int32_t* src = nm.pixels.data() + std::size_t(kept[k].index) * frameSize;
+  for (const Frame& f : kept) g.angles.push_back(f.theta);
+  // Frames are read in the file's order (a compressed file is decoded best that way), each
+  // straight into its place in the study.
+  std::vector<std::size_t> order(kept.size());
+  std::iota(order.begin(), order.end(), std::size_t(0));
+  std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return kept[a].index < kept[b].index; });
+  std::vector<std::int32_t> frame(streamed ? frameSize : 0);
+  for (std::size_t k : order) {
+    const std::int32_t* src;
+    if (streamed) {
+      if (const std::string why = nm.readFrame(kept[k].index, frame.data()); !why.empty()) {
+        result.error = why;
+        return result;
+      }
+      src = frame.data();
+    } else {
+      src = nm.pixels.data() + std::size_t(kept[k].index) * frameSize;
+    }
     for (std::uint64_t p = 0; p < frameSize; ++p) {
       const std::int32_t v = src[p];
       if (v < 0) {
@@ -385,16 +493,20 @@ StudyReadResult interpretDicomNm(const DicomNm& nm) {
   return result;
 }
 
-StudyReadResult readDicom(const std::string& path) {
+StudyReadResult readDicom(const std::string& path, std::uint64_t maxPixelBytes) {
   registerCodecs();
   StudyReadResult result;
-  std::vector<std::uint8_t> bytes;
-  // Read through our own reader first: the file checks (folders, pipes) are the same for all.
-  if (!readWholeFile(path, std::uint64_t(1) << 31, &bytes, &result.error)) return result;
-  return readDicomBytes(bytes.data(), bytes.size());
+  // Our own checks first: the file checks (folders, pipes) are the same for all readers.
+  const int fd = openRegularFile(path, nullptr, &result.error);
+  if (fd < 0) return result;
+  ::close(fd);
+  DcmFileFormat file;
+  // Values longer than a few kilobytes stay in the file until they are asked for.
+  const OFCondition cond = file.loadFile(OFFilename(path.c_str()), EXS_Unknown, EGL_noChange, 4096);
+  return readDataset(file, cond, maxPixelBytes);
 }
 
-StudyReadResult readDicomBytes(const std::uint8_t* bytes, std::size_t size) {
+StudyReadResult readDicomBytes(const std::uint8_t* bytes, std::size_t size, std::uint64_t maxPixelBytes) {
   registerCodecs();
   DcmInputBufferStream in;
   in.setBuffer(bytes, offile_off_t(size));
@@ -403,7 +515,16 @@ StudyReadResult readDicomBytes(const std::uint8_t* bytes, std::size_t size) {
   file.transferInit();
   OFCondition cond = file.read(in, EXS_Unknown, EGL_noChange, DCM_MaxReadLength);
   file.transferEnd();
-  return readDataset(file, cond);
+  return readDataset(file, cond, maxPixelBytes);
+}
+
+void releaseDicomCodecs() {
+  std::lock_guard<std::mutex> hold(codecLock);
+  if (!codecsRegistered) return;
+  DcmRLEDecoderRegistration::cleanup();
+  DJDecoderRegistration::cleanup();
+  DJLSDecoderRegistration::cleanup();
+  codecsRegistered = false;
 }
 
 }  // namespace sinora::formats

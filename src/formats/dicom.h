@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,6 +25,9 @@ struct DicomNm {
   bool pixelSigned = false;
   double pixelSpacingMm = 0;
   std::vector<std::int32_t> pixels;  // frame by frame, row by row
+  // When pixels is empty: reads one frame's rows x columns values into `values`, or says why
+  // not. Only the frames kept are read, one at a time, after every size has been checked.
+  std::function<std::string(int frame, std::int32_t* values)> readFrame;
   std::vector<int> detectorVector, rotationVector, energyWindowVector, angularViewVector;
   struct Detector {
     bool hasStartAngle = false;
@@ -31,9 +35,10 @@ struct DicomNm {
     std::string collimator;
   };
   struct Rotation {
-    double startAngle = 0, angularStep = 0;
+    double startAngle = 0, angularStep = 0;  // a step missing, 0 or NaN: from the scan arc
     bool clockwise = false;
     int framesInRotation = 0;
+    double scanArc = 0;  // 0 when the file does not say
   };
   struct EnergyWindow {
     std::string name;
@@ -51,8 +56,20 @@ bool looksLikeDicom(const std::uint8_t* bytes, std::size_t size);
 // The study a file's contents make, or a Japanese reason.
 StudyReadResult interpretDicomNm(const DicomNm& nm);
 
-// Reads with DCMTK (decoders registered once); all or nothing.
-StudyReadResult readDicom(const std::string& path);
-StudyReadResult readDicomBytes(const std::uint8_t* bytes, std::size_t size);
+// Frames in one file at most (every energy window, head and rotation together).
+constexpr int kMaxDicomFrames = 65536;
+
+// The most pixel data a study can need: 1024 frames of 512 x 512 at 16 bits (bytes).
+constexpr std::uint64_t kMaxDicomPixelBytes = std::uint64_t(1024) * 512 * 512 * 2;
+
+// Reads with DCMTK (decoders registered once); all or nothing. Large elements stay in the file
+// until needed: the sizes are checked first, then the kept frames are read one by one straight
+// into the study. A file whose frames would need more than `maxPixelBytes` is refused unread.
+StudyReadResult readDicom(const std::string& path, std::uint64_t maxPixelBytes = kMaxDicomPixelBytes);
+StudyReadResult readDicomBytes(const std::uint8_t* bytes, std::size_t size,
+                               std::uint64_t maxPixelBytes = kMaxDicomPixelBytes);
+
+// Gives DCMTK's decoders back (at exit; reading again registers them anew).
+void releaseDicomCodecs();
 
 }  // namespace sinora::formats

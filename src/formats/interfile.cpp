@@ -8,6 +8,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 
 namespace sinora::formats {
@@ -121,6 +122,14 @@ bool interpretInterfile(const std::map<std::string, std::string>& keys, Interfil
     return wrong("type of data", *type, "は断層収集（Tomographic）のプロジェクションデータではありません。");
   const std::string* name = get("name of data file");
   if (!name || name->empty()) return missing("name of data file");
+  // A control character (NUL above all) would cut the name, and every message naming it, short.
+  for (char c : *name)
+    if (static_cast<unsigned char>(c) < 0x20) {
+      char code[8];
+      std::snprintf(code, sizeof code, "0x%02X", unsigned(static_cast<unsigned char>(c)));
+      *error = fill("ヘッダのキー「%1」の値に制御文字（%2）があります。", {"name of data file", code});
+      return false;
+    }
   h->dataFile = *name;
 
   l.bigEndian = true;  // the Interfile default
@@ -175,7 +184,8 @@ bool interpretInterfile(const std::map<std::string, std::string>& keys, Interfil
   l.arcIsSpan = d < 360 && l.views > 1 && hundredths(d / (l.views - 1)) && !hundredths(d / l.views);
   double start = 0;
   if (const std::string* s = get("start angle"))
-    if (!number(*s, &start)) return wrong("start angle", *s, "は角度ではありません。");
+    if (!number(*s, &start) || std::fabs(start) > 360)
+      return wrong("start angle", *s, "は -360 から 360 までの角度ではありません。");
   // Interfile's angles are DICOM's turned by 180 degrees (zero with the detector at the
   // patient's front); the program's angle is their negative (docs/geometry.md).
   l.startDegrees = -start;
@@ -206,7 +216,13 @@ bool interpretInterfile(const std::map<std::string, std::string>& keys, Interfil
 StudyReadResult readInterfile(const std::string& headerPath) {
   StudyReadResult result;
   std::vector<std::uint8_t> bytes;
-  if (!readWholeFile(headerPath, 1 << 20, &bytes, &result.error)) return result;
+  std::uint64_t size = 0;
+  if (!readWholeFile(headerPath, kMaxHeaderBytes + 1, &bytes, &result.error, &size)) return result;
+  if (size > kMaxHeaderBytes) {
+    result.error = fill("ヘッダが大きすぎます（%1 バイト、Interfile のヘッダは %2 バイトまで）。",
+                        {std::to_string(size), std::to_string(kMaxHeaderBytes)});
+    return result;
+  }
   const std::string text(bytes.begin(), bytes.end());
   InterfileHeader h;
   if (!interpretInterfile(parseInterfileKeys(text), &h, &result.error)) return result;

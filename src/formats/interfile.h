@@ -16,6 +16,9 @@ namespace sinora::formats {
 // Key (lower case, single spaces, no "!") to value (trimmed), from a header's text.
 std::map<std::string, std::string> parseInterfileKeys(const std::string& text);
 
+// A header is text of a few kilobytes; a longer file is not one.
+constexpr std::uint64_t kMaxHeaderBytes = std::uint64_t(1) << 20;
+
 struct InterfileHeader {
   RawLayout layout;
   std::string dataFile;  // as written in the header

@@ -41,9 +41,15 @@ std::vector<double> viewAngles(const RawLayout& layout);
 StudyPtr studyFromCounts(const std::uint8_t* counts, const RawLayout& layout,
                          const std::string& what);
 
-// Reads a raw file of the layout (all or nothing). `what` names the format in the description.
+// Reads a raw file of the layout (all or nothing). The file's size is checked against the layout
+// first; the header bytes are skipped and the counts decoded piece by piece, so what is held is
+// the study's own counts and one piece of the file. `what` names the format in the description.
 StudyReadResult readRaw(const std::string& path, const RawLayout& layout,
                         const std::string& what = "raw");
+
+// Opens a regular file for reading without blocking on a pipe or device: the descriptor, or -1
+// with `error` saying why (Japanese). `size` gets the file's size.
+int openRegularFile(const std::string& path, std::uint64_t* size, std::string* error);
 
 // Reads a whole regular file (at most `limit` bytes). On failure `error` says why (Japanese).
 bool readWholeFile(const std::string& path, std::uint64_t limit, std::vector<std::uint8_t>* bytes,

@@ -145,6 +145,11 @@ Picture filteredPictureWith(const ProjectionStudy& study, int sliceLine,
   return slicePicture(filteredSliceWith(study, sliceLine, kernel, nullptr), study.bins(), densityOffset);
 }
 
+std::vector<double> fbpSlice(const ProjectionStudy& study, int row, const std::vector<double>& kernel,
+                             const BwParameters* prefilter) {
+  return filteredSliceWith(study, row, kernel, prefilter);
+}
+
 std::vector<std::vector<double>> fbpVolume(const ProjectionStudy& study, ReconFilter filter,
                                            int threads, const std::function<bool(int)>& step,
                                            const BwParameters* prefilter) {

@@ -52,6 +52,11 @@ std::vector<std::vector<double>> fbpVolume(const ProjectionStudy& study, ReconFi
                                            int threads, const std::function<bool(int)>& step,
                                            const BwParameters* prefilter = nullptr);
 
+// One row's filtered backprojection before rounding (as fbpVolume) with a kernel of one's own
+// ([n + B - 1]) and, when given, the pre-filter; [i * B + j].
+std::vector<double> fbpSlice(const ProjectionStudy& study, int row, const std::vector<double>& kernel,
+                             const BwParameters* prefilter = nullptr);
+
 // Building blocks for B bins (B = 128 gives the kernels of filters.h value for value).
 ButterworthKernel butterworthKernelFor(double order, double cutoff, int bins);
 void smoothRowN(const double* in, double* out, const ButterworthKernel& kernel, int bins);

@@ -127,14 +127,18 @@ void CSinoraView::OnImageDisplay() {
   dialog.exec();
 }
 
+// The windows under 応用 are modeless: several stand open with the main window, each keeping its
+// results until it is closed.
 void CSinoraView::OnIterative() {
-  IterativeWindow dialog(doc_);
-  dialog.exec();
+  auto* w = new IterativeWindow(doc_, window());
+  w->setAttribute(Qt::WA_DeleteOnClose);
+  w->show();
 }
 
 void CSinoraView::OnFilterAnalysis() {
-  FilterAnalysisWindow dialog(doc_);
-  dialog.exec();
+  auto* w = new FilterAnalysisWindow(doc_, window());
+  w->setAttribute(Qt::WA_DeleteOnClose);
+  w->show();
 }
 
 void CSinoraView::OnBasic() {

@@ -22,6 +22,10 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <QSpinBox>
+#include <QTabWidget>
+#include <QCloseEvent>
+#include <QMessageBox>
+#include <QWheelEvent>
 #include <QValueAxis>
 #include <QVBoxLayout>
 
@@ -139,9 +143,10 @@ IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
   order_ = new QLineEdit(QStringLiteral("8"));
   cutoff_ = new QLineEdit(QStringLiteral("0.15"));
   run_ = new QPushButton(T("再構成"));
-  run_->setDefault(true);
   volume_ = new QPushButton(T("全スライス"));
   cancel_ = new QPushButton(T("キャンセル"));
+  // Return in a box starts nothing: 全スライス and a large study's 再構成 take seconds.
+  for (QPushButton* b : {run_, volume_, cancel_}) b->setAutoDefault(false);
   cancel_->setEnabled(false);
   progress_ = new QProgressBar;
   progress_->setRange(0, 2 * rows);
@@ -212,7 +217,7 @@ IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
   form->addRow(progress_);
   form->addRow(message_);
 
-  // Pictures.
+  // Pictures two by two, each under the caption of the settings that made it.
   projection_ = new PictureView;
   projection_->setDrag(PictureView::Drag::Point);
   fbp_ = new PictureView;
@@ -220,75 +225,103 @@ IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
   slider_ = new QSlider(Qt::Horizontal);
   slider_->setRange(1, 1);
   iterationLabel_ = new QLabel;
+  auto caption = [](const QString& text) {
+    auto* l = new QLabel(text);
+    l->setWordWrap(true);
+    l->setMaximumWidth(2 * kSize);
+    return l;
+  };
+  fbpCaption_ = caption(QStringLiteral("FBP"));
+  osemCaption_ = caption(QStringLiteral("MLEM / OSEM"));
+  truthCaption_ = caption(T("真の分布"));
+  rowHint_ = new QLabel;
+  rowHint_->setWordWrap(true);
+  rowHint_->setObjectName(QStringLiteral("rowHint"));
   auto* pictures = new QGridLayout;
-  pictures->addWidget(new QLabel(T("プロジェクション（クリックで行を選ぶ）")), 0, 0);
-  pictures->addWidget(new QLabel(QStringLiteral("FBP")), 0, 1);
-  pictures->addWidget(new QLabel(QStringLiteral("MLEM / OSEM")), 0, 2);
-  pictures->addWidget(projection_, 1, 0);
-  pictures->addWidget(fbp_, 1, 1);
-  pictures->addWidget(osemView_, 1, 2);
+  pictures->addWidget(rowHint_, 0, 0, 1, 2);
+  pictures->addWidget(caption(T("プロジェクション（クリックで行を選ぶ）")), 1, 0);
+  pictures->addWidget(fbpCaption_, 1, 1);
+  pictures->addWidget(projection_, 2, 0);
+  pictures->addWidget(fbp_, 2, 1);
+  pictures->addWidget(osemCaption_, 3, 0);
+  pictures->addWidget(osemView_, 4, 0);
   truth_ = new PictureView;
   errors_ = new QLabel;
   errors_->setObjectName(QStringLiteral("errors"));
   errors_->setWordWrap(true);
-  auto* truthCaption = new QLabel(T("真の分布"));
-  pictures->addWidget(truthCaption, 0, 3);
-  pictures->addWidget(truth_, 1, 3);
-  pictures->addWidget(errors_, 3, 0, 1, 4);
-  for (QWidget* w : {static_cast<QWidget*>(truthCaption), static_cast<QWidget*>(truth_), static_cast<QWidget*>(errors_)})
-    w->setVisible(phantom != nullptr);
+  pictures->addWidget(truthCaption_, 3, 1);
+  pictures->addWidget(truth_, 4, 1);
   auto* sliderRow = new QHBoxLayout;
   sliderRow->addWidget(new QLabel(T("反復")));
   sliderRow->addWidget(slider_, 1);
   sliderRow->addWidget(iterationLabel_);
-  pictures->addLayout(sliderRow, 2, 2);
+  pictures->addLayout(sliderRow, 5, 0);
+  pictures->addWidget(errors_, 6, 0, 1, 2);
+  pictures->setRowStretch(7, 1);
+  for (QWidget* w : {static_cast<QWidget*>(truthCaption_), static_cast<QWidget*>(truth_), static_cast<QWidget*>(errors_)})
+    w->setVisible(phantom != nullptr);
+  rowHint_->hide();
 
   likelihood_ = makeChart(T("対数尤度"), T("反復"), QStringLiteral("log L"));
   region_ = makeChart(T("領域の平均（実線）と SD/平均（破線）"), T("反復"),
                       T("平均（カウント/画素）"));
   profile_ = makeChart(T("プロファイル"), T("距離（画素）"),
                        T("カウント/画素"));
-  auto* charts = new QHBoxLayout;
+  auto* charts = new QVBoxLayout;
   charts->addWidget(likelihood_);
   charts->addWidget(region_);
   charts->addWidget(profile_);
+  charts->addStretch(1);
 
   planeSource_ = new QComboBox;
   planeSource_->addItems({QStringLiteral("OSEM"), QStringLiteral("FBP")});
-  auto* planes = new QHBoxLayout;
+  planesCaption_ = new QLabel(T("全スライスはまだありません。"));
+  planesCaption_->setWordWrap(true);
+  planesCaption_->setMaximumWidth(4 * kSize);
+  auto* planes = new QGridLayout;
   const QString names[3] = {T("横断"), T("冠状断"), T("矢状断")};
   for (int p = 0; p < 3; ++p) {
     planes_[p] = new PictureView;
     planes_[p]->setDrag(PictureView::Drag::Point);
+    planes_[p]->installEventFilter(this);  // the wheel steps through slices
     auto* column = new QVBoxLayout;
     column->addWidget(new QLabel(names[p]));
     column->addWidget(planes_[p]);
-    planes->addLayout(column);
+    planes->addLayout(column, p / 2, p % 2);
   }
-  auto* planeBox = new QGroupBox(T("全スライス"));
   auto* planeColumn = new QVBoxLayout;
   auto* sourceRow = new QHBoxLayout;
   sourceRow->addWidget(new QLabel(T("表示")));
   sourceRow->addWidget(planeSource_);
   sourceRow->addStretch(1);
   planeColumn->addLayout(sourceRow);
+  planeColumn->addWidget(planesCaption_);
   planeColumn->addLayout(planes);
-  planeBox->setLayout(planeColumn);
+  planeColumn->addStretch(1);
 
-  auto* right = new QVBoxLayout;
-  right->addLayout(pictures);
-  right->addLayout(charts);
-  right->addWidget(planeBox);
+  // Tabs keep the window narrow enough for 1366 x 768 and for a scaled screen.
+  tabs_ = new QTabWidget;
+  auto page = [](QLayout* layout) {
+    auto* w = new QWidget;
+    w->setLayout(layout);
+    return w;
+  };
+  tabs_->addTab(page(pictures), T("画像"));
+  tabs_->addTab(page(charts), T("グラフ"));
+  tabs_->addTab(page(planeColumn), T("全スライス"));
+
   auto* content = new QWidget;
   auto* top = new QHBoxLayout(content);
   top->addLayout(form);
-  top->addLayout(right, 1);
+  top->addWidget(tabs_, 1);
   setScrollingContent(this, content);
 
   connect(method_, &QComboBox::currentIndexChanged, this, &IterativeWindow::updateSubsets);
   connect(run_, &QPushButton::clicked, this, &IterativeWindow::reconstruct);
   connect(slider_, &QSlider::valueChanged, this, &IterativeWindow::showIteration);
   connect(fwhm_, &QDoubleSpinBox::valueChanged, this, [this] {
+    // The post-filter applies to what is shown at once, so the captions take it too.
+    osemRecipe_.postFilterFwhm = volumeOsemRecipe_.postFilterFwhm = fwhm_->value();
     const double mm = study_->geometry().pixelSizeMm;
     fwhmMm_->setText(mm > 0 ? QStringLiteral("= %1 mm").arg(fwhm_->value() * mm, 0, 'f', 1) : QString());
     showIteration(slider_->value());
@@ -301,7 +334,11 @@ IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
       drawPlanes();
     });
   connect(projection_, &PictureView::pointChosen, this, &IterativeWindow::pickRow);
-  connect(row_, &QSpinBox::valueChanged, this, [this] { projection_->setLine({0, row_->value()}, {study_->bins() - 1, row_->value()}); });
+  connect(row_, &QSpinBox::valueChanged, this, [this] {
+    projection_->setLine({0, row_->value()}, {study_->bins() - 1, row_->value()});
+    if (volumeDone_) setCrosshair(cross_[0], cross_[1], row_->value());
+    updateRowHint();
+  });
   connect(dragMode_, &QComboBox::currentIndexChanged, this, [this](int i) {
     const auto d = i == 0 ? PictureView::Drag::Region : PictureView::Drag::Line;
     fbp_->setDrag(d);
@@ -314,6 +351,7 @@ IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
   connect(volume_, &QPushButton::clicked, this, &IterativeWindow::startVolume);
   connect(planeSource_, &QComboBox::currentIndexChanged, this, &IterativeWindow::drawPlanes);
   connect(cancel_, &QPushButton::clicked, this, &IterativeWindow::cancelVolume);
+  connect(method_, &QComboBox::currentIndexChanged, this, &IterativeWindow::updateRowHint);
   connect(planes_[0], &PictureView::pointChosen, this,
           [this](QPoint p) { setCrosshair(p.x(), p.y(), cross_[2]); });
   connect(planes_[1], &PictureView::pointChosen, this,
@@ -384,50 +422,63 @@ Picture IterativeWindow::picture(const std::vector<double>& f, int b) const {
   return out;
 }
 
+Recipe IterativeWindow::recipeFromControls(RecipeMethod method) const {
+  Recipe r;
+  r.method = method;
+  r.filter = shepp_->isChecked() ? FilterWindow::SheppLogan : FilterWindow::Ramp;
+  r.prefilter = prefilter_->isChecked();
+  r.bw = checkedBwParameters(readNumber(order_->text().toStdString()),
+                             readNumber(cutoff_->text().toStdString()));
+  r.subsets = subsets_->currentData().toInt();
+  r.iterations = iterations_->value();
+  r.postFilterFwhm = fwhm_->value();
+  r.chang = ChangCorrection(chang_->currentIndex());
+  r.attenuatedProjector = attenuatedOsem_->isChecked();
+  r.muPerCm = mu_->value();
+  r.outline = outline_->currentIndex() == 0 ? OutlineSource::Phantom : OutlineSource::Threshold;
+  r.threshold = threshold_->value() / 100.0;
+  return r;
+}
+
+QString IterativeWindow::describe(const Recipe& r, int row) const {
+  QStringList parts;
+  for (const std::string& p : describeRecipe(r, std::string(), row)) parts << TM(p);
+  return parts.join(T("、"));
+}
+
 void IterativeWindow::reconstruct() {
-  const int v = study_->views();
-  const int m = subsets_->currentData().toInt();
-  if (m < 1 || v % m != 0) {
-    message_->setText(T("サブセット数 %1 はビュー数 %2 を割り切れません。").arg(m).arg(v));
-    return;
-  }
-  const int row = row_->value();
-  // FBP of the same slice, with or without the pre-filter, as in the reconstruction window.
-  const ReconFilter filter = shepp_->isChecked() ? ReconFilter::SheppLogan : ReconFilter::Ramp;
-  const BwParameters bw = checkedBwParameters(readNumber(order_->text().toStdString()),
-                                              readNumber(cutoff_->text().toStdString()));
-  const Picture fbp = prefilter_->isChecked() ? prefilteredPicture(*study_, row, filter, bw, 7)
-                                              : filteredPicture(*study_, row, filter, 7);
-  const int b = study_->bins();
-  // The program's FBP sums its views without the factor pi / V of the inverse Radon transform;
-  // with it, its values are in OSEM's units (counts per pixel) and the plots can compare them.
-  const double toCounts = 3.14159265358979323846 / study_->views();
-  std::vector<double> slice(std::size_t(b) * b, 0.0);
-  for (int x = 0; x < b; ++x)
-    for (int y = 0; y < b; ++y) slice[std::size_t(x) * b + y] = fbp.at(x, y) * toCounts;
-  // Attenuation, when asked for: all or nothing, so a refusal leaves the pictures as they were.
-  const bool correctFbp = chang_->currentIndex() > 0, correctOsem = attenuatedOsem_->isChecked();
-  Outline outline;
-  double mu = 0;
-  ViewWeights weights;
-  if (correctFbp || correctOsem) {
-    QString why;
-    if (!attenuationModel(row, slice, outline, mu, why)) {
-      message_->setText(why);
+  const Recipe fbpRecipe = recipeFromControls(RecipeMethod::Fbp);
+  const Recipe osemRecipe = recipeFromControls(RecipeMethod::Osem);
+  // All or nothing: a refusal leaves the pictures as they were.
+  for (const Recipe* r : {&fbpRecipe, &osemRecipe})
+    if (const std::string why = checkRecipe(*study_, *r); !why.empty()) {
+      message_->setText(TM(why));
       return;
     }
-    if (correctOsem) weights = attenuationWeights(*study_, outline, mu);
+  const int row = row_->value();
+  RecipeSlice fbp = runRecipe(*study_, fbpRecipe, row);
+  if (!fbp.ok()) {
+    message_->setText(TM(fbp.refusal));
+    return;
   }
+  RecipeSlice os = runRecipe(*study_, osemRecipe, row);
+  if (!os.ok()) {
+    message_->setText(TM(os.refusal));
+    return;
+  }
+  finishSlice(fbpRecipe, osemRecipe, row, std::move(fbp), std::move(os));
+}
+
+void IterativeWindow::finishSlice(const Recipe& fbpRecipe, const Recipe& osemRecipe, int row,
+                                  RecipeSlice fbp, RecipeSlice os) {
+  const int b = study_->bins();
+  fbpRecipe_ = fbpRecipe;
+  osemRecipe_ = osemRecipe;
   resultRow_ = row;
-  result_ = osem(*study_, resultRow_, m, iterations_->value(), 2, nullptr, true,
-                 correctOsem ? &weights : nullptr);
-  if (correctFbp) {
-    fbpSlice_ = changCorrected(*study_, row, slice, filter, outline, mu, chang_->currentIndex() - 1);
-    fbp_->setPicture(picture(fbpSlice_, b), palette());
-  } else {
-    fbpSlice_ = std::move(slice);
-    fbp_->setPicture(fbp, palette());
-  }
+  result_.images = std::move(os.iterations);
+  result_.likelihood = std::move(os.likelihood);
+  fbpSlice_ = std::move(fbp.values);
+  fbp_->setPicture(picture(fbpSlice_, b), palette());
   if (const PhantomInfo* info = phantomInfo(*study_)) {
     // Activities are per mm^3: shown over the slice's own range.
     const std::vector<float>& t = info->truth[std::size_t(row)];
@@ -435,53 +486,21 @@ void IterativeWindow::reconstruct() {
     std::vector<double> shown(t.size());
     for (std::size_t n = 0; n < t.size(); ++n) shown[n] = t[n] * 1000 / top;
     truth_->setPicture(picture(shown, b), palette());
+    truthCaption_->setText(T("真の分布") + T("、") + TM(describeRecipe(fbpRecipe, std::string(), row)[0]));
   }
   std::vector<QPointF> l;
   for (std::size_t n = 0; n < result_.likelihood.size(); ++n) l.emplace_back(double(n + 1), result_.likelihood[n]);
   plot(likelihood_->chart(), {{QStringLiteral("log L"), l}});
   slider_->blockSignals(true);
-  slider_->setRange(1, int(result_.images.size()));
+  slider_->setRange(1, std::max(1, int(result_.images.size())));
   slider_->setValue(int(result_.images.size()));
   slider_->blockSignals(false);
-  QString corrections;
-  if (correctFbp) corrections += T("、FBP は %1").arg(chang_->currentText());
-  if (correctOsem) corrections += T("、OSEM は減弱込み");
-  if (correctFbp || correctOsem)
-    corrections += T("（μ = %1 cm^-1、%2）").arg(mu_->value()).arg(outline_->currentText());
-  message_->setText(T("%1 行目: %2、サブセット %3 × 反復 %4")
-                        .arg(resultRow_)
-                        .arg(m == 1 ? QStringLiteral("MLEM") : QStringLiteral("OSEM"))
-                        .arg(m)
-                        .arg(iterations_->value()) +
-                    corrections);
+  fbpCaption_->setText(describe(fbpRecipe_, resultRow_));
+  message_->setText(describe(osemRecipe_, resultRow_));
+  unsaved_ = true;
   showIteration(slider_->value());
   if (regionRect_.isValid()) setRegion(regionRect_);
-}
-
-bool IterativeWindow::attenuationModel(int row, const std::vector<double>& fbp, Outline& outline,
-                                       double& mu, QString& why) const {
-  const double pixel = study_->geometry().pixelSizeMm;
-  if (!(pixel > 0)) {
-    why = T("画素サイズが分からないため、μ（cm^-1）を画素あたりにできず、減弱を補正できません。");
-    return false;
-  }
-  // The attenuated projector keeps one weight a pixel a view.
-  if (attenuatedOsem_->isChecked() &&
-      double(study_->views()) * study_->bins() * study_->bins() > 16.0 * 1024 * 1024) {
-    why = T("この検査（%1 ビュー × %2 x %2）は減弱込みの OSEM には大きすぎます。")
-              .arg(study_->views())
-              .arg(study_->bins());
-    return false;
-  }
-  mu = muPerPixel(mu_->value(), pixel);
-  outline = outline_->currentIndex() == 0 ? phantomOutline(*study_, row)
-                                          : thresholdOutline(fbp, study_->bins(), threshold_->value() / 100.0);
-  if (!outline.present) {
-    why = outline_->currentIndex() == 0 ? T("%1 行目はファントムの輪郭の外です。").arg(row)
-                                        : T("%1 行目の FBP にしきい値を超える画素がありません。").arg(row);
-    return false;
-  }
-  return true;
+  updateRowHint();
 }
 
 void IterativeWindow::showErrors() {
@@ -512,13 +531,16 @@ void IterativeWindow::showErrors() {
 std::vector<double> IterativeWindow::shownOsem() const {
   if (result_.images.empty()) return {};
   const int it = std::clamp(slider_->value(), 1, int(result_.images.size()));
-  return gaussianFilter(result_.images[std::size_t(it - 1)], study_->bins(), fwhm_->value());
+  return postFiltered(osemRecipe_, result_.images[std::size_t(it - 1)], study_->bins());
 }
 
 void IterativeWindow::showIteration(int iteration) {
   if (result_.images.empty()) return;
   iterationLabel_->setText(QString::number(iteration));
   osemView_->setPicture(picture(shownOsem(), study_->bins()), palette());
+  Recipe shown = osemRecipe_;  // the picture is this many iterations of it
+  shown.iterations = std::clamp(iteration, 1, int(result_.images.size()));
+  osemCaption_->setText(describe(shown, resultRow_));
   fbp_->setPicture(fbp_->picture(), palette());
   if (truth_->isVisibleTo(this)) truth_->setPicture(truth_->picture(), palette());
   showErrors();
@@ -534,7 +556,7 @@ void IterativeWindow::setRegion(const QRect& r) {
   const int b = study_->bins();
   std::vector<QPointF> mean, noise;
   for (std::size_t n = 0; n < result_.images.size(); ++n) {
-    const auto [m, cv] = regionStats(gaussianFilter(result_.images[n], b, fwhm_->value()), b, r);
+    const auto [m, cv] = regionStats(postFiltered(osemRecipe_, result_.images[n], b), b, r);
     mean.emplace_back(double(n + 1), m);
     noise.emplace_back(double(n + 1), cv);
   }
@@ -543,7 +565,8 @@ void IterativeWindow::setRegion(const QRect& r) {
   // FBP does not iterate: its values are flat lines. Means on the left axis, noise (SD / mean,
   // per cent) on the right.
   QChart* c = region_->chart();
-  plot(c, {{QStringLiteral("OSEM"), mean}, {QStringLiteral("FBP"), {{1, fm}, {last, fm}}}});
+  const QString method = QString::fromStdString(methodName(osemRecipe_));
+  plot(c, {{method, mean}, {QStringLiteral("FBP"), {{1, fm}, {last, fm}}}});
   QValueAxis* right = nullptr;
   for (QAbstractAxis* a : c->axes(Qt::Vertical))
     if (c->axes(Qt::Vertical).indexOf(a) > 0) right = qobject_cast<QValueAxis*>(a);
@@ -574,7 +597,7 @@ void IterativeWindow::setRegion(const QRect& r) {
     s->attachAxis(c->axes(Qt::Horizontal).value(0));
     s->attachAxis(right);
   };
-  noiseSeries(QStringLiteral("OSEM SD%"), noise);
+  noiseSeries(method + QStringLiteral(" SD%"), noise);
   noiseSeries(QStringLiteral("FBP SD%"), {{1, fcv}, {last, fcv}});
   if (lo <= hi) right->setRange(lo - 1, hi + 1);
 }
@@ -587,13 +610,18 @@ void IterativeWindow::setProfile(const QPoint& a, const QPoint& b) {
   if (result_.images.empty()) return;
   const int n = study_->bins();
   plot(profile_->chart(), {{T("FBP × π/V"), profileAlong(fbpSlice_, n, a, b)},
-                           {QStringLiteral("OSEM"), profileAlong(shownOsem(), n, a, b)}});
+                           {QString::fromStdString(methodName(osemRecipe_)), profileAlong(shownOsem(), n, a, b)}});
 }
 
 void IterativeWindow::startVolume() {
   if (worker_.joinable()) return;
-  const int v = study_->views(), m = subsets_->currentData().toInt();
-  if (m < 1 || v % m != 0) return;
+  const Recipe fbpRecipe = recipeFromControls(RecipeMethod::Fbp);
+  const Recipe osemRecipe = recipeFromControls(RecipeMethod::Osem);
+  for (const Recipe* r : {&fbpRecipe, &osemRecipe})
+    if (const std::string why = checkRecipe(*study_, *r); !why.empty()) {
+      message_->setText(TM(why));
+      return;
+    }
   volumeDone_ = volumeStopped_ = false;
   stopVolume_ = false;
   rowsDone_ = 0;
@@ -601,28 +629,26 @@ void IterativeWindow::startVolume() {
   volume_->setEnabled(false);
   run_->setEnabled(false);
   cancel_->setEnabled(true);
+  clearPlanes(T("全スライスを再構成しています..."));
   message_->setText(T("全スライスを再構成しています..."));
-  // The current settings: filter, pre-filter, subsets and iterations.
-  const ReconFilter filter = shepp_->isChecked() ? ReconFilter::SheppLogan : ReconFilter::Ramp;
-  const bool prefilter = prefilter_->isChecked();
-  const BwParameters bw = checkedBwParameters(readNumber(order_->text().toStdString()),
-                                              readNumber(cutoff_->text().toStdString()));
-  const int iterations = iterations_->value();
   const StudyPtr study = study_;
-  worker_ = std::thread([this, study, filter, prefilter, bw, m, iterations] {
+  worker_ = std::thread([this, study, fbpRecipe, osemRecipe] {
     auto step = [this](int) {
       const int done = ++rowsDone_;
       QMetaObject::invokeMethod(this, [this, done] { progress_->setValue(done); }, Qt::QueuedConnection);
       return !stopVolume_.load();
     };
-    auto fbp = fbpVolume(*study, filter, 2, step, prefilter ? &bw : nullptr);
-    auto os = stopVolume_ ? decltype(fbp){} : osemVolume(*study, m, iterations, 2, step, &stopVolume_);
-    const bool complete = !stopVolume_;
+    RecipeVolume fbp = runRecipeVolume(*study, fbpRecipe, 2, step, &stopVolume_);
+    RecipeVolume os;
+    if (!stopVolume_) os = runRecipeVolume(*study, osemRecipe, 2, step, &stopVolume_);
+    const bool complete = !stopVolume_ && fbp.complete && os.complete;
     QMetaObject::invokeMethod(
         this,
-        [this, complete, f = std::move(fbp), o = std::move(os)]() mutable {
+        [this, complete, fbpRecipe, osemRecipe, f = std::move(fbp.slices), o = std::move(os.slices)]() mutable {
           fbpVolume_ = std::move(f);
           osemVolume_ = std::move(o);
+          volumeFbpRecipe_ = fbpRecipe;
+          volumeOsemRecipe_ = osemRecipe;
           volumeFinished(complete);
         },
         Qt::QueuedConnection);
@@ -643,7 +669,13 @@ void IterativeWindow::volumeFinished(bool complete) {
     fbpVolume_.clear();
     progress_->setValue(0);
     message_->setText(T("全スライスの再構成を中止しました。"));
+    clearPlanes(T("全スライスの再構成を中止しました。"));
     return;
+  }
+  unsaved_ = true;
+  {
+    const QSignalBlocker block(planeSource_);
+    planeSource_->setItemText(0, QString::fromStdString(methodName(volumeOsemRecipe_)));
   }
   message_->setText(T("全スライス: %1 行").arg(study_->rows()));
   const int b = study_->bins();
@@ -659,7 +691,70 @@ void IterativeWindow::setCrosshair(int i, int j, int row) {
   cross_[0] = std::clamp(i, 0, b - 1);
   cross_[1] = std::clamp(j, 0, b - 1);
   cross_[2] = std::clamp(row, 0, r - 1);
+  if (volumeDone_ && row_->value() != cross_[2]) {
+    // The row box follows the crosshair (and the crosshair the box).
+    const QSignalBlocker block(row_);
+    row_->setValue(cross_[2]);
+    projection_->setLine({0, cross_[2]}, {b - 1, cross_[2]});
+    updateRowHint();
+  }
   drawPlanes();
+}
+
+void IterativeWindow::clearPlanes(const QString& why) {
+  Picture none;
+  none.width = none.height = study_->bins();
+  none.values.assign(std::size_t(none.width) * none.height, 0);
+  for (PictureView* p : planes_) {
+    p->setPicture(none, palette());
+    p->setCrosshair({-1, -1});
+  }
+  planesCaption_->setText(why);
+}
+
+void IterativeWindow::updateRowHint() {
+  const bool stale = !result_.images.empty() && row_->value() != resultRow_;
+  rowHint_->setVisible(stale);
+  if (stale)
+    rowHint_->setText(T("画像は %1 行目です。%2 行目は「再構成」で作ります。").arg(resultRow_).arg(row_->value()));
+}
+
+bool IterativeWindow::eventFilter(QObject* watched, QEvent* e) {
+  if (e->type() == QEvent::Wheel && volumeDone_) {
+    for (int p = 0; p < 3; ++p) {
+      if (watched != planes_[p]) continue;
+      const int delta = static_cast<QWheelEvent*>(e)->angleDelta().y();
+      if (delta == 0) return true;
+      const int step = delta > 0 ? -1 : 1;  // up: towards the first slice
+      // Each plane steps along the axis it cuts: rows, j, i.
+      if (p == 0) setCrosshair(cross_[0], cross_[1], cross_[2] + step);
+      if (p == 1) setCrosshair(cross_[0], cross_[1] + step, cross_[2]);
+      if (p == 2) setCrosshair(cross_[0] + step, cross_[1], cross_[2]);
+      return true;
+    }
+  }
+  return QDialog::eventFilter(watched, e);
+}
+
+bool IterativeWindow::mayDiscard() {
+  if (!unsaved_ || !volumeDone_) return true;
+  const bool yes = askDiscard ? askDiscard()
+                              : QMessageBox::question(this, windowTitle(),
+                                                      T("全スライスの結果を捨てて閉じますか？")) == QMessageBox::Yes;
+  if (yes) unsaved_ = false;
+  return yes;
+}
+
+void IterativeWindow::reject() {
+  if (mayDiscard()) QDialog::reject();
+}
+
+void IterativeWindow::closeEvent(QCloseEvent* e) {
+  if (mayDiscard()) {
+    QDialog::closeEvent(e);
+  } else {
+    e->ignore();
+  }
 }
 
 void IterativeWindow::drawPlanes() {
@@ -667,10 +762,10 @@ void IterativeWindow::drawPlanes() {
   const int b = study_->bins(), rows = study_->rows();
   // OSEM with the post-filter of the slice (each transverse slice filtered), or FBP as it is.
   const bool fbp = planeSource_->currentIndex() == 1;
+  const Recipe& recipe = fbp ? volumeFbpRecipe_ : volumeOsemRecipe_;
   std::vector<std::vector<double>> shown = fbp ? fbpVolume_ : osemVolume_;
-  if (!fbp && fwhm_->value() > 0)
-    for (auto& s : shown)
-      if (!s.empty()) s = gaussianFilter(s, b, fwhm_->value());
+  for (auto& s : shown)
+    if (!s.empty()) s = postFiltered(recipe, s, b);
   // One display scale for the whole volume.
   double top = 1;
   for (const auto& s : shown)
@@ -698,4 +793,6 @@ void IterativeWindow::drawPlanes() {
   planes_[0]->setCrosshair({cross_[0], cross_[1]});
   planes_[1]->setCrosshair({cross_[0], cross_[2]});
   planes_[2]->setCrosshair({cross_[1], cross_[2]});
+  planesCaption_->setText(describe(recipe, -1) + T("、") +
+                          T("横断 %1 行目、冠状断 j = %2、矢状断 i = %3").arg(cross_[2]).arg(cross_[1]).arg(cross_[0]));
 }

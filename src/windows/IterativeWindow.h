@@ -12,12 +12,14 @@
 #include <QDialog>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <thread>
 #include <vector>
 
 #include "imaging/attenuation.h"
 #include "imaging/iterative.h"
+#include "imaging/recipe.h"
 #include "imaging/slices.h"
 
 class CSinoraDoc;
@@ -36,6 +38,7 @@ class QPushButton;
 class QRadioButton;
 class QSlider;
 class QSpinBox;
+class QTabWidget;
 
 class IterativeWindow : public QDialog {
   Q_OBJECT
@@ -70,6 +73,7 @@ class IterativeWindow : public QDialog {
   QComboBox* outlineBox() const { return outline_; }
   QSpinBox* thresholdBox() const { return threshold_; }
   PictureView* truthView() const { return truth_; }
+  QTabWidget* tabs() const { return tabs_; }
   QLabel* errorsLabel() const { return errors_; }
   // The FBP slice shown now in counts per pixel (corrected when asked), [i * B + j].
   const std::vector<double>& shownFbp() const { return fbpSlice_; }
@@ -83,6 +87,22 @@ class IterativeWindow : public QDialog {
   void waitForVolume();
   QPoint crosshair() const { return QPoint(cross_[0], cross_[1]); }
   int crosshairRow() const { return cross_[2]; }
+  // What made the pictures shown now: the slice's two recipes and row, the volume's two.
+  const sinora::Recipe& fbpRecipe() const { return fbpRecipe_; }
+  const sinora::Recipe& osemRecipe() const { return osemRecipe_; }
+  int resultRow() const { return resultRow_; }
+  QLabel* fbpCaption() const { return fbpCaption_; }
+  QLabel* osemCaption() const { return osemCaption_; }
+  QLabel* planesCaption() const { return planesCaption_; }
+  QLabel* rowHint() const { return rowHint_; }
+  // The settings of the controls as a recipe.
+  sinora::Recipe recipeFromControls(sinora::RecipeMethod method) const;
+  // Asked before a finished volume is thrown away (Esc, closing); true discards. A message box
+  // unless replaced (tests).
+  std::function<bool()> askDiscard;
+  bool holdsUnsavedResult() const { return unsaved_; }
+
+  void reject() override;
 
  public slots:
   void reconstruct();
@@ -93,7 +113,17 @@ class IterativeWindow : public QDialog {
   void cancelVolume();
   void setCrosshair(int i, int j, int row);
 
+ protected:
+  void closeEvent(QCloseEvent* e) override;
+  bool eventFilter(QObject* watched, QEvent* e) override;
+
  private:
+  bool mayDiscard();
+  QString describe(const sinora::Recipe& r, int row) const;
+  void finishSlice(const sinora::Recipe& fbpRecipe, const sinora::Recipe& osemRecipe, int row,
+                   sinora::RecipeSlice fbp, sinora::RecipeSlice os);
+  void updateRowHint();
+  void clearPlanes(const QString& why);
   void pickRow(const QPoint& picturePoint);
   void showProjection();
   void updateSubsets();
@@ -103,9 +133,6 @@ class IterativeWindow : public QDialog {
   sinora::Picture fbpPicture() const;
   void drawPlanes();
   void showErrors();
-  // The outline attenuation is modelled in for the row, and mu per pixel; false with `why`.
-  bool attenuationModel(int row, const std::vector<double>& fbp, sinora::Outline& outline,
-                        double& mu, QString& why) const;
 
   CSinoraDoc* doc_;
   sinora::StudyPtr study_;
@@ -132,6 +159,10 @@ class IterativeWindow : public QDialog {
   QSpinBox* threshold_;
   PictureView* truth_;
   QLabel* errors_;
+  QTabWidget* tabs_;
+  QLabel *fbpCaption_, *osemCaption_, *truthCaption_, *planesCaption_, *rowHint_;
+  sinora::Recipe fbpRecipe_, osemRecipe_, volumeFbpRecipe_, volumeOsemRecipe_;
+  bool unsaved_ = false;
 
   sinora::OsemResult result_;
   std::vector<double> fbpSlice_;

@@ -76,6 +76,9 @@ PhantomWindow::PhantomWindow(QSettings* settings, QWidget* parent)
     auto* p = new QLabel;
     p->setObjectName(QStringLiteral("problem_") + field);
     p->setStyleSheet(QStringLiteral("color: #b00000"));
+    // A fixed width, wrapped: a message never widens the window.
+    p->setWordWrap(true);
+    p->setFixedWidth(p->fontMetrics().horizontalAdvance(QLatin1Char('0')) * 34);
     problems_[field] = p;
     row->addWidget(p, 1);
     return row;
@@ -137,12 +140,20 @@ PhantomWindow::PhantomWindow(QSettings* settings, QWidget* parent)
   message_ = new QLabel;
   message_->setObjectName(QStringLiteral("message"));
   message_->setWordWrap(true);
+  // Two lines kept for it whether or not it says anything, so the window keeps its size.
+  message_->setFixedHeight(message_->fontMetrics().lineSpacing() * 2 + 4);
   progress_ = new QProgressBar;
   progress_->setVisible(false);
   make_ = new QPushButton(T("作成"));
-  make_->setDefault(true);
   cancel_ = new QPushButton(T("キャンセル"));
+  defaults_ = new QPushButton(T("既定値に戻す"));
+  back_ = new QPushButton(T("前の検査に戻す"));
+  back_->setEnabled(false);
+  // Return in a box starts nothing: making a study can take seconds.
+  for (QPushButton* b : {make_, cancel_, defaults_, back_}) b->setAutoDefault(false);
   auto* buttons = new QHBoxLayout;
+  buttons->addWidget(defaults_);
+  buttons->addWidget(back_);
   buttons->addWidget(progress_, 1);
   buttons->addStretch();
   buttons->addWidget(make_);
@@ -153,6 +164,11 @@ PhantomWindow::PhantomWindow(QSettings* settings, QWidget* parent)
   all->addLayout(buttons);
   connect(make_, &QPushButton::clicked, this, &PhantomWindow::makeStudy);
   connect(cancel_, &QPushButton::clicked, this, &PhantomWindow::reject);
+  connect(defaults_, &QPushButton::clicked, this, &PhantomWindow::restoreDefaults);
+  connect(back_, &QPushButton::clicked, this, [this] {
+    emit backRequested();
+    message_->setText(T("前の検査に戻しました。"));
+  });
   for (QComboBox* c : {object_, arc_, direction_, matrix_, blur_})
     connect(c, &QComboBox::currentIndexChanged, this, &PhantomWindow::check);
   connect(noiseFree_, &QCheckBox::toggled, this, &PhantomWindow::check);
@@ -327,8 +343,16 @@ void PhantomWindow::finishMaking() {
     return;
   }
   study_ = result_.study;
-  message_->clear();
-  accept();
+  message_->setText(T("作成しました。現在の検査になりました。"));
+  check();
+  emit studyMade(study_);
+}
+
+void PhantomWindow::setCanGoBack(bool can) { back_->setEnabled(can); }
+
+void PhantomWindow::restoreDefaults() {
+  setSettings(PhantomSettings{});
+  check();
 }
 
 void PhantomWindow::reject() {

@@ -2,8 +2,9 @@
 // start, direction, matrix, pixel size, counts or none, collimator blur, centre-of-rotation
 // offset, attenuation, seed); every setting is checked as it is typed, with its message beside
 // it, and "作成" stays disabled until all are valid. "作成" makes the study in the background
-// (the window stays live; Cancel stops it) and accepts; the caller then makes it the
-// document's study. The settings are remembered under "Phantom".
+// (the window stays live; Cancel stops it) and hands it on (studyMade) for the document; the lab
+// stays open for the next one and offers to go back to the study it replaced. The settings are
+// remembered under "Phantom"; "既定値に戻す" restores the defaults.
 #pragma once
 
 #include <QDialog>
@@ -46,11 +47,19 @@ class PhantomWindow : public QDialog {
   QCheckBox* noiseFreeBox() const { return noiseFree_; }
   QPushButton* makeButton() const { return make_; }
   QLabel* message() const { return message_; }
+  QPushButton* defaultsButton() const { return defaults_; }
+  QPushButton* backButton() const { return back_; }
   bool making() const { return worker_.joinable(); }
   // Blocks until a making under way has ended (tests).
   void waitForMaking();
 
+ signals:
+  void studyMade(sinora::StudyPtr study);
+  void backRequested();
+
  public slots:
+  void setCanGoBack(bool can);
+  void restoreDefaults();
   void check();
   void makeStudy();
   void reject() override;
@@ -64,7 +73,7 @@ class PhantomWindow : public QDialog {
   QCheckBox* noiseFree_;
   std::map<QString, QLineEdit*> edits_;
   std::map<QString, QLabel*> problems_;
-  QPushButton *make_, *cancel_;
+  QPushButton *make_, *cancel_, *defaults_, *back_;
   QLabel* message_;
   QProgressBar* progress_;
   QTimer* poll_;

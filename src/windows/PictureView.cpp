@@ -21,6 +21,7 @@
 
 #include <cstdio>
 
+#include "platform/safe_file.h"
 #include "platform/template_dialog.h"
 
 using sinora::T;
@@ -127,10 +128,7 @@ void PictureView::mouseReleaseEvent(QMouseEvent* e) {
 }
 
 bool PictureView::savePng(const QString& path) const {
-  QSaveFile f(path);
-  if (!f.open(QIODevice::WriteOnly)) return false;
-  image_.save(&f, "PNG");
-  return f.commit();
+  return sinora::writePngSafely(path, image_, nullptr);
 }
 
 bool PictureView::saveCsv(const QString& path) const {
@@ -161,10 +159,7 @@ QByteArray PlotView::csv() const {
 }
 
 bool PlotView::savePng(const QString& path) {
-  QSaveFile f(path);
-  if (!f.open(QIODevice::WriteOnly)) return false;
-  grab().save(&f, "PNG");
-  return f.commit();
+  return sinora::writePngSafely(path, grab().toImage(), nullptr);
 }
 
 bool PlotView::saveCsv(const QString& path) const {
@@ -193,7 +188,7 @@ void offerSaveMenu(QWidget* owner, const QPoint& globalPos, const std::function<
         owner, chosen->text(), QString(), image ? QStringLiteral("PNG (*.png)") : QStringLiteral("CSV (*.csv)"));
     if (path.isEmpty()) return;
     if (!(image ? png(path) : csv(path)))
-      QMessageBox::warning(owner, QStringLiteral("Sinora"), T("%1 に書けません。").arg(path));
+      QMessageBox::warning(owner, QStringLiteral("Sinora"), T("%1 に書けません（%2）。").arg(path, sinora::lastWriteError()));
   }
 }
 
@@ -224,10 +219,5 @@ std::vector<QPointF> profileAlong(const std::vector<double>& f, int b, QPoint a,
 }
 
 bool writeTextFile(const QString& path, const QByteArray& text, QString* error) {
-  QSaveFile f(path);  // written beside, renamed over the name when complete
-  if (!f.open(QIODevice::WriteOnly) || f.write(text) != text.size() || !f.commit()) {
-    if (error) *error = f.errorString();
-    return false;
-  }
-  return true;
+  return sinora::writeFileSafely(path, text, error);
 }

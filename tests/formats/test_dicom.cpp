@@ -3,6 +3,7 @@
 // at the patient's left front and a cold spot at the right back, in a warm disc.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -13,6 +14,7 @@
 #include "formats/dicom.h"
 #include "formats/formats.h"
 #include "imaging/slices.h"
+#include "peak.h"
 
 using namespace sinora;
 using namespace sinora::formats;
@@ -150,6 +152,60 @@ TEST_F(Written, WhatIsNotProjectionDataIsRefusedWithItsReason) {
   }
 }
 
+TEST_F(Written, AMissingAngularStepComesFromTheScanArcOrIsRefusedByName) {
+  const StudyReadResult plain = readAnyStudy(file("dicom-CC-0.dcm"));
+  const StudyReadResult derived = readAnyStudy(file("dicom-no-step.dcm"));
+  ASSERT_TRUE(plain.study && derived.study) << derived.error;
+  for (int k = 0; k < plain.study->views(); ++k)
+    ASSERT_DOUBLE_EQ(derived.study->angleDegrees(k), plain.study->angleDegrees(k)) << k;
+  bool said = false;
+  for (const std::string& note : derived.study->geometry().notes) said |= note.find("Scan Arc 360") != std::string::npos;
+  EXPECT_TRUE(said);
+  const StudyReadResult zero = readAnyStudy(file("dicom-zero-step.dcm"));
+  EXPECT_FALSE(zero.study);
+  EXPECT_NE(zero.error.find("Angular Step (0018,1144)"), std::string::npos) << zero.error;
+}
+
+TEST_F(Written, FramesPastTheLimitAreRefusedUnreadAndTheLargestStudyCostsItsCounts) {
+  using sinora::testing::inChild;
+  using sinora::testing::kMiB;
+  // 2048 frames of 512 x 512 (1 GiB of pixels, a hole in the file): refused before a pixel.
+  std::string error;
+  const auto refused = inChild([&] { return bool(readAnyStudy(file("dicom-2048-frames.dcm")).study); }, 5);
+  EXPECT_TRUE(refused.exited);
+  EXPECT_FALSE(refused.succeeded);
+  EXPECT_LT(refused.peakGrowth, 300 * kMiB) << refused.peakGrowth / kMiB << " MiB";
+  EXPECT_NE(readAnyStudy(file("dicom-2048-frames.dcm")).error.find("2048"), std::string::npos);
+  // 1024 frames: 512 MiB of counts, read frame by frame.
+  const std::uint64_t counts = 1024ull * 512 * 512;
+  const auto opened = inChild([&] {
+    const StudyReadResult r = readAnyStudy(file("dicom-1024-frames.dcm"));
+    return r.study && r.study->counts().size() == counts;
+  }, 120);
+  EXPECT_TRUE(opened.exited);
+  EXPECT_TRUE(opened.succeeded);
+  EXPECT_LE(opened.peakGrowth, counts * 2 + 300 * kMiB) << opened.peakGrowth / kMiB << " MiB";
+}
+
+TEST_F(Written, WhatDcmtkCannotReadIsSaidInOurWordsFirst) {
+  std::string bytes;
+  {
+    std::ifstream in(file("dicom-CC-0.dcm"), std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), {});
+  }
+  // Cut inside an element: our reason, then DCMTK's own words after "DCMTK:".
+  const std::string cut = (dir_ / "cut.dcm").string();
+  std::ofstream(cut, std::ios::binary) << bytes.substr(0, 600);
+  const std::string why = readAnyStudy(cut).error;
+  EXPECT_EQ(why.rfind("DICOM ファイルとして読めません: ", 0), 0u) << why;
+  const std::size_t dcmtk = why.find("（DCMTK: ");
+  ASSERT_NE(dcmtk, std::string::npos) << why;
+  // Between our opening and DCMTK's words the reason is ours alone: no English in it.
+  const std::size_t reason = std::string("DICOM ファイルとして読めません: ").size();
+  ASSERT_GT(dcmtk, reason) << why;
+  for (std::size_t i = reason; i < dcmtk; ++i) EXPECT_FALSE(std::isalpha(static_cast<unsigned char>(why[i]))) << why;
+}
+
 TEST(DicomNmInterpretation, FramesAnglesAndVectors) {
   DicomNm nm;
   nm.modality = "NM";
@@ -178,6 +234,17 @@ TEST(DicomNmInterpretation, FramesAnglesAndVectors) {
   nm.bitsAllocated = 16;
   nm.columns = 513;
   EXPECT_FALSE(interpretDicomNm(nm).study);
+  nm.columns = 2;
+  // A step that is NaN or 0 comes from the scan arc, or the rotation is refused by name.
+  for (double step : {std::nan(""), 0.0}) {
+    nm.angularViewVector.clear();
+    nm.rotations = {{90, step, true, 4, 40}};
+    r = interpretDicomNm(nm);
+    ASSERT_TRUE(r.study) << r.error;
+    EXPECT_DOUBLE_EQ(r.study->angleDegrees(3), 120);  // 40 degrees over 4 frames: 10 each
+    nm.rotations = {{90, step, true, 4, 0}};
+    EXPECT_NE(interpretDicomNm(nm).error.find("Angular Step"), std::string::npos);
+  }
 }
 
 }  // namespace

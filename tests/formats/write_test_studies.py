@@ -90,10 +90,15 @@ def nm_dataset(path, frames, detector_vector, energy_vector, rotations, detector
         det_items.append(d)
     ds.DetectorInformationSequence = Sequence(det_items)
     rot_items = []
-    for start, step, direction, n in rotations:
+    for rotation in rotations:
+        start, step, direction, n = rotation[:4]
+        arc = rotation[4] if len(rotation) > 4 else 360
         r = Dataset()
-        r.StartAngle, r.AngularStep, r.RotationDirection = start, step, direction
-        r.ScanArc = 360
+        r.StartAngle, r.RotationDirection = start, direction
+        if step is not None:
+            r.AngularStep = step
+        if arc is not None:
+            r.ScanArc = arc
         r.NumberOfFramesInRotation = n
         rot_items.append(r)
     ds.RotationInformationSequence = Sequence(rot_items)
@@ -172,7 +177,35 @@ def main():
     nm_dataset(os.path.join(out, "dicom-nopixels.dcm"), one, [1] * VIEWS, [1] * VIEWS,
                [(0, step, "CC", VIEWS)], [None], [("w", 1, 2)], pixels=False)
     names += ["dicom-ct.dcm", "dicom-recon.dcm", "dicom-fan.dcm", "dicom-nopixels.dcm"]
+    # A rotation without its Angular Step: the step comes from the scan arc, or cannot be had.
+    nm_dataset(os.path.join(out, "dicom-no-step.dcm"), one, [1] * VIEWS, [1] * VIEWS,
+               [(0, None, "CC", VIEWS)], [None], [("w", 1, 2)])
+    nm_dataset(os.path.join(out, "dicom-zero-step.dcm"), one, [1] * VIEWS, [1] * VIEWS,
+               [(0, 0, "CC", VIEWS, None)], [None], [("w", 1, 2)])
+    names += ["dicom-no-step.dcm", "dicom-zero-step.dcm"]
+    # Frames of 512 x 512 whose pixel data is a hole in the file (sparse): what the header claims
+    # is checked before a pixel is read.
+    for frames in (1024, 2048):
+        names.append(write_sparse(out, "dicom-%d-frames.dcm" % frames, frames))
     print("\n".join(names))
+
+
+def write_sparse(out, name, frames, size=512):
+    path = os.path.join(out, name)
+    head = os.path.join(out, name + ".head")
+    nm_dataset(head, [[0]], [1] * frames, [1] * frames, [(0, 360.0 / frames, "CC", frames)], [None],
+               [("w", 1, 2)], pixels=False)
+    ds = pydicom.dcmread(head)
+    ds.Rows, ds.Columns, ds.NumberOfFrames = size, size, frames
+    ds.save_as(head, write_like_original=False)
+    length = frames * size * size * 2
+    with open(head, "rb") as f:
+        data = f.read()
+    os.unlink(head)
+    with open(path, "wb") as f:
+        f.write(data + struct.pack("<HH2sHI", 0x7FE0, 0x0010, b"OW", 0, length))
+        f.truncate(len(data) + 12 + length)
+    return name
 
 
 if __name__ == "__main__":

@@ -41,17 +41,21 @@ TEST(FilterWindow, OpensFromTheAppliedMenuFreshAndModal) {
   ASSERT_NE(item, nullptr);
   EXPECT_EQ(app.mainFrame()->appliedMenu()->actions().indexOf(item), 1);  // after 逐次近似再構成
   QList<double> seen;
+  QList<FilterAnalysisWindow*> opened;
   for (int n = 0; n < 2; ++n) {
-    QTimer::singleShot(0, [&] {
-      auto* w = qobject_cast<FilterAnalysisWindow*>(QApplication::activeModalWidget());
-      ASSERT_NE(w, nullptr);
-      seen << w->cutoffBox()->value();
-      w->cutoffBox()->setValue(0.2);
-      w->reject();
-    });
-    item->trigger();
+    item->trigger();  // modeless: returns with the window open
+    FilterAnalysisWindow* w = nullptr;
+    for (QWidget* t : QApplication::topLevelWidgets())
+      if (auto* f = qobject_cast<FilterAnalysisWindow*>(t); f && f->isVisible() && !opened.contains(f)) w = f;
+    ASSERT_NE(w, nullptr);
+    EXPECT_FALSE(w->isModal());
+    opened << w;
+    seen << w->cutoffBox()->value();
+    w->cutoffBox()->setValue(0.2);
   }
   EXPECT_EQ(seen, (QList<double>{0.4, 0.4}));
+  EXPECT_DOUBLE_EQ(opened[0]->cutoffBox()->value(), 0.2);  // each keeps its own
+  for (auto* w : opened) w->close();
 }
 
 QLineSeries* named(QChart* c, const QString& start) {

@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QPointer>
 
 #include <gtest/gtest.h>
 
@@ -56,7 +57,7 @@ bool showsImage(const PictureView* v, const RgbImage& want) {
   return true;
 }
 
-TEST(IterativeWindow, OpensFromTheAppliedMenuFreshAndModal) {
+TEST(IterativeWindow, OpensFromTheAppliedMenuFreshAndModeless) {
   QTemporaryDir dir;
   CSinoraApp app(std::make_unique<QSettings>(dir.filePath(QStringLiteral("s.ini")), QSettings::IniFormat));
   QString error;
@@ -67,19 +68,29 @@ TEST(IterativeWindow, OpensFromTheAppliedMenuFreshAndModal) {
   QAction* first = applied->actions().first();
   EXPECT_EQ(first->text(), QStringLiteral("逐次近似再構成(&O)..."));
   EXPECT_EQ(first->statusTip(), QStringLiteral("MLEM/OSEM で再構成し、FBP と比べる"));
+  // Modeless: the menu returns at once with the window open beside the main window; two may
+  // stand open together, and a new one starts afresh.
   QList<int> iterationsSeen;
+  QList<QPointer<IterativeWindow>> opened;
   for (int n = 0; n < 2; ++n) {
-    QTimer::singleShot(0, [&] {
-      auto* w = qobject_cast<IterativeWindow*>(QApplication::activeModalWidget());
-      ASSERT_NE(w, nullptr);
-      iterationsSeen << int(w->result().images.size());
-      w->iterationsBox()->setValue(2);
-      w->reconstructButton()->click();  // state that must not survive the closing
-      w->reject();
-    });
     first->trigger();
+    IterativeWindow* w = nullptr;
+    for (QWidget* t : QApplication::topLevelWidgets())
+      if (auto* i = qobject_cast<IterativeWindow*>(t); i && i->isVisible() && !opened.contains(i)) w = i;
+    ASSERT_NE(w, nullptr);
+    EXPECT_FALSE(w->isModal());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    opened << w;
+    iterationsSeen << int(w->result().images.size());
+    w->iterationsBox()->setValue(2);
+    w->reconstructButton()->click();  // state that must not reach the next window
   }
   EXPECT_EQ(iterationsSeen, (QList<int>{0, 0}));
+  EXPECT_TRUE(opened[0]->isVisible());  // the first kept its result while the second opened
+  EXPECT_EQ(opened[0]->result().images.size(), 2u);
+  for (auto& w : opened) w->close();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(opened[0].isNull());  // closed windows are freed
 }
 
 TEST(IterativeWindow, StartsAtTheReconstructionWindowsRowWithSubsetsThatDivide) {

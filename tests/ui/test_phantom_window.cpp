@@ -108,16 +108,21 @@ TEST_F(PhantomLab, MakingAStudyTitlesItAndRemembersTheSettings) {
   QAction* item = app.mainFrame()->action(ID_PHANTOM);
   EXPECT_EQ(item->statusTip(), QStringLiteral("既知の物体の収集を作り、現在の検査にする"));
   const int recentBefore = int(app.mainFrame()->recentFileActions().size());
-  QTimer::singleShot(0, [&] {
-    auto* w = qobject_cast<PhantomWindow*>(QApplication::activeModalWidget());
-    ASSERT_NE(w, nullptr);
-    setSmall(*w, PhantomKind::Contrast);
-    w->edit(QStringLiteral("mu"))->setText(QStringLiteral("0.15"));
-    w->edit(QStringLiteral("seed"))->setText(QStringLiteral("7"));
-    w->makeButton()->click();
-    w->waitForMaking();  // accepts
-  });
-  item->trigger();
+  const StudyPtr before = app.document()->ProjectionStudy();
+  item->trigger();  // modeless: returns with the lab open
+  PhantomWindow* w = nullptr;
+  for (QWidget* t : QApplication::topLevelWidgets())
+    if (auto* p = qobject_cast<PhantomWindow*>(t); p && p->isVisible()) w = p;
+  ASSERT_NE(w, nullptr);
+  EXPECT_FALSE(w->isModal());
+  EXPECT_FALSE(w->backButton()->isEnabled());
+  setSmall(*w, PhantomKind::Contrast);
+  w->edit(QStringLiteral("mu"))->setText(QStringLiteral("0.15"));
+  w->edit(QStringLiteral("seed"))->setText(QStringLiteral("7"));
+  w->makeButton()->click();
+  w->waitForMaking();  // hands the study on and stays open
+  EXPECT_TRUE(w->isVisible());
+  EXPECT_TRUE(w->backButton()->isEnabled());
   const StudyPtr made = app.document()->ProjectionStudy();
   ASSERT_NE(made, sampleStudy());
   const PhantomInfo* info = phantomInfo(*made);
@@ -139,6 +144,46 @@ TEST_F(PhantomLab, MakingAStudyTitlesItAndRemembersTheSettings) {
   again.waitForMaking();
   ASSERT_TRUE(again.study());
   EXPECT_EQ(again.study()->counts(), made->counts());
+  // One step back to the study the lab replaced, title and all; then nothing more to go back to.
+  w->backButton()->click();
+  EXPECT_EQ(app.document()->ProjectionStudy(), before);
+  EXPECT_FALSE(app.mainFrame()->windowTitle().startsWith(QStringLiteral("ファントム: ")));
+  EXPECT_FALSE(w->backButton()->isEnabled());
+  w->close();
+}
+
+TEST_F(PhantomLab, KeepsItsSizeRestoresDefaultsAndReturnStartsNothing) {
+  PhantomWindow w(settings.get());
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  const QSize size = w.size();
+  // Messages beside the boxes and below them: the window keeps its size.
+  for (const char* field : {"views", "counts", "mu", "pixel", "seed"})
+    w.edit(QString::fromLatin1(field))->setText(QStringLiteral("nonsense that is not a number at all"));
+  w.edit(QStringLiteral("views"))->setText(QStringLiteral("0"));
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(w.problem(QStringLiteral("views"))->text().isEmpty());
+  EXPECT_FALSE(w.makeButton()->isEnabled());
+  EXPECT_EQ(w.size(), size);
+  // Defaults: every box as a fresh lab with no settings has it, and 作成 is possible again.
+  w.restoreDefaults();
+  PhantomSettings s;
+  ASSERT_TRUE(w.readSettings(s));
+  const PhantomSettings d;
+  EXPECT_EQ(s.views, d.views);
+  EXPECT_EQ(s.muPerCm, d.muPerCm);
+  EXPECT_EQ(s.counts, d.counts);
+  EXPECT_EQ(s.kind, d.kind);
+  EXPECT_TRUE(w.makeButton()->isEnabled());
+  w.edit(QStringLiteral("views"))->setText(QStringLiteral("16"));
+  w.defaultsButton()->click();
+  EXPECT_EQ(w.edit(QStringLiteral("views"))->text(), QString::number(d.views));
+  // Return in a box does not start making a study.
+  w.edit(QStringLiteral("views"))->setFocus();
+  QTest::keyClick(w.edit(QStringLiteral("views")), Qt::Key_Return);
+  EXPECT_FALSE(w.making());
+  EXPECT_TRUE(w.isVisible());
+  EXPECT_EQ(w.size(), size);
 }
 
 TEST_F(PhantomLab, AFailedOrCancelledMakingLeavesTheStudyAsItWas) {

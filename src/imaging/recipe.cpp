@@ -1,0 +1,233 @@
+#include "imaging/recipe.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <mutex>
+#include <thread>
+
+#include "imaging/phantom.h"
+#include "imaging/slices.h"
+#include "imaging/text.h"
+
+namespace sinora {
+
+namespace {
+
+std::string number(double v) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%.6g", v);
+  return buffer;
+}
+
+bool ownKernel(FilterWindow f) { return f == FilterWindow::Ramp || f == FilterWindow::SheppLogan; }
+
+std::vector<double> kernelOf(const Recipe& r, int bins) {
+  if (r.filter == FilterWindow::Ramp) return reconKernelFor(ReconFilter::Ramp, bins);
+  if (r.filter == FilterWindow::SheppLogan) return reconKernelFor(ReconFilter::SheppLogan, bins);
+  return windowedKernel(r.filter, r.windowCutoff, r.windowOrder, bins);
+}
+
+std::vector<double> fbpCounts(const ProjectionStudy& study, const Recipe& r, int row) {
+  std::vector<double> f = fbpSlice(study, row, kernelOf(r, study.bins()), r.prefilter ? &r.bw : nullptr);
+  const double toCounts = fbpToCounts(study);
+  for (double& v : f) v *= toCounts;
+  return f;
+}
+
+// The row's slice; without `mustModel` a row with no outline is reconstructed uncorrected (a
+// volume's rows beyond the object).
+RecipeSlice runRow(const ProjectionStudy& study, const Recipe& r, int row, int threads,
+                   const std::atomic<bool>* cancel, bool withLikelihood, bool mustModel) {
+  RecipeSlice out;
+  const int b = study.bins();
+  const bool fbpMethod = r.method == RecipeMethod::Fbp;
+  bool correct = r.correctsAttenuation();
+  std::vector<double> fbp;
+  if (fbpMethod || (correct && r.outline != OutlineSource::Phantom)) fbp = fbpCounts(study, r, row);
+  if (correct) {
+    out.muPerPixel = muPerPixel(r.muPerCm, study.geometry().pixelSizeMm);
+    if (r.outline != OutlineSource::Threshold) out.outline = phantomOutline(study, row);
+    if (!out.outline.present && r.outline != OutlineSource::Phantom)
+      out.outline = thresholdOutline(fbp, b, r.threshold);
+    if (!out.outline.present) {
+      if (mustModel) {
+        out.refusal = r.outline == OutlineSource::Phantom
+                          ? fill("%1 行目はファントムの輪郭の外です。", {std::to_string(row)})
+                          : fill("%1 行目の FBP にしきい値を超える画素がありません。", {std::to_string(row)});
+        return out;
+      }
+      correct = false;
+    }
+  }
+  if (fbpMethod) {
+    out.values = correct ? changCorrected(study, row, fbp, r.filter == FilterWindow::SheppLogan
+                                                               ? ReconFilter::SheppLogan
+                                                               : ReconFilter::Ramp,
+                                          out.outline, out.muPerPixel,
+                                          r.chang == ChangCorrection::Iterated ? 1 : 0)
+                         : std::move(fbp);
+    return out;
+  }
+  ViewWeights weights;
+  if (correct) weights = attenuationWeights(study, out.outline, out.muPerPixel);
+  OsemResult o = osem(study, row, r.subsets, r.iterations, threads, cancel, withLikelihood,
+                      correct ? &weights : nullptr);
+  out.iterations = std::move(o.images);
+  out.likelihood = std::move(o.likelihood);
+  if (!out.iterations.empty()) out.values = postFiltered(r, out.iterations.back(), b);
+  return out;
+}
+
+}  // namespace
+
+double fbpToCounts(const ProjectionStudy& study) {
+  // The program's FBP sums its views without the factor pi / V of the inverse Radon transform.
+  return 3.14159265358979323846 / study.views();
+}
+
+std::string checkRecipe(const ProjectionStudy& study, const Recipe& r) {
+  if (!r.muMap.empty() || r.scatterEstimate || r.collimatorFwhmMm != 0)
+    return "μ マップ、散乱の推定と分解能の補正はまだ使えません。";
+  if (r.method == RecipeMethod::Fbp) {
+    if (!ownKernel(r.filter)) {
+      const std::string why = checkWindowSettings(r.filter, r.windowCutoff, r.windowOrder);
+      if (!why.empty()) return why;
+      if (r.chang != ChangCorrection::None) return "Chang の補正は Ramp か Shepp-Logan の FBP にだけ使えます。";
+    }
+  } else {
+    if (r.subsets < 1 || study.views() % r.subsets != 0)
+      return fill("サブセット数 %1 はビュー数 %2 を割り切れません。",
+                  {std::to_string(r.subsets), std::to_string(study.views())});
+    if (r.iterations < 1 || r.iterations > 100) return "反復回数は 1 から 100 までです。";
+    if (!(r.postFilterFwhm >= 0 && r.postFilterFwhm <= 100)) return "後処理の FWHM は 0 から 100 画素までです。";
+  }
+  if (r.correctsAttenuation()) {
+    if (!(study.geometry().pixelSizeMm > 0))
+      return "画素サイズが分からないため、μ（cm^-1）を画素あたりにできず、減弱を補正できません。";
+    if (!(r.muPerCm >= 0 && r.muPerCm <= 10)) return "μ は 0 から 10 cm^-1 までです。";
+    // The attenuated projector keeps one weight a pixel a view.
+    if (r.method == RecipeMethod::Osem &&
+        double(study.views()) * study.bins() * study.bins() > 16.0 * 1024 * 1024)
+      return fill("この検査（%1 ビュー × %2 x %2）は減弱込みの OSEM には大きすぎます。",
+                  {std::to_string(study.views()), std::to_string(study.bins())});
+  }
+  return {};
+}
+
+RecipeSlice runRecipe(const ProjectionStudy& study, const Recipe& r, int row, int threads,
+                      const std::atomic<bool>* cancel, bool withLikelihood) {
+  RecipeSlice out;
+  out.refusal = checkRecipe(study, r);
+  if (!out.ok()) return out;
+  return runRow(study, r, std::clamp(row, 0, study.rows() - 1), std::max(1, threads), cancel,
+                withLikelihood, true);
+}
+
+RecipeVolume runRecipeVolume(const ProjectionStudy& study, const Recipe& r, int threads,
+                             const std::function<bool(int)>& step, const std::atomic<bool>* cancel) {
+  RecipeVolume out;
+  out.refusal = checkRecipe(study, r);
+  if (!out.ok()) return out;
+  threads = std::max(1, threads);
+  const int rows = study.rows();
+  bool stopped = false;
+  auto counted = [&](int done) {
+    const bool go = !step || step(done);
+    if (!go) stopped = true;
+    return go;
+  };
+  if (!r.correctsAttenuation() && r.method == RecipeMethod::Osem) {
+    out.slices = osemVolume(study, r.subsets, r.iterations, threads, counted, cancel);
+  } else if (!r.correctsAttenuation() && ownKernel(r.filter)) {
+    const BwParameters* bw = r.prefilter ? &r.bw : nullptr;
+    out.slices = fbpVolume(study, r.filter == FilterWindow::SheppLogan ? ReconFilter::SheppLogan : ReconFilter::Ramp,
+                           threads, counted, bw);
+    const double toCounts = fbpToCounts(study);
+    for (auto& s : out.slices)
+      for (double& v : s) v *= toCounts;
+  } else {
+    // Row by row with the corrections, `threads` rows at a time.
+    out.slices.assign(std::size_t(rows), {});
+    std::atomic<int> next{0}, done{0};
+    std::atomic<bool> stop{false};
+    std::mutex report;
+    auto work = [&] {
+      for (int row = next++; row < rows && !stop && !(cancel && *cancel); row = next++) {
+        RecipeSlice s = runRow(study, r, row, 1, cancel, false, false);
+        out.slices[std::size_t(row)] = s.iterations.empty() ? std::move(s.values) : std::move(s.iterations.back());
+        std::lock_guard<std::mutex> lock(report);
+        if (!counted(++done)) stop = true;
+      }
+    };
+    std::vector<std::thread> pool;
+    for (int t = 1; t < threads; ++t) pool.emplace_back(work);
+    work();
+    for (std::thread& t : pool) t.join();
+  }
+  out.complete = !stopped && !(cancel && *cancel);
+  for (const auto& s : out.slices)
+    if (s.empty()) out.complete = false;
+  return out;
+}
+
+std::vector<double> postFiltered(const Recipe& r, const std::vector<double>& slice, int bins) {
+  if (r.method == RecipeMethod::Fbp || !(r.postFilterFwhm > 0)) return slice;
+  return gaussianFilter(slice, bins, r.postFilterFwhm);
+}
+
+std::string methodName(const Recipe& r) {
+  if (r.method == RecipeMethod::Fbp) return "FBP";
+  return r.subsets == 1 ? "MLEM" : "OSEM";
+}
+
+std::vector<std::string> describeRecipe(const Recipe& r, const std::string& study, int row) {
+  std::vector<std::string> parts;
+  if (!study.empty()) parts.push_back(study);
+  parts.push_back(row >= 0 ? fill("%1 行目", {std::to_string(row)}) : std::string("全スライス"));
+  const bool fbp = r.method == RecipeMethod::Fbp;
+  if (fbp) {
+    static const char* const names[] = {"Ramp", "Shepp-Logan", "Hann", "Hamming", "Parzen", "Cosine", "Butterworth"};
+    const std::string name = names[int(r.filter)];
+    if (ownKernel(r.filter))
+      parts.push_back(fill("FBP（%1）", {name}));
+    else if (r.filter == FilterWindow::Butterworth)
+      parts.push_back(fill("FBP（%1 窓、カットオフ %2、次数 %3）", {name, number(r.windowCutoff), number(r.windowOrder)}));
+    else
+      parts.push_back(fill("FBP（%1 窓、カットオフ %2）", {name, number(r.windowCutoff)}));
+    if (r.prefilter)
+      parts.push_back(fill("BW 前処理（次数 %1、カットオフ %2）", {number(r.bw.order), number(r.bw.cutoff)}));
+  } else if (r.subsets == 1) {
+    parts.push_back(fill("MLEM %1 回", {std::to_string(r.iterations)}));
+  } else {
+    parts.push_back(fill("OSEM %1 サブセット × %2 回", {std::to_string(r.subsets), std::to_string(r.iterations)}));
+  }
+  if (r.correctsAttenuation()) {
+    if (fbp)
+      parts.push_back(r.chang == ChangCorrection::Iterated ? "Chang 1次 + 反復1回" : "Chang 1次");
+    else
+      parts.push_back("減弱込みの投影");
+    const std::string threshold = number(r.threshold * 100);
+    parts.push_back(fill("μ = %1 cm^-1", {number(r.muPerCm)}));
+    parts.push_back(r.outline == OutlineSource::Phantom     ? std::string("ファントムの輪郭")
+                    : r.outline == OutlineSource::Threshold ? fill("FBP のしきい値 %1 % の輪郭", {threshold})
+                                                            : fill("ファントムの輪郭（なければ FBP の %1 %）", {threshold}));
+  } else {
+    parts.push_back("減弱補正なし");
+  }
+  if (!fbp) {
+    if (r.postFilterFwhm > 0)
+      parts.push_back(fill("ガウス後処理 FWHM %1 画素", {number(r.postFilterFwhm)}));
+    else
+      parts.push_back("後処理なし");
+  }
+  return parts;
+}
+
+std::string joinDescription(const std::vector<std::string>& parts) {
+  std::string out;
+  for (const std::string& p : parts) out += (out.empty() ? "" : "、") + p;
+  return out;
+}
+
+}  // namespace sinora
