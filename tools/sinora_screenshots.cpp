@@ -18,6 +18,7 @@
 #include <QTest>
 
 #include <cstdio>
+#include <cstring>
 
 #include "app/AboutDlg.h"
 #include "app/command_line.h"
@@ -76,13 +77,29 @@ void reconstructRow(CDialog1& d, const char* cutoff, int row) {
 
 }  // namespace
 
+const char kUsage[] =
+    "usage: sinora-screenshots DIR [STUDY]\n"
+    "Writes a PNG picture of every window of Sinora, in Japanese and in English, into DIR\n"
+    "(made if missing), on the sample study or STUDY.\n";
+
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  sinora::installTranslations(app);
+  // Options are read before any window exists: "--help" is never taken for a folder.
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+    if (argv[i][0] == '-' && argv[i][1] != '\0') {
+      std::fprintf(stderr, "sinora-screenshots: unknown option %s\n%s", argv[i], kUsage);
+      return 2;
+    }
+  }
   if (argc != 2 && argc != 3) {
-    std::fprintf(stderr, "usage: sinora-screenshots DIR [STUDY]\n");
+    std::fputs(kUsage, stderr);
     return 2;
   }
+  QApplication app(argc, argv);
+  sinora::installTranslations(app);
   const QString study = argc == 3 ? QFile::decodeName(argv[2]) : QString();
   outDir = QString::fromLocal8Bit(argv[1]);
   QDir().mkpath(outDir);

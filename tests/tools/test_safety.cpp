@@ -172,7 +172,7 @@ TEST_F(Tools, OptionNamesAreNeverValues) {
 }
 
 TEST_F(Tools, HelpGoesToStandardOutputWithStatusZero) {
-  for (const char* program : {SINORA_RENDER, SINORA_SAMPLE, SINORA_APP}) {
+  for (const char* program : {SINORA_RENDER, SINORA_SAMPLE, SINORA_APP, SINORA_SCREENSHOTS}) {
     const Outcome r = run(program, {"--help"}, {});  // no display at all
     EXPECT_EQ(r.status, 0) << program << r.err;
     EXPECT_NE(r.out.find("sage"), std::string::npos) << program;  // "usage" / "Usage"
@@ -183,6 +183,9 @@ TEST_F(Tools, HelpGoesToStandardOutputWithStatusZero) {
   EXPECT_NE(version.out.find("1.0.0.1"), std::string::npos);
   EXPECT_EQ(run(SINORA_APP, {"--bogus"}, {}).status, 2);
   EXPECT_EQ(run(SINORA_APP, {"a", "b"}, {}).status, 2);
+  // The screenshots' folder is never an option's name.
+  EXPECT_EQ(run(SINORA_SCREENSHOTS, {"--bogus"}, {}).status, 2);
+  EXPECT_FALSE(exists(dir + "/--help") || exists("--help") || exists("--bogus"));
 }
 
 TEST_F(Tools, ABadStudyAtStartUpEndsWithoutWaitingOnAnInvisibleMessage) {
