@@ -1539,5 +1539,25 @@ Recovered contrast (%3 / background): FBP %4, OSEM %5</translation>
         <source>ファイルを指定してください。</source>
         <translation>Name a file.</translation>
     </message>
+    <message>
+        <source>書き出し...</source>
+        <translation>Export...</translation>
+    </message>
+    <message>
+        <source>再構成してから書き出してください。</source>
+        <translation>Reconstruct first, then export.</translation>
+    </message>
+    <message>
+        <source>%1 に書き出しました。</source>
+        <translation>Exported to %1.</translation>
+    </message>
+    <message>
+        <source>書き出せる形式は DICOM（.dcm）、Interfile（.hv）、NIfTI（.nii）です。</source>
+        <translation>Exports are DICOM (.dcm), Interfile (.hv) or NIfTI (.nii).</translation>
+    </message>
+    <message>
+        <source>%1 は開いている検査のファイルです。何も書きませんでした。</source>
+        <translation>%1 is the file of the open study. Nothing was written.</translation>
+    </message>
 </context>
 </TS>
