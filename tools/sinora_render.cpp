@@ -429,6 +429,7 @@ int main(int argc, char** argv) {
 
   if (o.phantom && !o.study.empty()) return usageError("--phantom makes the study: give no STUDY with it");
   sinora::StudyPtr study;
+  std::vector<std::string> studyFiles{o.study};  // the header and every file it names
   if (o.phantom) {
     if (const auto problems = sinora::checkPhantom(o.phantomSettings); !problems.empty())
       return usageError(problems.front().field + ": " + problems.front().message);
@@ -452,6 +453,7 @@ int main(int argc, char** argv) {
       return 1;
     }
     study = read.study;
+    studyFiles = read.files;
     for (const std::string& note : study->geometry().notes)
       std::fprintf(stderr, "sinora-render: %s\n", note.c_str());
   }
@@ -630,12 +632,7 @@ int main(int argc, char** argv) {
   std::vector<std::string> names;
   for (const Output& f : outputs) names.push_back(f.name);
   std::string clash;
-  std::string dataFile;  // an Interfile study's counts are as much the study as its header
-  if (!o.raw && !o.study.empty())
-    if (const sinora::StudyGeometry& g = study->geometry(); g.format == "Interfile 3.3")
-      dataFile = sinora::formats::interfileDataPath(o.study);
-  if (sinora::tools::anyIsFile(o.out, names, o.study, &clash) ||
-      (!dataFile.empty() && sinora::tools::anyIsFile(o.out, names, dataFile, &clash))) {
+  if (sinora::tools::anyIsFile(o.out, names, studyFiles, &clash)) {
     std::fprintf(stderr, "sinora-render: %s/%s is the study itself; nothing was written\n",
                  o.out.c_str(), clash.c_str());
     return 1;
@@ -645,8 +642,15 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "sinora-render: %s\n", error.c_str());
     return 1;
   }
-  std::vector<std::pair<std::string, std::string>> files;
-  for (Output& f : outputs) files.emplace_back(f.name, std::move(f.bytes));
+  std::vector<sinora::tools::OutputFile> files;
+  for (const Output& f : outputs) {
+    // Qt's encoder gives nothing when it fails: no empty picture is written in its place.
+    if (f.bytes.empty() && f.name.size() > 4 && f.name.compare(f.name.size() - 4, 4, ".png") == 0) {
+      std::fprintf(stderr, "sinora-render: cannot encode %s as PNG; nothing was written\n", f.name.c_str());
+      return 1;
+    }
+    files.push_back({f.name, f.bytes});
+  }
   if (!sinora::tools::writeAll(o.out, files, &error)) {
     std::fprintf(stderr, "sinora-render: %s\n", error.c_str());
     return 1;

@@ -6,6 +6,7 @@
 #include <dcmtk/dcmdata/dcfilefo.h>
 #include <dcmtk/dcmdata/dcistrmb.h>
 #include <dcmtk/dcmdata/dcpixel.h>
+#include <dcmtk/dcmdata/dcpixseq.h>
 #include <dcmtk/dcmdata/dcrledrg.h>
 #include <dcmtk/dcmdata/dcsequen.h>
 #include <dcmtk/dcmdata/dcxfer.h>
@@ -151,6 +152,7 @@ StudyReadResult readDataset(DcmFileFormat& file, OFCondition loaded, std::uint64
   if (real(ds, DCM_PixelSpacing, &spacing, 1) || real(ds, DCM_PixelSpacing, &spacing, 0))
     nm.pixelSpacingMm = spacing;
   nm.patientPosition = upper(text(ds, DCM_PatientPosition));
+  nm.continuous = upper(text(ds, DCM_TypeOfDetectorMotion)) == "CONTINUOUS";
   nm.detectorVector = vectorOf(ds, DCM_DetectorVector);
   nm.rotationVector = vectorOf(ds, DCM_RotationVector);
   nm.energyWindowVector = vectorOf(ds, DCM_EnergyWindowVector);
@@ -239,7 +241,19 @@ StudyReadResult readDataset(DcmFileFormat& file, OFCondition loaded, std::uint64
       result.error = "1 画素 1 サンプルの画像ではありません（Samples per Pixel (0028,0002)）。";
       return result;
     }
-    if (!DcmXfer(ds->getOriginalXfer()).isEncapsulated()) {
+    if (DcmXfer(ds->getOriginalXfer()).isEncapsulated()) {
+      // Each frame has a fragment of its own at least: a file cannot claim more frames than
+      // it holds fragments (and so have a whole study made ready for nothing).
+      DcmPixelSequence* fragments = nullptr;
+      const unsigned long have =
+          pixels->getEncapsulatedRepresentation(ds->getOriginalXfer(), nullptr, fragments).good() && fragments
+              ? fragments->card() : 0;
+      if (have < 1 + std::uint64_t(nm.frames)) {
+        result.error = fill("圧縮された画素データの断片が %1 個しかありません（%2 フレームには %2 個以上が必要）。",
+                            {std::to_string(have > 0 ? have - 1 : 0), std::to_string(nm.frames)});
+        return result;
+      }
+    } else {
       const std::uint64_t have = pixels->getLength();
       const std::uint64_t need = frameBytes * std::uint64_t(nm.frames);
       if (have < need) {
@@ -398,7 +412,8 @@ StudyReadResult interpretDicomNm(const DicomNm& nm) {
     // DICOM: CW is decreasing angle, CC increasing. The program's angle is 180 minus DICOM's.
     // Without any rotation information the frames are taken as one even turn.
     if (nm.rotations.empty()) step = 360.0 / nm.frames;
-    const double alpha = start + (r.clockwise ? -1 : 1) * view * step;
+    // A continuous rotation sees each frame over a whole step: its angle is the step's middle.
+    const double alpha = start + (r.clockwise ? -1 : 1) * (view + (nm.continuous ? 0.5 : 0)) * step;
     double theta = std::fmod(180 - alpha, 360.0);
     if (theta < 0) theta += 360;
     if (!std::isfinite(theta)) theta = 0;
@@ -485,6 +500,8 @@ StudyReadResult interpretDicomNm(const DicomNm& nm) {
       counts[k * frameSize + p] = std::uint16_t(std::clamp(v, 0, 65535));
     }
   }
+  if (nm.continuous && !nm.rotations.empty())
+    notes.push_back("連続回転の収集です。各フレームの角度を、そのフレームの間に検出器が回った角度の中ほどとしました。");
   if (negatives > 0)
     notes.push_back(fill("%1 個の負の値を 0 にしました（最小値 %2）。", {std::to_string(negatives), std::to_string(lowest)}));
   g.notes = notes;
@@ -503,7 +520,9 @@ StudyReadResult readDicom(const std::string& path, std::uint64_t maxPixelBytes) 
   DcmFileFormat file;
   // Values longer than a few kilobytes stay in the file until they are asked for.
   const OFCondition cond = file.loadFile(OFFilename(path.c_str()), EXS_Unknown, EGL_noChange, 4096);
-  return readDataset(file, cond, maxPixelBytes);
+  result = readDataset(file, cond, maxPixelBytes);
+  if (result.study) result.files = {path};
+  return result;
 }
 
 StudyReadResult readDicomBytes(const std::uint8_t* bytes, std::size_t size, std::uint64_t maxPixelBytes) {

@@ -21,6 +21,7 @@ namespace sinora::formats {
 struct DicomNm {
   bool hasPixelData = false;
   std::string modality, imageType, collimator, patientPosition;
+  bool continuous = false;  // Type of Detector Motion CONTINUOUS: each frame spans one step
   int rows = 0, columns = 0, frames = 1, bitsAllocated = 16;
   bool pixelSigned = false;
   double pixelSpacingMm = 0;

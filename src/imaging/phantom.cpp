@@ -4,6 +4,7 @@
 #include <cmath>
 #include <thread>
 
+#include "imaging/phantom_scatter.h"
 #include "imaging/random.h"
 #include "imaging/sample_study.h"
 #include "imaging/text.h"
@@ -169,6 +170,26 @@ PhantomObject phantomObject(PhantomKind kind) {
   return o;
 }
 
+Collimator PhantomSettings::effectiveCollimator() const {
+  return realCollimator ? collimator : collimatorFromCentreFwhm(fwhmMm, radiusMm, blurGrows);
+}
+
+double PhantomSettings::photonKeV() const {
+  const Isotope* i = isotopeFromKey(isotope);
+  return i ? i->energyKeV : 140.5;
+}
+
+std::vector<EnergyWindow> PhantomSettings::energyWindows() const {
+  const Isotope* i = isotopeFromKey(isotope);
+  const double e = photonKeV();
+  std::string name = i ? i->name : "Tc-99m";
+  name.erase(std::remove(name.begin(), name.end(), '-'), name.end());
+  const double lo = e * (1 - peakPercent / 200), hi = e * (1 + peakPercent / 200);
+  return {{name + "_EM", lo, hi},
+          {name + "_SCL", lo - e * lowerPercent / 100, lo},
+          {name + "_SCU", hi, hi + e * upperPercent / 100}};
+}
+
 std::vector<SettingProblem> checkPhantom(const PhantomSettings& s) {
   std::vector<SettingProblem> out;
   auto bad = [&](const char* field, const std::string& message) { out.push_back({field, message}); };
@@ -194,6 +215,19 @@ std::vector<SettingProblem> checkPhantom(const PhantomSettings& s) {
                           : "回転半径は 0 より大きく 1000 mm までです。");
   if (!finite(s.corPixels) || std::fabs(s.corPixels) > 20) bad("cor", "回転中心のずれは -20 から 20 画素です。");
   if (!finite(s.muPerCm) || s.muPerCm < 0 || s.muPerCm > 2) bad("mu", "減弱係数 μ は 0 から 2 cm^-1 です。");
+  if (!isotopeFromKey(s.isotope)) bad("isotope", "核種は tc99m、i123、lu177 のどれかです。");
+  if (!(finite(s.peakPercent) && s.peakPercent >= 2 && s.peakPercent <= 50) ||
+      !(finite(s.lowerPercent) && s.lowerPercent >= 1 && s.lowerPercent <= 30) ||
+      !(finite(s.upperPercent) && s.upperPercent >= 1 && s.upperPercent <= 30))
+    bad("windows", "エネルギーウィンドウの幅はピークが 2 から 50 %、両側が 1 から 30 % です。");
+  if (!(finite(s.energyResolutionPercent) && s.energyResolutionPercent >= 0 && s.energyResolutionPercent <= 30))
+    bad("resolution", "エネルギー分解能は 0 から 30 % です。");
+  if (s.realCollimator) {
+    const Collimator& c = s.collimator;
+    if (!(finite(c.intrinsicMm) && finite(c.faceMm) && finite(c.slope)) || c.intrinsicMm < 0 ||
+        c.intrinsicMm > 50 || c.faceMm < 0 || c.faceMm > 50 || c.slope < 0 || c.slope > 1)
+      bad("collimator", "コリメータは R_i と R_c0 が 0 から 50 mm、k が 0 から 1 です。");
+  }
   if (s.kind == PhantomKind::PointSource) {
     const double x = s.pointMm[0], y = s.pointMm[1], z = s.pointMm[2];
     if (!finite(x) || !finite(y) || !finite(z)) bad("point", "点線源の位置に数でないものがあります。");
@@ -326,6 +360,7 @@ struct Acquisition {
   double reach;         // the activity lies within |t| <= reach (mm)
   int slabs;
   std::vector<double> angles;  // degrees
+  Collimator collimator;
 
   Acquisition(const PhantomSettings& settings, const PhantomObject& object)
       : s(settings), o(object), b(settings.matrix), rows(settings.matrix), c(settings.matrix / 2),
@@ -335,7 +370,12 @@ struct Acquisition {
       reach = std::max(reach, std::hypot(p.cx, p.cy) + std::max(p.ax, p.ay));
     reach = std::min(reach, c * pixel * 1.5);
     slabs = 1;
-    if (s.fwhmMm > 0 && s.blurGrows) {
+    collimator = s.effectiveCollimator();
+    if (s.realCollimator) {
+      // A quarter of a pixel of FWHM change per slab at most.
+      const double spread = collimator.slope * 2 * reach / pixel;
+      slabs = std::clamp(int(std::ceil(4 * spread)), 1, 64);
+    } else if (s.fwhmMm > 0 && s.blurGrows) {
       const double spread = s.fwhmMm * 2 * reach / s.radiusMm / pixel;  // FWHM change, pixels
       slabs = std::clamp(int(std::ceil(spread)), 1, 48);
     }
@@ -352,6 +392,7 @@ struct Acquisition {
   double slabLo(int n) const { return -reach + 2 * reach * n / slabs; }
 
   double fwhmPixelsAt(double t) const {
+    if (s.realCollimator) return collimator.fwhmMm(s.radiusMm - t) / pixel;
     if (s.fwhmMm <= 0) return 0;
     if (!s.blurGrows) return s.fwhmMm / pixel;
     return s.fwhmMm * std::max(0.0, s.radiusMm - t) / s.radiusMm / pixel;
@@ -396,6 +437,8 @@ struct Acquisition {
     };
     const double area = pixel * pixel;
     std::vector<double> attenuated(static_cast<std::size_t>(slabs)), clear(static_cast<std::size_t>(slabs));
+    // With a real collimator, points and lines are blurred at their own depth.
+    std::vector<std::pair<double, std::vector<double>>> exact;
     for (const PhantomPart& p : o.parts) {
       if (p.activity == 0) continue;
       const double uc = p.cx * cs + p.cy * sn;
@@ -404,6 +447,11 @@ struct Acquisition {
         const int n = int(std::floor(uc / pixel + c + s.corPixels + 0.5));
         if (n < 0 || n >= b) continue;
         const double z0 = p.cz - p.az, z1 = p.cz + p.az;
+        double* into = slab[std::size_t(slabOf(tc))].data();
+        if (s.realCollimator) {
+          exact.emplace_back(tc, std::vector<double>(pixels, 0.0));
+          into = exact.back().second.data();
+        }
         for (int r = 0; r < rows; ++r) {
           const double lo = (r - c - 0.5) * pixel, hi = lo + pixel;
           double amount;
@@ -412,7 +460,7 @@ struct Acquisition {
           if (amount == 0) continue;
           double in, out;
           outlineChord(uc, (r - c) * pixel, in, out);
-          slab[std::size_t(slabOf(tc))][std::size_t(r) * b + n] += amount * survivingAt(tc, in, out, mu) / area;
+          into[std::size_t(r) * b + n] += amount * survivingAt(tc, in, out, mu) / area;
         }
         continue;
       }
@@ -469,6 +517,7 @@ struct Acquisition {
       const double mid = slabs == 1 ? 0 : slabLo(n) + reach / slabs;
       blurInto(slab[std::size_t(n)], rows, b, gaussianTaps(fwhmPixelsAt(mid)), view);
     }
+    for (const auto& [depth, picture] : exact) blurInto(picture, rows, b, gaussianTaps(fwhmPixelsAt(depth)), view);
   }
 };
 
@@ -524,17 +573,24 @@ const PhantomInfo* phantomInfo(const ProjectionStudy& study) { return study.geom
 
 PhantomResult makePhantomStudy(const PhantomSettings& s, int threads,
                                const std::atomic<bool>* cancel, std::atomic<int>* viewsDone) {
+  PhantomObject object = phantomObject(s.kind);
+  if (s.kind == PhantomKind::PointSource) {
+    object.parts[0].cx = s.pointMm[0];
+    object.parts[0].cy = s.pointMm[1];
+    object.parts[0].cz = s.pointMm[2];
+  }
+  return makePhantomStudyOf(object, phantomName(s.kind), s, threads, cancel, viewsDone);
+}
+
+PhantomResult makePhantomStudyOf(const PhantomObject& object, const std::string& name,
+                                 const PhantomSettings& s, int threads,
+                                 const std::atomic<bool>* cancel, std::atomic<int>* viewsDone) {
   const std::vector<SettingProblem> problems = checkPhantom(s);
   if (!problems.empty()) return {nullptr, problems.front().message};
   auto info = std::make_shared<PhantomInfo>();
-  info->name = phantomName(s.kind);
+  info->name = name;
   info->settings = s;
-  info->object = phantomObject(s.kind);
-  if (s.kind == PhantomKind::PointSource) {
-    info->object.parts[0].cx = s.pointMm[0];
-    info->object.parts[0].cy = s.pointMm[1];
-    info->object.parts[0].cz = s.pointMm[2];
-  }
+  info->object = object;
   const Acquisition acq(s, info->object);
   const std::size_t perView = std::size_t(acq.rows) * acq.b;
   std::vector<double> ideal(perView * std::size_t(s.views));
@@ -550,24 +606,69 @@ PhantomResult makePhantomStudy(const PhantomSettings& s, int threads,
     for (int r = part; r < acq.rows; r += std::max(1, threads))
       info->truth[std::size_t(r)] = truthSlice(info->object, s, r);
   });
+  // The windows: the photopeak's expected counts are the primaries (and their scatter); the
+  // side windows see the primaries' tails through the energy resolution and their own scatter.
+  const std::vector<EnergyWindow> windows = s.energyWindows();
+  const double e0 = s.photonKeV();
+  std::vector<double> accept(windows.size());
+  for (std::size_t w = 0; w < windows.size(); ++w)
+    accept[w] = windowAcceptance(e0, windows[w].lowerKeV, windows[w].upperKeV, s.energyResolutionPercent);
+  std::vector<std::vector<double>> scatter;
+  if (s.scatter) {
+    ScatterInput in;
+    in.object = &info->object;
+    in.settings = &s;
+    in.truth = &info->truth;
+    in.anglesDegrees = acq.angles;
+    in.windows = windows;
+    in.photonKeV = e0;
+    in.density = s.muPerCm / waterMu(e0);
+    scatter = simulateScatter(in, acq.collimator, threads);
+    if (cancel && *cancel) return {nullptr, "中止しました。"};
+  }
+  // Without scatter the photopeak is the primaries as they are (the acceptance drops out in the
+  // scaling); the side windows are the primaries times their acceptance relative to the peak's.
+  const bool scattered = !scatter.empty();
+  auto expected = [&](std::size_t w, std::size_t n) {
+    if (!scattered) return w == 0 ? ideal[n] : ideal[n] * (accept[0] > 0 ? accept[w] / accept[0] : 0.0);
+    return ideal[n] * accept[w] + scatter[w][n];
+  };
   double total = 0, peak = 0;
-  for (double v : ideal) {
+  for (std::size_t n = 0; n < ideal.size(); ++n) {
+    const double v = expected(0, n);
     total += std::max(0.0, v);
     peak = std::max(peak, v);
   }
   if (!(total > 0)) return {nullptr, "投影に計数がありません (物体が視野の外です)。"};
   const double scale = s.counts / total;
+  for (std::size_t w = 1; w < windows.size(); ++w)
+    for (std::size_t n = 0; n < ideal.size(); ++n) peak = std::max(peak, expected(w, n));
   if (peak * scale > 65535) {
     return {nullptr, fill("計数が多すぎます: 最大のピクセルが %1 カウントになり 65535 を超えます。",
                           {std::to_string(std::llround(peak * scale))})};
   }
-  std::vector<std::uint16_t> counts(ideal.size());
+  info->windows = windows;
+  info->primary.resize(windows.size());
+  if (scattered) info->scattered.resize(windows.size());
+  auto set = std::make_shared<EnergyWindowSet>();
+  set->windows = windows;
+  set->counts.resize(windows.size());
   Random rng(s.seed);
-  for (std::size_t n = 0; n < ideal.size(); ++n) {
-    const double mean = std::max(0.0, ideal[n] * scale);
-    const int v = s.noiseFree ? int(mean + 0.5) : poisson(mean, rng);
-    counts[n] = static_cast<std::uint16_t>(std::min(v, 65535));
+  for (std::size_t w = 0; w < windows.size(); ++w) {
+    std::vector<float>& prim = info->primary[w];
+    prim.resize(ideal.size());
+    if (scattered) info->scattered[w].resize(ideal.size());
+    std::vector<std::uint16_t>& counts = set->counts[w];
+    counts.resize(ideal.size());
+    for (std::size_t n = 0; n < ideal.size(); ++n) {
+      const double mean = std::max(0.0, expected(w, n) * scale);
+      prim[n] = float(scattered ? ideal[n] * accept[w] * scale : mean);
+      if (scattered) info->scattered[w][n] = float(scatter[w][n] * scale);
+      const int v = s.noiseFree ? int(mean + 0.5) : poisson(mean, rng);
+      counts[n] = static_cast<std::uint16_t>(std::min(v, 65535));
+    }
   }
+  std::vector<std::uint16_t> counts = set->counts[0];
   StudyGeometry g;
   g.views = s.views;
   g.rows = acq.rows;
@@ -577,6 +678,8 @@ PhantomResult makePhantomStudy(const PhantomSettings& s, int threads,
   g.format = "ファントム";
   g.description = info->name;
   g.phantom = info;
+  g.radiusMm = {s.radiusMm};
+  g.energyWindows = set;
   return {std::make_shared<const ProjectionStudy>(std::move(g), std::move(counts)), {}};
 }
 

@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "imaging/collimator.h"
+#include "imaging/scatter.h"
 #include "imaging/study.h"
 
 namespace sinora {
@@ -36,7 +38,7 @@ struct PhantomSettings {
   bool clockwise = true;       // the program's angle grows view by view
   int matrix = 128;            // bins and rows: 64, 128 or 256
   double pixelMm = 2.0;        // above 0, up to 20
-  double counts = 1e7;         // expected total, 1e3..1e9
+  double counts = 1e7;         // expected total of the photopeak window, 1e3..1e9
   bool noiseFree = false;      // counts are then the rounded expectations
   double fwhmMm = 0;           // collimator blur at the centre of rotation; 0: none
   bool blurGrows = true;       // the FWHM grows in proportion to the distance to the detector
@@ -45,10 +47,29 @@ struct PhantomSettings {
   double muPerCm = 0;          // uniform attenuation inside the outer outline
   double pointMm[3] = {0, 0, 0};  // the point source: x, y, z
   std::uint64_t seed = 1;
+  // Energy: the isotope's photopeak (isotopes() of scatter.h) into a window of peakPercent of its
+  // energy about it, and two side windows of lowerPercent and upperPercent just below and above.
+  std::string isotope = "tc99m";
+  double peakPercent = 20;          // 2..50
+  double lowerPercent = 7;          // 1..30
+  double upperPercent = 7;          // 1..30
+  double energyResolutionPercent = 9.5;  // FWHM at 140 keV, 0..30 (0: ideal)
+  // Single Compton scatter in the object's matter (water of the density that muPerCm gives).
+  bool scatter = false;
+  // A real collimator (collimator.h) instead of fwhmMm / blurGrows, which stand for
+  // collimatorFromCentreFwhm(fwhmMm, radiusMm, blurGrows).
+  bool realCollimator = false;
+  Collimator collimator{3.5, 1.48, 0.0447};  // LEHR
+  // The collimator the acquisition uses.
+  Collimator effectiveCollimator() const;
+  // The windows acquired: photopeak, lower, upper.
+  std::vector<EnergyWindow> energyWindows() const;
+  double photonKeV() const;
 };
 
 // A setting out of range: which one ("views", "arc", "start", "matrix", "pixel", "counts",
-// "fwhm", "radius", "cor", "mu", "point", "seed") and what is wrong, in Japanese.
+// "fwhm", "radius", "cor", "mu", "point", "seed", "isotope", "windows", "resolution",
+// "collimator") and what is wrong, in Japanese.
 struct SettingProblem {
   std::string field;
   std::string message;
@@ -92,6 +113,10 @@ struct PhantomInfo {
   PhantomObject object;
   // The true activity, voxel means, [row][i * B + j] (the slice as the reconstructions show it).
   std::vector<std::vector<float>> truth;
+  // Each acquired window (photopeak, lower, upper): its expected counts from primary photons and
+  // from scattered ones, V x R x B as the study's counts (scatter empty when not simulated).
+  std::vector<EnergyWindow> windows;
+  std::vector<std::vector<float>> primary, scattered;
 };
 
 // Attached to a phantom's study (StudyGeometry::phantom).
@@ -109,6 +134,12 @@ struct PhantomResult {
 PhantomResult makePhantomStudy(const PhantomSettings& settings, int threads = 2,
                                const std::atomic<bool>* cancel = nullptr,
                                std::atomic<int>* viewsDone = nullptr);
+
+// The same for an object of one's own (the settings' kind and point are then not used).
+PhantomResult makePhantomStudyOf(const PhantomObject& object, const std::string& name,
+                                 const PhantomSettings& settings, int threads = 2,
+                                 const std::atomic<bool>* cancel = nullptr,
+                                 std::atomic<int>* viewsDone = nullptr);
 
 // How far a reconstruction of a row [i * B + j] is from its truth: the RMSE over the pixels
 // inside the reconstruction circle after the least-squares scale a = sum r t / sum t^2 (the

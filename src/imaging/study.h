@@ -7,6 +7,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -26,6 +28,21 @@ constexpr int kMaxRowsOrBins = 512;
 struct PhantomInfo;
 struct DicomOrigin;
 
+// An energy window of the acquisition, keV.
+struct EnergyWindow {
+  std::string name;  // as the file names it (may be empty)
+  double lowerKeV = 0;
+  double upperKeV = 0;
+  double width() const { return upperKeV - lowerKeV; }
+  double centre() const { return (lowerKeV + upperKeV) / 2; }
+};
+
+// Every window of an acquisition and each one's counts, laid out as ProjectionStudy::counts().
+struct EnergyWindowSet {
+  std::vector<EnergyWindow> windows;
+  std::vector<std::vector<std::uint16_t>> counts;
+};
+
 struct StudyGeometry {
   int views = kProjections;
   int rows = kSize;
@@ -37,6 +54,11 @@ struct StudyGeometry {
   std::vector<std::string> notes;  // what the import changed or chose, said once at opening
   std::shared_ptr<const PhantomInfo> phantom;  // how a phantom study was made (phantom.h); else null
   std::shared_ptr<const DicomOrigin> dicom;    // patient, study and place of a DICOM study (formats/export.h)
+  std::vector<double> radiusMm;  // detector distance from the centre: 1 or one per view; empty: unknown
+  // All the energy windows when the file has more than one (null otherwise), and which of them
+  // this study's counts are.
+  std::shared_ptr<const EnergyWindowSet> energyWindows;
+  int energyWindow = 0;
 };
 
 class AnyBinTable;
@@ -80,6 +102,10 @@ class ProjectionStudy {
   // The same bins in blocks of 8 pixels for the vector backprojection; null when the bins are
   // not a multiple of 8 or the table is not kept.
   const AnyBlockTable* blockTable() const;
+  // Anything computed from the geometry (or counts) alone, made at the first call for `key` and
+  // kept for the study's life: the reconstructions' sensitivities, for one.
+  std::shared_ptr<const void> derived(const std::string& key,
+                                      const std::function<std::shared_ptr<const void>()>& make) const;
 
  private:
   void finish();
@@ -97,9 +123,18 @@ class ProjectionStudy {
   mutable std::unique_ptr<const std::vector<AnyBinLists>> circle_lists_;
   mutable std::once_flag blocksOnce_;
   mutable std::unique_ptr<const AnyBlockTable> block_table_;
+  mutable std::mutex derivedMutex_;
+  mutable std::map<std::string, std::shared_ptr<const void>> derived_;
 };
 
 using StudyPtr = std::shared_ptr<const ProjectionStudy>;
+
+// The same study with the counts of another of its energy windows (0-based); null when it has
+// no such window.
+StudyPtr withEnergyWindow(const ProjectionStudy& study, int window);
+
+// The window a study's counts are (null when the study names none).
+const EnergyWindow* currentEnergyWindow(const ProjectionStudy& study);
 
 // Decodes a study from the bytes of a file (header included); nullptr if there are too few.
 StudyPtr decodeStudy(const std::uint8_t* bytes, std::uint64_t size);
@@ -107,6 +142,7 @@ StudyPtr decodeStudy(const std::uint8_t* bytes, std::uint64_t size);
 struct StudyReadResult {
   StudyPtr study;     // null on failure
   std::string error;  // why it failed, in plain words (Japanese, UTF-8)
+  std::vector<std::string> files;  // every file the study was read from (a header and its data)
 };
 
 // The system's reason for an errno value, in Japanese (UTF-8).

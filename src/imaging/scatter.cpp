@@ -1,0 +1,156 @@
+#include "imaging/scatter.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace sinora {
+
+namespace {
+constexpr double kTruePi = 3.14159265358979323846;
+}
+
+double comptonEnergy(double e, double theta) {
+  return e / (1 + e / kElectronRestKeV * (1 - std::cos(theta)));
+}
+
+double comptonAngle(double e, double scattered) {
+  if (!(scattered < e)) return 0;
+  const double c = 1 - kElectronRestKeV * (e / scattered - 1) / e;
+  if (c <= -1) return kTruePi;
+  return std::acos(c);
+}
+
+double kleinNishina(double e, double theta) {
+  const double p = 1 / (1 + e / kElectronRestKeV * (1 - std::cos(theta)));
+  const double s = std::sin(theta);
+  return 0.5 * kElectronRadiusCm * kElectronRadiusCm * p * p * (p + 1 / p - s * s);
+}
+
+double kleinNishinaTotal(double e) {
+  // The closed form (Klein and Nishina 1929), k = E / m c^2.
+  const double k = e / kElectronRestKeV;
+  const double a = 1 + 2 * k, l = std::log(a);
+  const double t = (1 + k) / (k * k) * (2 * (1 + k) / a - l / k) + l / (2 * k) - (1 + 3 * k) / (a * a);
+  return 2 * kTruePi * kElectronRadiusCm * kElectronRadiusCm * t;
+}
+
+double waterMu(double e) {
+  // Water, mass attenuation with coherent scattering, cm^2/g (Hubbell and Seltzer, NIST XCOM).
+  static const double kE[] = {10, 15, 20, 30, 40, 50, 60, 80, 100, 150, 200, 300, 400, 500, 600, 800, 1000};
+  static const double kMu[] = {5.329, 1.673, 0.8096, 0.3756, 0.2683, 0.2269, 0.2059, 0.1837, 0.1707,
+                               0.1505, 0.1370, 0.1186, 0.1061, 0.09687, 0.08956, 0.07865, 0.07072};
+  constexpr int n = sizeof(kE) / sizeof(kE[0]);
+  e = std::clamp(e, kE[0], kE[n - 1]);
+  int i = 0;
+  while (i < n - 2 && e > kE[i + 1]) ++i;
+  const double f = std::log(e / kE[i]) / std::log(kE[i + 1] / kE[i]);
+  return std::exp(std::log(kMu[i]) + f * std::log(kMu[i + 1] / kMu[i]));
+}
+
+double energyFwhmKeV(double e, double percentAt140) {
+  return percentAt140 / 100 * std::sqrt(140.0 * e);  // (p / 100) x E x sqrt(140 / E)
+}
+
+double windowAcceptance(double e, double lower, double upper, double percentAt140) {
+  if (!(upper > lower)) return 0;
+  const double fwhm = energyFwhmKeV(e, percentAt140);
+  if (!(fwhm > 0)) return e >= lower && e < upper ? 1 : 0;
+  const double s = fwhm / (2 * std::sqrt(2 * std::log(2.0))) * std::sqrt(2.0);
+  return 0.5 * (std::erf((upper - e) / s) - std::erf((lower - e) / s));
+}
+
+std::string windowLabel(const EnergyWindow& w) {
+  char range[64];
+  std::snprintf(range, sizeof range, "%.1f-%.1f keV", w.lowerKeV, w.upperKeV);
+  return w.name.empty() ? std::string(range) : w.name + " " + range;
+}
+
+SideWindows findSideWindows(const std::vector<EnergyWindow>& windows, int peak) {
+  SideWindows s;
+  if (peak < 0 || std::size_t(peak) >= windows.size()) return s;
+  const EnergyWindow& p = windows[std::size_t(peak)];
+  double bestLower = 1e300, bestUpper = 1e300;
+  for (std::size_t n = 0; n < windows.size(); ++n) {
+    if (int(n) == peak) continue;
+    const EnergyWindow& w = windows[n];
+    const double below = std::fabs(p.lowerKeV - w.upperKeV), above = std::fabs(w.lowerKeV - p.upperKeV);
+    if (w.upperKeV <= p.lowerKeV + 1 && w.lowerKeV < p.lowerKeV && below <= 1 && below < bestLower) {
+      bestLower = below;
+      s.lower = int(n);
+    }
+    if (w.lowerKeV >= p.upperKeV - 1 && w.upperKeV > p.upperKeV && above <= 1 && above < bestUpper) {
+      bestUpper = above;
+      s.upper = int(n);
+    }
+  }
+  return s;
+}
+
+bool scatterMethodFromKey(const std::string& key, ScatterMethod& method) {
+  if (key == "none") method = ScatterMethod::None;
+  else if (key == "dew") method = ScatterMethod::Dew;
+  else if (key == "tew") method = ScatterMethod::Tew;
+  else return false;
+  return true;
+}
+
+void tewEstimate(const std::uint16_t* lower, const std::uint16_t* upper, std::size_t count,
+                 double wl, double wu, double wp, double* out) {
+  const double a = wl > 0 ? wp / (2 * wl) : 0, b = upper && wu > 0 ? wp / (2 * wu) : 0;
+  if (upper)
+    for (std::size_t n = 0; n < count; ++n) out[n] = std::max(0.0, a * lower[n] + b * upper[n]);
+  else
+    for (std::size_t n = 0; n < count; ++n) out[n] = std::max(0.0, a * lower[n]);
+}
+
+void dewEstimate(const std::uint16_t* lower, std::size_t count, double wl, double wp, double k,
+                 double* out) {
+  const double a = wl > 0 ? k * wp / wl : 0;
+  for (std::size_t n = 0; n < count; ++n) out[n] = std::max(0.0, a * lower[n]);
+}
+
+void smoothProjections(std::vector<double>& proj, int views, int rows, int bins, double fwhm) {
+  if (!(fwhm > 0) || !std::isfinite(fwhm) || views <= 0 || rows <= 0 || bins <= 0) return;
+  const double sigma = fwhm / (2 * std::sqrt(2 * std::log(2.0)));
+  const int half = std::max(1, int(std::ceil(3 * sigma)));
+  std::vector<double> w(std::size_t(2 * half + 1));
+  for (int d = -half; d <= half; ++d) w[std::size_t(d + half)] = std::exp(-0.5 * d * d / (sigma * sigma));
+  std::vector<double> tmp(std::size_t(rows) * bins);
+  for (int k = 0; k < views; ++k) {
+    double* p = proj.data() + std::size_t(k) * rows * bins;
+    for (int r = 0; r < rows; ++r)
+      for (int b = 0; b < bins; ++b) {
+        double sum = 0, weight = 0;
+        for (int d = std::max(-half, -b); d <= std::min(half, bins - 1 - b); ++d) {
+          sum += w[std::size_t(d + half)] * p[std::size_t(r) * bins + b + d];
+          weight += w[std::size_t(d + half)];
+        }
+        tmp[std::size_t(r) * bins + b] = sum / weight;
+      }
+    for (int r = 0; r < rows; ++r)
+      for (int b = 0; b < bins; ++b) {
+        double sum = 0, weight = 0;
+        for (int d = std::max(-half, -r); d <= std::min(half, rows - 1 - r); ++d) {
+          sum += w[std::size_t(d + half)] * tmp[std::size_t(r + d) * bins + b];
+          weight += w[std::size_t(d + half)];
+        }
+        p[std::size_t(r) * bins + b] = std::max(0.0, sum / weight);
+      }
+  }
+}
+
+const std::vector<Isotope>& isotopes() {
+  // Photon energies of the principal gamma lines (NNDC, NuDat 3).
+  static const std::vector<Isotope> kList = {
+      {"tc99m", "Tc-99m", 140.5}, {"i123", "I-123", 159.0}, {"lu177", "Lu-177", 208.4}};
+  return kList;
+}
+
+const Isotope* isotopeFromKey(const std::string& key) {
+  for (const Isotope& i : isotopes())
+    if (key == i.key) return &i;
+  return nullptr;
+}
+
+}  // namespace sinora
