@@ -1643,5 +1643,21 @@ Recovered contrast (%3 / background): FBP %4, OSEM %5</translation>
         <source>連続回転の収集です。各フレームの角度を、そのフレームの間に検出器が回った角度の中ほどとしました。</source>
         <translation>A continuous rotation: each frame's angle is taken at the middle of the arc the detector turned through during the frame.</translation>
     </message>
+    <message>
+        <source>核種は tc99m、i123、lu177 のどれかです。</source>
+        <translation>The isotope is one of tc99m, i123 and lu177.</translation>
+    </message>
+    <message>
+        <source>エネルギーウィンドウの幅はピークが 2 から 50 %、両側が 1 から 30 % です。</source>
+        <translation>The energy windows are 2 to 50 % wide at the peak and 1 to 30 % at each side.</translation>
+    </message>
+    <message>
+        <source>エネルギー分解能は 0 から 30 % です。</source>
+        <translation>The energy resolution is 0 to 30 %.</translation>
+    </message>
+    <message>
+        <source>コリメータは R_i と R_c0 が 0 から 50 mm、k が 0 から 1 です。</source>
+        <translation>The collimator's R_i and R_c0 are 0 to 50 mm and k is 0 to 1.</translation>
+    </message>
 </context>
 </TS>
