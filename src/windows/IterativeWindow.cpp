@@ -3,6 +3,7 @@
 #include <QButtonGroup>
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QFileDialog>
 #include <QChart>
 #include <QChartView>
 #include <QCheckBox>
@@ -36,6 +37,7 @@
 #include "imaging/phantom.h"
 #include "platform/number.h"
 #include "platform/tr.h"
+#include "windows/ExportResult.h"
 #include "windows/PictureView.h"
 
 using namespace sinora;
@@ -147,6 +149,8 @@ IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
   run_ = new QPushButton(T("再構成"));
   volume_ = new QPushButton(T("全スライス"));
   cancel_ = new QPushButton(T("キャンセル"));
+  export_ = new QPushButton(T("書き出し..."));
+  export_->setAutoDefault(false);
   // Return in a box starts nothing: 全スライス and a large study's 再構成 take seconds.
   for (QPushButton* b : {run_, volume_, cancel_}) b->setAutoDefault(false);
   cancel_->setEnabled(false);
@@ -215,6 +219,7 @@ IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
   buttons->addWidget(run_);
   buttons->addWidget(volume_);
   buttons->addWidget(cancel_);
+  buttons->addWidget(export_);
   form->addRow(buttons);
   form->addRow(progress_);
   form->addRow(message_);
@@ -355,6 +360,7 @@ IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
     connect(v, &PictureView::lineChosen, this, &IterativeWindow::setProfile);
   }
   connect(volume_, &QPushButton::clicked, this, &IterativeWindow::startVolume);
+  connect(export_, &QPushButton::clicked, this, &IterativeWindow::exportShown);
   connect(planeSource_, &QComboBox::currentIndexChanged, this, &IterativeWindow::drawPlanes);
   connect(cancel_, &QPushButton::clicked, this, &IterativeWindow::cancelVolume);
   connect(method_, &QComboBox::currentIndexChanged, this, &IterativeWindow::updateRowHint);
@@ -853,4 +859,38 @@ void IterativeWindow::drawPlanes() {
   planes_[2]->setCrosshair({cross_[1], cross_[2]});
   planesCaption_->setText(describe(recipe, -1) + T("、") +
                           T("横断 %1 行目、冠状断 j = %2、矢状断 i = %3").arg(cross_[2]).arg(cross_[1]).arg(cross_[0]));
+}
+
+void IterativeWindow::exportShown() {
+  formats::VolumeData v;
+  v.bins = study_->bins();
+  auto named = [](const Recipe& r) {
+    return methodName(r) + (r.method == RecipeMethod::Osem
+                                ? " " + std::to_string(r.subsets) + " subsets x " + std::to_string(r.iterations) + " iterations"
+                                : std::string());
+  };
+  if (volumeDone_ && !osemVolume_.empty()) {  // the volume as the planes show it
+    const bool fbp = planeSource_->currentIndex() == 1;
+    const Recipe& recipe = fbp ? volumeFbpRecipe_ : volumeOsemRecipe_;
+    for (const auto& s : fbp ? fbpVolume_ : osemVolume_)
+      v.slices.push_back(s.empty() ? std::vector<double>(std::size_t(v.bins) * v.bins, 0.0)
+                                   : postFiltered(recipe, s, v.bins));
+    v.method = named(recipe);
+  } else if (!result_.images.empty()) {
+    v.slices.push_back(shownOsem());
+    v.firstRow = resultRow_;
+    v.method = named(osemRecipe_);
+  } else if (!fbpSlice_.empty()) {
+    v.slices.push_back(fbpSlice_);
+    v.firstRow = resultRow_;
+    v.method = named(fbpRecipe_);
+  } else {
+    message_->setText(T("再構成してから書き出してください。"));
+    return;
+  }
+  const QString path = askExportName ? askExportName()
+                                     : QFileDialog::getSaveFileName(this, T("書き出し..."), QString(), exportFilters());
+  if (path.isEmpty()) return;
+  const QString why = exportVolume(*study_, v, path, doc_->GetPathName());
+  message_->setText(why.isEmpty() ? T("%1 に書き出しました。").arg(path) : why);
 }
