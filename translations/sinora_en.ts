@@ -270,6 +270,26 @@
         <translation>%1 negative values were set to 0 (the lowest was %2).</translation>
     </message>
     <message>
+        <source>DICOM のメタ情報を作れません。</source>
+        <translation>Cannot make the DICOM meta information.</translation>
+    </message>
+    <message>
+        <source>DICOM ファイルを作れません（%1）。</source>
+        <translation>Cannot make the DICOM file (%1).</translation>
+    </message>
+    <message>
+        <source>書き出す断面がありません。</source>
+        <translation>There are no slices to export.</translation>
+    </message>
+    <message>
+        <source>NIfTI の見出しを作れません。</source>
+        <translation>Cannot make the NIfTI header.</translation>
+    </message>
+    <message>
+        <source>ビューの角度が等間隔ではないので、1 回転として書き出せません。</source>
+        <translation>The views are not evenly spaced in angle, so they cannot be written as one rotation.</translation>
+    </message>
+    <message>
         <source>ファイル名が指定されていません。</source>
         <translation>No file name was given.</translation>
     </message>
@@ -282,8 +302,8 @@
         <translation>The value “%2” of the header key “%1” %3</translation>
     </message>
     <message>
-        <source>は核医学（nucmed）ではありません。</source>
-        <translation>is not nuclear medicine (nucmed).</translation>
+        <source>は核医学（nucmed、NM、SPECT）ではありません。</source>
+        <translation>is not nuclear medicine (nucmed, NM, SPECT).</translation>
     </message>
     <message>
         <source>は断層収集（Tomographic）のプロジェクションデータではありません。</source>
@@ -1526,6 +1546,10 @@ Recovered contrast (%3 / background): FBP %4, OSEM %5</translation>
         <translation>FBP × π/V</translation>
     </message>
     <message>
+        <source>全スライスには約 %1 MB のメモリーが要り、上限の %2 MB を超えるため再構成しません。</source>
+        <translation>All slices would need about %1 MB of memory, more than the limit of %2 MB: not reconstructed.</translation>
+    </message>
+    <message>
         <source>全スライスを再構成しています...</source>
         <translation>Reconstructing every slice...</translation>
     </message>
@@ -1836,6 +1860,50 @@ Recovered contrast (%3 / background): FBP %4, OSEM %5</translation>
     <message>
         <source>ファイルを指定してください。</source>
         <translation>Name a file.</translation>
+    </message>
+    <message>
+        <source>書き出し...</source>
+        <translation>Export...</translation>
+    </message>
+    <message>
+        <source>再構成してから書き出してください。</source>
+        <translation>Reconstruct first, then export.</translation>
+    </message>
+    <message>
+        <source>%1 に書き出しました。</source>
+        <translation>Exported to %1.</translation>
+    </message>
+    <message>
+        <source>書き出せる形式は DICOM（.dcm）、Interfile（.hv）、NIfTI（.nii）です。</source>
+        <translation>Exports are DICOM (.dcm), Interfile (.hv) or NIfTI (.nii).</translation>
+    </message>
+    <message>
+        <source>%1 は開いている検査のファイルです。何も書きませんでした。</source>
+        <translation>%1 is the file of the open study. Nothing was written.</translation>
+    </message>
+    <message>
+        <source>再構成済みの断層画像（process status := reconstructed）です。プロジェクションデータではありません。</source>
+        <translation>This is a reconstructed tomographic image (process status := reconstructed), not projection data.</translation>
+    </message>
+    <message>
+        <source>連続回転の収集です。各フレームの角度を、そのフレームの間に検出器が回った角度の中ほどとしました。</source>
+        <translation>A continuous rotation: each frame's angle is taken at the middle of the arc the detector turned through during the frame.</translation>
+    </message>
+    <message>
+        <source>核種は tc99m、i123、lu177 のどれかです。</source>
+        <translation>The isotope is one of tc99m, i123 and lu177.</translation>
+    </message>
+    <message>
+        <source>エネルギーウィンドウの幅はピークが 2 から 50 %、両側が 1 から 30 % です。</source>
+        <translation>The energy windows are 2 to 50 % wide at the peak and 1 to 30 % at each side.</translation>
+    </message>
+    <message>
+        <source>エネルギー分解能は 0 から 30 % です。</source>
+        <translation>The energy resolution is 0 to 30 %.</translation>
+    </message>
+    <message>
+        <source>コリメータは R_i と R_c0 が 0 から 50 mm、k が 0 から 1 です。</source>
+        <translation>The collimator's R_i and R_c0 are 0 to 50 mm and k is 0 to 1.</translation>
     </message>
 </context>
 </TS>
