@@ -139,6 +139,9 @@ FilterAnalysisWindow::FilterAnalysisWindow(CSinoraDoc* doc, QWidget* parent)
     auto* l = new QLabel(text);
     l->setWordWrap(true);
     l->setMaximumWidth(2 * kSize);
+    // Room for two lines from the start: a caption that grows later is never squeezed.
+    l->setMinimumHeight(2 * l->fontMetrics().lineSpacing());
+    l->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
     return l;
   };
   windowedCaption_ = caption(T("窓付きフィルタの FBP"));
