@@ -482,6 +482,7 @@ int main(int argc, char** argv) {
 
   if (o.phantom && !o.study.empty()) return usageError("--phantom makes the study: give no STUDY with it");
   sinora::StudyPtr study;
+  std::vector<std::string> studyFiles{o.study};  // the header and every file it names
   if (o.phantom) {
     if (const auto problems = sinora::checkPhantom(o.phantomSettings); !problems.empty())
       return usageError(problems.front().field + ": " + problems.front().message);
@@ -505,6 +506,7 @@ int main(int argc, char** argv) {
       return 1;
     }
     study = read.study;
+    studyFiles = read.files;
     for (const std::string& note : study->geometry().notes)
       std::fprintf(stderr, "sinora-render: %s\n", note.c_str());
   }
@@ -686,7 +688,7 @@ int main(int argc, char** argv) {
   std::vector<std::string> names;
   for (const Output& f : outputs) names.push_back(f.name);
   std::string clash;
-  if (sinora::tools::anyIsFile(o.out, names, o.study, &clash)) {
+  if (sinora::tools::anyIsFile(o.out, names, studyFiles, &clash)) {
     std::fprintf(stderr, "sinora-render: %s/%s is the study itself; nothing was written\n",
                  o.out.c_str(), clash.c_str());
     return 1;
@@ -696,10 +698,18 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "sinora-render: %s\n", error.c_str());
     return 1;
   }
-  for (const Output& f : outputs)
-    if (!sinora::tools::writeWhole(o.out, f.name, f.bytes, &error)) {
-      std::fprintf(stderr, "sinora-render: %s\n", error.c_str());
+  std::vector<sinora::tools::OutputFile> files;
+  for (const Output& f : outputs) {
+    // Qt's encoder gives nothing when it fails: no empty picture is written in its place.
+    if (f.bytes.empty() && f.name.size() > 4 && f.name.compare(f.name.size() - 4, 4, ".png") == 0) {
+      std::fprintf(stderr, "sinora-render: cannot encode %s as PNG; nothing was written\n", f.name.c_str());
       return 1;
     }
+    files.push_back({f.name, f.bytes});
+  }
+  if (!sinora::tools::writeAll(o.out, files, &error)) {
+    std::fprintf(stderr, "sinora-render: %s\n", error.c_str());
+    return 1;
+  }
   return 0;
 }

@@ -130,12 +130,52 @@
         <translation>Phantom: %1</translation>
     </message>
     <message>
-        <source>DICOM ファイルとして読めません（%1）。</source>
-        <translation>Cannot read it as a DICOM file (%1).</translation>
+        <source>DICOM の構造として読めません</source>
+        <translation>its structure is not DICOM's</translation>
     </message>
     <message>
-        <source>画素データを展開できません（この圧縮形式は読めません）。</source>
-        <translation>Cannot decompress the pixel data (this compression cannot be read).</translation>
+        <source>ファイルが途中で終わっています</source>
+        <translation>the file ends part way through</translation>
+    </message>
+    <message>
+        <source>ファイルの途中でデータの構造が壊れています</source>
+        <translation>the structure is broken part way through the file</translation>
+    </message>
+    <message>
+        <source>読めない属性があります</source>
+        <translation>it holds an attribute that cannot be read</translation>
+    </message>
+    <message>
+        <source>DICOM のファイルメタ情報がありません</source>
+        <translation>it has no DICOM file meta information</translation>
+    </message>
+    <message>
+        <source>DICOM ファイルとして読めません: %1（DCMTK: %2）。</source>
+        <translation>Cannot read it as a DICOM file: %1 (DCMTK: %2).</translation>
+    </message>
+    <message>
+        <source>画素データを読めません（Pixel Data (7FE0,0010) の形が違います）。</source>
+        <translation>Cannot read the pixel data (Pixel Data (7FE0,0010) is not of the right kind).</translation>
+    </message>
+    <message>
+        <source>画素データが大きすぎます（%1 フレーム、%2 バイト。読めるのは %3 バイトまで）。</source>
+        <translation>The pixel data is too large (%1 frames, %2 bytes; at most %3 bytes can be read).</translation>
+    </message>
+    <message>
+        <source>1 画素 1 サンプルの画像ではありません（Samples per Pixel (0028,0002)）。</source>
+        <translation>The image does not have one sample per pixel (Samples per Pixel (0028,0002)).</translation>
+    </message>
+    <message>
+        <source>圧縮された画素データの断片が %1 個しかありません（%2 フレームには %2 個以上が必要）。</source>
+        <translation>The compressed pixel data has only %1 fragments (%2 frames need at least %2).</translation>
+    </message>
+    <message>
+        <source>画素データが短すぎます（%1 画素、%2 フレームには %3 画素が必要）。</source>
+        <translation>The pixel data are too short (%1 pixels; %2 frames need %3).</translation>
+    </message>
+    <message>
+        <source>フレーム %1 の画素データを読めないか展開できません（DCMTK: %2）。</source>
+        <translation>Cannot read or decompress the pixel data of frame %1 (DCMTK: %2).</translation>
     </message>
     <message>
         <source>核医学（NM）の画像ではありません（モダリティ %1）。</source>
@@ -190,12 +230,16 @@
         <translation>Cannot read an image of %1 x %2 (1 to 512).</translation>
     </message>
     <message>
-        <source>フレーム数 %1 は読めません。</source>
-        <translation>Cannot read %1 frames.</translation>
+        <source>フレーム数 %1 は読めません（1 から %2 まで）。</source>
+        <translation>Cannot read %1 frames (1 to %2).</translation>
     </message>
     <message>
-        <source>画素データが短すぎます（%1 画素、%2 フレームには %3 画素が必要）。</source>
-        <translation>The pixel data are too short (%1 pixels; %2 frames need %3).</translation>
+        <source>回転 %1 の Angular Step (0018,1144) がないか 0 なので、Scan Arc %2 度と Number of Frames in Rotation %3 から %4 度ごとと読みました。</source>
+        <translation>Rotation %1 has no Angular Step (0018,1144) or a step of 0, so the step was taken from Scan Arc %2 degrees and Number of Frames in Rotation %3: %4 degrees.</translation>
+    </message>
+    <message>
+        <source>回転 %1 の Angular Step (0018,1144) がないか、0 か数ではありません。Scan Arc (0018,1143) と Number of Frames in Rotation (0018,1142) からも求められないので、ビューの角度が決まりません。</source>
+        <translation>Rotation %1 has no Angular Step (0018,1144), or it is 0 or not a number, and it cannot be found from Scan Arc (0018,1143) and Number of Frames in Rotation (0018,1142) either, so the views' angles are unknown.</translation>
     </message>
     <message>
         <source>1 番目のエネルギーウィンドウのフレームがありません。</source>
@@ -242,6 +286,10 @@
         <translation>is not projection data of a tomographic acquisition (Tomographic).</translation>
     </message>
     <message>
+        <source>ヘッダのキー「%1」の値に制御文字（%2）があります。</source>
+        <translation>The value of the header key “%1” holds a control character (%2).</translation>
+    </message>
+    <message>
         <source>は分かりません。</source>
         <translation>is not understood.</translation>
     </message>
@@ -278,8 +326,8 @@
         <translation>is not an angle above 0 and up to 360.</translation>
     </message>
     <message>
-        <source>は角度ではありません。</source>
-        <translation>is not an angle.</translation>
+        <source>は -360 から 360 までの角度ではありません。</source>
+        <translation>is not an angle from -360 to 360.</translation>
     </message>
     <message>
         <source>は CW でも CCW でもありません。</source>
@@ -288,6 +336,10 @@
     <message>
         <source>は 0 以上の整数ではありません。</source>
         <translation>is not a whole number from 0.</translation>
+    </message>
+    <message>
+        <source>ヘッダが大きすぎます（%1 バイト、Interfile のヘッダは %2 バイトまで）。</source>
+        <translation>The header is too large (%1 bytes; an Interfile header has at most %2 bytes).</translation>
     </message>
     <message>
         <source>キー「name of data file」がヘッダ自身を指しています。</source>
@@ -334,16 +386,20 @@
         <translation>%1 values were rounded to whole counts of 0 to 65535 (the largest was %2).</translation>
     </message>
     <message>
-        <source>ファイルが見つかりません。</source>
-        <translation>The file is not there.</translation>
-    </message>
-    <message>
         <source>フォルダです。プロジェクションデータのファイルではありません。</source>
         <translation>It is a folder, not a file of projection data.</translation>
     </message>
     <message>
         <source>通常のファイルではありません（パイプ、ソケットまたはデバイス）。</source>
         <translation>It is not a regular file (a pipe, socket or device).</translation>
+    </message>
+    <message>
+        <source>回転範囲は最初のビューから最後のビューまでと読みました（%1 度ごと）。</source>
+        <translation>The arc was read as running from the first view to the last (%1 degrees apart).</translation>
+    </message>
+    <message>
+        <source>ファイルが見つかりません。</source>
+        <translation>The file is not there.</translation>
     </message>
     <message>
         <source>ファイルを開けません（%1）。</source>
@@ -356,10 +412,6 @@
     <message>
         <source>データが短すぎます（%1 バイト、必要なのは %2 バイト）。</source>
         <translation>The data are too short (%1 bytes; %2 are needed).</translation>
-    </message>
-    <message>
-        <source>回転範囲は最初のビューから最後のビューまでと読みました（%1 度ごと）。</source>
-        <translation>The arc was read as running from the first view to the last (%1 degrees apart).</translation>
     </message>
     <message>
         <source>カットオフは 0 より大きく 0.5 サイクル/画素以下にしてください。</source>
@@ -632,6 +684,14 @@
     <message>
         <source>ファイルが短すぎます（%1 バイト）。プロジェクションデータには %2 バイト以上が必要です。</source>
         <translation>The file is too short (%1 bytes). Projection data need at least %2 bytes.</translation>
+    </message>
+    <message>
+        <source>通常のファイルではありません（パイプ、ソケットまたはデバイス）</source>
+        <translation>it is not a regular file (a pipe, socket or device)</translation>
+    </message>
+    <message>
+        <source>PNG に変換できません</source>
+        <translation>the picture cannot be encoded as PNG</translation>
     </message>
     <message>
         <source>SPECT　再  構　成　画　像　の　体　験　ウ　イ　ン　ド　ウ</source>
@@ -1026,6 +1086,14 @@ Cancel Preview</translation>
         <translation>Frequency unit</translation>
     </message>
     <message>
+        <source>窓付きフィルタの FBP</source>
+        <translation>FBP, windowed filter</translation>
+    </message>
+    <message>
+        <source>Ramp の FBP</source>
+        <translation>FBP, Ramp</translation>
+    </message>
+    <message>
         <source>プロジェクション（クリックで行）</source>
         <translation>Projection (click: row)</translation>
     </message>
@@ -1036,14 +1104,6 @@ Cancel Preview</translation>
     <message>
         <source>点線源の位置（クリック）</source>
         <translation>Point source (click)</translation>
-    </message>
-    <message>
-        <source>窓付きフィルタの FBP</source>
-        <translation>FBP, windowed filter</translation>
-    </message>
-    <message>
-        <source>Ramp の FBP</source>
-        <translation>FBP, Ramp</translation>
     </message>
     <message>
         <source>真の分布</source>
@@ -1074,12 +1134,36 @@ Cancel Preview</translation>
         <translation>Value</translation>
     </message>
     <message>
+        <source>画像</source>
+        <translation>Pictures</translation>
+    </message>
+    <message>
+        <source>グラフ</source>
+        <translation>Plots</translation>
+    </message>
+    <message>
+        <source>点線源 (%1, %2)</source>
+        <translation>point source (%1, %2)</translation>
+    </message>
+    <message>
         <source>—</source>
         <translation>—</translation>
     </message>
     <message>
+        <source>横 %1 × 縦 %2 画素</source>
+        <translation>%1 across x %2 down pixels</translation>
+    </message>
+    <message>
+        <source>点を通る FWHM: %1 %2、Ramp %3</source>
+        <translation>FWHM through the point: %1 %2, Ramp %3</translation>
+    </message>
+    <message>
         <source>真値との誤差（尺度を合わせた RMSE）: 窓付きフィルタの FBP %1 %、Ramp の FBP %2 %</source>
         <translation>Error against the truth (RMSE after scaling): windowed FBP %1 %, Ramp FBP %2 %</translation>
+    </message>
+    <message>
+        <source>BW 前処理の Order と Cutoff は有限の数で入力してください（%1, %2）。Order 1、Cutoff 1 として描いています。</source>
+        <translation>Type finite numbers for the BW pre-filter's Order and Cutoff (%1, %2). Drawn with Order 1 and Cutoff 1.</translation>
     </message>
     <message>
         <source>Ramp（255 タップの DFT）</source>
@@ -1220,14 +1304,6 @@ Cancel Preview</translation>
     <message>
         <source>表示</source>
         <translation>Show</translation>
-    </message>
-    <message>
-        <source>画像</source>
-        <translation>Pictures</translation>
-    </message>
-    <message>
-        <source>グラフ</source>
-        <translation>Plots</translation>
     </message>
     <message>
         <source>選んだ領域</source>
@@ -1424,8 +1500,8 @@ Recovered contrast (%3 / background): FBP %4, OSEM %5</translation>
         <translation>Copy to the clipboard</translation>
     </message>
     <message>
-        <source>%1 に書けません。</source>
-        <translation>Cannot write %1.</translation>
+        <source>%1 に書けません（%2）。</source>
+        <translation>Cannot write %1 (%2).</translation>
     </message>
     <message>
         <source>生ﾃﾞｰﾀを開く</source>

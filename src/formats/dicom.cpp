@@ -6,6 +6,7 @@
 #include <dcmtk/dcmdata/dcfilefo.h>
 #include <dcmtk/dcmdata/dcistrmb.h>
 #include <dcmtk/dcmdata/dcpixel.h>
+#include <dcmtk/dcmdata/dcpixseq.h>
 #include <dcmtk/dcmdata/dcrledrg.h>
 #include <dcmtk/dcmdata/dcsequen.h>
 #include <dcmtk/dcmdata/dcxfer.h>
@@ -219,7 +220,19 @@ StudyReadResult readDataset(DcmFileFormat& file, OFCondition loaded, std::uint64
       result.error = "1 画素 1 サンプルの画像ではありません（Samples per Pixel (0028,0002)）。";
       return result;
     }
-    if (!DcmXfer(ds->getOriginalXfer()).isEncapsulated()) {
+    if (DcmXfer(ds->getOriginalXfer()).isEncapsulated()) {
+      // Each frame has a fragment of its own at least: a file cannot claim more frames than
+      // it holds fragments (and so have a whole study made ready for nothing).
+      DcmPixelSequence* fragments = nullptr;
+      const unsigned long have =
+          pixels->getEncapsulatedRepresentation(ds->getOriginalXfer(), nullptr, fragments).good() && fragments
+              ? fragments->card() : 0;
+      if (have < 1 + std::uint64_t(nm.frames)) {
+        result.error = fill("圧縮された画素データの断片が %1 個しかありません（%2 フレームには %2 個以上が必要）。",
+                            {std::to_string(have > 0 ? have - 1 : 0), std::to_string(nm.frames)});
+        return result;
+      }
+    } else {
       const std::uint64_t have = pixels->getLength();
       const std::uint64_t need = frameBytes * std::uint64_t(nm.frames);
       if (have < need) {
@@ -525,7 +538,9 @@ StudyReadResult readDicom(const std::string& path, std::uint64_t maxPixelBytes) 
   DcmFileFormat file;
   // Values longer than a few kilobytes stay in the file until they are asked for.
   const OFCondition cond = file.loadFile(OFFilename(path.c_str()), EXS_Unknown, EGL_noChange, 4096);
-  return readDataset(file, cond, maxPixelBytes);
+  result = readDataset(file, cond, maxPixelBytes);
+  if (result.study) result.files = {path};
+  return result;
 }
 
 StudyReadResult readDicomBytes(const std::uint8_t* bytes, std::size_t size, std::uint64_t maxPixelBytes) {

@@ -259,6 +259,13 @@ StudyReadResult withInterfileWindows(const std::map<std::string, std::string>& k
         const std::size_t slash = headerPath.rfind('/');
         if (slash != std::string::npos) data = headerPath.substr(0, slash + 1) + data;
       }
+      struct stat hs {}, ds {};
+      if (::stat(headerPath.c_str(), &hs) == 0 && ::stat(data.c_str(), &ds) == 0 &&
+          hs.st_dev == ds.st_dev && hs.st_ino == ds.st_ino) {
+        first.study = nullptr;
+        first.error = fill("キー「%1」がヘッダ自身を指しています。", {"name of data file" + at});
+        return first;
+      }
       StudyReadResult r = readRaw(data, h.layout, "Interfile 3.3");
       if (!r.study) {
         first.study = nullptr;
@@ -267,6 +274,7 @@ StudyReadResult withInterfileWindows(const std::map<std::string, std::string>& k
       }
       set->windows.push_back(w);
       set->counts.push_back(r.study->counts());
+      first.files.push_back(data);
     }
     g.energyWindows = set;
     changed = true;
@@ -313,6 +321,7 @@ StudyReadResult readInterfile(const std::string& headerPath) {
     r.error = fill("データファイル %1: %2", {h.dataFile, r.error});
     return r;
   }
+  r.files = {headerPath, data};
   return withInterfileWindows(parseInterfileKeys(text), headerPath, h, std::move(r));
 }
 

@@ -256,6 +256,7 @@ StudyReadResult readRaw(const std::string& path, const RawLayout& l, const std::
   StudyGeometry g = geometryOf(l, what);
   noteDecoding(d, &g.notes);
   result.study = std::make_shared<const ProjectionStudy>(std::move(g), std::move(counts));
+  result.files = {path};
   return result;
 }
 

@@ -1,11 +1,13 @@
 #include "imaging/iterative.h"
 
+#include <immintrin.h>
+
 #include <algorithm>
 #include <cmath>
 #include <atomic>
-#include <condition_variable>
-#include <functional>
+#include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 
 #include "imaging/backproject_blocks.h"
@@ -16,262 +18,239 @@ namespace sinora {
 
 namespace {
 
-// The padded-row bin index of every pixel for view k: the study's table, or made for the view.
-const std::uint16_t* binsOf(const ProjectionStudy& study, int k, std::vector<std::uint16_t>& own) {
-  if (const AnyBinTable* t = study.binTable()) return t->view(k);
-  own.resize(std::size_t(study.bins()) * study.bins());
-  binsForView(study.angleDegrees(k), AnyGeometry(study.bins()), own.data());
-  return own.data();
-}
-
 std::vector<int> allViews(int v) {
   std::vector<int> out(static_cast<std::size_t>(v));
   for (int k = 0; k < v; ++k) out[std::size_t(k)] = k;
   return out;
 }
 
-// Runs f(part) for parts 0..threads-1 on that many threads (the calling one included).
-template <typename F>
-void inParts(int threads, F f) {
-  if (threads <= 1) {
-    f(0);
-    return;
-  }
-  std::vector<std::thread> pool;
-  for (int t = 1; t < threads; ++t) pool.emplace_back(f, t);
-  f(0);
-  for (std::thread& t : pool) t.join();
-}
-
-// Helpers kept for the length of one reconstruction, so that its many short projections can be
-// shared without starting threads each time. run(f) calls f(0) here and f(1..) on the helpers
-// and returns when all are done; the parts are fixed, so the numbers never depend on timing.
-// A pause inside a short spin (never a yield: on a busy machine that gives away a time slice).
-inline void relax() {
-#if defined(__x86_64__) || defined(__i386__)
-  __builtin_ia32_pause();
-#endif
-}
-
-class Crew {
- public:
-  explicit Crew(int threads) {
-    for (int t = 1; t < threads; ++t) helpers_.emplace_back([this, t] { serve(t); });
-  }
-  ~Crew() {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      quit_ = true;
-    }
-    wake_.notify_all();
-    for (std::thread& t : helpers_) t.join();
-  }
-  Crew(const Crew&) = delete;
-  Crew& operator=(const Crew&) = delete;
-  int size() const { return int(helpers_.size()) + 1; }
-  void run(const std::function<void(int)>& f) {
-    if (helpers_.empty()) {
-      f(0);
-      return;
-    }
-    job_ = &f;
-    pending_ = int(helpers_.size());
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      ++generation_;
-    }
-    wake_.notify_all();
-    f(0);
-    // A short spin, then sleep: on a busy machine a spinning wait would starve the helpers.
-    for (int spin = 0; spin < 4000 && pending_ > 0; ++spin) relax();
-    std::unique_lock<std::mutex> lock(mutex_);
-    done_.wait(lock, [this] { return pending_ == 0; });
-  }
-
- private:
-  void serve(int part) {
-    std::uint64_t seen = 0;
-    for (;;) {
-      for (int spin = 0; spin < 4000 && generation_ == seen && !quit_; ++spin) relax();
-      {
-        std::unique_lock<std::mutex> lock(mutex_);
-        wake_.wait(lock, [&] { return generation_ != seen || quit_; });
-        if (quit_) return;
-        seen = generation_;
-      }
-      (*job_.load())(part);
-      std::lock_guard<std::mutex> lock(mutex_);
-      if (--pending_ == 0) done_.notify_all();
-    }
-  }
-  std::vector<std::thread> helpers_;
-  std::atomic<const std::function<void(int)>*> job_{nullptr};
-  std::atomic<std::uint64_t> generation_{0};
-  std::atomic<int> pending_{0};
-  std::atomic<bool> quit_{false};
-  std::mutex mutex_;
-  std::condition_variable wake_, done_;
+// Scratch of one projector: made once per reconstruction and reused for all its projections.
+struct Scratch {
+  std::vector<std::uint16_t> own;
+  std::vector<double> weighted, rows;
+  std::vector<const double*> rowOf;
+  AnyBinLists lists;
 };
+
+// The projector's pixel lists of one view, four bins side by side: step s of group q holds the
+// s-th pixel of each of its 4 bins as 16-bit numbers in one 64-bit word (pixel 0 where a bin has
+// no more), so that one load serves four sums. Pixel 0 lies outside insideCircle, where the image
+// is 0, and adding 0 to a sum that started at +0 changes nothing: each bin's sum is the lists'.
+// For slices of at most 65536 pixels.
+struct QuadView {
+  std::vector<std::uint32_t> start;  // per group of 4 bins, in steps; one past the end last
+  std::vector<std::uint64_t> steps;
+};
+using QuadTable = std::vector<QuadView>;
+
+std::shared_ptr<const QuadTable> quadTable(const ProjectionStudy& study) {
+  const std::vector<AnyBinLists>* lists = study.binLists(true);
+  if (!lists || std::size_t(study.bins()) * study.bins() > 65536) return nullptr;
+  return std::static_pointer_cast<const QuadTable>(study.derived("osem-quads", [&] {
+    const int b = study.bins(), groups = (b + 3) / 4;
+    const AnyGeometry g(b);
+    auto table = std::make_shared<QuadTable>(lists->size());
+    for (std::size_t k = 0; k < lists->size(); ++k) {
+      const AnyBinLists& l = (*lists)[k];
+      QuadView& out = (*table)[k];
+      out.start.assign(std::size_t(groups) + 1, 0);
+      auto first = [&](int c) { return c < b ? l.start[std::size_t(c + g.pad)] : 0u; };
+      auto length = [&](int c) { return c < b ? l.start[std::size_t(c + g.pad) + 1] - first(c) : 0u; };
+      for (int q = 0; q < groups; ++q) {
+        std::uint32_t steps = 0;
+        for (int c = 4 * q; c < 4 * q + 4; ++c) steps = std::max(steps, length(c));
+        out.start[std::size_t(q) + 1] = out.start[std::size_t(q)] + steps;
+        for (std::uint32_t st = 0; st < steps; ++st) {
+          std::uint64_t word = 0;
+          for (int e = 0; e < 4; ++e) {
+            const int c = 4 * q + e;
+            if (st < length(c)) word |= std::uint64_t(l.pixels[first(c) + st]) << (16 * e);
+          }
+          out.steps.push_back(word);
+        }
+      }
+    }
+    return std::static_pointer_cast<const void>(std::shared_ptr<const QuadTable>(std::move(table)));
+  }));
+}
+
+// out[c] for the B bins of one view: four chains of additions (one would wait for each addition
+// before the next).
+void forwardQuads(const QuadView& v, const double* image, double* out, int b) {
+  const int groups = (b + 3) / 4;
+  const std::uint64_t* w = v.steps.data();
+  for (int q = 0; q < groups; ++q) {
+    double s0 = 0, s1 = 0, s2 = 0, s3 = 0;
+    for (std::uint32_t a = v.start[std::size_t(q)]; a < v.start[std::size_t(q) + 1]; ++a) {
+      const std::uint64_t x = w[a];
+      s0 += image[x & 0xffff];
+      s1 += image[(x >> 16) & 0xffff];
+      s2 += image[(x >> 32) & 0xffff];
+      s3 += image[x >> 48];
+    }
+    const double sums[4] = {s0, s1, s2, s3};
+    for (int e = 0; e < 4 && 4 * q + e < b; ++e) out[4 * q + e] = sums[e];
+  }
+}
 
 // insideOnly: the image is 0 outside insideCircle (as every OSEM image is), so those pixels are
 // left out of the sums (adding 0 changes none).
 void forwardViews(const ProjectionStudy& study, const std::vector<double>& in,
-                  const std::vector<int>& views, std::vector<double>& out, Crew* crew,
+                  const std::vector<int>& views, std::vector<double>& out, Scratch& w,
                   bool insideOnly = false, const ViewWeights* weights = nullptr) {
-  const int threads = crew ? crew->size() : 1;
   const int b = study.bins();
   const AnyGeometry g(b);
   const std::size_t pixels = std::size_t(b) * b;
   // Only the listed views' rows are written; the others are zero when `out` is new and left as
   // they are otherwise (OSEM reads only the rows of the subset it projected).
   if (out.size() != std::size_t(study.views()) * b) out.assign(std::size_t(study.views()) * b, 0.0);
-  const std::function<void(int)> job = [&](int part) {
-    std::vector<std::uint16_t> own;
-    std::vector<double> weighted;
-    for (std::size_t n = std::size_t(part); n < views.size(); n += std::size_t(threads)) {
-      const int k = views[n];
-      // Attenuated: the view sees each pixel times its weight.
-      const double* image = in.data();
-      if (weights) {
-        const double* wk = (*weights)[std::size_t(k)].data();
-        weighted.resize(pixels);
-        for (std::size_t p = 0; p < pixels; ++p) weighted[p] = in[p] * wk[p];
-        image = weighted.data();
-      }
-      // The projector gathers each bin's pixels (in ascending order, as a pixel-by-pixel
-      // scatter would add them) without the scatter's store-to-load stalls.
-      const std::vector<AnyBinLists>* kept = study.binLists(insideOnly);
-      AnyBinLists ownLists;
-      const AnyBinLists* lists = kept ? &(*kept)[std::size_t(k)] : nullptr;
-      if (!lists) {
-        ownLists = AnyBinLists(binsOf(study, k, own), pixels, g.paddedRow, insideOnly ? b : 0);
-        lists = &ownLists;
-      }
-      // Four bins at a time: four independent chains of additions instead of one, each bin
-      // still adding its own pixels in order.
-      const std::uint32_t* start = lists->start.data() + g.pad;
-      const std::uint32_t* px = lists->pixels.data();
-      double* o = out.data() + std::size_t(k) * b;
-      int c = 0;
-      for (; c + 4 <= b; c += 4) {
-        std::uint32_t q0 = start[c], q1 = start[c + 1], q2 = start[c + 2], q3 = start[c + 3];
-        const std::uint32_t e0 = start[c + 1], e1 = start[c + 2], e2 = start[c + 3], e3 = start[c + 4];
-        double s0 = 0, s1 = 0, s2 = 0, s3 = 0;
-        while (q0 < e0 && q1 < e1 && q2 < e2 && q3 < e3) {
-          s0 += image[px[q0++]];
-          s1 += image[px[q1++]];
-          s2 += image[px[q2++]];
-          s3 += image[px[q3++]];
-        }
-        for (; q0 < e0; ++q0) s0 += image[px[q0]];
-        for (; q1 < e1; ++q1) s1 += image[px[q1]];
-        for (; q2 < e2; ++q2) s2 += image[px[q2]];
-        for (; q3 < e3; ++q3) s3 += image[px[q3]];
-        o[c] = s0;
-        o[c + 1] = s1;
-        o[c + 2] = s2;
-        o[c + 3] = s3;
-      }
-      for (; c < b; ++c) {
-        double sum = 0;
-        for (std::uint32_t q = start[c]; q < start[c + 1]; ++q) sum += image[px[q]];
-        o[c] = sum;
-      }
+  const std::vector<AnyBinLists>* kept = study.binLists(insideOnly);
+  // Four bins a load inside the circle (where pixel 0 is 0).
+  const std::shared_ptr<const QuadTable> quads = insideOnly && kept ? quadTable(study) : nullptr;
+  for (const int k : views) {
+    // Attenuated: the view sees each pixel times its weight.
+    const double* image = in.data();
+    if (weights) {
+      const double* wk = (*weights)[std::size_t(k)].data();
+      w.weighted.resize(pixels);
+      for (std::size_t p = 0; p < pixels; ++p) w.weighted[p] = in[p] * wk[p];
+      image = w.weighted.data();
     }
-  };
-  if (crew) crew->run(job);
-  else job(0);
+    if (quads) {
+      forwardQuads((*quads)[std::size_t(k)], image, out.data() + std::size_t(k) * b, b);
+      continue;
+    }
+    // The projector gathers each bin's pixels (in ascending order, as a pixel-by-pixel
+    // scatter would add them) without the scatter's store-to-load stalls.
+    const AnyBinLists* lists = kept ? &(*kept)[std::size_t(k)] : nullptr;
+    if (!lists) {
+      w.own.resize(pixels);
+      binsForView(study.angleDegrees(k), g, w.own.data());
+      w.lists = AnyBinLists(w.own.data(), pixels, g.paddedRow, insideOnly ? b : 0);
+      lists = &w.lists;
+    }
+    // Four bins at a time: four independent chains of additions instead of one, each bin
+    // still adding its own pixels in order.
+    const std::uint32_t* start = lists->start.data() + g.pad;
+    const std::uint32_t* px = lists->pixels.data();
+    double* o = out.data() + std::size_t(k) * b;
+    int c = 0;
+    for (; c + 4 <= b; c += 4) {
+      std::uint32_t q0 = start[c], q1 = start[c + 1], q2 = start[c + 2], q3 = start[c + 3];
+      const std::uint32_t e0 = start[c + 1], e1 = start[c + 2], e2 = start[c + 3], e3 = start[c + 4];
+      double s0 = 0, s1 = 0, s2 = 0, s3 = 0;
+      while (q0 < e0 && q1 < e1 && q2 < e2 && q3 < e3) {
+        s0 += image[px[q0++]];
+        s1 += image[px[q1++]];
+        s2 += image[px[q2++]];
+        s3 += image[px[q3++]];
+      }
+      for (; q0 < e0; ++q0) s0 += image[px[q0]];
+      for (; q1 < e1; ++q1) s1 += image[px[q1]];
+      for (; q2 < e2; ++q2) s2 += image[px[q2]];
+      for (; q3 < e3; ++q3) s3 += image[px[q3]];
+      o[c] = s0;
+      o[c + 1] = s1;
+      o[c + 2] = s2;
+      o[c + 3] = s3;
+    }
+    for (; c < b; ++c) {
+      double sum = 0;
+      for (std::uint32_t q = start[c]; q < start[c + 1]; ++q) sum += image[px[q]];
+      o[c] = sum;
+    }
+  }
+}
+
+// The first and one past the last j of row i inside insideCircle (lo == hi: none).
+std::pair<int, int> circleSpan(int i, int b) {
+  const int c = b / 2;
+  const int d2 = c * c - (i - c) * (i - c);
+  if (d2 <= 0) return {0, 0};
+  int half = int(std::sqrt(double(d2)));
+  while ((half + 1) * (half + 1) < d2) ++half;
+  while (half * half >= d2 && half > 0) --half;  // (j - c)^2 < d2 for |j - c| <= half
+  return {std::max(0, c - half), std::min(b, c + half + 1)};
 }
 
 // insideOnly: only pixels inside insideCircle are needed (by whole blocks of 8 where the vector
 // path runs); the others are left 0.
 void backViews(const ProjectionStudy& study, const std::vector<double>& sinogram,
-               const std::vector<int>& views, std::vector<double>& out, Crew* crew,
+               const std::vector<int>& views, std::vector<double>& out, Scratch& w,
                bool insideOnly = false, const ViewWeights* weights = nullptr) {
-  const int threads = crew ? crew->size() : 1;
   const int b = study.bins();
   const AnyGeometry g(b);
   const std::size_t pixels = std::size_t(b) * b;
-  // Padded rows of the listed views, so that bins outside the row read 0.
-  std::vector<double> rows(views.size() * std::size_t(g.paddedRow) + 8, 0.0);  // 8 spare: see below
+  // Padded rows of the listed views, so that bins outside the row read 0; 8 spare at the end
+  // for the vector path. The padding is never written, so the buffer is cleared only when it grows.
+  const std::size_t need = views.size() * std::size_t(g.paddedRow) + 8;
+  if (w.rows.size() < need) w.rows.assign(need, 0.0);
   for (std::size_t n = 0; n < views.size(); ++n)
     std::copy(sinogram.begin() + std::ptrdiff_t(views[n]) * b,
               sinogram.begin() + std::ptrdiff_t(views[n] + 1) * b,
-              rows.begin() + std::ptrdiff_t(n * std::size_t(g.paddedRow) + std::size_t(g.pad)));
+              w.rows.begin() + std::ptrdiff_t(n * std::size_t(g.paddedRow) + std::size_t(g.pad)));
   out.assign(pixels, 0.0);
-  // Each part owns a run of pixels; every pixel adds its views in the listed order.
-  const std::function<void(int)> job = [&](int part) {
-    const std::size_t from = pixels * std::size_t(part) / std::size_t(threads);
-    const std::size_t to = pixels * std::size_t(part + 1) / std::size_t(threads);
-    if (weights) {  // the exact transpose of the attenuated projector, view by view
-      std::vector<std::uint16_t> own;
-      for (std::size_t n = 0; n < views.size(); ++n) {
-        const std::uint16_t* idx = binsOf(study, views[n], own);
-        const double* r = rows.data() + n * std::size_t(g.paddedRow);
+  auto row = [&](std::size_t n) { return w.rows.data() + n * std::size_t(g.paddedRow); };
+  if (weights || !study.binTable()) {
+    // The exact transpose of the (attenuated) projector, view by view.
+    for (std::size_t n = 0; n < views.size(); ++n) {
+      const std::uint16_t* idx;
+      if (const AnyBinTable* t = study.binTable()) {
+        idx = t->view(views[n]);
+      } else {
+        w.own.resize(pixels);
+        binsForView(study.angleDegrees(views[n]), g, w.own.data());
+        idx = w.own.data();
+      }
+      const double* r = row(n);
+      if (weights) {
         const double* wk = (*weights)[std::size_t(views[n])].data();
-        for (std::size_t p = from; p < to; ++p) out[p] += wk[p] * r[idx[p]];
+        for (std::size_t p = 0; p < pixels; ++p) out[p] += wk[p] * r[idx[p]];
+      } else {
+        for (std::size_t p = 0; p < pixels; ++p) out[p] += r[idx[p]];
       }
+    }
+    return;
+  }
+  // Eight pixels at a time where the processor can, on whole blocks of 8 (the same sums).
+  if (const AnyBlockTable* blocks = study.blockTable(); blocks && vectorBackprojection()) {
+    w.rowOf.resize(views.size());
+    for (std::size_t n = 0; n < views.size(); ++n) w.rowOf[n] = row(n);
+    if (!insideOnly) {
+      backprojectBlocks(*blocks, w.rowOf.data(), views.data(), views.size(), 0, pixels, out.data());
       return;
     }
-    if (!study.binTable()) {
-      std::vector<std::uint16_t> own;
-      for (std::size_t n = 0; n < views.size(); ++n) {
-        const std::uint16_t* idx = binsOf(study, views[n], own);
-        const double* r = rows.data() + n * std::size_t(g.paddedRow);
-        for (std::size_t p = from; p < to; ++p) out[p] += r[idx[p]];
-      }
-      return;
+    // Row by row of the slice, over the blocks that touch the circle.
+    for (int i = 0; i < b; ++i) {
+      const auto [j0, j1] = circleSpan(i, b);
+      if (j0 >= j1) continue;
+      const std::size_t row0 = std::size_t(i) * b;
+      const std::size_t lo = row0 + std::size_t(j0) / 8 * 8;
+      const std::size_t hi = row0 + (std::size_t(j1 - 1) / 8 + 1) * 8;
+      backprojectBlocks(*blocks, w.rowOf.data(), views.data(), views.size(), lo, hi, out.data());
     }
-    auto row = [&](std::size_t n) { return rows.data() + n * std::size_t(g.paddedRow); };
-    // Eight pixels at a time where the processor can, on whole blocks of 8 (the same sums).
-    if (const AnyBlockTable* blocks = study.blockTable(); blocks && vectorBackprojection()) {
-      std::vector<const double*> rowOf(views.size());
-      for (std::size_t n = 0; n < views.size(); ++n) rowOf[n] = row(n);
-      const std::size_t a = from / 8 * 8, z = part + 1 == threads ? pixels : to / 8 * 8;
-      if (!insideOnly) {
-        backprojectBlocks(*blocks, rowOf.data(), views.data(), views.size(), a, z, out.data());
-        return;
-      }
-      // Row by row of the slice, over the blocks that touch the circle.
-      const int c = b / 2;
-      for (int i = 0; i < b; ++i) {
-        const int d2 = c * c - (i - c) * (i - c);
-        if (d2 <= 0) continue;
-        int half = int(std::sqrt(double(d2)));
-        while ((half + 1) * (half + 1) < d2) ++half;
-        while (half * half >= d2 && half > 0) --half;  // (j - c)^2 < d2 for |j - c| <= half
-        const std::size_t row0 = std::size_t(i) * b;
-        std::size_t lo = row0 + std::size_t(std::max(0, c - half)) / 8 * 8;
-        std::size_t hi = row0 + (std::size_t(std::min(b - 1, c + half)) / 8 + 1) * 8;
-        lo = std::max(lo, a);
-        hi = std::min(hi, z);
-        if (lo < hi) backprojectBlocks(*blocks, rowOf.data(), views.data(), views.size(), lo, hi, out.data());
-      }
-      return;
+    return;
+  }
+  // Blocks that stay in L1, four views a pass, each pixel adding its views in order.
+  const AnyBinTable& t = *study.binTable();
+  constexpr std::size_t kBlock = 2048;
+  for (std::size_t p0 = 0; p0 < pixels; p0 += kBlock) {
+    const std::size_t p1 = std::min(pixels, p0 + kBlock);
+    double* a = out.data();
+    std::size_t n = 0;
+    for (; n + 4 <= views.size(); n += 4) {
+      const double *r0 = row(n), *r1 = row(n + 1), *r2 = row(n + 2), *r3 = row(n + 3);
+      const std::uint16_t *i0 = t.view(views[n]), *i1 = t.view(views[n + 1]),
+                          *i2 = t.view(views[n + 2]), *i3 = t.view(views[n + 3]);
+      for (std::size_t p = p0; p < p1; ++p)
+        a[p] = (((a[p] + r0[i0[p]]) + r1[i1[p]]) + r2[i2[p]]) + r3[i3[p]];
     }
-    // Blocks that stay in L1, four views a pass, each pixel adding its views in order.
-    const AnyBinTable& t = *study.binTable();
-    constexpr std::size_t kBlock = 2048;
-    for (std::size_t p0 = from; p0 < to; p0 += kBlock) {
-      const std::size_t p1 = std::min(to, p0 + kBlock);
-      double* a = out.data();
-      std::size_t n = 0;
-      for (; n + 4 <= views.size(); n += 4) {
-        const double *r0 = row(n), *r1 = row(n + 1), *r2 = row(n + 2), *r3 = row(n + 3);
-        const std::uint16_t *i0 = t.view(views[n]), *i1 = t.view(views[n + 1]),
-                            *i2 = t.view(views[n + 2]), *i3 = t.view(views[n + 3]);
-        for (std::size_t p = p0; p < p1; ++p)
-          a[p] = (((a[p] + r0[i0[p]]) + r1[i1[p]]) + r2[i2[p]]) + r3[i3[p]];
-      }
-      for (; n < views.size(); ++n) {
-        const double* r = row(n);
-        const std::uint16_t* idx = t.view(views[n]);
-        for (std::size_t p = p0; p < p1; ++p) a[p] += r[idx[p]];
-      }
+    for (; n < views.size(); ++n) {
+      const double* r = row(n);
+      const std::uint16_t* idx = t.view(views[n]);
+      for (std::size_t p = p0; p < p1; ++p) a[p] += r[idx[p]];
     }
-  };
-  if (crew) crew->run(job);
-  else job(0);
+  }
 }
 
 // f <- f / s x bp, 0 where s is 0. Written without a branch so that it runs in vectors; each
@@ -324,14 +303,16 @@ void forwardProject(const ProjectionStudy& study, const std::vector<double>& ima
                     const std::vector<int>& views, std::vector<double>& out,
                     const ViewWeights* weights) {
   out.assign(std::size_t(study.views()) * study.bins(), 0.0);  // unlisted views project to 0
-  forwardViews(study, image, views.empty() ? allViews(study.views()) : views, out, nullptr, false,
+  Scratch w;
+  forwardViews(study, image, views.empty() ? allViews(study.views()) : views, out, w, false,
                usable(study, weights));
 }
 
 void backProject(const ProjectionStudy& study, const std::vector<double>& sinogram,
                  const std::vector<int>& views, std::vector<double>& out,
                  const ViewWeights* weights) {
-  backViews(study, sinogram, views.empty() ? allViews(study.views()) : views, out, nullptr, false,
+  Scratch w;
+  backViews(study, sinogram, views.empty() ? allViews(study.views()) : views, out, w, false,
             usable(study, weights));
 }
 
@@ -378,114 +359,300 @@ std::vector<double> startingImage(int bins) {
 }
 
 namespace {
+
 double likelihoodWith(const ProjectionStudy& study, const std::vector<double>& image,
-                      const std::vector<double>& y, Crew* crew, bool insideOnly = false,
+                      const std::vector<double>& y, Scratch& w, std::vector<double>& af,
+                      const std::vector<int>& all, bool insideOnly = false,
                       const ViewWeights* weights = nullptr) {
-  std::vector<double> af;
-  forwardViews(study, image, allViews(study.views()), af, crew, insideOnly, weights);
+  forwardViews(study, image, all, af, w, insideOnly, weights);
   double sum = 0;
   for (std::size_t n = 0; n < af.size(); ++n)
     if (af[n] > 0) sum += y[n] * std::log(af[n]) - af[n];
   return sum;
 }
+
 }  // namespace
 
 double logLikelihood(const ProjectionStudy& study, const std::vector<double>& image,
                      const std::vector<double>& y) {
-  return likelihoodWith(study, image, y, nullptr);
+  Scratch w;
+  std::vector<double> af;
+  return likelihoodWith(study, image, y, w, af, allViews(study.views()));
 }
 
 namespace {
 
 // What every row of a study shares: each subset's views and sensitivity A_S^T 1, and the order.
+// Without attenuation it is kept with the study (made once per subset count).
 struct Subsets {
   std::vector<std::vector<int>> views;
   std::vector<std::vector<double>> sensitivity;
   std::vector<int> order;
   const ViewWeights* weights;
-  Subsets(const ProjectionStudy& study, int subsets, Crew* crew, const ViewWeights* w = nullptr)
+  Subsets(const ProjectionStudy& study, int subsets, const ViewWeights* w = nullptr)
       : views(static_cast<std::size_t>(subsets)),
         sensitivity(static_cast<std::size_t>(subsets)),
         order(subsetOrder(subsets)),
         weights(w) {
     const std::vector<double> ones(std::size_t(study.views()) * study.bins(), 1.0);
+    Scratch scratch;
     for (int m = 0; m < subsets; ++m) {
       views[std::size_t(m)] = subsetViews(study.views(), subsets, m);
-      backViews(study, ones, views[std::size_t(m)], sensitivity[std::size_t(m)], crew, true, weights);
+      backViews(study, ones, views[std::size_t(m)], sensitivity[std::size_t(m)], scratch, true, weights);
     }
   }
 };
 
-OsemResult osemRow(const ProjectionStudy& study, int row, const Subsets& sets, int iterations,
-                   Crew* crew, const std::atomic<bool>* cancel, bool withLikelihood);
-
-}  // namespace
-
-OsemResult osem(const ProjectionStudy& study, int row, int subsets, int iterations, int threads,
-                const std::atomic<bool>* cancel, bool withLikelihood, const ViewWeights* weights) {
-  const int v = study.views();
-  if (subsets < 1 || v % subsets != 0 || iterations < 1) return {};
-  Crew crew(std::max(1, threads));
-  const Subsets sets(study, subsets, &crew, usable(study, weights));
-  return osemRow(study, row, sets, iterations, &crew, cancel, withLikelihood);
+std::shared_ptr<const Subsets> subsetsOf(const ProjectionStudy& study, int subsets,
+                                         const ViewWeights* weights) {
+  if (weights) return std::make_shared<const Subsets>(study, subsets, weights);
+  return std::static_pointer_cast<const Subsets>(study.derived(
+      "osem-subsets/" + std::to_string(subsets),
+      [&] { return std::static_pointer_cast<const void>(std::make_shared<const Subsets>(study, subsets)); }));
 }
 
-namespace {
-
+// One slice on the calling thread: a slice's projections are too short to share between cores
+// (a hand-off costs more than the work it hands off). Every buffer lives as long as the run.
 OsemResult osemRow(const ProjectionStudy& study, int row, const Subsets& sets, int iterations,
-                   Crew* crew, const std::atomic<bool>* cancel, bool withLikelihood) {
+                   const std::atomic<bool>* cancel, bool withLikelihood) {
   OsemResult result;
   const std::vector<double> y = sinogramOf(study, row);
   std::vector<double> f = startingImage(study.bins());
   const std::size_t pixels = f.size();
-  const auto& views = sets.views;
-  const auto& sensitivity = sets.sensitivity;
-  const std::vector<int>& order = sets.order;
-  std::vector<double> af, ratio(y.size()), bp;
+  const int b = study.bins();
+  Scratch w;
+  std::vector<double> af, ratio(y.size()), bp, likelihoodAf;
+  const std::vector<int> all = allViews(study.views());
   for (int it = 0; it < iterations; ++it) {
-    for (int m : order) {
+    for (int m : sets.order) {
       if (cancel && *cancel) return result;
-      const std::vector<int>& vs = views[std::size_t(m)];
-      forwardViews(study, f, vs, af, crew, true, sets.weights);
-      const int b = study.bins();
+      const std::vector<int>& vs = sets.views[std::size_t(m)];
+      forwardViews(study, f, vs, af, w, true, sets.weights);
       for (int k : vs)
         for (int c = 0; c < b; ++c) {
           const std::size_t n = std::size_t(k) * b + c;
           ratio[n] = af[n] > 0 ? y[n] / af[n] : 0.0;
         }
-      backViews(study, ratio, vs, bp, crew, true, sets.weights);
-      const std::vector<double>& s = sensitivity[std::size_t(m)];
+      backViews(study, ratio, vs, bp, w, true, sets.weights);
+      const std::vector<double>& s = sets.sensitivity[std::size_t(m)];
       updateImage(f.data(), s.data(), bp.data(), pixels);
     }
     result.images.push_back(f);
-    if (withLikelihood) result.likelihood.push_back(likelihoodWith(study, f, y, crew, true, sets.weights));
+    if (withLikelihood)
+      result.likelihood.push_back(likelihoodWith(study, f, y, w, likelihoodAf, all, true, sets.weights));
   }
   return result;
 }
 
+// Volumes: eight rows at a time, each pixel's and bin's value held for the eight rows side by
+// side, so that one read of the bin tables serves eight rows and one vector instruction adds
+// eight rows' terms. Each row's arithmetic is that of osemRow, operation for operation and in the
+// same order, so the slices are those of osem() bit for bit on every vector width.
+constexpr int kLanes = 8;
+typedef double Lanes __attribute__((vector_size(64), aligned(8), may_alias));
+
+inline Lanes& lanesAt(double* p) { return *reinterpret_cast<Lanes*>(p); }
+inline const Lanes& lanesAt(const double* p) { return *reinterpret_cast<const Lanes*>(p); }
+
+struct VolumePlan {
+  const ProjectionStudy& study;
+  const Subsets& sets;
+  const AnyBinTable& table;
+  const std::vector<AnyBinLists>& lists;
+  int iterations;
+  std::vector<std::pair<int, int>> spans;  // insideCircle's j range of each row of the slice
+  std::size_t subsetViews = 0;             // the most views of any subset
+};
+
+struct BlockWork {
+  std::vector<double> y, f, rows, bp;
+};
+
+// The OSEM of rows row0 .. row0 + 7 (rows past the study's end are zeros, and thrown away).
+// False when cancelled.
+__attribute__((always_inline)) inline bool osemBlockBody(const VolumePlan& plan, int row0,
+                                                         const std::atomic<bool>* cancel,
+                                                         BlockWork& w) {
+  const ProjectionStudy& study = plan.study;
+  const int b = study.bins(), v = study.views();
+  const AnyGeometry g(b);
+  const std::size_t pixels = std::size_t(b) * b, L = kLanes, pr = std::size_t(g.paddedRow);
+  w.y.assign(std::size_t(v) * b * L, 0.0);
+  for (int r = 0; r < kLanes && row0 + r < study.rows(); ++r)
+    for (int k = 0; k < v; ++k) {
+      const std::uint16_t* src = study.projection(k) + std::size_t(row0 + r) * b;
+      for (int c = 0; c < b; ++c) w.y[(std::size_t(k) * b + c) * L + r] = src[c];
+    }
+  w.f.assign(pixels * L, 0.0);
+  w.bp.assign(pixels * L, 0.0);
+  for (int i = 0; i < b; ++i)
+    for (int j = plan.spans[std::size_t(i)].first; j < plan.spans[std::size_t(i)].second; ++j)
+      for (std::size_t r = 0; r < L; ++r) w.f[(std::size_t(i) * b + j) * L + r] = 1.0;
+  w.rows.assign(plan.subsetViews * pr * L + L, 0.0);  // padding stays 0
+  double* f = w.f.data();
+  double* bp = w.bp.data();
+  const Lanes zero = {};
+  for (int it = 0; it < plan.iterations; ++it) {
+    for (int m : plan.sets.order) {
+      if (cancel && *cancel) return false;
+      const std::vector<int>& vs = plan.sets.views[std::size_t(m)];
+      // A f and the ratio y / A f of each view, straight into its padded row.
+      for (std::size_t n = 0; n < vs.size(); ++n) {
+        const int k = vs[n];
+        const AnyBinLists& lists = plan.lists[std::size_t(k)];
+        const std::uint32_t* start = lists.start.data() + g.pad;
+        const std::uint32_t* px = lists.pixels.data();
+        const double* y = w.y.data() + std::size_t(k) * b * L;
+        double* ratio = w.rows.data() + (n * pr + std::size_t(g.pad)) * L;
+        auto finish = [&](int c, Lanes s) {
+          lanesAt(ratio + std::size_t(c) * L) = s > 0 ? lanesAt(y + std::size_t(c) * L) / s : zero;
+        };
+        int c = 0;
+        for (; c + 4 <= b; c += 4) {
+          std::uint32_t q0 = start[c], q1 = start[c + 1], q2 = start[c + 2], q3 = start[c + 3];
+          const std::uint32_t e0 = start[c + 1], e1 = start[c + 2], e2 = start[c + 3], e3 = start[c + 4];
+          Lanes s0 = zero, s1 = zero, s2 = zero, s3 = zero;
+          while (q0 < e0 && q1 < e1 && q2 < e2 && q3 < e3) {
+            s0 += lanesAt(f + std::size_t(px[q0++]) * L);
+            s1 += lanesAt(f + std::size_t(px[q1++]) * L);
+            s2 += lanesAt(f + std::size_t(px[q2++]) * L);
+            s3 += lanesAt(f + std::size_t(px[q3++]) * L);
+          }
+          for (; q0 < e0; ++q0) s0 += lanesAt(f + std::size_t(px[q0]) * L);
+          for (; q1 < e1; ++q1) s1 += lanesAt(f + std::size_t(px[q1]) * L);
+          for (; q2 < e2; ++q2) s2 += lanesAt(f + std::size_t(px[q2]) * L);
+          for (; q3 < e3; ++q3) s3 += lanesAt(f + std::size_t(px[q3]) * L);
+          finish(c, s0);
+          finish(c + 1, s1);
+          finish(c + 2, s2);
+          finish(c + 3, s3);
+        }
+        for (; c < b; ++c) {
+          Lanes s = zero;
+          for (std::uint32_t q = start[c]; q < start[c + 1]; ++q) s += lanesAt(f + std::size_t(px[q]) * L);
+          finish(c, s);
+        }
+      }
+      // A^T ratio over the pixels inside the circle, four views a pass, each pixel adding its
+      // views in order from 0.
+      const double* rows = w.rows.data();
+      for (int i = 0; i < b; ++i) {
+        const auto [j0, j1] = plan.spans[std::size_t(i)];
+        const std::size_t p0 = std::size_t(i) * b + std::size_t(j0), p1 = std::size_t(i) * b + std::size_t(j1);
+        for (std::size_t p = p0; p < p1; ++p) lanesAt(bp + p * L) = zero;
+        std::size_t n = 0;
+        for (; n + 4 <= vs.size(); n += 4) {
+          const double *r0 = rows + n * pr * L, *r1 = r0 + pr * L, *r2 = r1 + pr * L, *r3 = r2 + pr * L;
+          const std::uint16_t *i0 = plan.table.view(vs[n]), *i1 = plan.table.view(vs[n + 1]),
+                              *i2 = plan.table.view(vs[n + 2]), *i3 = plan.table.view(vs[n + 3]);
+          for (std::size_t p = p0; p < p1; ++p) {
+            Lanes a = lanesAt(bp + p * L);
+            a = (((a + lanesAt(r0 + std::size_t(i0[p]) * L)) + lanesAt(r1 + std::size_t(i1[p]) * L)) +
+                 lanesAt(r2 + std::size_t(i2[p]) * L)) +
+                lanesAt(r3 + std::size_t(i3[p]) * L);
+            lanesAt(bp + p * L) = a;
+          }
+        }
+        for (; n < vs.size(); ++n) {
+          const double* r = rows + n * pr * L;
+          const std::uint16_t* idx = plan.table.view(vs[n]);
+          for (std::size_t p = p0; p < p1; ++p) lanesAt(bp + p * L) += lanesAt(r + std::size_t(idx[p]) * L);
+        }
+      }
+      // f <- f / s x bp (0 where s is 0), inside the circle; f stays 0 outside it.
+      const double* s = plan.sets.sensitivity[std::size_t(m)].data();
+      for (int i = 0; i < b; ++i)
+        for (int j = plan.spans[std::size_t(i)].first; j < plan.spans[std::size_t(i)].second; ++j) {
+          const std::size_t p = std::size_t(i) * b + std::size_t(j);
+          lanesAt(f + p * L) = s[p] > 0 ? lanesAt(f + p * L) / s[p] * lanesAt(bp + p * L) : zero;
+        }
+    }
+  }
+  return true;
+}
+
+__attribute__((target("avx512f"))) bool osemBlockAvx512(const VolumePlan& plan, int row0,
+                                                        const std::atomic<bool>* cancel, BlockWork& w) {
+  return osemBlockBody(plan, row0, cancel, w);
+}
+__attribute__((target("avx2"))) bool osemBlockAvx2(const VolumePlan& plan, int row0,
+                                                   const std::atomic<bool>* cancel, BlockWork& w) {
+  return osemBlockBody(plan, row0, cancel, w);
+}
+bool osemBlockPlain(const VolumePlan& plan, int row0, const std::atomic<bool>* cancel, BlockWork& w) {
+  return osemBlockBody(plan, row0, cancel, w);
+}
+bool osemBlock(const VolumePlan& plan, int row0, const std::atomic<bool>* cancel, BlockWork& w) {
+  switch (isaInUse()) {
+    case Isa::Avx512: return osemBlockAvx512(plan, row0, cancel, w);
+    case Isa::Avx2: return osemBlockAvx2(plan, row0, cancel, w);
+    case Isa::Plain: break;
+  }
+  return osemBlockPlain(plan, row0, cancel, w);
+}
+
 }  // namespace
+
+OsemResult osem(const ProjectionStudy& study, int row, int subsets, int iterations, int /*threads*/,
+                const std::atomic<bool>* cancel, bool withLikelihood, const ViewWeights* weights) {
+  const int v = study.views();
+  if (subsets < 1 || v % subsets != 0 || iterations < 1) return {};
+  const std::shared_ptr<const Subsets> sets = subsetsOf(study, subsets, usable(study, weights));
+  return osemRow(study, row, *sets, iterations, cancel, withLikelihood);
+}
 
 std::vector<std::vector<double>> osemVolume(const ProjectionStudy& study, int subsets,
                                             int iterations, int threads, const RowProgress& step,
                                             const std::atomic<bool>* cancel) {
-  const int rows = study.rows();
+  const int rows = study.rows(), b = study.bins();
   std::vector<std::vector<double>> volume(static_cast<std::size_t>(rows));
+  if (subsets < 1 || study.views() % subsets != 0 || iterations < 1) return volume;
+  const std::shared_ptr<const Subsets> sets = subsetsOf(study, subsets, nullptr);
   std::atomic<int> next{0}, done{0};
   std::atomic<bool> stop{false};
   std::mutex report;
-  if (subsets < 1 || study.views() % subsets != 0 || iterations < 1) return volume;
-  const Subsets sets(study, subsets, nullptr);  // the same for every row
-  inParts(std::max(1, threads), [&](int) {
-    for (int r = next++; r < rows && !stop && !(cancel && *cancel); r = next++) {
-      OsemResult one = osemRow(study, r, sets, iterations, nullptr, cancel, false);
-      if (int(one.images.size()) == iterations) volume[std::size_t(r)] = std::move(one.images.back());
-      const int n = ++done;
-      if (step) {
-        std::lock_guard<std::mutex> lock(report);
-        if (!step(n)) stop = true;
+  auto finished = [&] {
+    const int n = ++done;
+    if (!step) return;
+    std::lock_guard<std::mutex> lock(report);
+    if (!step(n)) stop = true;
+  };
+  const AnyBinTable* table = study.binTable();
+  const std::vector<AnyBinLists>* lists = study.binLists(true);
+  std::vector<std::thread> pool;
+  if (!table || !lists) {
+    // Tables too big to keep: row by row, the bins made view by view.
+    auto work = [&] {
+      for (int r = next++; r < rows && !stop && !(cancel && *cancel); r = next++) {
+        OsemResult one = osemRow(study, r, *sets, iterations, cancel, false);
+        if (int(one.images.size()) == iterations) volume[std::size_t(r)] = std::move(one.images.back());
+        finished();
       }
-    }
-  });
+    };
+    for (int t = 1; t < threads; ++t) pool.emplace_back(work);
+    work();
+    for (std::thread& t : pool) t.join();
+  } else {
+    VolumePlan plan{study, *sets, *table, *lists, iterations, {}, 0};
+    for (int i = 0; i < b; ++i) plan.spans.push_back(circleSpan(i, b));
+    for (const std::vector<int>& vs : sets->views) plan.subsetViews = std::max(plan.subsetViews, vs.size());
+    // Each core takes the next block of rows: no hand-off inside a block.
+    auto work = [&] {
+      BlockWork w;
+      for (int r0 = kLanes * next++; r0 < rows && !stop && !(cancel && *cancel); r0 = kLanes * next++) {
+        if (!osemBlock(plan, r0, cancel, w)) return;
+        for (int r = r0; r < std::min(rows, r0 + kLanes); ++r) {
+          std::vector<double> slice(std::size_t(b) * b);
+          for (std::size_t p = 0; p < slice.size(); ++p) slice[p] = w.f[p * kLanes + std::size_t(r - r0)];
+          volume[std::size_t(r)] = std::move(slice);
+          finished();
+        }
+      }
+    };
+    for (int t = 1; t < threads; ++t) pool.emplace_back(work);
+    work();
+    for (std::thread& t : pool) t.join();  // before the plan goes
+  }
   return volume;
 }
 

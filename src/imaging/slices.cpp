@@ -45,7 +45,6 @@ void backproject(const ProjectionStudy& study, const std::vector<T>& rows, const
   const int b = g.bins, v = study.views();
   const std::size_t pixels = std::size_t(b) * b;
   acc.assign(pixels, T(0));
-  const AnyBinTable* table = study.binTable();
   auto row = [&](int k) { return rows.data() + std::size_t(k) * g.paddedRow; };
   {
     // Eight pixels at a time where the processor can (the same sums, bit for bit).
@@ -58,6 +57,7 @@ void backproject(const ProjectionStudy& study, const std::vector<T>& rows, const
         return;
     }
   }
+  const AnyBinTable* table = study.binTable();
   if (!table) {
     // Too big to keep: the bins of each view are made as it is added.
     std::vector<std::uint16_t> own(pixels);
@@ -103,28 +103,41 @@ Picture slicePicture(const std::vector<double>& acc, int b, int densityOffset) {
   return out;
 }
 
-std::vector<double> filteredSliceWith(const ProjectionStudy& study, int sliceLine,
-                                      const std::vector<double>& ra, const BwParameters* bw) {
+// What one filtered slice needs besides the study, kept across the rows of a volume.
+struct FilterWork {
+  std::vector<double> rows, in, smoothed, acc;
+};
+
+void filteredSliceInto(const ProjectionStudy& study, int sliceLine, const std::vector<double>& ra,
+                       const BwParameters* bw, const ButterworthKernel& bk, FilterWork& w) {
   const int b = study.bins(), g = sliceRowOf(sliceLine, study.rows());
   const AnyGeometry geo(b);
-  ButterworthKernel bk{};
-  if (bw) bk = butterworthKernelFor(bw->order, bw->cutoff, b);
-  // Eight spare doubles at the end: the vector backprojection reads 8 from any bin.
-  std::vector<double> rows(std::size_t(study.views()) * geo.paddedRow + 8, 0.0);
-  std::vector<double> in(static_cast<std::size_t>(b)), smoothed(static_cast<std::size_t>(b));
+  // Eight spare doubles at the end: the vector backprojection reads 8 from any bin. The padding
+  // is never written, so the rows are cleared only when they grow.
+  const std::size_t need = std::size_t(study.views()) * geo.paddedRow + 8;
+  if (w.rows.size() != need) w.rows.assign(need, 0.0);
+  w.in.resize(std::size_t(b));
+  w.smoothed.resize(std::size_t(b));
   for (int k = 0; k < study.views(); ++k) {
     const std::uint16_t* src = study.projection(k) + std::size_t(g) * b;
-    for (int c = 0; c < b; ++c) in[std::size_t(c)] = src[c];
-    const double* row = in.data();
+    for (int c = 0; c < b; ++c) w.in[std::size_t(c)] = src[c];
+    const double* row = w.in.data();
     if (bw) {
-      smoothRowN(in.data(), smoothed.data(), bk, b);
-      row = smoothed.data();
+      smoothRowN(w.in.data(), w.smoothed.data(), bk, b);
+      row = w.smoothed.data();
     }
-    convolveRowN(row, rows.data() + std::size_t(k) * geo.paddedRow + geo.pad, ra, b);
+    convolveRowN(row, w.rows.data() + std::size_t(k) * geo.paddedRow + geo.pad, ra, b);
   }
-  std::vector<double> acc;
-  backproject(study, rows, geo, acc);
-  return acc;
+  backproject(study, w.rows, geo, w.acc);
+}
+
+std::vector<double> filteredSliceWith(const ProjectionStudy& study, int sliceLine,
+                                      const std::vector<double>& ra, const BwParameters* bw) {
+  ButterworthKernel bk{};
+  if (bw) bk = butterworthKernelFor(bw->order, bw->cutoff, study.bins());
+  FilterWork w;
+  filteredSliceInto(study, sliceLine, ra, bw, bk, w);
+  return std::move(w.acc);
 }
 
 std::vector<double> filteredSlice(const ProjectionStudy& study, int sliceLine, ReconFilter filter,
@@ -150,6 +163,20 @@ std::vector<double> fbpSlice(const ProjectionStudy& study, int row, const std::v
   return filteredSliceWith(study, row, kernel, prefilter);
 }
 
+std::vector<double> fbpOfSinogram(const ProjectionStudy& study, const std::vector<double>& sinogram,
+                                  const std::vector<double>& kernel) {
+  const int b = study.bins();
+  if (sinogram.size() != std::size_t(study.views()) * b || kernel.size() != std::size_t(2 * b - 1)) return {};
+  const AnyGeometry geo(b);
+  std::vector<double> rows(std::size_t(study.views()) * geo.paddedRow + 8, 0.0);
+  for (int k = 0; k < study.views(); ++k)
+    convolveRowN(sinogram.data() + std::size_t(k) * b, rows.data() + std::size_t(k) * geo.paddedRow + geo.pad,
+                 kernel, b);
+  std::vector<double> acc;
+  backproject(study, rows, geo, acc);
+  return acc;
+}
+
 std::vector<std::vector<double>> fbpVolume(const ProjectionStudy& study, ReconFilter filter,
                                            int threads, const std::function<bool(int)>& step,
                                            const BwParameters* prefilter) {
@@ -158,9 +185,16 @@ std::vector<std::vector<double>> fbpVolume(const ProjectionStudy& study, ReconFi
   std::atomic<int> next{0}, done{0};
   std::atomic<bool> stop{false};
   std::mutex report;
+  // The kernels once for the study; each core keeps its buffers from row to row.
+  const std::vector<double> ra = reconKernelFor(filter, study.bins());
+  ButterworthKernel bk{};
+  if (prefilter) bk = butterworthKernelFor(prefilter->order, prefilter->cutoff, study.bins());
+  (void)study.blockTable();
   auto work = [&] {
+    FilterWork w;
     for (int r = next++; r < rows && !stop; r = next++) {
-      volume[std::size_t(r)] = filteredSlice(study, r, filter, prefilter);
+      filteredSliceInto(study, r, ra, prefilter, bk, w);
+      volume[std::size_t(r)] = w.acc;
       const int n = ++done;
       if (step) {
         std::lock_guard<std::mutex> lock(report);
@@ -245,11 +279,13 @@ void convolveRowN(const double* in, double* out, const std::vector<double>& ra, 
     convolveRow(in, out, k);
     return;
   }
-  // As convolveRow: j outer, i inner over the kernel stored backwards, so every out[i] adds its
-  // terms in ascending j over contiguous memory.
+  // As convolveRow: j outer, i inner, so every out[i] adds its terms in ascending j over
+  // contiguous memory. ra read backwards from n = j - i: r[i] = ra[m + j - i].
   const int m = bins - 1;
-  std::vector<double> rev(ra.rbegin(), ra.rend());  // rev[t] = Ra(m - t)
-  std::vector<double> acc(std::size_t(bins), 0.0);
+  thread_local std::vector<double> rev, acc;
+  if (rev.size() != ra.size() || !std::equal(ra.rbegin(), ra.rend(), rev.begin()))
+    rev.assign(ra.rbegin(), ra.rend());  // rev[t] = Ra(m - t)
+  acc.assign(std::size_t(bins), 0.0);
   for (int j = 0; j < bins; ++j) {
     const double v = in[j];
     const double* r = rev.data() + m - j;  // r[i] = Ra(j - i)

@@ -57,6 +57,11 @@ std::vector<std::vector<double>> fbpVolume(const ProjectionStudy& study, ReconFi
 std::vector<double> fbpSlice(const ProjectionStudy& study, int row, const std::vector<double>& kernel,
                              const BwParameters* prefilter = nullptr);
 
+// The same for a sinogram of one's own (views x B, [k * B + b]) with the study's angles; empty
+// for another size.
+std::vector<double> fbpOfSinogram(const ProjectionStudy& study, const std::vector<double>& sinogram,
+                                  const std::vector<double>& kernel);
+
 // Building blocks for B bins (B = 128 gives the kernels of filters.h value for value).
 ButterworthKernel butterworthKernelFor(double order, double cutoff, int bins);
 void smoothRowN(const double* in, double* out, const ButterworthKernel& kernel, int bins);

@@ -29,6 +29,18 @@ ProjectionStudy::ProjectionStudy(StudyGeometry geometry, std::vector<std::uint16
   finish();
 }
 
+std::shared_ptr<const void> ProjectionStudy::derived(
+    const std::string& key, const std::function<std::shared_ptr<const void>()>& make) const {
+  {
+    std::lock_guard<std::mutex> lock(derivedMutex_);
+    if (auto it = derived_.find(key); it != derived_.end()) return it->second;
+  }
+  // Made without the lock (it may take long); a second maker's result is dropped.
+  std::shared_ptr<const void> made = make();
+  std::lock_guard<std::mutex> lock(derivedMutex_);
+  return derived_.emplace(key, std::move(made)).first->second;
+}
+
 void ProjectionStudy::finish() {
   const int v = geometry_.views;
   if (geometry_.angles.size() != std::size_t(v)) {
@@ -132,6 +144,7 @@ StudyReadResult readStudyFile(const std::string& path) {
                         {withCommas(got), withCommas(kStudyFileBytes)});
   } else {
     result.study = decodeStudy(bytes.data(), got);
+    result.files = {path};
   }
   return result;
 }

@@ -7,6 +7,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -98,6 +100,10 @@ class ProjectionStudy {
   // The same bins in blocks of 8 pixels for the vector backprojection; null when the bins are
   // not a multiple of 8 or the table is not kept.
   const AnyBlockTable* blockTable() const;
+  // Anything computed from the geometry (or counts) alone, made at the first call for `key` and
+  // kept for the study's life: the reconstructions' sensitivities, for one.
+  std::shared_ptr<const void> derived(const std::string& key,
+                                      const std::function<std::shared_ptr<const void>()>& make) const;
 
  private:
   void finish();
@@ -115,6 +121,8 @@ class ProjectionStudy {
   mutable std::unique_ptr<const std::vector<AnyBinLists>> circle_lists_;
   mutable std::once_flag blocksOnce_;
   mutable std::unique_ptr<const AnyBlockTable> block_table_;
+  mutable std::mutex derivedMutex_;
+  mutable std::map<std::string, std::shared_ptr<const void>> derived_;
 };
 
 using StudyPtr = std::shared_ptr<const ProjectionStudy>;
@@ -132,6 +140,7 @@ StudyPtr decodeStudy(const std::uint8_t* bytes, std::uint64_t size);
 struct StudyReadResult {
   StudyPtr study;     // null on failure
   std::string error;  // why it failed, in plain words (Japanese, UTF-8)
+  std::vector<std::string> files;  // every file the study was read from (a header and its data)
 };
 
 // The system's reason for an errno value, in Japanese (UTF-8).

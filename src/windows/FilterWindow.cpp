@@ -15,6 +15,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QSlider>
+#include <QTabWidget>
 #include <QSpinBox>
 #include <QValueAxis>
 #include <QVBoxLayout>
@@ -26,6 +27,8 @@
 #include "platform/number.h"
 #include "imaging/phantom.h"
 #include "platform/tr.h"
+#include "imaging/psf.h"
+#include "imaging/recipe.h"
 #include "windows/PictureView.h"
 
 using namespace sinora;
@@ -47,6 +50,22 @@ PlotView* makePlot(const QString& title, const QString& x, const QString& y) {
   auto* view = new PlotView(chart);
   view->setMinimumSize(560, 330);
   return view;
+}
+
+// A slice [i * B + j] as the windows show one: rounded, negatives to 0, divisor maximum + 7 - 10.
+Picture pictureOf(const std::vector<double>& f, int b) {
+  Picture out;
+  out.width = out.height = b;
+  out.values.resize(std::size_t(b) * b);
+  std::int32_t max = 1;
+  for (int x = 0; x < b; ++x)
+    for (int y = 0; y < b; ++y) {
+      const std::int32_t v = std::max(0, toImageValue(f[std::size_t(x) * b + y]));
+      out.values[std::size_t(y) * b + x] = v;
+      max = std::max(max, v);
+    }
+  out.divisor = std::int64_t(max) + 7 - 10;
+  return out;
 }
 
 // A slice [i * B + j] from a picture (x = i, y = j).
@@ -91,6 +110,9 @@ FilterAnalysisWindow::FilterAnalysisWindow(CSinoraDoc* doc, QWidget* parent)
   order_->setValue(5);
   bwOrder_ = new QLineEdit(QStringLiteral("8"));
   bwCutoff_ = new QLineEdit(QStringLiteral("0.15"));
+  // Room for a whole number such as 0.125 whatever the screen (".15" was all that showed).
+  for (QLineEdit* e : {bwOrder_, bwCutoff_})
+    e->setMinimumWidth(e->fontMetrics().horizontalAdvance(QStringLiteral("0.0000")) + 16);
   pixelMm_ = new QLineEdit;
   if (study_->geometry().pixelSizeMm > 0) pixelMm_->setText(QString::number(study_->geometry().pixelSizeMm));
   units_ = new QComboBox;
@@ -117,6 +139,11 @@ FilterAnalysisWindow::FilterAnalysisWindow(CSinoraDoc* doc, QWidget* parent)
   bwRow->addWidget(new QLabel(QStringLiteral("Cutoff")));
   bwRow->addWidget(bwCutoff_);
   form->addRow(T("BW 前処理"), bwRow);
+  auto* bwMessage = new QLabel;  // beside the boxes: what was typed that is not a number
+  bwMessage->setObjectName(QStringLiteral("bwMessage"));
+  bwMessage->setStyleSheet(QStringLiteral("color: #b00000"));
+  bwMessage->setWordWrap(true);
+  form->addRow(bwMessage);
   form->addRow(T("画素サイズ（mm）"), pixelMm_);
   form->addRow(T("周波数の単位"), units_);
   form->addRow(message_);
@@ -130,41 +157,67 @@ FilterAnalysisWindow::FilterAnalysisWindow(CSinoraDoc* doc, QWidget* parent)
   windowed_ = new PictureView;
   ramp_ = new PictureView;
   for (PictureView* v : {windowed_, ramp_}) v->setDrag(PictureView::Drag::Line);
+  auto caption = [](const QString& text) {
+    auto* l = new QLabel(text);
+    l->setWordWrap(true);
+    l->setMaximumWidth(2 * kSize);
+    return l;
+  };
+  windowedCaption_ = caption(T("窓付きフィルタの FBP"));
+  rampCaption_ = caption(T("Ramp の FBP"));
+  // Two pictures a row, so that the window fits a small or scaled screen.
   auto* pictures = new QGridLayout;
-  const QString titles[] = {T("プロジェクション（クリックで行）"), T("サイノグラム（ビュー↓ ビン→）"),
-                            T("点線源の位置（クリック）"), T("窓付きフィルタの FBP"),
-                            T("Ramp の FBP")};
-  PictureView* views[] = {projection_, sinogram_, source_, windowed_, ramp_};
-  for (int n = 0; n < 5; ++n) {
-    pictures->addWidget(new QLabel(titles[n]), 0, n);
-    pictures->addWidget(views[n], 1, n);
-  }
+  pictures->addWidget(caption(T("プロジェクション（クリックで行）")), 0, 0);
+  pictures->addWidget(projection_, 1, 0);
+  pictures->addWidget(caption(T("サイノグラム（ビュー↓ ビン→）")), 0, 1);
+  pictures->addWidget(sinogram_, 1, 1);
+  pictures->addWidget(windowedCaption_, 2, 0);
+  pictures->addWidget(windowed_, 3, 0);
+  pictures->addWidget(rampCaption_, 2, 1);
+  pictures->addWidget(ramp_, 3, 1);
+  psfWidths_ = new QLabel;
+  psfWidths_->setObjectName(QStringLiteral("psfWidths"));
+  psfWidths_->setWordWrap(true);
+  pictures->addWidget(psfWidths_, 4, 0, 1, 2);
+  pictures->addWidget(caption(T("点線源の位置（クリック）")), 5, 0);
+  pictures->addWidget(source_, 6, 0);
   // A phantom's truth, and how far each FBP is from it: the cut-off's trade-off in one number.
   truth_ = new PictureView;
-  auto* truthCaption = new QLabel(T("真の分布"));
-  pictures->addWidget(truthCaption, 0, 5);
-  pictures->addWidget(truth_, 1, 5);
+  auto* truthCaption = caption(T("真の分布"));
+  pictures->addWidget(truthCaption, 5, 1);
+  pictures->addWidget(truth_, 6, 1);
   truthError_ = new QLabel;
   truthError_->setObjectName(QStringLiteral("truthError"));
-  pictures->addWidget(truthError_, 2, 0, 1, 6);
+  truthError_->setWordWrap(true);
+  pictures->addWidget(truthError_, 7, 0, 1, 2);
+  pictures->setRowStretch(8, 1);
   const bool phantom = phantomInfo(*study_) != nullptr;
   for (QWidget* w : {static_cast<QWidget*>(truthCaption), static_cast<QWidget*>(truth_), static_cast<QWidget*>(truthError_)})
     w->setVisible(phantom);
   responses_ = makePlot(T("周波数応答"), T("周波数（サイクル/画素）"), T("応答"));
   profile_ = makePlot(T("プロファイル"), T("距離（画素）"), T("値"));
   profile_->setMinimumSize(420, 330);
-  auto* plots = new QHBoxLayout;
+  auto* plots = new QVBoxLayout;
   plots->addWidget(responses_, 3);
   plots->addWidget(profile_, 2);
+  plots->addWidget(note_);
 
-  auto* right = new QVBoxLayout;
-  right->addLayout(pictures);
-  right->addLayout(plots);
-  right->addWidget(note_);
+  tabs_ = new QTabWidget;
+  auto page = [](QLayout* layout) {
+    auto* w = new QWidget;
+    w->setLayout(layout);
+    return w;
+  };
+  tabs_->addTab(page(pictures), T("画像"));
+  tabs_->addTab(page(plots), T("グラフ"));
   auto* content = new QWidget;
-  auto* top = new QHBoxLayout(content);
+  auto* top = new QBoxLayout(QBoxLayout::LeftToRight, content);
   top->addLayout(form);
-  top->addLayout(right, 1);
+  top->addWidget(tabs_, 1);
+  // On a narrow screen (1366 x 768 at scale 2) the settings go above the pictures: the window
+  // then scrolls down, never across.
+  if (screen() && content->sizeHint().width() > screen()->availableGeometry().width() - 40)
+    top->setDirection(QBoxLayout::TopToBottom);
   setScrollingContent(this, content);
 
   // The slider and the box are one setting; dragging updates while it moves.
@@ -227,12 +280,40 @@ void FilterAnalysisWindow::refresh() {
   message_->setText(TM(why));
   if (!why.empty()) return;
   const std::vector<double> kernel = windowedKernel(w, fc, order, b);
-  const Picture windowed = windowedPicture(*study_, row, kernel, 7);
-  const Picture ramp = filteredPicture(*study_, row, ReconFilter::Ramp, 7);
-  windowed_->setPicture(windowed, Palette::Ribbon);
-  ramp_->setPicture(ramp, Palette::Ribbon);
-  windowedSlice_ = sliceOf(windowed);
-  rampSlice_ = sliceOf(ramp);
+  Recipe shown;  // what the two pictures are, for their captions
+  shown.filter = w;
+  shown.windowCutoff = fc;
+  shown.windowOrder = order;
+  const QString what = TM(describeRecipe(shown, std::string(), -1)[1]);
+  if (pointSource_->isChecked()) {
+    // The point itself reconstructed by each filter: its spread is the filter's PSF.
+    const std::vector<double> y = pointSinogram(*study_, sourceAt_.x(), sourceAt_.y());
+    windowedSlice_ = fbpOfSinogram(*study_, y, kernel);
+    rampSlice_ = fbpOfSinogram(*study_, y, reconKernelFor(ReconFilter::Ramp, b));
+    windowed_->setPicture(pictureOf(windowedSlice_, b), Palette::Ribbon);
+    ramp_->setPicture(pictureOf(rampSlice_, b), Palette::Ribbon);
+    const QString at = T("点線源 (%1, %2)").arg(sourceAt_.x()).arg(sourceAt_.y());
+    windowedCaption_->setText(at + T("、") + what);
+    rampCaption_->setText(at + T("、") + TM("FBP（Ramp）"));
+    const Fwhm fw = fwhmThrough(windowedSlice_, b, sourceAt_.x(), sourceAt_.y());
+    const Fwhm fr = fwhmThrough(rampSlice_, b, sourceAt_.x(), sourceAt_.y());
+    auto width = [](const Fwhm& f) {
+      auto one = [](double v) { return std::isfinite(v) ? QString::number(v, 'f', 2) : T("—"); };
+      return T("横 %1 × 縦 %2 画素").arg(one(f.across), one(f.down));
+    };
+    psfWidths_->setText(T("点を通る FWHM: %1 %2、Ramp %3").arg(window_->currentText(), width(fw), width(fr)));
+  } else {
+    const Picture windowed = windowedPicture(*study_, row, kernel, 7);
+    const Picture ramp = filteredPicture(*study_, row, ReconFilter::Ramp, 7);
+    windowed_->setPicture(windowed, Palette::Ribbon);
+    ramp_->setPicture(ramp, Palette::Ribbon);
+    windowedSlice_ = sliceOf(windowed);
+    rampSlice_ = sliceOf(ramp);
+    const QString at = TM(describeRecipe(shown, std::string(), row)[0]);
+    windowedCaption_->setText(at + T("、") + what);
+    rampCaption_->setText(at + T("、") + TM("FBP（Ramp）"));
+    psfWidths_->clear();
+  }
   if (const PhantomInfo* info = phantomInfo(*study_)) {
     const std::vector<float>& t = info->truth[std::size_t(sliceRowOf(row, study_->rows()))];
     Picture truth;
@@ -256,8 +337,15 @@ void FilterAnalysisWindow::refresh() {
     return c;
   };
   std::vector<double> idealR(f.size()), idealS(f.size()), nominal(f.size());
-  const BwParameters bw = checkedBwParameters(readNumber(bwOrder_->text().toStdString()),
-                                              readNumber(bwCutoff_->text().toStdString()));
+  const double bwOrder = readNumber(bwOrder_->text().toStdString()),
+               bwCutoff = readNumber(bwCutoff_->text().toStdString());
+  // NaN or infinity would draw no curve at all: said beside the boxes, drawn as 1 and 1.
+  const bool bwFinite = std::isfinite(bwOrder) && std::isfinite(bwCutoff);
+  if (auto* bwMessage = findChild<QLabel*>(QStringLiteral("bwMessage")))
+    bwMessage->setText(bwFinite ? QString()
+                                : T("BW 前処理の Order と Cutoff は有限の数で入力してください（%1, %2）。Order 1、Cutoff 1 として描いています。")
+                                      .arg(bwOrder_->text(), bwCutoff_->text()));
+  const BwParameters bw = bwFinite ? checkedBwParameters(bwOrder, bwCutoff) : BwParameters{1.0, 1.0};
   for (std::size_t i = 0; i < f.size(); ++i) {
     idealR[i] = idealRamp(f[i]);
     idealS[i] = idealSheppLogan(f[i]);

@@ -21,6 +21,7 @@ class QLineEdit;
 class QRadioButton;
 class QSlider;
 class QSpinBox;
+class QTabWidget;
 
 class FilterAnalysisWindow : public QDialog {
   Q_OBJECT
@@ -43,6 +44,9 @@ class FilterAnalysisWindow : public QDialog {
   PictureView* projectionView() const { return projection_; }
   PictureView* truthView() const { return truth_; }
   QLabel* truthErrorLabel() const { return truthError_; }
+  QLabel* psfLabel() const { return psfWidths_; }
+  QLabel* windowedCaption() const { return windowedCaption_; }
+  QTabWidget* tabs() const { return tabs_; }
   QChart* responseChart() const;
   QChart* profileChart() const;
   PlotView* responsePlot() const { return responses_; }
@@ -68,6 +72,8 @@ class FilterAnalysisWindow : public QDialog {
   QLabel *message_, *note_;
   PictureView* truth_;   // a phantom's true slice (hidden for other studies)
   QLabel* truthError_;   // both FBPs' distance from it
+  QLabel *windowedCaption_, *rampCaption_, *psfWidths_;
+  QTabWidget* tabs_;
   PictureView *projection_, *sinogram_, *source_, *windowed_, *ramp_;
   PlotView *responses_, *profile_;
   QPoint sourceAt_;

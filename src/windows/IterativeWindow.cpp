@@ -142,6 +142,8 @@ IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
   prefilter_ = new QCheckBox(T("BW 前処理"));
   order_ = new QLineEdit(QStringLiteral("8"));
   cutoff_ = new QLineEdit(QStringLiteral("0.15"));
+  for (QLineEdit* e : {order_, cutoff_})
+    e->setMinimumWidth(e->fontMetrics().horizontalAdvance(QStringLiteral("0.0000")) + 16);
   run_ = new QPushButton(T("再構成"));
   volume_ = new QPushButton(T("全スライス"));
   cancel_ = new QPushButton(T("キャンセル"));
@@ -311,9 +313,13 @@ IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
   tabs_->addTab(page(planeColumn), T("全スライス"));
 
   auto* content = new QWidget;
-  auto* top = new QHBoxLayout(content);
+  auto* top = new QBoxLayout(QBoxLayout::LeftToRight, content);
   top->addLayout(form);
   top->addWidget(tabs_, 1);
+  // On a narrow screen (1366 x 768 at scale 2) the settings go above the pictures: the window
+  // then scrolls down, never across.
+  if (screen() && content->sizeHint().width() > screen()->availableGeometry().width() - 40)
+    top->setDirection(QBoxLayout::TopToBottom);
   setScrollingContent(this, content);
 
   connect(method_, &QComboBox::currentIndexChanged, this, &IterativeWindow::updateSubsets);

@@ -1,4 +1,5 @@
 #include "windows/PhantomWindow.h"
+#include "windows/PictureView.h"
 
 #include "platform/tr.h"
 
@@ -158,10 +159,12 @@ PhantomWindow::PhantomWindow(QSettings* settings, QWidget* parent)
   buttons->addStretch();
   buttons->addWidget(make_);
   buttons->addWidget(cancel_);
-  auto* all = new QVBoxLayout(this);
+  auto* content = new QWidget;
+  auto* all = new QVBoxLayout(content);
   all->addLayout(form);
   all->addWidget(message_);
   all->addLayout(buttons);
+  setScrollingContent(this, content);  // a scaled small screen scrolls it down
   connect(make_, &QPushButton::clicked, this, &PhantomWindow::makeStudy);
   connect(cancel_, &QPushButton::clicked, this, &PhantomWindow::reject);
   connect(defaults_, &QPushButton::clicked, this, &PhantomWindow::restoreDefaults);

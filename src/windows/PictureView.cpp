@@ -14,6 +14,7 @@
 #include <QSaveFile>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -200,8 +201,10 @@ void setScrollingContent(QWidget* window, QWidget* content) {
   auto* outer = new QVBoxLayout(window);
   outer->setContentsMargins(0, 0, 0, 0);
   outer->addWidget(scroll);
-  const QSize wanted = content->sizeHint() + QSize(4, 4);
+  QSize wanted = content->sizeHint() + QSize(4, 4);
   const QRect room = window->screen() ? window->screen()->availableGeometry() : QRect(0, 0, 1600, 1000);
+  // Scrolling down takes a bar's width: it is added, so that nothing scrolls across.
+  if (wanted.height() > room.height() - 80) wanted.rwidth() += scroll->verticalScrollBar()->sizeHint().width();
   window->resize(std::min(wanted.width(), room.width() - 40), std::min(wanted.height(), room.height() - 80));
 }
 

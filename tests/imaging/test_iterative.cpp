@@ -6,6 +6,7 @@
 #include <cmath>
 #include <random>
 
+#include "imaging/cpu.h"
 #include "imaging/iterative.h"
 #include "imaging/random.h"
 #include "imaging/reconstruction.h"
@@ -175,6 +176,63 @@ TEST(Osem, MatchesThePlainTranscriptionOnOtherGeometries) {
       }
     }
   }
+}
+
+// A study of `rows` rows of `bins` bins, each row a different noisy disc.
+StudyPtr discs(int views, int rows, int bins, std::uint64_t seed) {
+  StudyGeometry g;
+  g.views = views;
+  g.rows = rows;
+  g.bins = bins;
+  std::vector<std::uint16_t> counts(std::size_t(views) * rows * bins);
+  for (int r = 0; r < rows; ++r) {
+    std::vector<double> disc(std::size_t(bins) * bins, 0.0);
+    for (int i = 0; i < bins; ++i)
+      for (int j = 0; j < bins; ++j)
+        if ((i - bins / 2 + r % 3) * (i - bins / 2 + r % 3) + (j - bins / 3) * (j - bins / 3) < bins * bins / 9)
+          disc[std::size_t(i * bins + j)] = 2 + r;
+    const StudyPtr one = acquired(disc, views, bins, seed + std::uint64_t(r));
+    for (int k = 0; k < views; ++k)
+      for (int c = 0; c < bins; ++c)
+        counts[(std::size_t(k) * rows + std::size_t(r)) * bins + std::size_t(c)] = one->count(k, 0, c);
+  }
+  return std::make_shared<const ProjectionStudy>(g, std::move(counts));
+}
+
+TEST(OsemVolume, EveryRowIsTheSlicesOwnOnEveryPathAndThreadCount) {
+  // 11 rows: a block of 8 and a part block; 40 bins take the blocks of 8, 30 do not.
+  for (int b : {40, 30}) {
+    const StudyPtr s = discs(36, 11, b, 5);
+    std::vector<std::vector<double>> want;
+    for (int r = 0; r < s->rows(); ++r) want.push_back(osem(*s, r, 6, 3).images.back());
+    for (Isa isa : {Isa::Plain, Isa::Avx2, Isa::Avx512}) {
+      if (int(isa) > int(widestIsa())) continue;
+      limitIsa(isa);
+      for (int threads : {1, 2}) {
+        const auto got = osemVolume(*s, 6, 3, threads, nullptr);
+        ASSERT_EQ(got.size(), want.size());
+        for (std::size_t r = 0; r < want.size(); ++r)
+          ASSERT_EQ(got[r], want[r]) << b << " bins, row " << r << ", path " << int(isa) << ", " << threads << " threads";
+      }
+    }
+    limitIsa(Isa::Avx512);
+  }
+}
+
+TEST(OsemVolume, StopsWhenAskedAndLeavesTheRowsNotDoneEmpty) {
+  const StudyPtr s = discs(24, 20, 32, 9);
+  int calls = 0;
+  const auto stopped = osemVolume(*s, 4, 2, 1, [&](int done) {
+    ++calls;
+    return done < 3;
+  });
+  int filled = 0;
+  for (const auto& slice : stopped) filled += !slice.empty();
+  EXPECT_GE(filled, 3);
+  EXPECT_LT(filled, 20);
+  EXPECT_EQ(calls, filled);
+  std::atomic<bool> cancel{true};
+  for (const auto& slice : osemVolume(*s, 4, 2, 2, nullptr, &cancel)) EXPECT_TRUE(slice.empty());
 }
 
 TEST(Mlem, NoiseFreeDataConvergeTowardsTheTruth) {

@@ -305,3 +305,87 @@ TEST_F(Tools, WindowedFilterSinogramAndResponsesFromTheCommandLine) {
 }
 
 }  // namespace
+
+#include <sys/mount.h>
+
+namespace {
+
+// An Interfile study of 2 views of 4 x 4 whose data file has the given name.
+std::string interfileIn(const std::string& dir, const std::string& dataName) {
+  std::ofstream(dir + "/study.hs")
+      << "!INTERFILE :=\n!imaging modality := nucmed\nname of data file := " << dataName
+      << "\n!type of data := Tomographic\n!number format := unsigned integer\n"
+         "!number of bytes per pixel := 1\n!matrix size [1] := 4\n!matrix size [2] := 4\n"
+         "!number of projections := 2\n!END OF INTERFILE :=\n";
+  std::ofstream(dir + "/" + dataName, std::ios::binary) << std::string(32, '\x05');
+  return dir + "/study.hs";
+}
+
+TEST_F(Tools, RenderProtectsEveryFileTheStudyWasReadFrom) {
+  // The data file is named as an output and stands in the output folder: refused, untouched.
+  const std::string out = dir + "/out";
+  ASSERT_EQ(::mkdir(out.c_str(), 0755), 0);
+  const std::string header = interfileIn(out, "fbp.png");
+  const std::string before = slurp(out + "/fbp.png");
+  const Outcome r = run(SINORA_RENDER, {header, "--out", out});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("fbp.png"), std::string::npos) << r.err;
+  EXPECT_EQ(slurp(out + "/fbp.png"), before);
+  EXPECT_FALSE(exists(out + "/projection.png"));
+  // Elsewhere the same study renders.
+  EXPECT_EQ(run(SINORA_RENDER, {header, "--out", dir + "/other"}).status, 0);
+}
+
+TEST_F(Tools, RenderWritesEveryOutputOrNone) {
+  // A pipe where an output goes: refused before anything is written, and left a pipe.
+  const std::string out = dir + "/out";
+  ASSERT_EQ(::mkdir(out.c_str(), 0755), 0);
+  ASSERT_EQ(::mkfifo((out + "/profile.csv").c_str(), 0644), 0);
+  std::ofstream(out + "/projection.png") << "old";
+  const Outcome piped = run(SINORA_RENDER, {"--out", out});
+  EXPECT_EQ(piped.status, 1);
+  EXPECT_NE(piped.err.find("profile.csv"), std::string::npos) << piped.err;
+  struct stat st {};
+  ASSERT_EQ(::lstat((out + "/profile.csv").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+  EXPECT_EQ(slurp(out + "/projection.png"), "old");
+  EXPECT_FALSE(exists(out + "/fbp.png"));
+
+  // A disk that fills up part way: no output is renamed into place, none is left half made.
+  if (::geteuid() != 0) GTEST_SKIP() << "mounting a small tmpfs as a full disk needs root";
+  const std::string full = dir + "/full";
+  ASSERT_EQ(::mkdir(full.c_str(), 0755), 0);
+  if (::mount("tmpfs", full.c_str(), "tmpfs", 0, "size=40k") != 0) GTEST_SKIP() << "cannot mount a tmpfs";
+  std::ofstream(full + "/projection.png") << "old";
+  const Outcome filled = run(SINORA_RENDER, {"--out", full, "--values"});
+  std::string ls;
+  {
+    const std::string list = dir + "/.ls";
+    (void)std::system(("ls -A '" + full + "' > '" + list + "'").c_str());
+    ls = slurp(list);
+  }
+  const std::string kept = slurp(full + "/projection.png");
+  ::umount2(full.c_str(), MNT_DETACH);
+  EXPECT_EQ(filled.status, 1);
+  EXPECT_NE(filled.err.find("No space left"), std::string::npos) << filled.err;
+  EXPECT_EQ(ls, "projection.png\n");
+  EXPECT_EQ(kept, "old");
+}
+
+TEST_F(Tools, RenderSkipsAHugeRawHeaderWithoutHoldingIt) {
+  // 999,999,999,999 header bytes (a hole in the file), then 60 views of 128 x 128.
+  const std::string study = dir + "/sparse.dat";
+  std::ofstream(study) << "";
+  ASSERT_EQ(::truncate(study.c_str(), off_t(999999999999ll + 1966080)), 0);
+  const Outcome r = run(SINORA_RENDER, {study, "--out", dir + "/o", "--raw-header", "999999999999"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(exists(dir + "/o/fbp.png"));
+  // One count short: refused with the size it needs.
+  ASSERT_EQ(::truncate(study.c_str(), off_t(999999999999ll + 1966079)), 0);
+  const Outcome shortOne = run(SINORA_RENDER, {study, "--out", dir + "/p", "--raw-header", "999999999999"});
+  EXPECT_EQ(shortOne.status, 1) << shortOne.err;
+  EXPECT_NE(shortOne.err.find("1000001966079"), std::string::npos) << shortOne.err;
+  EXPECT_FALSE(exists(dir + "/p"));
+}
+
+}  // namespace

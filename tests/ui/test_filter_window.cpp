@@ -152,3 +152,39 @@ TEST(FilterWindow, FrequenciesInCyclesPerCentimetreWhenThePixelSizeIsKnown) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(FilterWindow, ANonNumberInTheButterworthBoxesIsSaidBesideThemAndTheCurvesStay) {
+  CSinoraDoc doc;
+  FilterAnalysisWindow w(&doc);
+  QLineEdit *order = nullptr, *cutoff = nullptr;
+  for (QLineEdit* e : w.findChildren<QLineEdit*>()) {
+    if (e->text() == QStringLiteral("8")) order = e;
+    if (e->text() == QStringLiteral("0.15")) cutoff = e;
+  }
+  ASSERT_TRUE(order && cutoff);
+  auto* said = w.findChild<QLabel*>(QStringLiteral("bwMessage"));
+  ASSERT_NE(said, nullptr);
+  EXPECT_TRUE(said->text().isEmpty());
+  auto nominal = [&] {
+    for (const auto& c : w.curves())
+      if (c.first.startsWith(QStringLiteral("BW 公称"))) return c.second;
+    return std::vector<QPointF>{};
+  };
+  for (QLineEdit* box : {order, cutoff})
+    for (const char* typed : {"nan", "inf", "-nan"}) {
+      const QString was = box->text();
+      box->setText(QString::fromLatin1(typed));
+      emit box->editingFinished();
+      EXPECT_TRUE(said->text().contains(QString::fromLatin1(typed))) << typed << ": " << said->text().toStdString();
+      const std::vector<QPointF> curve = nominal();
+      ASSERT_FALSE(curve.empty());
+      for (const QPointF& p : curve) ASSERT_TRUE(std::isfinite(p.y())) << typed;  // a curve is drawn
+      box->setText(was);
+      emit box->editingFinished();
+      EXPECT_TRUE(said->text().isEmpty()) << typed;
+    }
+}
+
+}  // namespace

@@ -15,6 +15,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QWheelEvent>
+#include <QTabWidget>
 #include <QPointer>
 
 #include <gtest/gtest.h>
@@ -214,6 +216,79 @@ TEST(IterativeWindow, EverySliceThenThreePlanesWithOneCrosshair) {
   EXPECT_EQ(w.crosshairRow(), 2);
 }
 
+TEST(IterativeWindow, PlanesFollowClicksDragsTheWheelAndTheRowBoxAndAskBeforeTheyAreLost) {
+  StudyGeometry g;
+  g.views = 12;
+  g.rows = 8;
+  g.bins = 32;
+  std::vector<std::uint16_t> counts(std::size_t(12) * 8 * 32, 0);
+  for (int k = 0; k < 12; ++k)
+    for (int r = 0; r < 8; ++r)
+      for (int c = 8 + r; c < 24; ++c) counts[(std::size_t(k) * 8 + r) * 32 + c] = std::uint16_t(10 + r + c);
+  CSinoraDoc doc;
+  doc.setStudy(std::make_shared<const ProjectionStudy>(g, counts));
+  IterativeWindow w(&doc);
+  w.show();
+  w.methodBox()->setCurrentIndex(0);  // MLEM
+  w.iterationsBox()->setValue(2);
+  w.volumeButton()->click();
+  w.waitForVolume();
+  ASSERT_TRUE(w.volumeReady());
+  EXPECT_EQ(w.planeSourceBox()->itemText(0), QStringLiteral("MLEM"));
+  EXPECT_TRUE(w.planesCaption()->text().contains(QStringLiteral("MLEM 2 回")));
+  w.tabs()->setCurrentIndex(2);
+  // Pixels of a 32 x 32 plane are 8 screen pixels (zoom 4, drawn twice).
+  auto at = [](int x, int y) { return QPoint(8 * x + 3, 8 * y + 3); };
+  struct Click {
+    int plane;
+    QPoint pixel;
+    int i, j, row;
+  } clicks[] = {
+      {0, {12, 17}, 12, 17, -1},  // transverse: i and j, the row kept
+      {1, {5, 3}, 5, 17, 3},      // coronal: i and the row, j kept
+      {2, {9, 6}, 5, 9, 6},       // sagittal: j and the row, i kept
+  };
+  for (const Click& c : clicks) {
+    const int row = c.row < 0 ? w.crosshairRow() : c.row;
+    QTest::mouseClick(w.planeView(c.plane), Qt::LeftButton, {}, at(c.pixel.x(), c.pixel.y()));
+    EXPECT_EQ(w.crosshair(), QPoint(c.i, c.j)) << c.plane;
+    EXPECT_EQ(w.crosshairRow(), row) << c.plane;
+    EXPECT_EQ(w.rowBox()->value(), row) << c.plane;  // the row box follows
+  }
+  // The coronal plane is cut at the crosshair's j: it changes with a click on the transverse.
+  const std::vector<std::int32_t> coronal = w.planeView(1)->picture().values;
+  QTest::mousePress(w.planeView(0), Qt::LeftButton, {}, at(4, 4));
+  QTest::mouseMove(w.planeView(0), at(20, 25));
+  QTest::mouseRelease(w.planeView(0), Qt::LeftButton, {}, at(20, 25));
+  EXPECT_EQ(w.crosshair(), QPoint(20, 25));  // a drag carries the crosshair along
+  EXPECT_NE(w.planeView(1)->picture().values, coronal);
+  // The wheel steps through slices; the row box moves the crosshair.
+  QWheelEvent down(QPointF(at(5, 5)), QPointF(w.planeView(0)->mapToGlobal(at(5, 5))), {}, {0, -120},
+                   Qt::NoButton, {}, Qt::NoScrollPhase, false);
+  const int before = w.crosshairRow();
+  QApplication::sendEvent(w.planeView(0), &down);
+  EXPECT_EQ(w.crosshairRow(), before + 1);
+  QApplication::sendEvent(w.planeView(1), &down);
+  EXPECT_EQ(w.crosshair(), QPoint(20, 26));
+  w.rowBox()->setValue(2);
+  EXPECT_EQ(w.crosshairRow(), 2);
+
+  // A finished volume is not thrown away without a word: Esc asks, and No keeps it.
+  int asked = 0;
+  bool answer = false;
+  w.askDiscard = [&] { ++asked; return answer; };
+  QTest::keyClick(&w, Qt::Key_Escape);
+  EXPECT_EQ(asked, 1);
+  EXPECT_TRUE(w.isVisible());
+  EXPECT_TRUE(w.volumeReady());
+  EXPECT_FALSE(w.close());
+  EXPECT_EQ(asked, 2);
+  answer = true;
+  EXPECT_TRUE(w.close());
+  EXPECT_EQ(asked, 3);
+  EXPECT_FALSE(w.isVisible());
+}
+
 TEST(IterativeWindow, CancelStopsTheVolumeAndKeepsTheWindowUsable) {
   CSinoraDoc doc;  // 128 rows of the sample: long enough to cancel
   IterativeWindow w(&doc);
@@ -225,6 +300,9 @@ TEST(IterativeWindow, CancelStopsTheVolumeAndKeepsTheWindowUsable) {
   w.waitForVolume();
   EXPECT_FALSE(w.volumeReady());
   EXPECT_TRUE(w.message()->text().contains(QStringLiteral("中止")));
+  EXPECT_TRUE(w.planesCaption()->text().contains(QStringLiteral("中止")));  // cleared, and says why
+  for (int p = 0; p < 3; ++p)
+    for (std::int32_t v : w.planeView(p)->picture().values) ASSERT_EQ(v, 0) << p;
   EXPECT_TRUE(w.volumeButton()->isEnabled());
   EXPECT_TRUE(w.reconstructButton()->isEnabled());
   w.iterationsBox()->setValue(1);
