@@ -452,7 +452,7 @@ int main(int argc, char** argv) {
       if (comma == std::string::npos || !parseInt(v.substr(0, comma), 1, 64, o.scatterLower) ||
           !parseInt(v.substr(comma + 1), 0, 64, o.scatterUpper))
         return usageError("--scatter-windows takes LOWER,UPPER window numbers (UPPER 0: none)");
-      if (o.scatterUpper == 0) o.scatterUpper = -1;
+      if (o.scatterUpper == 0) o.scatterUpper = -2;  // none above
     } else if (a == "--scatter-smooth") {
       if (!value(v)) return usageError("--scatter-smooth takes none or a FWHM in pixels");
       if (v == "none") o.scatterSmooth = 0;
@@ -639,7 +639,7 @@ int main(int argc, char** argv) {
   // Scatter: the estimate of the slice's row, FBP of the counts less it, and --osem's term.
   if (o.scatter != sinora::ScatterMethod::None) {
     const sinora::ScatterEstimate e = sinora::estimateScatter(*study, o.scatter, o.scatterLower - 1,
-                                                              o.scatterUpper > 0 ? o.scatterUpper - 1 : o.scatterUpper,
+                                                              o.scatterUpper > 0 ? o.scatterUpper - 1 : o.scatterUpper == -2 ? -2 : -1,
                                                               0.5, o.scatterSmooth);
     if (!e.ok()) {
       std::fprintf(stderr, "sinora-render: %s\n", e.refusal.c_str());
@@ -654,7 +654,7 @@ int main(int argc, char** argv) {
     outputs.push_back({"scatter.csv", valuesCsv(sinogram, b, v)});
     base.scatter = o.scatter;
     base.scatterLower = e.lower;
-    base.scatterUpper = e.upper;
+    base.scatterUpper = e.upper >= 0 ? e.upper : -2;
     base.scatterSmoothFwhm = o.scatterSmooth;
     std::vector<double> values;
     if (!run(base, values)) return 1;

@@ -49,7 +49,8 @@ struct Recipe {
   // Scatter, estimated from the study's energy windows (scatter.h): subtracted from the
   // projections for FBP (clamped at 0), an additive term of MLEM/OSEM's expected counts.
   ScatterMethod scatter = ScatterMethod::None;
-  int scatterLower = -1, scatterUpper = -1;  // the side windows (0-based); -1: found from the energies
+  // The side windows (0-based); -1: found from the energies; upper -2: none above (TEW).
+  int scatterLower = -1, scatterUpper = -1;
   double dewK = 0.5;
   double scatterSmoothFwhm = 0;  // Gaussian smoothing of the estimate, pixels (0: none)
   // Resolution recovery in the MLEM/OSEM projector: 3-D for a volume, in-plane for a slice.

@@ -97,17 +97,24 @@ bool scatterMethodFromKey(const std::string& key, ScatterMethod& method) {
 
 void tewEstimate(const std::uint16_t* lower, const std::uint16_t* upper, std::size_t count,
                  double wl, double wu, double wp, double* out) {
-  const double a = wl > 0 ? wp / (2 * wl) : 0, b = upper && wu > 0 ? wp / (2 * wu) : 0;
-  if (upper)
-    for (std::size_t n = 0; n < count; ++n) out[n] = std::max(0.0, a * lower[n] + b * upper[n]);
+  // Written as the formula, operation for operation, so that a check by hand gives the same bits.
+  if (!(wl > 0)) {
+    std::fill(out, out + count, 0.0);
+    return;
+  }
+  if (upper && wu > 0)
+    for (std::size_t n = 0; n < count; ++n) out[n] = std::max(0.0, (lower[n] / wl + upper[n] / wu) * wp / 2);
   else
-    for (std::size_t n = 0; n < count; ++n) out[n] = std::max(0.0, a * lower[n]);
+    for (std::size_t n = 0; n < count; ++n) out[n] = std::max(0.0, (lower[n] / wl + 0.0) * wp / 2);
 }
 
 void dewEstimate(const std::uint16_t* lower, std::size_t count, double wl, double wp, double k,
                  double* out) {
-  const double a = wl > 0 ? k * wp / wl : 0;
-  for (std::size_t n = 0; n < count; ++n) out[n] = std::max(0.0, a * lower[n]);
+  if (!(wl > 0)) {
+    std::fill(out, out + count, 0.0);
+    return;
+  }
+  for (std::size_t n = 0; n < count; ++n) out[n] = std::max(0.0, k * lower[n] * wp / wl);
 }
 
 void smoothProjections(std::vector<double>& proj, int views, int rows, int bins, double fwhm) {
@@ -153,7 +160,7 @@ ScatterEstimate estimateScatter(const ProjectionStudy& study, ScatterMethod meth
   const int n = int(set->windows.size());
   const SideWindows found = findSideWindows(set->windows, peak);
   out.lower = lower >= 0 ? lower : found.lower;
-  out.upper = upper >= 0 ? upper : found.upper;
+  out.upper = upper >= 0 ? upper : upper == -2 ? -1 : found.upper;
   if (out.lower < 0 || out.lower >= n || out.lower == peak) {
     out.refusal = "散乱の推定に使う下側のウィンドウがありません。";
     return out;

@@ -61,7 +61,7 @@ void dewEstimate(const std::uint16_t* lower, std::size_t count, double widthLowe
                  double widthPeak, double k, double* out);
 
 // The estimate of a study's scatter in its current window (V x R x B as its counts), from its
-// side windows (`lower`, `upper` 0-based; -1: findSideWindows). On a study without the windows
+// side windows (`lower`, `upper` 0-based; -1: findSideWindows; upper -2: none above). On a study without the windows
 // the method needs, `refusal` says why (Japanese) and nothing is computed.
 struct ScatterEstimate {
   std::string refusal;
