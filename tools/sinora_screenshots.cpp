@@ -1,5 +1,6 @@
 // sinora-screenshots DIR: drives the windows through a lesson on the sample study and saves what
-// they show as PNG files (used for the README; run with QT_QPA_PLATFORM=offscreen).
+// they show as PNG files (used for the README; run with QT_QPA_PLATFORM=offscreen). --fit shoots
+// the windows under 応用 on a real screen (xvfb-run at a given size and scale).
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -74,13 +75,69 @@ void reconstructRow(CDialog1& d, const char* cutoff, int row) {
   control<QPushButton>(d, IDC_SHOW_RECON)->click();
 }
 
+// The whole screen (a real display), with `w` in front at its top left.
+void saveScreen(QWidget* w, const QString& name) {
+  w->move(w->screen()->availableGeometry().topLeft());
+  w->show();
+  w->raise();
+  w->activateWindow();
+  QTest::qWaitForWindowExposed(w);
+  QTest::qWait(400);
+  const QString path = outDir + QLatin1Char('/') + name + QStringLiteral(".png");
+  if (!w->screen()->grabWindow(0).save(path)) std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+}
+
+// --fit DIR PREFIX: the windows under 応用 on this screen, in Japanese then English, each shot
+// with the main window behind it.
+int fitShots(const QString& prefix) {
+  CSinoraApp sinora(std::make_unique<QSettings>(outDir + QStringLiteral("/fit.ini"), QSettings::IniFormat));
+  QString error;
+  sinora.InitInstance(QString(), &error);
+  for (const bool english : {false, true}) {
+    sinora::setLanguage(english ? sinora::Language::English : sinora::Language::Japanese);
+    const QString tag = prefix + (english ? QStringLiteral("-en") : QString());
+    {
+      IterativeWindow w(sinora.document(), sinora.mainFrame());
+      w.iterationsBox()->setValue(5);
+      w.reconstruct();
+      w.setRegion(QRect(56, 56, 16, 16));
+      w.rowBox()->setValue(70);  // the pictures stay on row 60 and say so
+      saveScreen(&w, tag + QStringLiteral("-iterative"));
+      w.rowBox()->setValue(60);
+      w.volumeButton()->click();
+      w.waitForVolume();
+      w.setCrosshair(64, 70, 60);
+      w.tabs()->setCurrentIndex(2);
+      saveScreen(&w, tag + QStringLiteral("-planes"));
+      w.askDiscard = [] { return true; };
+    }
+    {
+      FilterAnalysisWindow w(sinora.document(), sinora.mainFrame());
+      w.setSource(QPoint(80, 50));
+      saveScreen(&w, tag + QStringLiteral("-filters-point"));
+    }
+    {
+      PhantomWindow w(sinora.settings(), sinora.mainFrame());
+      w.edit(QStringLiteral("views"))->setText(QStringLiteral("0"));
+      saveScreen(&w, tag + QStringLiteral("-phantom"));
+    }
+  }
+  sinora::setLanguage(sinora::Language::Japanese);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   sinora::installTranslations(app);
+  if (argc == 4 && QLatin1String(argv[1]) == QLatin1String("--fit")) {
+    outDir = QString::fromLocal8Bit(argv[2]);
+    QDir().mkpath(outDir);
+    return fitShots(QString::fromLocal8Bit(argv[3]));
+  }
   if (argc != 2 && argc != 3) {
-    std::fprintf(stderr, "usage: sinora-screenshots DIR [STUDY]\n");
+    std::fprintf(stderr, "usage: sinora-screenshots DIR [STUDY] | --fit DIR PREFIX\n");
     return 2;
   }
   const QString study = argc == 3 ? QFile::decodeName(argv[2]) : QString();

@@ -483,7 +483,7 @@
     </message>
     <message>
         <source>エネルギーウィンドウの幅はピークが 2 から 50 %、両側が 1 から 30 % です。</source>
-        <translation>The energy windows are 2 to 50 % wide for the peak and 1 to 30 % on each side.</translation>
+        <translation>The energy windows are 2 to 50 % wide at the peak and 1 to 30 % at each side.</translation>
     </message>
     <message>
         <source>エネルギー分解能は 0 から 30 % です。</source>
@@ -844,6 +844,98 @@
     <message>
         <source>再構成画像表示</source>
         <translation>Reconstruct</translation>
+    </message>
+    <message>
+        <source>Sinora Version 1.0</source>
+        <translation>Sinora Version 1.0</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Sinora developers</source>
+        <translation>Sinora developers</translation>
+    </message>
+    <message>
+        <source>Color</source>
+        <translation>Color</translation>
+    </message>
+    <message>
+        <source>Ribbon</source>
+        <translation>Ribbon</translation>
+    </message>
+    <message>
+        <source>Black-White</source>
+        <translation>Black-White</translation>
+    </message>
+    <message>
+        <source>BW-Filter</source>
+        <translation>BW-Filter</translation>
+    </message>
+    <message>
+        <source>Order</source>
+        <translation>Order</translation>
+    </message>
+    <message>
+        <source>Cutoff-Frec</source>
+        <translation>Cutoff-Freq</translation>
+    </message>
+    <message>
+        <source>Ramp</source>
+        <translation>Ramp</translation>
+    </message>
+    <message>
+        <source>Shepp-Logan</source>
+        <translation>Shepp-Logan</translation>
+    </message>
+    <message>
+        <source>Black-Wthite</source>
+        <translation>Black-White</translation>
+    </message>
+    <message>
+        <source>BKprojection</source>
+        <translation>BKprojection</translation>
+    </message>
+    <message>
+        <source>Ramp*BKprojection</source>
+        <translation>Ramp*BKprojection</translation>
+    </message>
+    <message>
+        <source>Ramp*BW*BKprojection</source>
+        <translation>Ramp*BW*BKprojection</translation>
+    </message>
+    <message>
+        <source>1.Color</source>
+        <translation>1.Color</translation>
+    </message>
+    <message>
+        <source>Degrees</source>
+        <translation>Degrees</translation>
+    </message>
+    <message>
+        <source>2.Degrees</source>
+        <translation>2.Degrees</translation>
+    </message>
+    <message>
+        <source>3.BW-Filter</source>
+        <translation>3.BW-Filter</translation>
+    </message>
+    <message>
+        <source>Cutoff-F</source>
+        <translation>Cutoff-F</translation>
+    </message>
+    <message>
+        <source>projection Image</source>
+        <translation>Projection Image</translation>
+    </message>
+    <message>
+        <source>Prijection + Ramp</source>
+        <translation>Projection + Ramp</translation>
+    </message>
+    <message>
+        <source>Projection + BW +Ramp</source>
+        <translation>Projection + BW + Ramp</translation>
     </message>
     <message>
         <source>MLEM/OSEM で再構成し、FBP と比べる
@@ -1210,24 +1302,8 @@ Cancel Preview</translation>
         <translation>Plots</translation>
     </message>
     <message>
-        <source>点線源 (%1, %2)</source>
-        <translation>point source (%1, %2)</translation>
-    </message>
-    <message>
-        <source>—</source>
-        <translation>—</translation>
-    </message>
-    <message>
-        <source>横 %1 × 縦 %2 画素</source>
-        <translation>%1 across x %2 down pixels</translation>
-    </message>
-    <message>
-        <source>点を通る FWHM: %1 %2、Ramp %3</source>
-        <translation>FWHM through the point: %1 %2, Ramp %3</translation>
-    </message>
-    <message>
-        <source>真値との誤差（尺度を合わせた RMSE）: 窓付きフィルタの FBP %1 %、Ramp の FBP %2 %</source>
-        <translation>Error against the truth (RMSE after scaling): windowed FBP %1 %, Ramp FBP %2 %</translation>
+        <source>計算中...</source>
+        <translation>Computing...</translation>
     </message>
     <message>
         <source>BW 前処理の Order と Cutoff は有限の数で入力してください（%1, %2）。Order 1、Cutoff 1 として描いています。</source>
@@ -1260,6 +1336,26 @@ Cancel Preview</translation>
     <message>
         <source>パワースペクトル（右軸）</source>
         <translation>Power spectrum (right axis)</translation>
+    </message>
+    <message>
+        <source>点線源 (%1, %2)</source>
+        <translation>point source (%1, %2)</translation>
+    </message>
+    <message>
+        <source>—</source>
+        <translation>—</translation>
+    </message>
+    <message>
+        <source>横 %1 × 縦 %2 画素</source>
+        <translation>%1 across x %2 down pixels</translation>
+    </message>
+    <message>
+        <source>点を通る FWHM: %1 %2、Ramp %3</source>
+        <translation>FWHM through the point: %1 %2, Ramp %3</translation>
+    </message>
+    <message>
+        <source>真値との誤差（尺度を合わせた RMSE）: 窓付きフィルタの FBP %1 %、Ramp の FBP %2 %</source>
+        <translation>Error against the truth (RMSE after scaling): windowed FBP %1 %, Ramp FBP %2 %</translation>
     </message>
     <message>
         <source>パワー</source>
@@ -1372,6 +1468,14 @@ Cancel Preview</translation>
     <message>
         <source>表示</source>
         <translation>Show</translation>
+    </message>
+    <message>
+        <source>%1 行目を再構成しています...</source>
+        <translation>Reconstructing row %1...</translation>
+    </message>
+    <message>
+        <source>%1 行目の再構成を中止しました。画像は前のままです。</source>
+        <translation>Row %1 was cancelled; the pictures are as they were.</translation>
     </message>
     <message>
         <source>選んだ領域</source>

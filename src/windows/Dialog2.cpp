@@ -1,5 +1,7 @@
 #include "windows/Dialog2.h"
 
+#include "platform/tr.h"
+
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
@@ -20,6 +22,8 @@ CDialog2::CDialog2(QWidget* parent) : TemplateDialog(pointSourceWindowTemplate()
   onClicked(IDC_RAMP_BKPROJECTION, this, &CDialog2::OnButton2);
   onClicked(IDC_RAMP_BW_BKPROJECTION, this, &CDialog2::OnButton3);
   onClicked(IDCANCEL, static_cast<QDialog*>(this), &QDialog::reject);
+  // Untitled in Japanese; a language that names the window titles it.
+  if (const QString named = sinora::T("点線源"); named != QStringLiteral("点線源")) setWindowTitle(named);
 }
 
 double CDialog2::number(int id) const { return sinora::readNumber(windowText(id).toStdString()); }

@@ -2,6 +2,8 @@
 
 #include <QButtonGroup>
 #include <QChart>
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QFormLayout>
@@ -279,54 +281,25 @@ void FilterAnalysisWindow::refresh() {
   const std::string why = checkWindowSettings(w, fc, order);
   message_->setText(TM(why));
   if (!why.empty()) return;
+  SliceJob job;
+  job.point = pointSource_->isChecked();
+  job.at = sourceAt_;
+  job.row = row;
+  job.window = w;
+  job.cutoff = fc;
+  job.order = order;
+  job.windowName = window_->currentText();
   const std::vector<double> kernel = windowedKernel(w, fc, order, b);
-  Recipe shown;  // what the two pictures are, for their captions
-  shown.filter = w;
-  shown.windowCutoff = fc;
-  shown.windowOrder = order;
-  const QString what = TM(describeRecipe(shown, std::string(), -1)[1]);
-  if (pointSource_->isChecked()) {
-    // The point itself reconstructed by each filter: its spread is the filter's PSF.
-    const std::vector<double> y = pointSinogram(*study_, sourceAt_.x(), sourceAt_.y());
-    windowedSlice_ = fbpOfSinogram(*study_, y, kernel);
-    rampSlice_ = fbpOfSinogram(*study_, y, reconKernelFor(ReconFilter::Ramp, b));
-    windowed_->setPicture(pictureOf(windowedSlice_, b), Palette::Ribbon);
-    ramp_->setPicture(pictureOf(rampSlice_, b), Palette::Ribbon);
-    const QString at = T("点線源 (%1, %2)").arg(sourceAt_.x()).arg(sourceAt_.y());
-    windowedCaption_->setText(at + T("、") + what);
-    rampCaption_->setText(at + T("、") + TM("FBP（Ramp）"));
-    const Fwhm fw = fwhmThrough(windowedSlice_, b, sourceAt_.x(), sourceAt_.y());
-    const Fwhm fr = fwhmThrough(rampSlice_, b, sourceAt_.x(), sourceAt_.y());
-    auto width = [](const Fwhm& f) {
-      auto one = [](double v) { return std::isfinite(v) ? QString::number(v, 'f', 2) : T("—"); };
-      return T("横 %1 × 縦 %2 画素").arg(one(f.across), one(f.down));
-    };
-    psfWidths_->setText(T("点を通る FWHM: %1 %2、Ramp %3").arg(window_->currentText(), width(fw), width(fr)));
+  job.kernel = kernel;
+  // A large study's two FBPs would hold the window: they are made in the background, the
+  // latest settings winning, and shown when ready.
+  if (double(study_->views()) * b * b <= kQuickFbp) {
+    showSlices(job, computeSlices(*study_, job));
   } else {
-    const Picture windowed = windowedPicture(*study_, row, kernel, 7);
-    const Picture ramp = filteredPicture(*study_, row, ReconFilter::Ramp, 7);
-    windowed_->setPicture(windowed, Palette::Ribbon);
-    ramp_->setPicture(ramp, Palette::Ribbon);
-    windowedSlice_ = sliceOf(windowed);
-    rampSlice_ = sliceOf(ramp);
-    const QString at = TM(describeRecipe(shown, std::string(), row)[0]);
-    windowedCaption_->setText(at + T("、") + what);
-    rampCaption_->setText(at + T("、") + TM("FBP（Ramp）"));
-    psfWidths_->clear();
-  }
-  if (const PhantomInfo* info = phantomInfo(*study_)) {
-    const std::vector<float>& t = info->truth[std::size_t(sliceRowOf(row, study_->rows()))];
-    Picture truth;
-    truth.width = truth.height = b;
-    truth.values.resize(t.size());
-    const double top = std::max(1e-300, double(*std::max_element(t.begin(), t.end())));
-    for (int x = 0; x < b; ++x)
-      for (int y = 0; y < b; ++y) truth.values[std::size_t(y) * b + x] = std::int32_t(std::lround(t[std::size_t(x) * b + y] * 1000 / top));
-    truth.divisor = 1000 + 7 - 10;
-    truth_->setPicture(truth, Palette::Ribbon);
-    auto percent = [](double v) { return std::isfinite(v) ? QString::number(v, 'f', 1) : T("—"); };
-    truthError_->setText(T("真値との誤差（尺度を合わせた RMSE）: 窓付きフィルタの FBP %1 %、Ramp の FBP %2 %")
-                             .arg(percent(truthRmsePercent(windowedSlice_, t, b)), percent(truthRmsePercent(rampSlice_, t, b))));
+    pending_ = job;
+    hasPending_ = true;
+    windowedCaption_->setText(T("計算中..."));
+    if (!sliceWorker_.joinable()) startSlices();
   }
 
   // The curves, over 0..0.5 cycles/pixel.
@@ -391,6 +364,99 @@ void FilterAnalysisWindow::refresh() {
   }
   curves_.push_back({T("パワースペクトル（右軸）"), power_});
   drawPlot();
+  if (lineA_.x() >= 0) setProfile(lineA_, lineB_);
+}
+
+FilterAnalysisWindow::SliceResult FilterAnalysisWindow::computeSlices(const ProjectionStudy& study, const SliceJob& job) {
+  SliceResult r;
+  const int b = study.bins();
+  if (job.point) {
+    // The point itself reconstructed by each filter: its spread is the filter's PSF.
+    const std::vector<double> y = pointSinogram(study, job.at.x(), job.at.y());
+    r.windowed = fbpOfSinogram(study, y, job.kernel);
+    r.ramp = fbpOfSinogram(study, y, reconKernelFor(ReconFilter::Ramp, b));
+    r.windowedPicture = pictureOf(r.windowed, b);
+    r.rampPicture = pictureOf(r.ramp, b);
+  } else {
+    r.windowedPicture = windowedPicture(study, job.row, job.kernel, 7);
+    r.rampPicture = filteredPicture(study, job.row, ReconFilter::Ramp, 7);
+    r.windowed = sliceOf(r.windowedPicture);
+    r.ramp = sliceOf(r.rampPicture);
+  }
+  return r;
+}
+
+void FilterAnalysisWindow::startSlices() {
+  const SliceJob job = pending_;
+  hasPending_ = false;
+  const StudyPtr study = study_;
+  sliceWorker_ = std::thread([this, study, job] {
+    SliceResult r = computeSlices(*study, job);
+    QMetaObject::invokeMethod(
+        this,
+        [this, job, r = std::move(r)]() mutable {
+          if (sliceWorker_.joinable()) sliceWorker_.join();
+          if (hasPending_) {
+            startSlices();  // settings moved on meanwhile: only the latest is shown
+          } else {
+            showSlices(job, std::move(r));
+          }
+        },
+        Qt::QueuedConnection);
+  });
+}
+
+void FilterAnalysisWindow::waitForSlices() {
+  while (sliceWorker_.joinable() || hasPending_) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+FilterAnalysisWindow::~FilterAnalysisWindow() {
+  hasPending_ = false;
+  if (sliceWorker_.joinable()) sliceWorker_.join();
+}
+
+void FilterAnalysisWindow::showSlices(const SliceJob& job, SliceResult r) {
+  const int b = study_->bins(), row = job.row;
+  windowed_->setPicture(r.windowedPicture, Palette::Ribbon);
+  ramp_->setPicture(r.rampPicture, Palette::Ribbon);
+  windowedSlice_ = std::move(r.windowed);
+  rampSlice_ = std::move(r.ramp);
+  Recipe shown;  // what the two pictures are, for their captions
+  shown.filter = job.window;
+  shown.windowCutoff = job.cutoff;
+  shown.windowOrder = job.order;
+  const QString what = TM(describeRecipe(shown, std::string(), -1)[1]);
+  if (job.point) {
+    const QString at = T("点線源 (%1, %2)").arg(job.at.x()).arg(job.at.y());
+    windowedCaption_->setText(at + T("、") + what);
+    rampCaption_->setText(at + T("、") + TM("FBP（Ramp）"));
+    const Fwhm fw = fwhmThrough(windowedSlice_, b, job.at.x(), job.at.y());
+    const Fwhm fr = fwhmThrough(rampSlice_, b, job.at.x(), job.at.y());
+    auto width = [](const Fwhm& f) {
+      auto one = [](double v) { return std::isfinite(v) ? QString::number(v, 'f', 2) : T("—"); };
+      return T("横 %1 × 縦 %2 画素").arg(one(f.across), one(f.down));
+    };
+    psfWidths_->setText(T("点を通る FWHM: %1 %2、Ramp %3").arg(job.windowName, width(fw), width(fr)));
+  } else {
+    const QString at = TM(describeRecipe(shown, std::string(), row)[0]);
+    windowedCaption_->setText(at + T("、") + what);
+    rampCaption_->setText(at + T("、") + TM("FBP（Ramp）"));
+    psfWidths_->clear();
+  }
+  if (const PhantomInfo* info = phantomInfo(*study_)) {
+    const std::vector<float>& t = info->truth[std::size_t(sliceRowOf(row, study_->rows()))];
+    Picture truth;
+    truth.width = truth.height = b;
+    truth.values.resize(t.size());
+    const double top = std::max(1e-300, double(*std::max_element(t.begin(), t.end())));
+    for (int x = 0; x < b; ++x)
+      for (int y = 0; y < b; ++y) truth.values[std::size_t(y) * b + x] = std::int32_t(std::lround(t[std::size_t(x) * b + y] * 1000 / top));
+    truth.divisor = 1000 + 7 - 10;
+    truth_->setPicture(truth, Palette::Ribbon);
+    auto percent = [](double v) { return std::isfinite(v) ? QString::number(v, 'f', 1) : T("—"); };
+    truthError_->setText(T("真値との誤差（尺度を合わせた RMSE）: 窓付きフィルタの FBP %1 %、Ramp の FBP %2 %")
+                             .arg(percent(truthRmsePercent(windowedSlice_, t, b)), percent(truthRmsePercent(rampSlice_, t, b))));
+  }
   if (lineA_.x() >= 0) setProfile(lineA_, lineB_);
 }
 

@@ -6,6 +6,7 @@
 
 #include <QDialog>
 
+#include <thread>
 #include <vector>
 
 #include "imaging/filter_analysis.h"
@@ -27,6 +28,12 @@ class FilterAnalysisWindow : public QDialog {
   Q_OBJECT
  public:
   explicit FilterAnalysisWindow(CSinoraDoc* doc, QWidget* parent = nullptr);
+  ~FilterAnalysisWindow() override;
+  // Studies whose FBP of a row costs more than this (views x B x B) are reconstructed in the
+  // background; waitForSlices blocks until the latest settings are shown (tests).
+  static constexpr double kQuickFbp = 2e7;
+  bool slicesPending() const { return sliceWorker_.joinable() || hasPending_; }
+  void waitForSlices();
 
   QSpinBox* rowBox() const { return row_; }
   QRadioButton* pointSourceButton() const { return pointSource_; }
@@ -60,6 +67,22 @@ class FilterAnalysisWindow : public QDialog {
   void setProfile(const QPoint& a, const QPoint& b);
 
  private:
+  struct SliceJob {
+    bool point = false;
+    QPoint at;
+    int row = 0;
+    sinora::FilterWindow window = sinora::FilterWindow::Hann;
+    double cutoff = 0, order = 0;
+    QString windowName;
+    std::vector<double> kernel;
+  };
+  struct SliceResult {
+    std::vector<double> windowed, ramp;
+    sinora::Picture windowedPicture, rampPicture;
+  };
+  static SliceResult computeSlices(const sinora::ProjectionStudy& study, const SliceJob& job);
+  void showSlices(const SliceJob& job, SliceResult r);
+  void startSlices();
   void drawPlot();
   CSinoraDoc* doc_;
   sinora::StudyPtr study_;
@@ -85,4 +108,7 @@ class FilterAnalysisWindow : public QDialog {
   std::vector<double> rampDft_, sheppDft_;
   double plotScale_ = -1;
   std::vector<QPointF> power_;
+  std::thread sliceWorker_;
+  SliceJob pending_;
+  bool hasPending_ = false;
 };

@@ -462,17 +462,60 @@ void IterativeWindow::reconstruct() {
       return;
     }
   const int row = row_->value();
-  RecipeSlice fbp = runRecipe(*study_, fbpRecipe, row);
-  if (!fbp.ok()) {
-    message_->setText(TM(fbp.refusal));
+  if (worker_.joinable()) return;
+  // Each iteration projects and backprojects every view once (and once more for the
+  // likelihood): past about 0.3 s of that the work goes to a worker and the window stays live.
+  const double work = double(study_->views()) * study_->bins() * study_->bins() * osemRecipe.iterations * 3;
+  if (work <= kQuickWork) {
+    RecipeSlice fbp = runRecipe(*study_, fbpRecipe, row);
+    RecipeSlice os = fbp.ok() ? runRecipe(*study_, osemRecipe, row) : RecipeSlice{};
+    sliceFinished(fbpRecipe, osemRecipe, row, std::move(fbp), std::move(os), true);
     return;
   }
-  RecipeSlice os = runRecipe(*study_, osemRecipe, row);
-  if (!os.ok()) {
-    message_->setText(TM(os.refusal));
+  stopVolume_ = false;
+  sliceRunning_ = true;
+  progress_->setRange(0, 0);  // busy: an iteration's share is not known ahead
+  volume_->setEnabled(false);
+  run_->setEnabled(false);
+  cancel_->setEnabled(true);
+  message_->setText(T("%1 行目を再構成しています...").arg(row));
+  const StudyPtr study = study_;
+  worker_ = std::thread([this, study, fbpRecipe, osemRecipe, row] {
+    RecipeSlice fbp = runRecipe(*study, fbpRecipe, row);
+    RecipeSlice os = fbp.ok() ? runRecipe(*study, osemRecipe, row, 2, &stopVolume_) : RecipeSlice{};
+    const bool complete = !stopVolume_;
+    QMetaObject::invokeMethod(
+        this,
+        [this, fbpRecipe, osemRecipe, row, complete, f = std::move(fbp), o = std::move(os)]() mutable {
+          if (worker_.joinable()) worker_.join();
+          sliceRunning_ = false;
+          progress_->setRange(0, 2 * study_->rows());
+          progress_->setValue(0);
+          volume_->setEnabled(true);
+          run_->setEnabled(true);
+          cancel_->setEnabled(false);
+          sliceFinished(fbpRecipe, osemRecipe, row, std::move(f), std::move(o), complete);
+        },
+        Qt::QueuedConnection);
+  });
+}
+
+void IterativeWindow::sliceFinished(const Recipe& fbpRecipe, const Recipe& osemRecipe, int row,
+                                    RecipeSlice fbp, RecipeSlice os, bool complete) {
+  if (!complete) {
+    message_->setText(T("%1 行目の再構成を中止しました。画像は前のままです。").arg(row));
     return;
   }
+  for (const RecipeSlice* r : {&fbp, &os})
+    if (!r->ok()) {
+      message_->setText(TM(r->refusal));
+      return;
+    }
   finishSlice(fbpRecipe, osemRecipe, row, std::move(fbp), std::move(os));
+}
+
+void IterativeWindow::waitForSlice() {
+  while (sliceRunning_) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
 void IterativeWindow::finishSlice(const Recipe& fbpRecipe, const Recipe& osemRecipe, int row,
@@ -661,7 +704,7 @@ void IterativeWindow::startVolume() {
   });
 }
 
-void IterativeWindow::cancelVolume() { stopVolume_ = true; }
+void IterativeWindow::cancelVolume() { stopVolume_ = true; }  // the slice's worker too
 
 void IterativeWindow::volumeFinished(bool complete) {
   if (worker_.joinable()) worker_.join();

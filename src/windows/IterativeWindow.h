@@ -82,9 +82,14 @@ class IterativeWindow : public QDialog {
   std::vector<double> shownOsem() const;
   const sinora::OsemResult& result() const { return result_; }
   bool volumeReady() const { return volumeDone_; }
-  bool volumeRunning() const { return worker_.joinable() && !volumeDone_ && !volumeStopped_; }
+  bool volumeRunning() const { return worker_.joinable() && !sliceRunning_ && !volumeDone_ && !volumeStopped_; }
   // Blocks until the background work has ended (tests).
   void waitForVolume();
+  // A slice too long to wait for (its estimated work above kQuickWork) is reconstructed in the
+  // background; Cancel stops it and the pictures stay as they were.
+  static constexpr double kQuickWork = 2e8;
+  bool sliceRunning() const { return sliceRunning_; }
+  void waitForSlice();
   QPoint crosshair() const { return QPoint(cross_[0], cross_[1]); }
   int crosshairRow() const { return cross_[2]; }
   // What made the pictures shown now: the slice's two recipes and row, the volume's two.
@@ -123,6 +128,8 @@ class IterativeWindow : public QDialog {
   void finishSlice(const sinora::Recipe& fbpRecipe, const sinora::Recipe& osemRecipe, int row,
                    sinora::RecipeSlice fbp, sinora::RecipeSlice os);
   void updateRowHint();
+  void sliceFinished(const sinora::Recipe& fbpRecipe, const sinora::Recipe& osemRecipe, int row,
+                     sinora::RecipeSlice fbp, sinora::RecipeSlice os, bool complete);
   void clearPlanes(const QString& why);
   void pickRow(const QPoint& picturePoint);
   void showProjection();
@@ -163,6 +170,7 @@ class IterativeWindow : public QDialog {
   QLabel *fbpCaption_, *osemCaption_, *truthCaption_, *planesCaption_, *rowHint_;
   sinora::Recipe fbpRecipe_, osemRecipe_, volumeFbpRecipe_, volumeOsemRecipe_;
   bool unsaved_ = false;
+  bool sliceRunning_ = false;
 
   sinora::OsemResult result_;
   std::vector<double> fbpSlice_;

@@ -155,3 +155,46 @@ TEST(OneRecipe, CaptionsAndLegendsFollowWhatMadeThePictures) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(OneRecipe, ALongSliceRunsInTheBackgroundAndCancelKeepsThePictures) {
+  // 360 views of 256 bins: MLEM 100 would hold the window for seconds.
+  StudyGeometry g;
+  g.views = 360;
+  g.rows = 2;
+  g.bins = 256;
+  std::vector<std::uint16_t> counts(std::size_t(360) * 2 * 256, 0);
+  for (std::size_t n = 0; n < counts.size(); ++n) counts[n] = std::uint16_t(n % 256 > 64 && n % 256 < 192 ? 50 : 0);
+  CSinoraDoc doc;
+  doc.setStudy(std::make_shared<const ProjectionStudy>(g, counts));
+  IterativeWindow w(&doc);
+  w.rowBox()->setValue(1);
+  w.methodBox()->setCurrentIndex(0);
+  w.iterationsBox()->setValue(1);
+  w.reconstruct();  // quick: done at once
+  ASSERT_FALSE(w.sliceRunning());
+  ASSERT_EQ(w.result().images.size(), 1u);
+  const std::vector<double> before = w.shownOsem();
+  w.iterationsBox()->setValue(100);
+  w.reconstruct();
+  EXPECT_TRUE(w.sliceRunning());  // the call returned with the work under way
+  EXPECT_TRUE(w.cancelButton()->isEnabled());
+  EXPECT_FALSE(w.reconstructButton()->isEnabled());
+  w.cancelButton()->click();
+  w.waitForSlice();
+  EXPECT_TRUE(w.message()->text().contains(QStringLiteral("中止")));
+  EXPECT_EQ(w.shownOsem(), before);  // the pictures as they were
+  EXPECT_EQ(w.osemRecipe().iterations, 1);
+  EXPECT_TRUE(w.reconstructButton()->isEnabled());
+  // Run to the end in the background: the result is the recipe's.
+  w.iterationsBox()->setValue(12);
+  w.reconstruct();
+  EXPECT_TRUE(w.sliceRunning());
+  w.waitForSlice();
+  ASSERT_EQ(w.result().images.size(), 12u);
+  Recipe r = w.osemRecipe();
+  EXPECT_EQ(w.shownOsem(), runRecipe(*doc.ProjectionStudy(), r, 1).values);
+}
+
+}  // namespace

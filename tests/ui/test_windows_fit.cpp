@@ -1,6 +1,7 @@
 // The windows under 応用 fit small and scaled screens with every text whole; their charts keep
 // a bounded number of items however often they are redrawn; the filter window's point source
 // gives each filter's point-spread function.
+#include <QAbstractButton>
 #include <QApplication>
 #include <QChart>
 #include <QComboBox>
@@ -16,9 +17,15 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
+#include <memory>
 
 #include "doc/SinoraDoc.h"
+#include "imaging/filter_analysis.h"
 #include "imaging/psf.h"
+#include "app/language.h"
+#include "windows/Dialog1.h"
+#include "windows/Dialog2.h"
 #include "windows/FilterWindow.h"
 #include "windows/IterativeWindow.h"
 #include "windows/PhantomWindow.h"
@@ -43,7 +50,15 @@ std::ostream& operator<<(std::ostream& o, const ChartSize& s) {
 }
 
 TEST(Charts, KeepTheirSizeOverAThousandChanges) {
+  // A small study, so that a thousand redraws are quick: 12 views of 8 rows x 32 bins.
+  StudyGeometry g;
+  g.views = 12;
+  g.rows = 8;
+  g.bins = 32;
+  std::vector<std::uint16_t> counts(std::size_t(12) * 8 * 32, 0);
+  for (std::size_t n = 0; n < counts.size(); ++n) counts[n] = std::uint16_t(n % 32 > 8 && n % 32 < 24 ? 30 + n % 7 : 0);
   CSinoraDoc doc;
+  doc.setStudy(std::make_shared<const ProjectionStudy>(g, counts));
   FilterAnalysisWindow f(&doc);
   f.windowBox()->setCurrentIndex(int(FilterWindow::Butterworth));
   f.cutoffBox()->setValue(0.3);
@@ -61,16 +76,16 @@ TEST(Charts, KeepTheirSizeOverAThousandChanges) {
   IterativeWindow w(&doc);
   w.iterationsBox()->setValue(3);
   w.reconstruct();
-  w.setRegion(QRect(50, 50, 8, 8));
-  w.setProfile(QPoint(10, 64), QPoint(118, 64));
+  w.setRegion(QRect(10, 10, 8, 8));
+  w.setProfile(QPoint(2, 16), QPoint(30, 16));
   const ChartSize region = sizeOf(w.regionChart()), profile = sizeOf(w.profileChart());
   for (int n = 0; n < 1000; ++n) {
-    w.setRegion(QRect(40 + n % 20, 50, 8, 8));
-    w.setProfile(QPoint(10, 60 + n % 9), QPoint(118, 64));
+    w.setRegion(QRect(4 + n % 20, 10, 8, 8));
+    w.setProfile(QPoint(2, 12 + n % 9), QPoint(30, 16));
     if (n % 10 == 0) QCoreApplication::processEvents();
   }
-  w.setRegion(QRect(50, 50, 8, 8));
-  w.setProfile(QPoint(10, 64), QPoint(118, 64));
+  w.setRegion(QRect(10, 10, 8, 8));
+  w.setProfile(QPoint(2, 16), QPoint(30, 16));
   EXPECT_EQ(sizeOf(w.regionChart()), region);
   EXPECT_EQ(sizeOf(w.profileChart()), profile);
 }
@@ -119,6 +134,74 @@ TEST(Psf, WidthOfAKnownProfile) {
   EXPECT_DOUBLE_EQ(w.down, 1);
   EXPECT_TRUE(std::isnan(fwhmThrough(f, b, 0, 0).across));  // no peak there
   EXPECT_TRUE(std::isnan(fwhmThrough(f, b, 30, 6).across));
+}
+
+}  // namespace
+
+namespace {
+
+QStringList captionsOf(QWidget* w) {
+  QStringList out{w->windowTitle()};
+  for (QLabel* l : w->findChildren<QLabel*>()) out << l->text();
+  for (QAbstractButton* b : w->findChildren<QAbstractButton*>()) out << b->text();
+  return out;
+}
+
+TEST(DescribedWindows, EnglishCaptionsAreCorrectEnglishAndJapaneseModeKeepsEveryText) {
+  struct Window {
+    std::function<std::unique_ptr<QWidget>()> make;
+    QStringList japanese, english;
+  };
+  CSinoraDoc doc;
+  const Window windows[] = {
+      {[&] { return std::unique_ptr<QWidget>(std::make_unique<CDialog1>(&doc)); },
+       {QStringLiteral("ﾞ"), QStringLiteral("Black-White"), QStringLiteral("Cutoff-Frec")},
+       {QStringLiteral("Reconstruction"), QStringLiteral("Black-White"), QStringLiteral("Cutoff-Freq")}},
+      {[] { return std::unique_ptr<QWidget>(std::make_unique<CDialog2>()); },
+       {QStringLiteral("Prijection + Ramp"), QStringLiteral("Black-Wthite"), QStringLiteral("projection Image")},
+       {QStringLiteral("Point source"), QStringLiteral("Projection + Ramp"), QStringLiteral("Black-White"),
+        QStringLiteral("Projection Image"), QStringLiteral("Projection + BW + Ramp")}},
+  };
+  for (const Window& w : windows) {
+    const QStringList ja = captionsOf(w.make().get());
+    for (const QString& t : w.japanese) EXPECT_TRUE(ja.contains(t)) << t.toStdString();
+    ASSERT_TRUE(setLanguage(Language::English));
+    const QStringList en = captionsOf(w.make().get());
+    for (const QString& t : w.english) EXPECT_TRUE(en.contains(t)) << t.toStdString();
+    for (const char* wrong : {"Prijection", "Wthite", "Cutoff-Frec", "ﾞ"})
+      EXPECT_FALSE(en.join(' ').contains(QString::fromUtf8(wrong))) << wrong;
+    ASSERT_TRUE(setLanguage(Language::Japanese));
+    EXPECT_EQ(captionsOf(w.make().get()), ja);  // byte for byte as before
+  }
+  // The point-source window stays untitled in Japanese.
+  EXPECT_EQ(CDialog2().windowTitle(), QString());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(FilterWindow, ALargeStudyOpensAtOnceAndShowsTheLatestCutOff) {
+  // 360 views of 256 bins: above the work the window does while it waits.
+  StudyGeometry g;
+  g.views = 360;
+  g.rows = 2;
+  g.bins = 256;
+  std::vector<std::uint16_t> counts(std::size_t(360) * 2 * 256, 0);
+  for (std::size_t n = 0; n < counts.size(); ++n) counts[n] = std::uint16_t(n % 256 > 64 && n % 256 < 192 ? 40 : 0);
+  CSinoraDoc doc;
+  doc.setStudy(std::make_shared<const ProjectionStudy>(g, counts));
+  FilterAnalysisWindow w(&doc);
+  EXPECT_TRUE(w.slicesPending());  // opened with the work still to come
+  w.waitForSlices();
+  EXPECT_EQ(w.windowedView()->picture().width, 256);
+  // Three cut-offs in a row: the window answers at once and ends on the last one.
+  for (double fc : {0.1, 0.2, 0.3}) w.cutoffBox()->setValue(fc);
+  EXPECT_TRUE(w.slicesPending());
+  w.waitForSlices();
+  EXPECT_TRUE(w.windowedCaption()->text().contains(QStringLiteral("0.3"))) << w.windowedCaption()->text().toStdString();
+  EXPECT_EQ(w.windowedView()->picture().values,
+            windowedPicture(*doc.ProjectionStudy(), 0, windowedKernel(FilterWindow::Hann, 0.3, 5, 256), 7).values);
 }
 
 }  // namespace
