@@ -51,7 +51,7 @@ const char kUsage[] =
     "                      [--ph-collimator lehr|legp|megp|R_I,R_C0,K]]\n"
     "                     [--chang first|iterated] [--mu PER_CM] [--osem-attenuated]\n"
     "                     [--energy-window N] [--scatter none|dew|tew] [--scatter-windows L,U]\n"
-    "                     [--scatter-smooth none|FWHM] [--psf lehr|legp|megp|R_I,R_C0,K]\n"
+    "                     [--scatter-smooth none|FWHM] [--psf phantom|lehr|legp|megp|R_I,R_C0,K]\n"
     "                     [--radius MM]\n"
     "Writes the pictures of Sinora's two windows into DIR as PNG files (the study's at its\n"
     "own size). STUDY is the study file, Interfile or DICOM NM, recognised by content; any\n"
@@ -68,7 +68,8 @@ const char kUsage[] =
     "smoothed by a Gaussian of FWHM pixels unless none, writes scatter.png and scatter.csv (the\n"
     "slice's row, views x bins), fbp-scatter.png (FBP of the counts less the estimate, at least\n"
     "0) and puts the estimate into --osem as an additive term. --psf adds resolution recovery\n"
-    "to --osem with that collimator at the study's radius or --radius MM. --ph-windows are per\n"
+    "to --osem with that collimator (phantom: the phantom's own) at the study's radius or\n"
+    "--radius MM. --ph-windows are per\n"
     "cent of the photon energy; --ph-collimator replaces --ph-fwhm and --ph-blur.\n";
 
 struct Options {
@@ -95,6 +96,7 @@ struct Options {
   int scatterLower = 0, scatterUpper = 0;  // --scatter-windows, from 1; 0: from the energies
   double scatterSmooth = 0;
   bool psf = false;
+  bool psfFromPhantom = false;  // --psf phantom: the collimator the phantom was acquired with
   sinora::Collimator collimator;
   double radius = 0;
 };
@@ -459,8 +461,9 @@ int main(int argc, char** argv) {
       else if (!parseReal(v, 0, 100, o.scatterSmooth)) return usageError("--scatter-smooth takes none or a FWHM of 0 to 100 pixels");
     } else if (a == "--psf") {
       std::string error;
-      if (!value(v)) return usageError("--psf takes lehr, legp, megp or R_I,R_C0,K");
-      if (!sinora::parseCollimator(v, o.collimator, error)) return usageError("--psf: " + error);
+      if (!value(v)) return usageError("--psf takes phantom, lehr, legp, megp or R_I,R_C0,K");
+      o.psfFromPhantom = v == "phantom";
+      if (!o.psfFromPhantom && !sinora::parseCollimator(v, o.collimator, error)) return usageError("--psf: " + error);
       o.psf = true;
     } else if (a == "--radius") {
       if (!value(v) || !parseReal(v, 1, 1000, o.radius)) return usageError("--radius takes 1 to 1000 mm");
@@ -662,6 +665,11 @@ int main(int argc, char** argv) {
   }
   if (o.psf && !iterative) return usageError("--psf needs --osem SUBSETS:ITERATIONS");
   sinora::Recipe osemRecipe = base;
+  if (o.psfFromPhantom) {
+    const sinora::PhantomInfo* info = sinora::phantomInfo(*study);
+    if (!info) return usageError("--psf phantom needs --phantom");
+    o.collimator = info->settings.effectiveCollimator();
+  }
   osemRecipe.resolutionRecovery = o.psf;
   osemRecipe.collimator = o.collimator;
   osemRecipe.radiusMm = o.radius;

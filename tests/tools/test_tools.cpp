@@ -233,7 +233,7 @@ TEST(SinoraRender, ScatterEstimateIsTheFormulaAndCorrectsFbpAndOsem) {
                                         "--ph-views", "32", "--ph-mu", "0.154", "--ph-scatter", "on",
                                         "--ph-collimator", "lehr", "--ph-windows", "20,6,6", "--slice", "32",
                                         "--scatter", "tew", "--scatter-smooth", "none", "--osem", "8:2",
-                                        "--psf", "lehr", "--out", out});
+                                        "--psf", "phantom", "--out", out});
   ASSERT_EQ(r.status, 0) << r.err.toStdString();
   for (const char* name : {"scatter.png", "scatter.csv", "fbp-scatter.png", "osem.png"})
     EXPECT_TRUE(QFile::exists(out + QLatin1Char('/') + QLatin1String(name))) << name;
@@ -269,6 +269,7 @@ TEST(SinoraRender, ScatterEstimateIsTheFormulaAndCorrectsFbpAndOsem) {
       {"--energy-window", "2"},
       {"--psf", "lehr"},                     // without --osem
       {"--psf", "1,2", "--osem", "10:1"},
+      {"--psf", "phantom", "--osem", "10:1"},  // the sample is no phantom
       {"--phantom", "cylinder", "--ph-collimator", "huge"},
       {"--phantom", "cylinder", "--ph-windows", "20,6"},
       {"--phantom", "cylinder", "--ph-isotope", "co57"},
