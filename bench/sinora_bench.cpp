@@ -9,6 +9,7 @@
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmdata/dctk.h>
 
+#include <filesystem>
 #include <fstream>
 #include <stdlib.h>
 
@@ -137,10 +138,17 @@ void ShowReconstructions120(benchmark::State& s) {
 }
 // 120 views of 128 x 128 as a camera would send them: Interfile (16-bit) and DICOM NM
 // (multi-frame, 16-bit), written once into a temporary folder.
+// Removed when the benchmarks end (nothing is left in /tmp).
+std::string& madeFolder() {
+  static std::string dir;
+  return dir;
+}
 std::string benchFolder() {
   static const std::string dir = [] {
     char tmpl[] = "/tmp/sinora-bench-XXXXXX";
-    return std::string(::mkdtemp(tmpl));
+    const char* made = ::mkdtemp(tmpl);
+    madeFolder() = made ? made : "";
+    return madeFolder();
   }();
   return dir;
 }
@@ -422,6 +430,7 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();
+  if (!madeFolder().empty()) std::filesystem::remove_all(madeFolder());
   benchmark::Shutdown();
   return 0;
 }

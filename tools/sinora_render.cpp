@@ -14,7 +14,9 @@
 
 #include "imaging/point_source.h"
 #include "imaging/reconstruction.h"
+#include "formats/export.h"
 #include "formats/formats.h"
+#include "formats/interfile.h"
 #include "formats/raw.h"
 #include "imaging/sample_study.h"
 #include "imaging/filter_analysis.h"
@@ -53,6 +55,7 @@ const char kUsage[] =
     "                     [--energy-window N] [--scatter none|dew|tew] [--scatter-windows L,U]\n"
     "                     [--scatter-smooth none|FWHM] [--psf phantom|lehr|legp|megp|R_I,R_C0,K]\n"
     "                     [--radius MM]\n"
+    "                     [--export dicom|interfile|nifti] [--export-projections dicom|interfile]\n"
     "Writes the pictures of Sinora's two windows into DIR as PNG files (the study's at its\n"
     "own size). STUDY is the study file, Interfile or DICOM NM, recognised by content; any\n"
     "--raw-* option reads it as raw counts of that layout instead (defaults: no header,\n"
@@ -61,7 +64,10 @@ const char kUsage[] =
     "instead (the phantom lab's settings; truth.png and truth.csv are the true slice). --chang\n"
     "writes chang-fbp.png, the FBP corrected for attenuation mu (default: the phantom's, else\n"
     "0.15) inside the phantom's outline or an ellipse fitted to 20 % of the FBP slice;\n"
-    "--osem-attenuated puts the same attenuation into --osem's projector. TEXT options are\n"
+    "--osem-attenuated puts the same attenuation into --osem's projector. --export writes\n"
+    "the reconstructed volume in counts per pixel (OSEM with --osem S:I --volume, else Ramp\n"
+    "FBP of every row) as volume.dcm, volume.hv + volume.v or volume.nii; --export-projections\n"
+    "writes the study as projections.dcm or projections.hs + projections.s. TEXT options are\n"
     "read as the windows read their edit boxes.\n"
     "--energy-window N reconstructs the study's energy window N (from 1). --scatter estimates\n"
     "the scatter in it from the windows next to it (or --scatter-windows, numbers from 1),\n"
@@ -99,6 +105,7 @@ struct Options {
   bool psfFromPhantom = false;  // --psf phantom: the collimator the phantom was acquired with
   sinora::Collimator collimator;
   double radius = 0;
+  std::string exportVolume, exportProjections;  // --export, --export-projections
 };
 
 bool parseInt(const std::string& text, long min, long max, int& out);
@@ -443,6 +450,14 @@ int main(int argc, char** argv) {
       o.changIterations = v == "first" ? 0 : 1;
     } else if (a == "--mu") {
       if (!value(v) || !parseReal(v, 0, 2, o.mu)) return usageError("--mu takes 0 to 2 (per cm)");
+    } else if (a == "--export") {
+      if (!value(o.exportVolume) ||
+          (o.exportVolume != "dicom" && o.exportVolume != "interfile" && o.exportVolume != "nifti"))
+        return usageError("--export takes dicom, interfile or nifti");
+    } else if (a == "--export-projections") {
+      if (!value(o.exportProjections) ||
+          (o.exportProjections != "dicom" && o.exportProjections != "interfile"))
+        return usageError("--export-projections takes dicom or interfile");
     } else if (a == "--osem-attenuated") {
       o.osemAttenuated = true;
     } else if (a == "--energy-window") {
@@ -638,6 +653,12 @@ int main(int argc, char** argv) {
     return usageError("--osem: " + std::to_string(o.osemSubsets) + " subsets do not divide the " +
                       std::to_string(study->views()) + " views");
   if (o.volume && !iterative) return usageError("--volume needs --osem SUBSETS:ITERATIONS");
+  if (const std::uint64_t need = sinora::volumeMemoryBytes(*study); o.volume && need > sinora::kVolumeMemoryLimit) {
+    std::fprintf(stderr, "sinora-render: --volume would need about %llu MB of memory, more than the limit of %llu MB; nothing was written\n",
+                 static_cast<unsigned long long>((need + (1u << 20) - 1) >> 20),
+                 static_cast<unsigned long long>(sinora::kVolumeMemoryLimit >> 20));
+    return 1;
+  }
   if (o.osemAttenuated && !iterative) return usageError("--osem-attenuated needs --osem SUBSETS:ITERATIONS");
   // Scatter: the estimate of the slice's row, FBP of the counts less it, and --osem's term.
   if (o.scatter != sinora::ScatterMethod::None) {
@@ -682,14 +703,53 @@ int main(int argc, char** argv) {
     if (!run(osemRecipe, values)) return 1;
     addSlice(outputs, "osem", values, study->bins(), o.palette, o.values);
   }
+  std::vector<std::vector<double>> osemSlices;
   if (o.volume) {
     sinora::Recipe fbpRecipe = base;
     fbpRecipe.attenuatedProjector = false;
     osemRecipe.attenuatedProjector = false;  // the volumes as the window's 全スライス without corrections
     const auto fbp = sinora::runRecipeVolume(*study, fbpRecipe, 2, nullptr);
-    const auto os = sinora::runRecipeVolume(*study, osemRecipe, 2, nullptr);
+    auto os = sinora::runRecipeVolume(*study, osemRecipe, 2, nullptr);
     addPlanes(outputs, "fbp-volume", fbp.slices, study->bins(), o.palette, o.values);
     addPlanes(outputs, "osem-volume", os.slices, study->bins(), o.palette, o.values);
+    osemSlices = std::move(os.slices);
+  }
+
+  // Exports for other programs, in counts per pixel.
+  auto exported = [&](const sinora::formats::ExportResult& r) {
+    if (r.files.empty()) return false;
+    for (const sinora::formats::ExportFile& f : r.files) outputs.push_back({f.name, f.bytes});
+    return true;
+  };
+  if (!o.exportVolume.empty()) {
+    sinora::formats::VolumeData v;
+    v.bins = study->bins();
+    if (o.volume) {
+      v.slices = std::move(osemSlices);
+      v.method = "OSEM " + std::to_string(o.osemSubsets) + " subsets x " +
+                 std::to_string(o.osemIterations) + " iterations";
+    } else {
+      const sinora::Recipe ramp;  // FBP with the program's Ramp, no corrections
+      v.slices = sinora::runRecipeVolume(*study, ramp, 2, nullptr).slices;
+      v.method = "FBP Ramp";
+    }
+    const sinora::formats::ExportResult r =
+        o.exportVolume == "dicom"       ? sinora::formats::dicomVolume(*study, v, "volume")
+        : o.exportVolume == "interfile" ? sinora::formats::interfileVolume(*study, v, "volume")
+                                        : sinora::formats::niftiVolume(*study, v, "volume");
+    if (!exported(r)) {
+      std::fprintf(stderr, "sinora-render: %s\n", r.error.c_str());
+      return 1;
+    }
+  }
+  if (!o.exportProjections.empty()) {
+    const sinora::formats::ExportResult r =
+        o.exportProjections == "dicom" ? sinora::formats::dicomProjections(*study, "projections")
+                                       : sinora::formats::interfileProjections(*study, "projections");
+    if (!exported(r)) {
+      std::fprintf(stderr, "sinora-render: %s\n", r.error.c_str());
+      return 1;
+    }
   }
 
   // Nothing is written where the study itself stands.

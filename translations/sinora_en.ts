@@ -266,8 +266,32 @@
         <translation>Energy window %1 was not read: its frames are not the views of the first.</translation>
     </message>
     <message>
+        <source>連続回転の収集です。各フレームの角度を、そのフレームの間に検出器が回った角度の中ほどとしました。</source>
+        <translation>A continuous rotation: each frame's angle is taken at the middle of the arc the detector turned through during the frame.</translation>
+    </message>
+    <message>
         <source>%1 個の負の値を 0 にしました（最小値 %2）。</source>
         <translation>%1 negative values were set to 0 (the lowest was %2).</translation>
+    </message>
+    <message>
+        <source>DICOM のメタ情報を作れません。</source>
+        <translation>Cannot make the DICOM meta information.</translation>
+    </message>
+    <message>
+        <source>DICOM ファイルを作れません（%1）。</source>
+        <translation>Cannot make the DICOM file (%1).</translation>
+    </message>
+    <message>
+        <source>書き出す断面がありません。</source>
+        <translation>There are no slices to export.</translation>
+    </message>
+    <message>
+        <source>NIfTI の見出しを作れません。</source>
+        <translation>Cannot make the NIfTI header.</translation>
+    </message>
+    <message>
+        <source>ビューの角度が等間隔ではないので、1 回転として書き出せません。</source>
+        <translation>The views are not evenly spaced in angle, so they cannot be written as one rotation.</translation>
     </message>
     <message>
         <source>ファイル名が指定されていません。</source>
@@ -282,8 +306,12 @@
         <translation>The value “%2” of the header key “%1” %3</translation>
     </message>
     <message>
-        <source>は核医学（nucmed）ではありません。</source>
-        <translation>is not nuclear medicine (nucmed).</translation>
+        <source>は核医学（nucmed、NM、SPECT）ではありません。</source>
+        <translation>is not nuclear medicine (nucmed, NM, SPECT).</translation>
+    </message>
+    <message>
+        <source>再構成済みの断層画像（process status := reconstructed）です。プロジェクションデータではありません。</source>
+        <translation>This is a reconstructed tomographic image (process status := reconstructed), not projection data.</translation>
     </message>
     <message>
         <source>は断層収集（Tomographic）のプロジェクションデータではありません。</source>
@@ -1194,6 +1222,18 @@ Cancel Preview</translation>
         <translation>%1: %2 views / %3°, %4 x %5, %6, total counts %7</translation>
     </message>
     <message>
+        <source>書き出せる形式は DICOM（.dcm）、Interfile（.hv）、NIfTI（.nii）です。</source>
+        <translation>Exports are DICOM (.dcm), Interfile (.hv) or NIfTI (.nii).</translation>
+    </message>
+    <message>
+        <source>%1 は開いている検査のファイルです。何も書きませんでした。</source>
+        <translation>%1 is the file of the open study. Nothing was written.</translation>
+    </message>
+    <message>
+        <source>%1 に書けません（%2）。</source>
+        <translation>Cannot write %1 (%2).</translation>
+    </message>
+    <message>
         <source>フィルタ解析</source>
         <translation>Filter analysis</translation>
     </message>
@@ -1378,6 +1418,10 @@ Cancel Preview</translation>
         <translation>Cancel</translation>
     </message>
     <message>
+        <source>書き出し...</source>
+        <translation>Export...</translation>
+    </message>
+    <message>
         <source>領域</source>
         <translation>Region</translation>
     </message>
@@ -1500,6 +1544,10 @@ Recovered contrast (%3 / background): FBP %4, OSEM %5</translation>
         <translation>FBP × π/V</translation>
     </message>
     <message>
+        <source>全スライスには約 %1 MB のメモリーが要り、上限の %2 MB を超えるため再構成しません。</source>
+        <translation>All slices would need about %1 MB of memory, more than the limit of %2 MB: not reconstructed.</translation>
+    </message>
+    <message>
         <source>全スライスを再構成しています...</source>
         <translation>Reconstructing every slice...</translation>
     </message>
@@ -1522,6 +1570,14 @@ Recovered contrast (%3 / background): FBP %4, OSEM %5</translation>
     <message>
         <source>横断 %1 行目、冠状断 j = %2、矢状断 i = %3</source>
         <translation>transverse row %1, coronal j = %2, sagittal i = %3</translation>
+    </message>
+    <message>
+        <source>再構成してから書き出してください。</source>
+        <translation>Reconstruct first, then export.</translation>
+    </message>
+    <message>
+        <source>%1 に書き出しました。</source>
+        <translation>Exported to %1.</translation>
     </message>
     <message>
         <source>ビュー数 (4-360)</source>
@@ -1670,10 +1726,6 @@ Recovered contrast (%3 / background): FBP %4, OSEM %5</translation>
     <message>
         <source>クリップボードにコピー</source>
         <translation>Copy to the clipboard</translation>
-    </message>
-    <message>
-        <source>%1 に書けません（%2）。</source>
-        <translation>Cannot write %1 (%2).</translation>
     </message>
     <message>
         <source>生ﾃﾞｰﾀを開く</source>

@@ -53,9 +53,9 @@ void registerCodecs() {
   codecsRegistered = true;
 }
 
-// Values the reader looks at are short; a longer one (a hostile length) is taken as absent
-// rather than loaded.
-constexpr Uint32 kMaxAttributeBytes = 64 * 1024;
+// Values the reader looks at are short (the longest, a frame vector of 65,536 frames, 128 KiB);
+// a longer one (a hostile length) is taken as absent rather than loaded.
+constexpr Uint32 kMaxAttributeBytes = 256 * 1024;
 
 bool present(DcmItem* item, const DcmTagKey& key) {
   DcmElement* e = nullptr;
@@ -152,13 +152,38 @@ StudyReadResult readDataset(DcmFileFormat& file, OFCondition loaded, std::uint64
   if (real(ds, DCM_PixelSpacing, &spacing, 1) || real(ds, DCM_PixelSpacing, &spacing, 0))
     nm.pixelSpacingMm = spacing;
   nm.patientPosition = upper(text(ds, DCM_PatientPosition));
+  nm.continuous = upper(text(ds, DCM_TypeOfDetectorMotion)) == "CONTINUOUS";
   nm.detectorVector = vectorOf(ds, DCM_DetectorVector);
   nm.rotationVector = vectorOf(ds, DCM_RotationVector);
   nm.energyWindowVector = vectorOf(ds, DCM_EnergyWindowVector);
   nm.angularViewVector = vectorOf(ds, DCM_AngularViewVector);
+  auto origin = std::make_shared<DicomOrigin>();
+  origin->characterSet = text(ds, DCM_SpecificCharacterSet);
+  origin->patientName = text(ds, DCM_PatientName);
+  origin->patientId = text(ds, DCM_PatientID);
+  origin->patientBirthDate = text(ds, DCM_PatientBirthDate);
+  origin->patientSex = text(ds, DCM_PatientSex);
+  origin->studyInstanceUid = text(ds, DCM_StudyInstanceUID);
+  origin->studyDate = text(ds, DCM_StudyDate);
+  origin->studyTime = text(ds, DCM_StudyTime);
+  origin->studyId = text(ds, DCM_StudyID);
+  origin->accessionNumber = text(ds, DCM_AccessionNumber);
+  origin->referringPhysician = text(ds, DCM_ReferringPhysicianName);
+  origin->studyDescription = text(ds, DCM_StudyDescription);
+  origin->frameOfReferenceUid = text(ds, DCM_FrameOfReferenceUID);
+  origin->positionReferenceIndicator = text(ds, DCM_PositionReferenceIndicator);
+  origin->patientPosition = nm.patientPosition;
   if (DcmSequenceOfItems* s = sequence(ds, DCM_DetectorInformationSequence))
     for (unsigned long i = 0; i < std::min(s->card(), kMaxItems); ++i) {
       DcmItem* it = s->getItem(i);
+      if (i == 0) {
+        bool all = true;
+        for (unsigned long k = 0; k < 3; ++k) all = all && real(it, DCM_ImagePositionPatient, &origin->position[k], k);
+        origin->hasPosition = all;
+        all = true;
+        for (unsigned long k = 0; k < 6; ++k) all = all && real(it, DCM_ImageOrientationPatient, &origin->orientation[k], k);
+        origin->hasOrientation = all;
+      }
       DicomNm::Detector d;
       d.hasStartAngle = real(it, DCM_StartAngle, &d.startAngle);
       d.collimator = upper(text(it, DCM_CollimatorType));
@@ -193,6 +218,7 @@ StudyReadResult readDataset(DcmFileFormat& file, OFCondition loaded, std::uint64
       nm.energyWindows.push_back(w);
     }
 
+  nm.origin = origin;
   DcmElement* element = nullptr;
   if (ds->findAndGetElement(DCM_PixelData, element).bad() || !element) return interpretDicomNm(nm);
   nm.hasPixelData = true;
@@ -393,7 +419,8 @@ StudyReadResult interpretDicomNm(const DicomNm& nm) {
     // DICOM: CW is decreasing angle, CC increasing. The program's angle is 180 minus DICOM's.
     // Without any rotation information the frames are taken as one even turn.
     if (nm.rotations.empty()) step = 360.0 / nm.frames;
-    const double alpha = start + (r.clockwise ? -1 : 1) * view * step;
+    // A continuous rotation sees each frame over a whole step: its angle is the step's middle.
+    const double alpha = start + (r.clockwise ? -1 : 1) * (view + (nm.continuous ? 0.5 : 0)) * step;
     double theta = std::fmod(180 - alpha, 360.0);
     if (theta < 0) theta += 360;
     if (!std::isfinite(theta)) theta = 0;
@@ -420,17 +447,33 @@ StudyReadResult interpretDicomNm(const DicomNm& nm) {
   }
   // Two heads (or rotations) become one rotation in angle order, starting at the first view of
   // the first detector.
-  const Frame* start = &kept.front();
-  for (const Frame& f : kept)
-    if (f.detector == start->detector && f.view < start->view) start = &f;
-  const double first = start->theta;
+  int detectorsUsed = 0;
+  for (int d = 0; d < 64; ++d)
+    for (int r = 0; r < 64; ++r)
+      if (!seen[std::size_t(d * 64 + r)].empty()) {
+        ++detectorsUsed;
+        break;
+      }
+  // One rotation keeps the order it was acquired in; two heads are merged in angle order.
+  double first = 0;
+  if (detectorsUsed != 1) {
+    const Frame* start = &kept.front();
+    for (const Frame& f : kept)
+      if (f.detector == start->detector && f.view < start->view) start = &f;
+    first = start->theta;
+  }
   auto key = [first](double t) { return std::fmod(t - first + 720, 360.0); };
-  std::stable_sort(kept.begin(), kept.end(),
-                   [&](const Frame& a, const Frame& b) { return key(a.theta) < key(b.theta); });
+  auto inOrder = [&](std::vector<Frame>& frames) {
+    if (detectorsUsed == 1)
+      std::stable_sort(frames.begin(), frames.end(), [](const Frame& a, const Frame& b) { return a.view < b.view; });
+    else
+      std::stable_sort(frames.begin(), frames.end(),
+                       [&](const Frame& a, const Frame& b) { return key(a.theta) < key(b.theta); });
+  };
+  inOrder(kept);
   // The other windows keep the views of the first, in the same order; a window with other
   // views is left out.
-  for (std::vector<Frame>& w : otherWindows)
-    std::stable_sort(w.begin(), w.end(), [&](const Frame& a, const Frame& b) { return key(a.theta) < key(b.theta); });
+  for (std::vector<Frame>& w : otherWindows) inOrder(w);
   if (windows > 1) {
     std::string name;
     if (!nm.energyWindows.empty()) {
@@ -443,13 +486,6 @@ StudyReadResult interpretDicomNm(const DicomNm& nm) {
                                  : fill("エネルギーウィンドウが %1 個あります。1 番目（%2）を開きました。",
                                         {std::to_string(windows), name}));
   }
-  int detectorsUsed = 0;
-  for (int d = 0; d < 64; ++d)
-    for (int r = 0; r < 64; ++r)
-      if (!seen[std::size_t(d * 64 + r)].empty()) {
-        ++detectorsUsed;
-        break;
-      }
   if (detectorsUsed > 1)
     notes.push_back(fill("%1 つの検出器のフレームを角度の順に 1 回転にまとめました。", {std::to_string(detectorsUsed)}));
 
@@ -521,9 +557,12 @@ StudyReadResult interpretDicomNm(const DicomNm& nm) {
   for (const Frame& f : kept) everyRadius = everyRadius && std::isfinite(f.radius) && f.radius > 0;
   if (everyRadius)
     for (const Frame& f : kept) g.radiusMm.push_back(f.radius);
+  if (nm.continuous && !nm.rotations.empty())
+    notes.push_back("連続回転の収集です。各フレームの角度を、そのフレームの間に検出器が回った角度の中ほどとしました。");
   if (negatives > 0)
     notes.push_back(fill("%1 個の負の値を 0 にしました（最小値 %2）。", {std::to_string(negatives), std::to_string(lowest)}));
   g.notes = notes;
+  g.dicom = nm.origin;
   result.study = std::make_shared<const ProjectionStudy>(std::move(g), std::move(counts));
   return result;
 }

@@ -1,16 +1,18 @@
 // DICOM NM projection data (NM Image Storage, Image Type TOMO), read through DCMTK: the
 // multi-frame pixel data (8 or 16 bits, any transfer syntax DCMTK decodes: RLE, JPEG, JPEG-LS),
 // the frame vectors and the detector, rotation and energy-window sequences. Frames of the first
-// energy window are kept; two heads are merged into one rotation in angle order.
+// energy window are kept; one rotation keeps its order, two heads are merged in angle order.
 // Angles: DICOM's zero has the detector at the patient's back, growing counter-clockwise (CC) as
 // seen from the feet; the program's angle is 180 minus DICOM's (docs/geometry.md).
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "formats/export.h"
 #include "imaging/study.h"
 
 namespace sinora::formats {
@@ -19,6 +21,7 @@ namespace sinora::formats {
 struct DicomNm {
   bool hasPixelData = false;
   std::string modality, imageType, collimator, patientPosition;
+  bool continuous = false;  // Type of Detector Motion CONTINUOUS: each frame spans one step
   int rows = 0, columns = 0, frames = 1, bitsAllocated = 16;
   bool pixelSigned = false;
   double pixelSpacingMm = 0;
@@ -46,6 +49,7 @@ struct DicomNm {
   std::vector<Detector> detectors;
   std::vector<Rotation> rotations;
   std::vector<EnergyWindow> energyWindows;
+  std::shared_ptr<const DicomOrigin> origin;  // patient, study and place, kept for exports
 };
 
 // True when the bytes look like DICOM: "DICM" at offset 128, or a group-0008 element first.

@@ -114,8 +114,15 @@ bool interpretInterfile(const std::map<std::string, std::string>& keys, Interfil
     return false;
   };
   RawLayout& l = h->layout;
-  if (const std::string* m = get("imaging modality"); m && lower(*m) != "nucmed")
-    return wrong("imaging modality", *m, "は核医学（nucmed）ではありません。");
+  // STIR writes "NM" in every header; "spect" is seen too.
+  if (const std::string* m = get("imaging modality");
+      m && lower(*m) != "nucmed" && lower(*m) != "nm" && lower(*m) != "spect")
+    return wrong("imaging modality", *m, "は核医学（nucmed、NM、SPECT）ではありません。");
+  // A reconstructed volume says so; it is not projection data, whatever else it lacks.
+  if (const std::string* p = get("process status"); p && lower(*p) == "reconstructed") {
+    *error = "再構成済みの断層画像（process status := reconstructed）です。プロジェクションデータではありません。";
+    return false;
+  }
   const std::string* type = get("type of data");
   if (!type) return missing("type of data");
   if (lower(*type) != "tomographic")
@@ -323,6 +330,21 @@ StudyReadResult readInterfile(const std::string& headerPath) {
   }
   r.files = {headerPath, data};
   return withInterfileWindows(parseInterfileKeys(text), headerPath, h, std::move(r));
+}
+
+std::string interfileDataPath(const std::string& headerPath) {
+  std::vector<std::uint8_t> bytes;
+  std::string error;
+  if (!readWholeFile(headerPath, 1 << 20, &bytes, &error)) return {};
+  const auto keys = parseInterfileKeys(std::string(bytes.begin(), bytes.end()));
+  const auto it = keys.find("name of data file");
+  if (it == keys.end() || it->second.empty()) return {};
+  std::string data = it->second;
+  if (data[0] != '/') {
+    const std::size_t slash = headerPath.rfind('/');
+    if (slash != std::string::npos) data = headerPath.substr(0, slash + 1) + data;
+  }
+  return data;
 }
 
 }  // namespace sinora::formats

@@ -33,4 +33,8 @@ bool looksLikeInterfile(const std::uint8_t* bytes, std::size_t size);
 
 StudyReadResult readInterfile(const std::string& headerPath);
 
+// The data file a header names, with the header's folder put in front of a relative name; empty
+// when the header cannot be read or names none.
+std::string interfileDataPath(const std::string& headerPath);
+
 }  // namespace sinora::formats

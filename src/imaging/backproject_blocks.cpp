@@ -7,37 +7,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
-#include <thread>
 
 namespace sinora {
-
-AnyBlockTable makeBlockTable(const std::uint16_t* const* viewBins, int views, std::size_t pixels) {
-  AnyBlockTable t;
-  t.views = views;
-  t.blocks = pixels / 8;
-  t.base.resize(t.blocks * std::size_t(views));
-  t.offsets.resize(t.blocks * std::size_t(views));
-  auto part = [&](std::size_t from, std::size_t to) {
-    for (std::size_t q = from; q < to; ++q)
-      for (int k = 0; k < views; ++k) {
-        const std::uint16_t* idx = viewBins[k] + q * 8;
-        const std::uint16_t lo = *std::min_element(idx, idx + 8);
-        std::uint64_t packed = 0;
-        for (int e = 0; e < 8; ++e) packed |= std::uint64_t(std::uint8_t(idx[e] - lo)) << (8 * e);
-        t.base[q * std::size_t(views) + std::size_t(k)] = lo;
-        t.offsets[q * std::size_t(views) + std::size_t(k)] = packed;
-      }
-  };
-  // Large tables on both cores (each block is its own).
-  if (t.base.size() < (1u << 17)) {
-    part(0, t.blocks);
-    return t;
-  }
-  std::thread other(part, t.blocks / 2, t.blocks);
-  part(0, t.blocks / 2);
-  other.join();
-  return t;
-}
 
 bool vectorBackprojectionSupported() { return widestIsa() == Isa::Avx512; }
 

@@ -21,9 +21,8 @@ struct AnyBlockTable {
   std::vector<std::uint64_t> offsets;
 };
 
-// Made from a bin table of `views` views of `pixels` pixels (pixels divisible by 8, rows of
-// pixels too, so that no block crosses a row).
-AnyBlockTable makeBlockTable(const std::uint16_t* const* viewBins, int views, std::size_t pixels);
+// Made by ProjectionStudy::blockTable() (rows of pixels divisible by 8, so that no block crosses
+// a row).
 
 // True when this processor runs the vector path (and SINORA_NO_SIMD is not set).
 bool vectorBackprojection();

@@ -2,6 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <tuple>
 
 #include "imaging/geometry.h"
 
@@ -52,7 +57,38 @@ std::string checkWindowSettings(FilterWindow w, double fc, double order) {
   return {};
 }
 
+namespace {
+
+std::vector<double> buildWindowedKernel(FilterWindow w, double fc, double order, int bins);
+
+}  // namespace
+
+// Kernels already built are kept (by window, cut-off, order and bins, to the bit): a cut-off
+// slider goes back and forth over the same values, and a kernel takes longer than the slice.
 std::vector<double> windowedKernel(FilterWindow w, double fc, double order, int bins) {
+  using Key = std::tuple<int, std::uint64_t, std::uint64_t, int>;
+  auto bits = [](double x) {
+    std::uint64_t u;
+    std::memcpy(&u, &x, sizeof u);
+    return u;
+  };
+  const Key key{int(w), bits(fc), bits(order), bins};
+  static std::mutex mutex;
+  static std::map<Key, std::vector<double>> kept;
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (auto it = kept.find(key); it != kept.end()) return it->second;
+  }
+  std::vector<double> k = buildWindowedKernel(w, fc, order, bins);
+  std::lock_guard<std::mutex> lock(mutex);
+  if (kept.size() >= 512) kept.clear();  // at most 512 kernels (2 MB at 256 bins)
+  kept.emplace(key, k);
+  return k;
+}
+
+namespace {
+
+std::vector<double> buildWindowedKernel(FilterWindow w, double fc, double order, int bins) {
   const int m = bins - 1;
   std::vector<double> k(static_cast<std::size_t>(2 * m + 1), 0.0);
   // h(n) = 2 int_0^top f W(f) cos(2 pi f n) df by Simpson's rule; cos(2 pi f n) by its recurrence
@@ -83,6 +119,8 @@ std::vector<double> windowedKernel(FilterWindow w, double fc, double order, int 
   }
   return k;
 }
+
+}  // namespace
 
 std::vector<double> frequencies(int n) {
   std::vector<double> f(static_cast<std::size_t>(std::max(2, n)));

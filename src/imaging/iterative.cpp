@@ -462,6 +462,10 @@ struct VolumePlan {
   int iterations;
   std::vector<std::pair<int, int>> spans;  // insideCircle's j range of each row of the slice
   std::size_t subsetViews = 0;             // the most views of any subset
+  // The slice's rows in bands of about 256 KB of image; bounds[k][t * B + c]: where band t's
+  // pixels start in bin c's list of view k (band `bands` is the list's end).
+  int bands = 1;
+  std::vector<std::vector<std::uint32_t>> bounds;
 };
 
 struct BlockWork {
@@ -477,60 +481,76 @@ __attribute__((always_inline)) inline bool osemBlockBody(const VolumePlan& plan,
   const int b = study.bins(), v = study.views();
   const AnyGeometry g(b);
   const std::size_t pixels = std::size_t(b) * b, L = kLanes, pr = std::size_t(g.paddedRow);
-  w.y.assign(std::size_t(v) * b * L, 0.0);
-  for (int r = 0; r < kLanes && row0 + r < study.rows(); ++r)
+  const Lanes zero = {};
+  // Made once per core and study (pixels outside the circle and the rows' padding stay 0); each
+  // block overwrites the rest.
+  if (w.f.size() != pixels * L) {
+    w.y.assign(std::size_t(v) * b * L, 0.0);
+    w.f.assign(pixels * L, 0.0);
+    w.bp.assign(pixels * L, 0.0);
+    w.rows.assign(plan.subsetViews * pr * L + L, 0.0);
+  }
+  for (int r = 0; r < kLanes; ++r) {
+    const bool real = row0 + r < study.rows();
     for (int k = 0; k < v; ++k) {
-      const std::uint16_t* src = study.projection(k) + std::size_t(row0 + r) * b;
-      for (int c = 0; c < b; ++c) w.y[(std::size_t(k) * b + c) * L + r] = src[c];
+      const std::uint16_t* src = study.projection(k) + std::size_t(real ? row0 + r : 0) * b;
+      for (int c = 0; c < b; ++c) w.y[(std::size_t(k) * b + c) * L + std::size_t(r)] = real ? src[c] : 0.0;
     }
-  w.f.assign(pixels * L, 0.0);
-  w.bp.assign(pixels * L, 0.0);
+  }
   for (int i = 0; i < b; ++i)
     for (int j = plan.spans[std::size_t(i)].first; j < plan.spans[std::size_t(i)].second; ++j)
-      for (std::size_t r = 0; r < L; ++r) w.f[(std::size_t(i) * b + j) * L + r] = 1.0;
-  w.rows.assign(plan.subsetViews * pr * L + L, 0.0);  // padding stays 0
+      lanesAt(w.f.data() + (std::size_t(i) * b + j) * L) = zero + 1.0;
   double* f = w.f.data();
   double* bp = w.bp.data();
-  const Lanes zero = {};
   for (int it = 0; it < plan.iterations; ++it) {
     for (int m : plan.sets.order) {
       if (cancel && *cancel) return false;
       const std::vector<int>& vs = plan.sets.views[std::size_t(m)];
-      // A f and the ratio y / A f of each view, straight into its padded row.
-      for (std::size_t n = 0; n < vs.size(); ++n) {
-        const int k = vs[n];
-        const AnyBinLists& lists = plan.lists[std::size_t(k)];
-        const std::uint32_t* start = lists.start.data() + g.pad;
-        const std::uint32_t* px = lists.pixels.data();
-        const double* y = w.y.data() + std::size_t(k) * b * L;
-        double* ratio = w.rows.data() + (n * pr + std::size_t(g.pad)) * L;
-        auto finish = [&](int c, Lanes s) {
-          lanesAt(ratio + std::size_t(c) * L) = s > 0 ? lanesAt(y + std::size_t(c) * L) / s : zero;
-        };
-        int c = 0;
-        for (; c + 4 <= b; c += 4) {
-          std::uint32_t q0 = start[c], q1 = start[c + 1], q2 = start[c + 2], q3 = start[c + 3];
-          const std::uint32_t e0 = start[c + 1], e1 = start[c + 2], e2 = start[c + 3], e3 = start[c + 4];
-          Lanes s0 = zero, s1 = zero, s2 = zero, s3 = zero;
-          while (q0 < e0 && q1 < e1 && q2 < e2 && q3 < e3) {
-            s0 += lanesAt(f + std::size_t(px[q0++]) * L);
-            s1 += lanesAt(f + std::size_t(px[q1++]) * L);
-            s2 += lanesAt(f + std::size_t(px[q2++]) * L);
-            s3 += lanesAt(f + std::size_t(px[q3++]) * L);
+      // A f of each view into its padded row, band by band of the slice's rows so that the
+      // image read stays in cache; each bin's sum goes on from band to band, its pixels still
+      // added in ascending order. Then the ratio y / A f in place.
+      for (int t = 0; t < plan.bands; ++t) {
+        for (std::size_t n = 0; n < vs.size(); ++n) {
+          const int k = vs[n];
+          const std::uint32_t* from = plan.bounds[std::size_t(k)].data() + std::size_t(t) * b;
+          const std::uint32_t* to = from + b;
+          const std::uint32_t* px = plan.lists[std::size_t(k)].pixels.data();
+          double* sum = w.rows.data() + (n * pr + std::size_t(g.pad)) * L;
+          auto at = [&](int c) -> Lanes& { return lanesAt(sum + std::size_t(c) * L); };
+          int c = 0;
+          for (; c + 4 <= b; c += 4) {
+            std::uint32_t q0 = from[c], q1 = from[c + 1], q2 = from[c + 2], q3 = from[c + 3];
+            const std::uint32_t e0 = to[c], e1 = to[c + 1], e2 = to[c + 2], e3 = to[c + 3];
+            Lanes s0 = t ? at(c) : zero, s1 = t ? at(c + 1) : zero, s2 = t ? at(c + 2) : zero,
+                  s3 = t ? at(c + 3) : zero;
+            while (q0 < e0 && q1 < e1 && q2 < e2 && q3 < e3) {
+              s0 += lanesAt(f + std::size_t(px[q0++]) * L);
+              s1 += lanesAt(f + std::size_t(px[q1++]) * L);
+              s2 += lanesAt(f + std::size_t(px[q2++]) * L);
+              s3 += lanesAt(f + std::size_t(px[q3++]) * L);
+            }
+            for (; q0 < e0; ++q0) s0 += lanesAt(f + std::size_t(px[q0]) * L);
+            for (; q1 < e1; ++q1) s1 += lanesAt(f + std::size_t(px[q1]) * L);
+            for (; q2 < e2; ++q2) s2 += lanesAt(f + std::size_t(px[q2]) * L);
+            for (; q3 < e3; ++q3) s3 += lanesAt(f + std::size_t(px[q3]) * L);
+            at(c) = s0;
+            at(c + 1) = s1;
+            at(c + 2) = s2;
+            at(c + 3) = s3;
           }
-          for (; q0 < e0; ++q0) s0 += lanesAt(f + std::size_t(px[q0]) * L);
-          for (; q1 < e1; ++q1) s1 += lanesAt(f + std::size_t(px[q1]) * L);
-          for (; q2 < e2; ++q2) s2 += lanesAt(f + std::size_t(px[q2]) * L);
-          for (; q3 < e3; ++q3) s3 += lanesAt(f + std::size_t(px[q3]) * L);
-          finish(c, s0);
-          finish(c + 1, s1);
-          finish(c + 2, s2);
-          finish(c + 3, s3);
+          for (; c < b; ++c) {
+            Lanes s0 = t ? at(c) : zero;
+            for (std::uint32_t q = from[c]; q < to[c]; ++q) s0 += lanesAt(f + std::size_t(px[q]) * L);
+            at(c) = s0;
+          }
         }
-        for (; c < b; ++c) {
-          Lanes s = zero;
-          for (std::uint32_t q = start[c]; q < start[c + 1]; ++q) s += lanesAt(f + std::size_t(px[q]) * L);
-          finish(c, s);
+      }
+      for (std::size_t n = 0; n < vs.size(); ++n) {
+        const double* y = w.y.data() + std::size_t(vs[n]) * b * L;
+        double* ratio = w.rows.data() + (n * pr + std::size_t(g.pad)) * L;
+        for (int c = 0; c < b; ++c) {
+          const Lanes s0 = lanesAt(ratio + std::size_t(c) * L);
+          lanesAt(ratio + std::size_t(c) * L) = s0 > 0 ? lanesAt(y + std::size_t(c) * L) / s0 : zero;
         }
       }
       // A^T ratio over the pixels inside the circle, four views a pass, each pixel adding its
@@ -636,6 +656,23 @@ std::vector<std::vector<double>> osemVolume(const ProjectionStudy& study, int su
     VolumePlan plan{study, *sets, *table, *lists, iterations, {}, 0};
     for (int i = 0; i < b; ++i) plan.spans.push_back(circleSpan(i, b));
     for (const std::vector<int>& vs : sets->views) plan.subsetViews = std::max(plan.subsetViews, vs.size());
+    const int bandRows = std::max(1, int((256u << 10) / (std::size_t(b) * kLanes * sizeof(double))));
+    plan.bands = (b + bandRows - 1) / bandRows;
+    const AnyGeometry g(b);
+    plan.bounds.resize(lists->size());
+    for (std::size_t k = 0; k < lists->size(); ++k) {
+      const AnyBinLists& l = (*lists)[k];
+      std::vector<std::uint32_t>& out = plan.bounds[k];
+      out.resize(std::size_t(plan.bands + 1) * b);
+      for (int c = 0; c < b; ++c) {
+        const std::uint32_t* first = l.pixels.data() + l.start[std::size_t(c + g.pad)];
+        const std::uint32_t* last = l.pixels.data() + l.start[std::size_t(c + g.pad) + 1];
+        for (int t = 0; t <= plan.bands; ++t) {
+          const std::uint32_t edge = std::uint32_t(std::min(b, t * bandRows) * b);
+          out[std::size_t(t) * b + c] = std::uint32_t(std::lower_bound(first, last, edge) - l.pixels.data());
+        }
+      }
+    }
     // Each core takes the next block of rows: no hand-off inside a block.
     auto work = [&] {
       BlockWork w;
@@ -654,6 +691,26 @@ std::vector<std::vector<double>> osemVolume(const ProjectionStudy& study, int su
     for (std::thread& t : pool) t.join();  // before the plan goes
   }
   return volume;
+}
+
+std::uint64_t volumeMemoryBytes(const ProjectionStudy& study, int threads) {
+  const std::uint64_t v = std::uint64_t(study.views()), r = std::uint64_t(study.rows());
+  const std::uint64_t b = std::uint64_t(study.bins()), pixels = b * b;
+  const std::uint64_t padded = std::uint64_t(AnyGeometry(study.bins()).paddedRow);
+  const std::uint64_t volumes = 2 * r * pixels * sizeof(double);
+  std::uint64_t tables = 0;
+  if (v * pixels <= kMaxKeptBins) {
+    tables += v * pixels * 2;                   // the bin table
+    tables += v * (pixels + padded + 1) * 4;    // the projector's pixel lists (the circle's)
+    tables += v * pixels / 8 * 10;              // the blocks of 8
+    tables += v * pixels * 2 + v * b;           // four bins a word (a slice's projector)
+    const std::uint64_t bandRows = std::max<std::uint64_t>(1, (256u << 10) / (b * kLanes * sizeof(double)));
+    tables += v * b * 4 * ((b + bandRows - 1) / bandRows + 1);  // where the bands start
+  }
+  // Each core: eight rows' sinograms, image and backprojection, and a subset's padded rows (all
+  // views' at most); FBP's rows are fewer.
+  const std::uint64_t perCore = (v * b + 2 * pixels + v * padded + 1) * kLanes * sizeof(double);
+  return volumes + tables + std::uint64_t(std::max(1, threads)) * perCore;
 }
 
 std::vector<double> gaussianFilter(const std::vector<double>& image, int bins, double fwhm) {

@@ -69,6 +69,13 @@ std::vector<std::vector<double>> osemVolume(const ProjectionStudy& study, int su
                                             int iterations, int threads, const RowProgress& step,
                                             const std::atomic<bool>* cancel = nullptr);
 
+// 全スライス (an FBP and an OSEM volume of every row): about the most memory it holds at once, in
+// bytes: the two volumes (doubles; a float would round some displayed values differently), the
+// study's bin tables and each core's working rows. Volumes needing more than the limit (1 GiB)
+// are refused before they start.
+std::uint64_t volumeMemoryBytes(const ProjectionStudy& study, int threads = 2);
+constexpr std::uint64_t kVolumeMemoryLimit = std::uint64_t(1) << 30;
+
 // Gaussian smoothing of a B x B image, FWHM in pixels (0: unchanged), kernel to 3 sigma,
 // renormalised at the edges.
 std::vector<double> gaussianFilter(const std::vector<double>& image, int bins, double fwhm);

@@ -26,6 +26,7 @@ constexpr int kMaxViews = 1024;
 constexpr int kMaxRowsOrBins = 512;
 
 struct PhantomInfo;
+struct DicomOrigin;
 
 // An energy window of the acquisition, keV.
 struct EnergyWindow {
@@ -52,6 +53,7 @@ struct StudyGeometry {
   std::string description;     // where it came from, in a few words
   std::vector<std::string> notes;  // what the import changed or chose, said once at opening
   std::shared_ptr<const PhantomInfo> phantom;  // how a phantom study was made (phantom.h); else null
+  std::shared_ptr<const DicomOrigin> dicom;    // patient, study and place of a DICOM study (formats/export.h)
   std::vector<double> radiusMm;  // detector distance from the centre: 1 or one per view; empty: unknown
   // All the energy windows when the file has more than one (null otherwise), and which of them
   // this study's counts are.

@@ -97,24 +97,26 @@ QIcon toolbarIcon(int id) {
   return icon;
 }
 
+QImage applicationIconImage(int size) {
+  QImage pm(size, size, QImage::Format_ARGB32_Premultiplied);
+  pm.fill(Qt::transparent);
+  QPainter p(&pm);
+  p.setRenderHint(QPainter::Antialiasing);
+  // Concentric rings in Ribbon colours: a hot slice on a dark ground.
+  const int steps[] = {40, 110, 160, 200, 240};
+  for (int i = 0; i < 5; ++i) {
+    const Rgb c = tableColor(ColorTable::Ribbon, steps[i]);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(c.r, c.g, c.b));
+    const double inset = i * size / 11.0;
+    p.drawEllipse(QRectF(inset + size * 0.05, inset, size * 0.9 - 2 * inset, size - 2 * inset));
+  }
+  return pm;
+}
+
 QIcon applicationIcon() {
   QIcon icon;
-  for (int size : {16, 32, 48, 64, 96}) {
-    QPixmap pm(size, size);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    // Concentric rings in Ribbon colours: a hot slice on a dark ground.
-    const int steps[] = {40, 110, 160, 200, 240};
-    for (int i = 0; i < 5; ++i) {
-      const Rgb c = tableColor(ColorTable::Ribbon, steps[i]);
-      p.setPen(Qt::NoPen);
-      p.setBrush(QColor(c.r, c.g, c.b));
-      const double inset = i * size / 11.0;
-      p.drawEllipse(QRectF(inset + size * 0.05, inset, size * 0.9 - 2 * inset, size - 2 * inset));
-    }
-    icon.addPixmap(pm);
-  }
+  for (int size : {16, 32, 48, 64, 96}) icon.addPixmap(QPixmap::fromImage(applicationIconImage(size)));
   return icon;
 }
 

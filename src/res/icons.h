@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QImage>
 #include <QPixmap>
 
 namespace sinora::res {
@@ -13,5 +14,7 @@ QPixmap toolbarPixmap(int commandId, int scale = 1);
 QIcon toolbarIcon(int commandId);
 // The main icon (16 to 96 pixels, for scaled screens too): a Ribbon-coloured slice.
 QIcon applicationIcon();
+// The same picture at any size (the desktop's icon theme takes 16 to 256 pixels).
+QImage applicationIconImage(int size);
 
 }  // namespace sinora::res

@@ -3,6 +3,7 @@
 #include <QButtonGroup>
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QFileDialog>
 #include <QChart>
 #include <QChartView>
 #include <QCheckBox>
@@ -36,6 +37,7 @@
 #include "imaging/phantom.h"
 #include "platform/number.h"
 #include "platform/tr.h"
+#include "windows/ExportResult.h"
 #include "windows/PictureView.h"
 
 using namespace sinora;
@@ -147,6 +149,8 @@ IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
   run_ = new QPushButton(T("再構成"));
   volume_ = new QPushButton(T("全スライス"));
   cancel_ = new QPushButton(T("キャンセル"));
+  export_ = new QPushButton(T("書き出し..."));
+  export_->setAutoDefault(false);
   // Return in a box starts nothing: 全スライス and a large study's 再構成 take seconds.
   for (QPushButton* b : {run_, volume_, cancel_}) b->setAutoDefault(false);
   cancel_->setEnabled(false);
@@ -215,6 +219,7 @@ IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
   buttons->addWidget(run_);
   buttons->addWidget(volume_);
   buttons->addWidget(cancel_);
+  buttons->addWidget(export_);
   form->addRow(buttons);
   form->addRow(progress_);
   form->addRow(message_);
@@ -355,6 +360,7 @@ IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
     connect(v, &PictureView::lineChosen, this, &IterativeWindow::setProfile);
   }
   connect(volume_, &QPushButton::clicked, this, &IterativeWindow::startVolume);
+  connect(export_, &QPushButton::clicked, this, &IterativeWindow::exportShown);
   connect(planeSource_, &QComboBox::currentIndexChanged, this, &IterativeWindow::drawPlanes);
   connect(cancel_, &QPushButton::clicked, this, &IterativeWindow::cancelVolume);
   connect(method_, &QComboBox::currentIndexChanged, this, &IterativeWindow::updateRowHint);
@@ -671,6 +677,13 @@ void IterativeWindow::startVolume() {
       message_->setText(TM(why));
       return;
     }
+  // Refused before it starts when it would hold more than the limit.
+  if (const std::uint64_t need = volumeMemoryBytes(*study_); need > kVolumeMemoryLimit) {
+    message_->setText(T("全スライスには約 %1 MB のメモリーが要り、上限の %2 MB を超えるため再構成しません。")
+                          .arg((need + (1u << 20) - 1) >> 20)
+                          .arg(kVolumeMemoryLimit >> 20));
+    return;
+  }
   volumeDone_ = volumeStopped_ = false;
   stopVolume_ = false;
   rowsDone_ = 0;
@@ -812,30 +825,32 @@ void IterativeWindow::drawPlanes() {
   // OSEM with the post-filter of the slice (each transverse slice filtered), or FBP as it is.
   const bool fbp = planeSource_->currentIndex() == 1;
   const Recipe& recipe = fbp ? volumeFbpRecipe_ : volumeOsemRecipe_;
-  std::vector<std::vector<double>> shown = fbp ? fbpVolume_ : osemVolume_;
-  for (auto& s : shown)
-    if (!s.empty()) s = postFiltered(recipe, s, b);
-  // One display scale for the whole volume.
-  double top = 1;
-  for (const auto& s : shown)
-    for (double v : s) top = std::max(top, v);
-  const std::int64_t divisor = std::max<std::int32_t>(1, toImageValue(top)) + 7 - 10;
-  auto value = [&](int row, int i, int j) {
-    const auto& s = shown[std::size_t(row)];
-    return s.empty() ? 0 : std::max(0, toImageValue(s[std::size_t(i) * b + j]));
-  };
+  // Slice by slice (each post-filtered on its own), so that no copy of the volume is made.
+  const std::vector<std::vector<double>>& volume = fbp ? fbpVolume_ : osemVolume_;
   Picture t, c, sg;
   t.width = t.height = b;
   c.width = sg.width = b;
   c.height = sg.height = rows;
-  t.divisor = c.divisor = sg.divisor = divisor;
-  for (int y = 0; y < b; ++y)
-    for (int x = 0; x < b; ++x) t.values.push_back(value(cross_[2], x, y));
-  // Coronal: i across, rows down at the crosshair's j; sagittal: j across, rows down at its i.
-  for (int row = 0; row < rows; ++row)
-    for (int x = 0; x < b; ++x) c.values.push_back(value(row, x, cross_[1]));
-  for (int row = 0; row < rows; ++row)
-    for (int x = 0; x < b; ++x) sg.values.push_back(value(row, cross_[0], x));
+  t.values.assign(std::size_t(b) * b, 0);
+  c.values.assign(std::size_t(b) * rows, 0);
+  sg.values.assign(std::size_t(b) * rows, 0);
+  double top = 1;  // one display scale for the whole volume
+  for (int row = 0; row < rows; ++row) {
+    if (volume[std::size_t(row)].empty()) continue;
+    const std::vector<double> one = postFiltered(recipe, volume[std::size_t(row)], b);
+    const std::vector<double>* s = &one;
+    for (double v : *s) top = std::max(top, v);
+    auto value = [&](int i, int j) { return std::max(0, toImageValue((*s)[std::size_t(i) * b + j])); };
+    if (row == cross_[2])
+      for (int y = 0; y < b; ++y)
+        for (int x = 0; x < b; ++x) t.values[std::size_t(y) * b + x] = value(x, y);
+    // Coronal: i across, rows down at the crosshair's j; sagittal: j across, rows down at its i.
+    for (int x = 0; x < b; ++x) {
+      c.values[std::size_t(row) * b + x] = value(x, cross_[1]);
+      sg.values[std::size_t(row) * b + x] = value(cross_[0], x);
+    }
+  }
+  t.divisor = c.divisor = sg.divisor = std::max<std::int32_t>(1, toImageValue(top)) + 7 - 10;
   planes_[0]->setPicture(t, palette());
   planes_[1]->setPicture(c, palette());
   planes_[2]->setPicture(sg, palette());
@@ -844,4 +859,38 @@ void IterativeWindow::drawPlanes() {
   planes_[2]->setCrosshair({cross_[1], cross_[2]});
   planesCaption_->setText(describe(recipe, -1) + T("、") +
                           T("横断 %1 行目、冠状断 j = %2、矢状断 i = %3").arg(cross_[2]).arg(cross_[1]).arg(cross_[0]));
+}
+
+void IterativeWindow::exportShown() {
+  formats::VolumeData v;
+  v.bins = study_->bins();
+  auto named = [](const Recipe& r) {
+    return methodName(r) + (r.method == RecipeMethod::Osem
+                                ? " " + std::to_string(r.subsets) + " subsets x " + std::to_string(r.iterations) + " iterations"
+                                : std::string());
+  };
+  if (volumeDone_ && !osemVolume_.empty()) {  // the volume as the planes show it
+    const bool fbp = planeSource_->currentIndex() == 1;
+    const Recipe& recipe = fbp ? volumeFbpRecipe_ : volumeOsemRecipe_;
+    for (const auto& s : fbp ? fbpVolume_ : osemVolume_)
+      v.slices.push_back(s.empty() ? std::vector<double>(std::size_t(v.bins) * v.bins, 0.0)
+                                   : postFiltered(recipe, s, v.bins));
+    v.method = named(recipe);
+  } else if (!result_.images.empty()) {
+    v.slices.push_back(shownOsem());
+    v.firstRow = resultRow_;
+    v.method = named(osemRecipe_);
+  } else if (!fbpSlice_.empty()) {
+    v.slices.push_back(fbpSlice_);
+    v.firstRow = resultRow_;
+    v.method = named(fbpRecipe_);
+  } else {
+    message_->setText(T("再構成してから書き出してください。"));
+    return;
+  }
+  const QString path = askExportName ? askExportName()
+                                     : QFileDialog::getSaveFileName(this, T("書き出し..."), QString(), exportFilters());
+  if (path.isEmpty()) return;
+  const QString why = exportVolume(*study_, v, path, doc_->GetPathName());
+  message_->setText(why.isEmpty() ? T("%1 に書き出しました。").arg(path) : why);
 }

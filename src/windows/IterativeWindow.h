@@ -56,6 +56,7 @@ class IterativeWindow : public QDialog {
   QPushButton* reconstructButton() const { return run_; }
   QPushButton* volumeButton() const { return volume_; }
   QPushButton* cancelButton() const { return cancel_; }
+  QPushButton* exportButton() const { return export_; }
   QProgressBar* progress() const { return progress_; }
   QLabel* message() const { return message_; }
   PictureView* projectionView() const { return projection_; }
@@ -106,6 +107,10 @@ class IterativeWindow : public QDialog {
   // unless replaced (tests).
   std::function<bool()> askDiscard;
   bool holdsUnsavedResult() const { return unsaved_; }
+  // "書き出し...": the volume shown in the planes when there is one, else the shown slice
+  // (OSEM, else FBP). The name comes from a file dialog unless replaced (tests).
+  std::function<QString()> askExportName;
+  void exportShown();
 
   void reject() override;
 
@@ -151,7 +156,7 @@ class IterativeWindow : public QDialog {
   QRadioButton *ribbon_, *grey_, *ramp_, *shepp_;
   QCheckBox* prefilter_;
   QLineEdit *order_, *cutoff_;
-  QPushButton *run_, *volume_, *cancel_;
+  QPushButton *run_, *volume_, *cancel_, *export_;
   QSlider* slider_;
   QLabel *iterationLabel_, *message_;
   QProgressBar* progress_;

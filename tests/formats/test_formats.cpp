@@ -104,6 +104,26 @@ TEST(InterfileKeys, BadHeadersNameTheKey) {
   }
 }
 
+// What other producers write for the modality is nuclear medicine; a reconstructed volume is
+// refused as such, even without the keys of projection data.
+TEST(InterfileKeys, ModalitiesOfOtherProducersAndReconstructedVolumes) {
+  for (const char* modality : {"nucmed", "NM", "nm", "SPECT", "spect"}) {
+    std::string text = "!INTERFILE :=\n!imaging modality := " + std::string(modality) + "\n" +
+                       Files::header().substr(std::strlen("!INTERFILE :=\n!imaging modality := nucmed\n"));
+    InterfileHeader h;
+    std::string error;
+    EXPECT_TRUE(interpretInterfile(parseInterfileKeys(text), &h, &error)) << modality << ": " << error;
+  }
+  InterfileHeader h;
+  std::string error;
+  EXPECT_FALSE(interpretInterfile(parseInterfileKeys("!INTERFILE :=\n!imaging modality := nucmed\n"
+                                                     "!process status := Reconstructed\n"),
+                                  &h, &error));
+  EXPECT_NE(error.find("再構成済み"), std::string::npos) << error;
+  EXPECT_EQ(error.find("ありません。ヘッダ"), std::string::npos);
+  EXPECT_EQ(error.find("キー「type of data」"), std::string::npos) << error;  // not a missing key
+}
+
 TEST_F(Files, InterfileFloatsBecomeWholeCountsAndTheImportSaysSo) {
   std::vector<float> v(24);
   for (int i = 0; i < 24; ++i) v[std::size_t(i)] = float(i) + 0.25f;

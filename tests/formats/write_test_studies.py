@@ -58,7 +58,7 @@ def alphas(start, clockwise, views=VIEWS, step=360.0 / VIEWS):
 
 def nm_dataset(path, frames, detector_vector, energy_vector, rotations, detectors, windows,
                modality="NM", image_type=("ORIGINAL", "PRIMARY", "TOMO", "EMISSION"),
-               collimator="PARA", pixels=True):
+               collimator="PARA", pixels=True, motion=None):
     meta = FileMetaDataset()
     meta.MediaStorageSOPClassUID = "1.2.840.10008.5.1.4.1.1.20"
     meta.MediaStorageSOPInstanceUID = generate_uid()
@@ -69,6 +69,8 @@ def nm_dataset(path, frames, detector_vector, energy_vector, rotations, detector
     ds.Modality = modality
     ds.ImageType = list(image_type)
     ds.PatientPosition = "HFS"
+    if motion:
+        ds.TypeOfDetectorMotion = motion
     ds.Rows, ds.Columns = ROWS, BINS
     ds.NumberOfFrames = len(frames)
     ds.SamplesPerPixel = 1
@@ -152,6 +154,15 @@ def main():
             names.append(name)
             names.append(write_interfile(out, "interfile-%s-%d" % ("CW" if clockwise else "CCW", start),
                                          start, clockwise))
+    # A continuous rotation: each frame is the mean over its step, seen at the step's middle. The
+    # same frames written step-and-shoot from half a step on must give the same study.
+    mid = [a - step / 2 for a in alphas(0, True)]
+    frames = [projection(a) for a in mid]
+    nm_dataset(os.path.join(out, "dicom-CW-continuous.dcm"), frames, [1] * VIEWS, [1] * VIEWS,
+               [(0, step, "CW", VIEWS)], [None], [("Tc99m", 126.45, 154.55)], motion="CONTINUOUS")
+    nm_dataset(os.path.join(out, "dicom-CW-midframes.dcm"), frames, [1] * VIEWS, [1] * VIEWS,
+               [(360 - step / 2, step, "CW", VIEWS)], [None], [("Tc99m", 126.45, 154.55)],
+               motion="STEP AND SHOOT")
     # Two heads 180 degrees apart, each half the views, with a scatter window that must be left out.
     half = VIEWS // 2
     a1, a2 = alphas(0, False, half, step), alphas(180, False, half, step)

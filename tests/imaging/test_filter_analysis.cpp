@@ -164,3 +164,30 @@ TEST(Sinograms, APointSourceDrawsItsSineAndBackprojectsToItself) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(WindowedKernel, KeptKernelsAreTheOnesAskedFor) {
+  struct Case {
+    FilterWindow w;
+    double fc, order;
+    int bins;
+  };
+  const Case cases[] = {{FilterWindow::Hann, 0.3, 5, 128},
+                        {FilterWindow::Hann, 0.3, 5, 64},
+                        {FilterWindow::Hann, std::nextafter(0.3, 1.0), 5, 128},
+                        {FilterWindow::Hamming, 0.3, 5, 128},
+                        {FilterWindow::Butterworth, 0.3, 5, 128},
+                        {FilterWindow::Butterworth, 0.3, 6, 128}};
+  std::vector<std::vector<double>> first;
+  for (const Case& c : cases) first.push_back(windowedKernel(c.w, c.fc, c.order, c.bins));
+  for (std::size_t a = 0; a < first.size(); ++a) {
+    EXPECT_EQ(first[a].size(), std::size_t(2 * cases[a].bins - 1)) << a;
+    for (std::size_t b = 0; b < a; ++b) EXPECT_NE(first[a], first[b]) << a << " and " << b;
+  }
+  // Asked again, in the other order: the same kernels.
+  for (std::size_t a = first.size(); a-- > 0;)
+    EXPECT_EQ(windowedKernel(cases[a].w, cases[a].fc, cases[a].order, cases[a].bins), first[a]) << a;
+}
+
+}  // namespace

@@ -3,6 +3,10 @@
 // recovered.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cmath>
 #include <random>
 
@@ -200,8 +204,9 @@ StudyPtr discs(int views, int rows, int bins, std::uint64_t seed) {
 }
 
 TEST(OsemVolume, EveryRowIsTheSlicesOwnOnEveryPathAndThreadCount) {
-  // 11 rows: a block of 8 and a part block; 40 bins take the blocks of 8, 30 do not.
-  for (int b : {40, 30}) {
+  // 11 rows: a block of 8 and a part block; 40 bins take the blocks of 8, 30 do not; 96 bins
+  // take the projector band by band.
+  for (int b : {40, 30, 96}) {
     const StudyPtr s = discs(36, 11, b, 5);
     std::vector<std::vector<double>> want;
     for (int r = 0; r < s->rows(); ++r) want.push_back(osem(*s, r, 6, 3).images.back());
@@ -233,6 +238,61 @@ TEST(OsemVolume, StopsWhenAskedAndLeavesTheRowsNotDoneEmpty) {
   EXPECT_EQ(calls, filled);
   std::atomic<bool> cancel{true};
   for (const auto& slice : osemVolume(*s, 4, 2, 2, nullptr, &cancel)) EXPECT_TRUE(slice.empty());
+}
+
+TEST(OsemVolume, StatesTheMemoryItNeedsAndRefusesPastTheLimit) {
+  StudyGeometry g;
+  g.views = 4;
+  g.rows = 512;
+  g.bins = 512;  // a 2 MB study whose volumes would take 2 GiB
+  EXPECT_GT(volumeMemoryBytes(ProjectionStudy(g, {})), kVolumeMemoryLimit);
+  g.views = 360;
+  g.rows = g.bins = 256;  // the largest phantom
+  const std::uint64_t phantom = volumeMemoryBytes(ProjectionStudy(g, {}));
+  EXPECT_LT(phantom, kVolumeMemoryLimit);
+  EXPECT_GT(phantom, std::uint64_t(2) * 256 * 256 * 256 * 8);  // at least its two volumes
+}
+
+// Peak resident memory of a child that makes both volumes of a 128-row, 120-view study (as the
+// window's 全スライス does), less the child's own before it started: within the stated need.
+TEST(OsemVolume, PeakMemoryOfBothVolumesStaysWithinWhatIsStated) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer's own memory would be counted";
+#endif
+  StudyGeometry g;
+  g.views = 120;
+  g.rows = 128;
+  g.bins = 128;
+  std::vector<std::uint16_t> counts(std::size_t(120) * 128 * 128);
+  for (std::size_t n = 0; n < counts.size(); ++n) counts[n] = std::uint16_t((n * 2654435761u) % 40);
+  const auto study = std::make_shared<const ProjectionStudy>(g, std::move(counts));
+  const std::uint64_t stated = volumeMemoryBytes(*study);
+  int pipeFd[2];
+  ASSERT_EQ(pipe(pipeFd), 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    rusage before{}, after{};
+    getrusage(RUSAGE_SELF, &before);
+    const auto fbp = fbpVolume(*study, ReconFilter::Ramp, 2, nullptr);
+    const auto os = osemVolume(*study, 10, 2, 2, nullptr);
+    getrusage(RUSAGE_SELF, &after);
+    const long grown[2] = {after.ru_maxrss - before.ru_maxrss, long(fbp.size() + os.size())};
+    _exit(write(pipeFd[1], grown, sizeof grown) == sizeof grown ? 0 : 1);
+  }
+  close(pipeFd[1]);
+  long grown[2] = {-1, 0};
+  const bool read = ::read(pipeFd[0], grown, sizeof grown) == sizeof grown;
+  close(pipeFd[0]);
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(read && WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(grown[1], 256);
+  const double grownMb = grown[0] / 1024.0, statedMb = double(stated) / (1 << 20);
+  RecordProperty("peak_growth_kb", int(grown[0]));
+  EXPECT_GT(grownMb, 2 * 16.0 * 0.9) << "the two volumes alone are 32 MB";
+  // A third volume (16 MB) would pass it.
+  EXPECT_LE(grownMb, statedMb + 4) << "stated " << statedMb << " MB";
 }
 
 TEST(Mlem, NoiseFreeDataConvergeTowardsTheTruth) {

@@ -172,7 +172,7 @@ TEST_F(Tools, OptionNamesAreNeverValues) {
 }
 
 TEST_F(Tools, HelpGoesToStandardOutputWithStatusZero) {
-  for (const char* program : {SINORA_RENDER, SINORA_SAMPLE, SINORA_APP}) {
+  for (const char* program : {SINORA_RENDER, SINORA_SAMPLE, SINORA_APP, SINORA_SCREENSHOTS}) {
     const Outcome r = run(program, {"--help"}, {});  // no display at all
     EXPECT_EQ(r.status, 0) << program << r.err;
     EXPECT_NE(r.out.find("sage"), std::string::npos) << program;  // "usage" / "Usage"
@@ -183,6 +183,9 @@ TEST_F(Tools, HelpGoesToStandardOutputWithStatusZero) {
   EXPECT_NE(version.out.find("1.0.0.1"), std::string::npos);
   EXPECT_EQ(run(SINORA_APP, {"--bogus"}, {}).status, 2);
   EXPECT_EQ(run(SINORA_APP, {"a", "b"}, {}).status, 2);
+  // The screenshots' folder is never an option's name.
+  EXPECT_EQ(run(SINORA_SCREENSHOTS, {"--bogus"}, {}).status, 2);
+  EXPECT_FALSE(exists(dir + "/--help") || exists("--help") || exists("--bogus"));
 }
 
 TEST_F(Tools, ABadStudyAtStartUpEndsWithoutWaitingOnAnInvisibleMessage) {
@@ -302,6 +305,167 @@ TEST_F(Tools, WindowedFilterSinogramAndResponsesFromTheCommandLine) {
     EXPECT_EQ(run(SINORA_RENDER, bad).status, 2) << bad.back();
     EXPECT_FALSE(exists(dir + "/b"));
   }
+}
+
+}  // namespace
+
+#include <nifti1_io.h>
+
+#include "formats/export.h"
+#include "formats/formats.h"
+#include "imaging/phantom.h"
+#include "imaging/slices.h"
+
+namespace {
+
+// A phantom acquisition leaves as DICOM NM TOMO and as Interfile projections and comes back
+// with the same counts in the same order and the same angles, whatever the rotation.
+TEST_F(Tools, ExportedProjectionsReadBackIdentical) {
+  struct Case {
+    const char* format;
+    const char* file;
+    const char* start;
+    const char* direction;
+  };
+  for (const Case& c : {Case{"dicom", "projections.dcm", "10", "cc"}, Case{"dicom", "projections.dcm", "0", "cw"},
+                        Case{"interfile", "projections.hs", "10", "cc"}, Case{"interfile", "projections.hs", "33.5", "cw"}}) {
+    SCOPED_TRACE(std::string(c.format) + " from " + c.start + " " + c.direction);
+    const std::string out = dir + "/p-" + c.format + c.start;
+    const Outcome r = run(SINORA_RENDER, {"--out", out, "--phantom", "jaszczak", "--ph-views", "64", "--ph-matrix", "64",
+                                          "--ph-start", c.start, "--ph-direction", c.direction, "--ph-seed", "3",
+                                          "--export-projections", c.format});
+    ASSERT_EQ(r.status, 0) << r.err;
+    sinora::PhantomSettings s;
+    s.views = 64;
+    s.matrix = 64;
+    s.startDegrees = std::strtod(c.start, nullptr);
+    s.clockwise = std::string(c.direction) == "cw";
+    s.seed = 3;
+    const sinora::PhantomResult made = sinora::makePhantomStudy(s, 1);
+    ASSERT_TRUE(made.study);
+    const sinora::StudyReadResult back = sinora::formats::readAnyStudy(out + "/" + c.file);
+    ASSERT_TRUE(back.study) << back.error;
+    ASSERT_EQ(back.study->views(), 64);
+    ASSERT_EQ(back.study->rows(), 64);
+    ASSERT_EQ(back.study->bins(), 64);
+    EXPECT_TRUE(back.study->counts() == made.study->counts());
+    for (int k = 0; k < 64; ++k)
+      ASSERT_NEAR(std::remainder(back.study->angleDegrees(k) - made.study->angleDegrees(k), 360.0), 0, 1e-9) << k;
+    EXPECT_DOUBLE_EQ(back.study->geometry().pixelSizeMm, made.study->geometry().pixelSizeMm);
+    // Readers give angles in 0..360 (with pi as 3.1415, a turn more is not the same slice), and
+    // they agree to 1e-9 degrees, not to the bit: a pixel whose bin falls on a half may round
+    // the other way, nothing more.
+    sinora::StudyGeometry g = made.study->geometry();
+    for (double& t : g.angles) t = std::fmod(t + 720, 360.0);
+    const sinora::ProjectionStudy turned(g, made.study->counts());
+    const auto a = sinora::filteredPicture(*back.study, 30, sinora::ReconFilter::Ramp, 7).values;
+    const auto b = sinora::filteredPicture(turned, 30, sinora::ReconFilter::Ramp, 7).values;
+    ASSERT_EQ(a.size(), b.size());
+    double diff = 0, total = 0;
+    for (std::size_t n = 0; n < a.size(); ++n) {
+      diff += std::abs(a[n] - b[n]);
+      total += b[n];
+    }
+    EXPECT_LT(diff, 0.01 * total);
+    EXPECT_GT(total, 0);
+  }
+}
+
+// The three volume formats hold the same numbers at the same places: DICOM frames (16 bits times
+// the Rescale Slope) and NIfTI voxels along +z, Interfile slices row by row; NIfTI's affine is
+// DICOM's placement with x and y negated.
+TEST_F(Tools, ExportedVolumesAgreeWithEachOther) {
+  for (const char* f : {"dicom", "interfile", "nifti"}) {
+    const Outcome r = run(SINORA_RENDER, {"--out", dir + "/v", "--phantom", "jaszczak", "--ph-views", "32", "--ph-matrix",
+                                          "64", "--ph-pixel", "3", "--ph-seed", "5", "--export", f});
+    ASSERT_EQ(r.status, 0) << f << r.err;
+  }
+  nifti_image* nim = nifti_image_read((dir + "/v/volume.nii").c_str(), 1);
+  ASSERT_NE(nim, nullptr);
+  EXPECT_EQ(nim->nx, 64);
+  EXPECT_EQ(nim->nz, 64);
+  EXPECT_EQ(nim->datatype, NIFTI_TYPE_FLOAT32);
+  EXPECT_FLOAT_EQ(nim->dx, 3);
+  EXPECT_EQ(nim->sform_code, NIFTI_XFORM_SCANNER_ANAT);
+  // Voxel (i, j, k): RAS = (-(x0 + 3i), -(y0 + 3j), z0 + 3k), the axis at i = j = 32.
+  EXPECT_FLOAT_EQ(nim->sto_xyz.m[0][0], -3);
+  EXPECT_FLOAT_EQ(nim->sto_xyz.m[1][1], -3);
+  EXPECT_FLOAT_EQ(nim->sto_xyz.m[2][2], 3);
+  EXPECT_FLOAT_EQ(nim->sto_xyz.m[0][3], 96);
+  EXPECT_FLOAT_EQ(nim->sto_xyz.m[1][3], 96);
+  EXPECT_FLOAT_EQ(nim->qto_xyz.m[0][0], -3);  // the quaternion form says the same
+  EXPECT_FLOAT_EQ(nim->qto_xyz.m[1][3], 96);
+  const float* voxels = static_cast<const float*>(nim->data);
+  const std::string v = slurp(dir + "/v/volume.v");
+  ASSERT_EQ(v.size(), 64u * 64 * 64 * 4);
+  const float* rows = reinterpret_cast<const float*>(v.data());
+  double top = 0;
+  for (int k = 0; k < 64; ++k)
+    for (int n = 0; n < 64 * 64; ++n) {
+      // NIfTI frame k (along +z) is projection row 63 - k: rows run towards the feet.
+      ASSERT_EQ(voxels[k * 4096 + n], rows[(63 - k) * 4096 + n]) << k << " " << n;
+      top = std::max(top, double(voxels[k * 4096 + n]));
+    }
+  EXPECT_GT(top, 0);
+  const std::string header = slurp(dir + "/v/volume.hv");
+  for (const char* key : {"!number format := short float", "!matrix size [1] := 64", "!number of slices := 64",
+                          "scaling factor (mm/pixel) [1] := 3", "process status := Reconstructed",
+                          "method of reconstruction := FBP Ramp", "!name of data file := volume.v"})
+    EXPECT_NE(header.find(key), std::string::npos) << key;
+  nifti_image_free(nim);
+}
+
+// An export refuses the study's own name, writes through no link, and leaves nothing behind
+// in a folder it may not write (the system's reason is given).
+TEST_F(Tools, ExportsNeverDestroyAndSayWhy) {
+  const std::string out = dir + "/e";
+  ASSERT_EQ(run(SINORA_RENDER, {"--out", out, "--phantom", "point", "--ph-views", "16", "--ph-matrix", "64", "--ph-counts", "1e5",
+                                "--export-projections", "interfile"}).status, 0);
+  const std::string study = slurp(out + "/projections.s");
+  // The export of that study into its own folder would write over its data file.
+  const Outcome self = run(SINORA_RENDER, {out + "/projections.hs", "--out", out, "--export-projections", "interfile"});
+  EXPECT_EQ(self.status, 1);
+  EXPECT_NE(self.err.find("projections."), std::string::npos) << self.err;
+  EXPECT_EQ(slurp(out + "/projections.s"), study);
+  // A link standing at the name is replaced, not written through.
+  const std::string other = dir + "/other.txt";
+  { std::ofstream(other) << "keep"; }
+  ASSERT_EQ(::mkdir((dir + "/l").c_str(), 0755), 0);
+  ASSERT_EQ(::symlink(other.c_str(), (dir + "/l/volume.nii").c_str()), 0);
+  EXPECT_EQ(run(SINORA_RENDER, {out + "/projections.hs", "--out", dir + "/l", "--export", "nifti"}).status, 0);
+  EXPECT_EQ(slurp(other), "keep");
+  struct stat st {};
+  ASSERT_EQ(::lstat((dir + "/l/volume.nii").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISREG(st.st_mode));
+  // A folder without write permission: refused with the system's reason, nothing left.
+  const std::string locked = dir + "/ro";
+  ASSERT_EQ(::mkdir(locked.c_str(), 0555), 0);
+  if (::access(locked.c_str(), W_OK) != 0) {  // root may write anyway
+    const Outcome ro = run(SINORA_RENDER, {out + "/projections.hs", "--out", locked, "--export", "dicom"});
+    EXPECT_EQ(ro.status, 1);
+    EXPECT_NE(ro.err.find("Permission denied"), std::string::npos) << ro.err;
+  }
+  // A format it does not write: a usage error, nothing written.
+  EXPECT_EQ(run(SINORA_RENDER, {"--out", dir + "/bad", "--export", "pdf"}).status, 2);
+  EXPECT_FALSE(exists(dir + "/bad"));
+}
+
+// The volume of the GE SPECT/CT study, exported as DICOM, passes dciodvfy and sits on its CT:
+// checked by pydicom alone (check_ge_export.py says how).
+TEST_F(Tools, GeStudyVolumeOverlaysItsCt) {
+  const std::string data = std::string(SINORA_SHARED_DATA) + "/ge-lu177-spectct";
+  if (!exists(data + "/bed2_projections.dcm")) GTEST_SKIP() << "no " << data;
+  const Outcome r = run(SINORA_RENDER, {data + "/bed2_projections.dcm", "--out", dir + "/ge", "--export", "dicom"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string volume = dir + "/ge/volume.dcm";
+  const Outcome check = run("/usr/bin/dciodvfy", {volume});
+  ASSERT_NE(check.status, -1) << "dciodvfy (dicom3tools) is missing";
+  const std::string said = check.out + check.err;
+  EXPECT_EQ(said.find("Error"), std::string::npos) << said;
+  EXPECT_NE(said.find("NMImage"), std::string::npos) << said;
+  const Outcome place = run("/usr/bin/python3", {SINORA_CHECK_GE, volume, data + "/CT", dir});
+  EXPECT_EQ(place.status, 0) << place.out << place.err;
+  std::printf("%s", place.out.c_str());
 }
 
 }  // namespace

@@ -133,6 +133,21 @@ TEST(SinoraRender, UsageErrorsAndUnreadableStudies) {
   EXPECT_TRUE(missing.err.contains(QStringLiteral("missing.dat")));
 }
 
+TEST(SinoraRender, RefusesVolumesPastTheMemoryLimitBeforeWritingAnything) {
+  // 4 views of 512 x 512 (2 MB) whose two volumes would take 2 GiB.
+  QTemporaryDir dir;
+  const QString study = dir.filePath(QStringLiteral("big.raw")), out = dir.filePath(QStringLiteral("o"));
+  QFile f(study);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  ASSERT_EQ(f.write(QByteArray(4 * 512 * 512 * 2, '\x01')), 4 * 512 * 512 * 2);
+  f.close();
+  const QStringList raw = {"--raw-views", "4", "--raw-rows", "512", "--raw-bins", "512", "--raw-bytes", "2"};
+  const ToolRun r = run(SINORA_RENDER, QStringList{"--out", out, "--osem", "1:1", "--volume", study} + raw);
+  EXPECT_EQ(r.status, 1) << r.err.toStdString();
+  EXPECT_TRUE(r.err.contains(QStringLiteral("more than the limit of 1024 MB"))) << r.err.toStdString();
+  EXPECT_FALSE(QDir(out).exists());
+}
+
 TEST(SinoraRender, StudyFileAndHostileTexts) {
   QTemporaryDir dir;
   const QString study = dir.filePath(QStringLiteral("s.dat"));

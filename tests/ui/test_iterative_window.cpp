@@ -216,6 +216,29 @@ TEST(IterativeWindow, EverySliceThenThreePlanesWithOneCrosshair) {
   EXPECT_EQ(w.crosshairRow(), 2);
 }
 
+TEST(IterativeWindow, RefusesAVolumePastTheMemoryLimitBeforeStarting) {
+  // 4 views of 512 x 512: a 2 MB study whose two volumes of doubles would take 2 GiB.
+  StudyGeometry g;
+  g.views = 4;
+  g.rows = 512;
+  g.bins = 512;
+  CSinoraDoc doc;
+  doc.setStudy(std::make_shared<const ProjectionStudy>(g, std::vector<std::uint16_t>(std::size_t(4) * 512 * 512, 3)));
+  IterativeWindow w(&doc);
+  w.show();
+  w.subsetsBox()->setCurrentIndex(w.subsetsBox()->findText(QStringLiteral("1")));
+  ASSERT_GT(volumeMemoryBytes(*doc.ProjectionStudy()), kVolumeMemoryLimit);
+  QTest::mouseClick(w.volumeButton(), Qt::LeftButton);
+  EXPECT_FALSE(w.cancelButton()->isEnabled());  // nothing started
+  EXPECT_TRUE(w.volumeButton()->isEnabled());
+  EXPECT_FALSE(w.volumeReady());
+  EXPECT_EQ(w.progress()->value(), 0);
+  const QString text = w.message()->text();
+  EXPECT_TRUE(text.contains(QStringLiteral("1024 MB"))) << text.toStdString();
+  EXPECT_TRUE(text.contains(QString::number((volumeMemoryBytes(*doc.ProjectionStudy()) + (1u << 20) - 1) >> 20)))
+      << text.toStdString();
+}
+
 TEST(IterativeWindow, PlanesFollowClicksDragsTheWheelAndTheRowBoxAndAskBeforeTheyAreLost) {
   StudyGeometry g;
   g.views = 12;
@@ -341,6 +364,90 @@ TEST(IterativeWindow, PicturesAndPlotsSaveAsPngAndCsv) {
   EXPECT_FALSE(QImage(dir.filePath(QStringLiteral("plot.png"))).isNull());
   // A folder that cannot be written changes nothing and says so.
   EXPECT_FALSE(w.osemView()->saveCsv(dir.filePath(QStringLiteral("missing/osem.csv"))));
+}
+
+}  // namespace
+
+#include <fstream>
+#include <sstream>
+
+#include <QDir>
+#include <QFile>
+
+#include "formats/export.h"
+#include "formats/formats.h"
+
+namespace {
+
+std::string fileBytes(const QString& path) {
+  std::ifstream f(QFile::encodeName(path).constData(), std::ios::binary);
+  std::ostringstream s;
+  s << f.rdbuf();
+  return s.str();
+}
+
+// "書き出し..." writes the shown slice, then the volume of the planes, in the format its name
+// asks for, and never over the open study's file.
+TEST(IterativeWindow, ExportsTheShownSliceOrVolumeButNeverOverTheStudy) {
+  StudyGeometry g;
+  g.views = 12;
+  g.rows = 8;
+  g.bins = 32;
+  g.angles.clear();
+  std::vector<std::uint16_t> counts(std::size_t(12) * 8 * 32, 0);
+  for (int k = 0; k < 12; ++k)
+    for (int r = 0; r < 8; ++r)
+      for (int c = 8; c < 24; ++c) counts[(std::size_t(k) * 8 + r) * 32 + c] = std::uint16_t(10 + r);
+  const ProjectionStudy made(g, counts);
+  QTemporaryDir dir;
+  const QString study = dir.filePath(QStringLiteral("s.dcm"));
+  const formats::ExportResult written = formats::dicomProjections(made, "s");
+  ASSERT_EQ(written.files.size(), 1u) << written.error;
+  { std::ofstream(QFile::encodeName(study).constData(), std::ios::binary) << written.files[0].bytes; }
+  CSinoraDoc doc;
+  QString error;
+  ASSERT_TRUE(doc.OnOpenDocument(study, &error)) << error.toStdString();
+  IterativeWindow w(&doc);
+  w.show();
+  QString name;
+  w.askExportName = [&] { return name; };
+  name = dir.filePath(QStringLiteral("early.nii"));
+  QTest::mouseClick(w.exportButton(), Qt::LeftButton);
+  EXPECT_FALSE(QFile::exists(name));  // nothing reconstructed yet
+  EXPECT_FALSE(w.message()->text().isEmpty());
+
+  w.rowBox()->setValue(5);
+  w.iterationsBox()->setValue(2);
+  w.subsetsBox()->setCurrentIndex(w.subsetsBox()->findText(QStringLiteral("3")));
+  QTest::mouseClick(w.reconstructButton(), Qt::LeftButton);
+  name = dir.filePath(QStringLiteral("slice.hv"));
+  QTest::mouseClick(w.exportButton(), Qt::LeftButton);
+  const std::string slice = fileBytes(dir.filePath(QStringLiteral("slice.v")));
+  ASSERT_EQ(slice.size(), 32u * 32 * 4) << w.message()->text().toStdString();
+  const std::vector<double> shown = w.shownOsem();
+  const float* v = reinterpret_cast<const float*>(slice.data());
+  EXPECT_EQ(v[9 * 32 + 7], float(shown[7 * 32 + 9]));  // [1] across, [2] down
+  EXPECT_NE(fileBytes(dir.filePath(QStringLiteral("slice.hv"))).find("OSEM 3 subsets x 2 iterations"), std::string::npos);
+
+  QTest::mouseClick(w.volumeButton(), Qt::LeftButton);
+  w.waitForVolume();
+  ASSERT_TRUE(w.volumeReady());
+  name = dir.filePath(QStringLiteral("volume.dcm"));
+  QTest::mouseClick(w.exportButton(), Qt::LeftButton);
+  const StudyReadResult notProjections = formats::readAnyStudy(QFile::encodeName(name).toStdString());
+  EXPECT_NE(notProjections.error.find("再構成済み"), std::string::npos) << notProjections.error;  // written, and RECON
+
+  // Over the open study, or in a format it does not write: refused, nothing changed.
+  const std::string before = fileBytes(study);
+  name = study;
+  QTest::mouseClick(w.exportButton(), Qt::LeftButton);
+  EXPECT_EQ(fileBytes(study), before);
+  EXPECT_TRUE(w.message()->text().contains(QStringLiteral("s.dcm"))) << w.message()->text().toStdString();
+  name = dir.filePath(QStringLiteral("volume.txt"));
+  QTest::mouseClick(w.exportButton(), Qt::LeftButton);
+  EXPECT_FALSE(QFile::exists(name));
+  const QStringList left = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
+  for (const QString& f : left) EXPECT_FALSE(f.startsWith(QLatin1Char('.'))) << f.toStdString();  // no temporaries
 }
 
 }  // namespace
