@@ -27,6 +27,7 @@
 #include "imaging/recipe.h"
 #include "imaging/iterative.h"
 #include "imaging/phantom.h"
+#include "imaging/scatter.h"
 #include "imaging/slices.h"
 #include "platform/number.h"
 #include "platform/template_dialog.h"
@@ -53,8 +54,14 @@ const char kUsage[] =
     "                      [--ph-views N] [--ph-arc 180|360] [--ph-start DEG] [--ph-direction cw|cc]\n"
     "                      [--ph-matrix 64|128|256] [--ph-pixel MM] [--ph-counts N] [--ph-noise-free]\n"
     "                      [--ph-fwhm MM] [--ph-blur grows|constant] [--ph-radius MM] [--ph-cor PIXELS]\n"
-    "                      [--ph-mu PER_CM] [--ph-point X,Y,Z] [--ph-seed N]]\n"
+    "                      [--ph-mu PER_CM] [--ph-point X,Y,Z] [--ph-seed N]\n"
+    "                      [--ph-isotope tc99m|i123|lu177] [--ph-windows PEAK,LOWER,UPPER]\n"
+    "                      [--ph-energy-resolution PCT] [--ph-scatter on|off]\n"
+    "                      [--ph-collimator lehr|legp|megp|R_I,R_C0,K]]\n"
     "                     [--chang first|iterated] [--mu PER_CM] [--osem-attenuated]\n"
+    "                     [--energy-window N] [--scatter none|dew|tew] [--scatter-windows L,U]\n"
+    "                     [--scatter-smooth none|FWHM] [--psf phantom|lehr|legp|megp|R_I,R_C0,K]\n"
+    "                     [--radius MM]\n"
     "                     [--export dicom|interfile|nifti] [--export-projections dicom|interfile]\n"
     "Writes the pictures of Sinora's two windows into DIR as PNG files (the study's at its\n"
     "own size). STUDY is the study file, Interfile or DICOM NM, recognised by content; any\n"
@@ -71,7 +78,15 @@ const char kUsage[] =
     "read as the windows read their edit boxes. --scale enlarges every picture N times (pixels as\n"
     "blocks); --format svg or pdf writes them as figures instead of PNG (the slices of --osem,\n"
     "--chang, --volume and the truth with their colour bar and unit). osem, chang-fbp, truth and\n"
-    "the planes are coloured continuously over 0 .. their maximum, as the windows show them.\n";
+    "the planes are coloured continuously over 0 .. their maximum, as the windows show them.\n"
+    "--energy-window N reconstructs the study's energy window N (from 1). --scatter estimates\n"
+    "the scatter in it from the windows next to it (or --scatter-windows, numbers from 1),\n"
+    "smoothed by a Gaussian of FWHM pixels unless none, writes scatter.png and scatter.csv (the\n"
+    "slice's row, views x bins), fbp-scatter.png (FBP of the counts less the estimate, at least\n"
+    "0) and puts the estimate into --osem as an additive term. --psf adds resolution recovery\n"
+    "to --osem with that collimator (phantom: the phantom's own) at the study's radius or\n"
+    "--radius MM. --ph-windows are per\n"
+    "cent of the photon energy; --ph-collimator replaces --ph-fwhm and --ph-blur.\n";
 
 struct Options {
   std::string study, out;
@@ -92,6 +107,14 @@ struct Options {
   int changIterations = -1;  // --chang: 0 first order, 1 iterated once
   double mu = -1;            // --mu; below 0: the phantom's, else 0.15
   bool osemAttenuated = false;
+  int energyWindow = 0;  // --energy-window N: 1.., 0 the study's own
+  sinora::ScatterMethod scatter = sinora::ScatterMethod::None;
+  int scatterLower = 0, scatterUpper = 0;  // --scatter-windows, from 1; 0: from the energies
+  double scatterSmooth = 0;
+  bool psf = false;
+  bool psfFromPhantom = false;  // --psf phantom: the collimator the phantom was acquired with
+  sinora::Collimator collimator;
+  double radius = 0;
   std::string exportVolume, exportProjections;  // --export, --export-projections
 };
 
@@ -141,6 +164,32 @@ bool phantomOption(const std::string& name, const std::string& v, sinora::Phanto
     if (std::sscanf(v.c_str(), "%lf,%lf,%lf%c", &p[0], &p[1], &p[2], &tail) != 3)
       return why = "--ph-point takes X,Y,Z in mm", false;
     for (int i = 0; i < 3; ++i) s.pointMm[i] = p[i];
+  } else if (name == "--ph-isotope") {
+    if (!sinora::isotopeFromKey(v)) return why = "--ph-isotope takes tc99m, i123 or lu177", false;
+    s.isotope = v;
+  } else if (name == "--ph-windows") {
+    double w[3];
+    std::size_t at = 0;
+    for (int n = 0; n < 3; ++n) {
+      const std::size_t comma = v.find(',', at);
+      if ((n < 2) != (comma != std::string::npos) ||
+          !parseReal(v.substr(at, n < 2 ? comma - at : std::string::npos), -1e9, 1e9, w[n]))
+        return why = "--ph-windows takes PEAK,LOWER,UPPER in per cent", false;
+      at = comma + 1;
+    }
+    s.peakPercent = w[0];
+    s.lowerPercent = w[1];
+    s.upperPercent = w[2];
+  } else if (name == "--ph-energy-resolution") {
+    if (!real(s.energyResolutionPercent)) return false;
+  } else if (name == "--ph-scatter") {
+    if (v == "on") s.scatter = true;
+    else if (v == "off") s.scatter = false;
+    else return why = "--ph-scatter takes on or off", false;
+  } else if (name == "--ph-collimator") {
+    std::string error;
+    if (!sinora::parseCollimator(v, s.collimator, error)) return why = "--ph-collimator: " + error, false;
+    s.realCollimator = true;
   } else if (name == "--ph-seed") {
     if (!parseReal(v, 0, 1.8e19, d) || d != std::floor(d)) return why = "--ph-seed takes a whole number from 0", false;
     s.seed = std::uint64_t(d);
@@ -457,6 +506,28 @@ int main(int argc, char** argv) {
         return usageError("--export-projections takes dicom or interfile");
     } else if (a == "--osem-attenuated") {
       o.osemAttenuated = true;
+    } else if (a == "--energy-window") {
+      if (!value(v) || !parseInt(v, 1, 64, o.energyWindow)) return usageError("--energy-window takes a window number from 1");
+    } else if (a == "--scatter") {
+      if (!value(v) || !sinora::scatterMethodFromKey(v, o.scatter)) return usageError("--scatter takes none, dew or tew");
+    } else if (a == "--scatter-windows") {
+      const std::size_t comma = value(v) ? v.find(',') : std::string::npos;
+      if (comma == std::string::npos || !parseInt(v.substr(0, comma), 1, 64, o.scatterLower) ||
+          !parseInt(v.substr(comma + 1), 0, 64, o.scatterUpper))
+        return usageError("--scatter-windows takes LOWER,UPPER window numbers (UPPER 0: none)");
+      if (o.scatterUpper == 0) o.scatterUpper = -2;  // none above
+    } else if (a == "--scatter-smooth") {
+      if (!value(v)) return usageError("--scatter-smooth takes none or a FWHM in pixels");
+      if (v == "none") o.scatterSmooth = 0;
+      else if (!parseReal(v, 0, 100, o.scatterSmooth)) return usageError("--scatter-smooth takes none or a FWHM of 0 to 100 pixels");
+    } else if (a == "--psf") {
+      std::string error;
+      if (!value(v)) return usageError("--psf takes phantom, lehr, legp, megp or R_I,R_C0,K");
+      o.psfFromPhantom = v == "phantom";
+      if (!o.psfFromPhantom && !sinora::parseCollimator(v, o.collimator, error)) return usageError("--psf: " + error);
+      o.psf = true;
+    } else if (a == "--radius") {
+      if (!value(v) || !parseReal(v, 1, 1000, o.radius)) return usageError("--radius takes 1 to 1000 mm");
     } else if (a.rfind("--raw-", 0) == 0) {
       std::string why;
       if (!value(v)) return usageError(a + " needs a value");
@@ -516,6 +587,17 @@ int main(int argc, char** argv) {
     for (const std::string& note : study->geometry().notes)
       std::fprintf(stderr, "sinora-render: %s\n", note.c_str());
   }
+  if (o.energyWindow > 0) {
+    const sinora::StudyPtr chosen = sinora::withEnergyWindow(*study, o.energyWindow - 1);
+    const auto& set = study->geometry().energyWindows;
+    if (!chosen)
+      return usageError("--energy-window: this study has " + std::to_string(set ? set->windows.size() : 1) +
+                        " energy window(s)");
+    study = chosen;
+  }
+  if (const sinora::EnergyWindow* w = sinora::currentEnergyWindow(*study))
+    std::fprintf(stderr, "sinora-render: energy window %d: %s\n", study->geometry().energyWindow + 1,
+                 sinora::windowLabel(*w).c_str());
   if (o.projection >= study->views())
     return usageError("--projection takes a whole number from 0 to " +
                       std::to_string(study->views() - 1) + " for this study");
@@ -605,7 +687,10 @@ int main(int argc, char** argv) {
   auto run = [&](const sinora::Recipe& r, std::vector<double>& values) {
     const sinora::RecipeSlice s = sinora::runRecipe(*study, r, sliceRow, 2, nullptr, false);
     if (!s.ok()) {
-      std::fprintf(stderr, "sinora-render: slice %d has no outline to attenuate in\n", sliceRow);
+      if (s.refusal.find("輪郭") != std::string::npos)
+        std::fprintf(stderr, "sinora-render: slice %d has no outline to attenuate in\n", sliceRow);
+      else
+        std::fprintf(stderr, "sinora-render: %s\n", s.refusal.c_str());
       return false;
     }
     values = s.values;
@@ -632,7 +717,40 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (o.osemAttenuated && !iterative) return usageError("--osem-attenuated needs --osem SUBSETS:ITERATIONS");
+  // Scatter: the estimate of the slice's row, FBP of the counts less it, and --osem's term.
+  if (o.scatter != sinora::ScatterMethod::None) {
+    const sinora::ScatterEstimate e = sinora::estimateScatter(*study, o.scatter, o.scatterLower - 1,
+                                                              o.scatterUpper > 0 ? o.scatterUpper - 1 : o.scatterUpper == -2 ? -2 : -1,
+                                                              0.5, o.scatterSmooth);
+    if (!e.ok()) {
+      std::fprintf(stderr, "sinora-render: %s\n", e.refusal.c_str());
+      return 1;
+    }
+    const int b = study->bins(), v = study->views();
+    std::vector<double> sinogram(std::size_t(v) * b);
+    for (int k = 0; k < v; ++k)
+      for (int c = 0; c < b; ++c)
+        sinogram[std::size_t(k) * b + c] = e.values[(std::size_t(k) * study->rows() + sliceRow) * b + c];
+    addValues(outputs, "scatter", sinogram, b, v, o.palette, false, ValueUnit::Counts);
+    outputs.push_back({"scatter.csv", valuesCsv(sinogram, b, v)});
+    base.scatter = o.scatter;
+    base.scatterLower = e.lower;
+    base.scatterUpper = e.upper >= 0 ? e.upper : -2;
+    base.scatterSmoothFwhm = o.scatterSmooth;
+    std::vector<double> values;
+    if (!run(base, values)) return 1;
+    addSlice(outputs, "fbp-scatter", values, b, o.palette, o.values);
+  }
+  if (o.psf && !iterative) return usageError("--psf needs --osem SUBSETS:ITERATIONS");
   sinora::Recipe osemRecipe = base;
+  if (o.psfFromPhantom) {
+    const sinora::PhantomInfo* info = sinora::phantomInfo(*study);
+    if (!info) return usageError("--psf phantom needs --phantom");
+    o.collimator = info->settings.effectiveCollimator();
+  }
+  osemRecipe.resolutionRecovery = o.psf;
+  osemRecipe.collimator = o.collimator;
+  osemRecipe.radiusMm = o.radius;
   osemRecipe.method = sinora::RecipeMethod::Osem;
   osemRecipe.subsets = o.osemSubsets;
   osemRecipe.iterations = o.osemIterations;

@@ -254,16 +254,24 @@
         <translation>%1 views are too many (up to 1024).</translation>
     </message>
     <message>
-        <source>エネルギーウィンドウが %1 個あります。1 番目だけを使いました。</source>
-        <translation>There are %1 energy windows; only the first was used.</translation>
+        <source>エネルギーウィンドウが %1 個あります。1 番目を開きました。</source>
+        <translation>There are %1 energy windows; the first was opened.</translation>
     </message>
     <message>
-        <source>エネルギーウィンドウが %1 個あります。1 番目（%2）だけを使いました。</source>
-        <translation>There are %1 energy windows; only the first (%2) was used.</translation>
+        <source>エネルギーウィンドウが %1 個あります。1 番目（%2）を開きました。</source>
+        <translation>There are %1 energy windows; the first (%2) was opened.</translation>
     </message>
     <message>
         <source>%1 つの検出器のフレームを角度の順に 1 回転にまとめました。</source>
         <translation>The frames of %1 detectors were merged into one rotation in angle order.</translation>
+    </message>
+    <message>
+        <source>エネルギーウィンドウ %1 のフレームは 1 番目と同じビューではないので読みませんでした。</source>
+        <translation>Energy window %1 was not read: its frames are not the views of the first.</translation>
+    </message>
+    <message>
+        <source>連続回転の収集です。各フレームの角度を、そのフレームの間に検出器が回った角度の中ほどとしました。</source>
+        <translation>A continuous rotation: each frame's angle is taken at the middle of the arc the detector turned through during the frame.</translation>
     </message>
     <message>
         <source>%1 個の負の値を 0 にしました（最小値 %2）。</source>
@@ -304,6 +312,10 @@
     <message>
         <source>は核医学（nucmed、NM、SPECT）ではありません。</source>
         <translation>is not nuclear medicine (nucmed, NM, SPECT).</translation>
+    </message>
+    <message>
+        <source>再構成済みの断層画像（process status := reconstructed）です。プロジェクションデータではありません。</source>
+        <translation>This is a reconstructed tomographic image (process status := reconstructed), not projection data.</translation>
     </message>
     <message>
         <source>は断層収集（Tomographic）のプロジェクションデータではありません。</source>
@@ -362,6 +374,14 @@
         <translation>is not a whole number from 0.</translation>
     </message>
     <message>
+        <source>キー「%1」がヘッダ自身を指しています。</source>
+        <translation>The key “%1” names the header itself.</translation>
+    </message>
+    <message>
+        <source>データファイル %1: %2</source>
+        <translation>Data file %1: %2</translation>
+    </message>
+    <message>
         <source>ヘッダが大きすぎます（%1 バイト、Interfile のヘッダは %2 バイトまで）。</source>
         <translation>The header is too large (%1 bytes; an Interfile header has at most %2 bytes).</translation>
     </message>
@@ -372,10 +392,6 @@
     <message>
         <source>データファイル %1 は %2 バイトで、ヘッダのキー「matrix size」「number of projections」「number of bytes per pixel」から求めた %3 バイトに足りません。</source>
         <translation>The data file %1 has %2 bytes, fewer than the %3 bytes the header keys “matrix size”, “number of projections” and “number of bytes per pixel” call for.</translation>
-    </message>
-    <message>
-        <source>データファイル %1: %2</source>
-        <translation>Data file %1: %2</translation>
     </message>
     <message>
         <source>ビュー数は 1 から 1024 までです（%1）。</source>
@@ -570,8 +586,20 @@
         <translation>No pixel of the FBP of row %1 is above the threshold.</translation>
     </message>
     <message>
-        <source>μ マップ、散乱の推定と分解能の補正はまだ使えません。</source>
-        <translation>A mu map, a scatter estimate and resolution recovery are not available yet.</translation>
+        <source>μ マップはまだ使えません。</source>
+        <translation>A mu map is not available yet.</translation>
+    </message>
+    <message>
+        <source>分解能補正は MLEM/OSEM にだけ使えます。</source>
+        <translation>Resolution recovery works with MLEM/OSEM only.</translation>
+    </message>
+    <message>
+        <source>画素サイズが分からないため、分解能補正ができません。</source>
+        <translation>The pixel size is not known, so the resolution cannot be recovered.</translation>
+    </message>
+    <message>
+        <source>分解能補正には回転半径（0 より大きく 1000 mm まで）が要ります。検査に記録がなければ入力してください。</source>
+        <translation>Resolution recovery needs the radius of rotation (above 0, up to 1000 mm). Type it in when the study does not record it.</translation>
     </message>
     <message>
         <source>Chang の補正は Ramp か Shepp-Logan の FBP にだけ使えます。</source>
@@ -662,6 +690,18 @@
         <translation>no attenuation correction</translation>
     </message>
     <message>
+        <source>散乱補正 TEW</source>
+        <translation>scatter correction TEW</translation>
+    </message>
+    <message>
+        <source>散乱補正 DEW（k = %1）</source>
+        <translation>scatter correction DEW (k = %1)</translation>
+    </message>
+    <message>
+        <source>分解能補正</source>
+        <translation>resolution recovery</translation>
+    </message>
+    <message>
         <source>ガウス後処理 FWHM %1 画素</source>
         <translation>Gaussian post-filter FWHM %1 pixels</translation>
     </message>
@@ -672,6 +712,26 @@
     <message>
         <source>、</source>
         <translation>, </translation>
+    </message>
+    <message>
+        <source>この検査にはエネルギーウィンドウが 1 つしかないため、散乱を推定できません。</source>
+        <translation>This study has one energy window only, so its scatter cannot be estimated.</translation>
+    </message>
+    <message>
+        <source>散乱の推定に使う下側のウィンドウがありません。</source>
+        <translation>There is no lower window to estimate the scatter from.</translation>
+    </message>
+    <message>
+        <source>散乱の推定に使う上側のウィンドウがありません。</source>
+        <translation>There is no upper window to estimate the scatter from.</translation>
+    </message>
+    <message>
+        <source>散乱の推定の係数 k は 0 から 10、平滑化の FWHM は 0 から 100 画素です。</source>
+        <translation>The scatter estimate's k is 0 to 10 and its smoothing FWHM 0 to 100 pixels.</translation>
+    </message>
+    <message>
+        <source>散乱の推定に使うウィンドウの幅か計数が合いません。</source>
+        <translation>The widths or counts of the windows for the scatter estimate do not fit.</translation>
     </message>
     <message>
         <source>読み取りの権限がありません</source>
@@ -1197,7 +1257,7 @@ Cancel Preview</translation>
     </message>
     <message>
         <source>画像の右クリックメニューの「比較に追加」で、ここに並べられます。</source>
-        <translation>Pictures kept with &quot;Keep for comparison&quot; in a picture's right-click menu are shown here.</translation>
+        <translation>Pictures kept with "Keep for comparison" in a picture's right-click menu are shown here.</translation>
     </message>
     <message>
         <source>差: [%1] − [%2]</source>
@@ -1210,6 +1270,18 @@ Cancel Preview</translation>
     <message>
         <source>真値との RMSE %1 %、回復コントラスト %2</source>
         <translation>RMSE against the truth %1 %, recovered contrast %2</translation>
+    </message>
+    <message>
+        <source>書き出せる形式は DICOM（.dcm）、Interfile（.hv）、NIfTI（.nii）です。</source>
+        <translation>Exports are DICOM (.dcm), Interfile (.hv) or NIfTI (.nii).</translation>
+    </message>
+    <message>
+        <source>%1 は開いている検査のファイルです。何も書きませんでした。</source>
+        <translation>%1 is the file of the open study. Nothing was written.</translation>
+    </message>
+    <message>
+        <source>%1 に書けません（%2）。</source>
+        <translation>Cannot write %1 (%2).</translation>
     </message>
     <message>
         <source>書き出すものがありません。</source>
@@ -1230,10 +1302,6 @@ Cancel Preview</translation>
     <message>
         <source>形式</source>
         <translation>Format</translation>
-    </message>
-    <message>
-        <source>%1 に書けません（%2）。</source>
-        <translation>Cannot write %1 (%2).</translation>
     </message>
     <message>
         <source>フィルタ解析</source>
@@ -1432,6 +1500,10 @@ Cancel Preview</translation>
         <translation>Cancel</translation>
     </message>
     <message>
+        <source>書き出し...</source>
+        <translation>Export...</translation>
+    </message>
+    <message>
         <source>領域</source>
         <translation>Region</translation>
     </message>
@@ -1584,6 +1656,14 @@ Recovered contrast (%3 / background): FBP %4, OSEM %5</translation>
     <message>
         <source>横断 %1 行目、冠状断 j = %2、矢状断 i = %3</source>
         <translation>transverse row %1, coronal j = %2, sagittal i = %3</translation>
+    </message>
+    <message>
+        <source>再構成してから書き出してください。</source>
+        <translation>Reconstruct first, then export.</translation>
+    </message>
+    <message>
+        <source>%1 に書き出しました。</source>
+        <translation>Exported to %1.</translation>
     </message>
     <message>
         <source>ビュー数 (4-360)</source>
@@ -1860,50 +1940,6 @@ Recovered contrast (%3 / background): FBP %4, OSEM %5</translation>
     <message>
         <source>ファイルを指定してください。</source>
         <translation>Name a file.</translation>
-    </message>
-    <message>
-        <source>書き出し...</source>
-        <translation>Export...</translation>
-    </message>
-    <message>
-        <source>再構成してから書き出してください。</source>
-        <translation>Reconstruct first, then export.</translation>
-    </message>
-    <message>
-        <source>%1 に書き出しました。</source>
-        <translation>Exported to %1.</translation>
-    </message>
-    <message>
-        <source>書き出せる形式は DICOM（.dcm）、Interfile（.hv）、NIfTI（.nii）です。</source>
-        <translation>Exports are DICOM (.dcm), Interfile (.hv) or NIfTI (.nii).</translation>
-    </message>
-    <message>
-        <source>%1 は開いている検査のファイルです。何も書きませんでした。</source>
-        <translation>%1 is the file of the open study. Nothing was written.</translation>
-    </message>
-    <message>
-        <source>再構成済みの断層画像（process status := reconstructed）です。プロジェクションデータではありません。</source>
-        <translation>This is a reconstructed tomographic image (process status := reconstructed), not projection data.</translation>
-    </message>
-    <message>
-        <source>連続回転の収集です。各フレームの角度を、そのフレームの間に検出器が回った角度の中ほどとしました。</source>
-        <translation>A continuous rotation: each frame's angle is taken at the middle of the arc the detector turned through during the frame.</translation>
-    </message>
-    <message>
-        <source>核種は tc99m、i123、lu177 のどれかです。</source>
-        <translation>The isotope is one of tc99m, i123 and lu177.</translation>
-    </message>
-    <message>
-        <source>エネルギーウィンドウの幅はピークが 2 から 50 %、両側が 1 から 30 % です。</source>
-        <translation>The energy windows are 2 to 50 % wide at the peak and 1 to 30 % at each side.</translation>
-    </message>
-    <message>
-        <source>エネルギー分解能は 0 から 30 % です。</source>
-        <translation>The energy resolution is 0 to 30 %.</translation>
-    </message>
-    <message>
-        <source>コリメータは R_i と R_c0 が 0 から 50 mm、k が 0 から 1 です。</source>
-        <translation>The collimator's R_i and R_c0 are 0 to 50 mm and k is 0 to 1.</translation>
     </message>
 </context>
 </TS>

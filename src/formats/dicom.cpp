@@ -187,6 +187,11 @@ StudyReadResult readDataset(DcmFileFormat& file, OFCondition loaded, std::uint64
       DicomNm::Detector d;
       d.hasStartAngle = real(it, DCM_StartAngle, &d.startAngle);
       d.collimator = upper(text(it, DCM_CollimatorType));
+      for (unsigned long v = 0; v < 4096; ++v) {
+        double radial;
+        if (!real(it, DCM_RadialPosition, &radial, v)) break;
+        d.radialMm.push_back(radial);
+      }
       nm.detectors.push_back(d);
     }
   if (DcmSequenceOfItems* s = sequence(ds, DCM_RotationInformationSequence))
@@ -229,7 +234,7 @@ StudyReadResult readDataset(DcmFileFormat& file, OFCondition loaded, std::uint64
       std::uint64_t(std::clamp(nm.rows, 0, kMaxRowsOrBins)) * std::uint64_t(std::clamp(nm.columns, 0, kMaxRowsOrBins)) * bytesPerPixel;
   if (nm.frames > 0 && nm.frames <= kMaxDicomFrames && frameBytes > 0) {
     std::uint64_t keptFrames = 0;
-    for (int f = 0; f < nm.frames; ++f) keptFrames += at(nm.energyWindowVector, std::size_t(f), 1) == 1;
+    for (int f = 0; f < nm.frames; ++f) keptFrames += at(nm.energyWindowVector, std::size_t(f), 1) >= 1;
     if (keptFrames * frameBytes > maxPixelBytes) {
       result.error = fill("画素データが大きすぎます（%1 フレーム、%2 バイト。読めるのは %3 バイトまで）。",
                           {std::to_string(keptFrames), std::to_string(keptFrames * frameBytes),
@@ -363,8 +368,10 @@ StudyReadResult interpretDicomNm(const DicomNm& nm) {
     int index;
     double theta;
     int detector, view;
+    double radius;  // mm, NaN when the file gives none
   };
   std::vector<Frame> kept;
+  std::vector<std::vector<Frame>> otherWindows;  // windows 2, 3, ...: their frames
   std::vector<std::vector<int>> seen(64 * 64);  // views counted per detector and rotation
   std::vector<std::string> notes;
   // Each rotation's step: a missing, zero or NaN Angular Step comes from the scan arc.
@@ -398,7 +405,7 @@ StudyReadResult interpretDicomNm(const DicomNm& nm) {
     std::vector<int>& count = seen[std::size_t((det - 1) * 64 + rot - 1)];
     if (count.empty()) count.push_back(0);
     const int running = count[0]++;
-    if (energy != 1) continue;
+    if (energy < 1 || energy > std::max(windows, 1)) continue;
     const int view = nm.angularViewVector.size() > i ? nm.angularViewVector[i] - 1 : running;
     DicomNm::Rotation r;
     double step = 0;
@@ -417,7 +424,18 @@ StudyReadResult interpretDicomNm(const DicomNm& nm) {
     double theta = std::fmod(180 - alpha, 360.0);
     if (theta < 0) theta += 360;
     if (!std::isfinite(theta)) theta = 0;
-    kept.push_back({f, theta, det, view});
+    double radius = NAN;
+    if (std::size_t(det - 1) < nm.detectors.size()) {
+      const std::vector<double>& radial = nm.detectors[std::size_t(det - 1)].radialMm;
+      if (view >= 0 && std::size_t(view) < radial.size()) radius = radial[std::size_t(view)];
+      else if (radial.size() == 1) radius = radial[0];
+    }
+    if (energy == 1) {
+      kept.push_back({f, theta, det, view, radius});
+    } else {
+      if (otherWindows.size() < std::size_t(energy - 1)) otherWindows.resize(std::size_t(energy - 1));
+      otherWindows[std::size_t(energy - 2)].push_back({f, theta, det, view, radius});
+    }
   }
   if (kept.empty()) {
     result.error = "1 番目のエネルギーウィンドウのフレームがありません。";
@@ -437,17 +455,25 @@ StudyReadResult interpretDicomNm(const DicomNm& nm) {
         break;
       }
   // One rotation keeps the order it was acquired in; two heads are merged in angle order.
-  if (detectorsUsed == 1) {
-    std::stable_sort(kept.begin(), kept.end(), [](const Frame& a, const Frame& b) { return a.view < b.view; });
-  } else {
+  double first = 0;
+  if (detectorsUsed != 1) {
     const Frame* start = &kept.front();
     for (const Frame& f : kept)
       if (f.detector == start->detector && f.view < start->view) start = &f;
-    const double first = start->theta;
-    auto key = [first](double t) { return std::fmod(t - first + 720, 360.0); };
-    std::stable_sort(kept.begin(), kept.end(),
-                     [&](const Frame& a, const Frame& b) { return key(a.theta) < key(b.theta); });
+    first = start->theta;
   }
+  auto key = [first](double t) { return std::fmod(t - first + 720, 360.0); };
+  auto inOrder = [&](std::vector<Frame>& frames) {
+    if (detectorsUsed == 1)
+      std::stable_sort(frames.begin(), frames.end(), [](const Frame& a, const Frame& b) { return a.view < b.view; });
+    else
+      std::stable_sort(frames.begin(), frames.end(),
+                       [&](const Frame& a, const Frame& b) { return key(a.theta) < key(b.theta); });
+  };
+  inOrder(kept);
+  // The other windows keep the views of the first, in the same order; a window with other
+  // views is left out.
+  for (std::vector<Frame>& w : otherWindows) inOrder(w);
   if (windows > 1) {
     std::string name;
     if (!nm.energyWindows.empty()) {
@@ -456,8 +482,8 @@ StudyReadResult interpretDicomNm(const DicomNm& nm) {
       if (w.upper > 0) std::snprintf(range, sizeof range, "%.4g–%.4g keV", w.lower, w.upper);
       name = w.name.empty() ? std::string(range) : w.name + (range[0] ? std::string(" ") + range : "");
     }
-    notes.push_back(name.empty() ? fill("エネルギーウィンドウが %1 個あります。1 番目だけを使いました。", {std::to_string(windows)})
-                                 : fill("エネルギーウィンドウが %1 個あります。1 番目（%2）だけを使いました。",
+    notes.push_back(name.empty() ? fill("エネルギーウィンドウが %1 個あります。1 番目を開きました。", {std::to_string(windows)})
+                                 : fill("エネルギーウィンドウが %1 個あります。1 番目（%2）を開きました。",
                                         {std::to_string(windows), name}));
   }
   if (detectorsUsed > 1)
@@ -476,30 +502,61 @@ StudyReadResult interpretDicomNm(const DicomNm& nm) {
   for (const Frame& f : kept) g.angles.push_back(f.theta);
   // Frames are read in the file's order (a compressed file is decoded best that way), each
   // straight into its place in the study.
-  std::vector<std::size_t> order(kept.size());
-  std::iota(order.begin(), order.end(), std::size_t(0));
-  std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return kept[a].index < kept[b].index; });
   std::vector<std::int32_t> frame(streamed ? frameSize : 0);
-  for (std::size_t k : order) {
-    const std::int32_t* src;
-    if (streamed) {
-      if (const std::string why = nm.readFrame(kept[k].index, frame.data()); !why.empty()) {
-        result.error = why;
-        return result;
+  auto readFrames = [&](const std::vector<Frame>& frames, std::vector<std::uint16_t>& into) {
+    std::vector<std::size_t> inFileOrder(frames.size());
+    std::iota(inFileOrder.begin(), inFileOrder.end(), std::size_t(0));
+    std::sort(inFileOrder.begin(), inFileOrder.end(),
+              [&](std::size_t a, std::size_t b) { return frames[a].index < frames[b].index; });
+    for (std::size_t k : inFileOrder) {
+      const std::int32_t* src;
+      if (streamed) {
+        if (const std::string why = nm.readFrame(frames[k].index, frame.data()); !why.empty()) {
+          result.error = why;
+          return false;
+        }
+        src = frame.data();
+      } else {
+        src = nm.pixels.data() + std::size_t(frames[k].index) * frameSize;
       }
-      src = frame.data();
-    } else {
-      src = nm.pixels.data() + std::size_t(kept[k].index) * frameSize;
-    }
-    for (std::uint64_t p = 0; p < frameSize; ++p) {
-      const std::int32_t v = src[p];
-      if (v < 0) {
-        ++negatives;
-        lowest = std::min(lowest, v);
+      for (std::uint64_t p = 0; p < frameSize; ++p) {
+        const std::int32_t v = src[p];
+        if (v < 0) {
+          ++negatives;
+          lowest = std::min(lowest, v);
+        }
+        into[k * frameSize + p] = std::uint16_t(std::clamp(v, 0, 65535));
       }
-      counts[k * frameSize + p] = std::uint16_t(std::clamp(v, 0, 65535));
     }
+    return true;
+  };
+  if (!readFrames(kept, counts)) return result;
+  if (windows > 1) {
+    auto set = std::make_shared<EnergyWindowSet>();
+    for (int w = 0; w < windows; ++w) {
+      const std::vector<Frame>* frames = w == 0 ? &kept : std::size_t(w - 1) < otherWindows.size() ? &otherWindows[std::size_t(w - 1)] : nullptr;
+      bool same = frames && frames->size() == kept.size();
+      for (std::size_t k = 0; same && k < kept.size(); ++k) same = std::fabs((*frames)[k].theta - kept[k].theta) < 1e-6;
+      if (!same) {
+        notes.push_back(fill("エネルギーウィンドウ %1 のフレームは 1 番目と同じビューではないので読みませんでした。", {std::to_string(w + 1)}));
+        continue;
+      }
+      EnergyWindow window;
+      if (std::size_t(w) < nm.energyWindows.size()) {
+        window.name = nm.energyWindows[std::size_t(w)].name;
+        window.lowerKeV = nm.energyWindows[std::size_t(w)].lower;
+        window.upperKeV = nm.energyWindows[std::size_t(w)].upper;
+      }
+      set->windows.push_back(window);
+      set->counts.emplace_back(w == 0 ? counts : std::vector<std::uint16_t>(counts.size()));
+      if (w > 0 && !readFrames(*frames, set->counts.back())) return result;
+    }
+    if (set->windows.size() > 1) g.energyWindows = set;
   }
+  bool everyRadius = true;
+  for (const Frame& f : kept) everyRadius = everyRadius && std::isfinite(f.radius) && f.radius > 0;
+  if (everyRadius)
+    for (const Frame& f : kept) g.radiusMm.push_back(f.radius);
   if (nm.continuous && !nm.rotations.empty())
     notes.push_back("連続回転の収集です。各フレームの角度を、そのフレームの間に検出器が回った角度の中ほどとしました。");
   if (negatives > 0)

@@ -34,6 +34,7 @@ struct DicomNm {
     bool hasStartAngle = false;
     double startAngle = 0;
     std::string collimator;
+    std::vector<double> radialMm;  // Radial Position (0018,1142): one, or one per view
   };
   struct Rotation {
     double startAngle = 0, angularStep = 0;  // a step missing, 0 or NaN: from the scan arc

@@ -220,6 +220,78 @@ bool interpretInterfile(const std::map<std::string, std::string>& keys, Interfil
   return true;
 }
 
+namespace {
+
+// The energy windows the header lists ("number of energy windows", "energy window [i]", its lower
+// and upper level) and the radius of rotation; window i > 1 is read from "name of data file [i]"
+// with the first one's layout. A window that cannot be read fails the whole opening.
+StudyReadResult withInterfileWindows(const std::map<std::string, std::string>& keys,
+                                     const std::string& headerPath, const InterfileHeader& h,
+                                     StudyReadResult first) {
+  auto get = [&](const std::string& key) -> const std::string* {
+    auto it = keys.find(key);
+    return it == keys.end() ? nullptr : &it->second;
+  };
+  StudyGeometry g = first.study->geometry();
+  bool changed = false;
+  double radius = 0;
+  if (const std::string* r = get("radius"); r && number(*r, &radius) && radius > 0 && radius <= 10000) {
+    g.radiusMm = {radius};
+    changed = true;
+  }
+  long n = 1;
+  if (const std::string* c = get("number of energy windows"); c && !wholeNumber(*c, 1, 64, &n)) n = 1;
+  if (n > 1) {
+    auto set = std::make_shared<EnergyWindowSet>();
+    for (long i = 1; i <= n; ++i) {
+      const std::string at = " [" + std::to_string(i) + "]";
+      EnergyWindow w;
+      if (const std::string* name = get("energy window" + at)) w.name = *name;
+      double v;
+      if (const std::string* lo = get("energy window lower level" + at); lo && number(*lo, &v)) w.lowerKeV = v;
+      if (const std::string* hi = get("energy window upper level" + at); hi && number(*hi, &v)) w.upperKeV = v;
+      if (i == 1) {
+        set->windows.push_back(w);
+        set->counts.push_back(first.study->counts());
+        continue;
+      }
+      const std::string* file = get("name of data file" + at);
+      if (!file || file->empty()) {
+        first.study = nullptr;
+        first.error = fill("ヘッダにキー「%1」がありません。", {"name of data file" + at});
+        return first;
+      }
+      std::string data = *file;
+      if (data[0] != '/') {
+        const std::size_t slash = headerPath.rfind('/');
+        if (slash != std::string::npos) data = headerPath.substr(0, slash + 1) + data;
+      }
+      struct stat hs {}, ds {};
+      if (::stat(headerPath.c_str(), &hs) == 0 && ::stat(data.c_str(), &ds) == 0 &&
+          hs.st_dev == ds.st_dev && hs.st_ino == ds.st_ino) {
+        first.study = nullptr;
+        first.error = fill("キー「%1」がヘッダ自身を指しています。", {"name of data file" + at});
+        return first;
+      }
+      StudyReadResult r = readRaw(data, h.layout, "Interfile 3.3");
+      if (!r.study) {
+        first.study = nullptr;
+        first.error = fill("データファイル %1: %2", {*file, r.error});
+        return first;
+      }
+      set->windows.push_back(w);
+      set->counts.push_back(r.study->counts());
+      first.files.push_back(data);
+    }
+    g.energyWindows = set;
+    changed = true;
+  }
+  if (changed) first.study = std::make_shared<const ProjectionStudy>(std::move(g), first.study->counts());
+  return first;
+}
+
+}  // namespace
+
 StudyReadResult readInterfile(const std::string& headerPath) {
   StudyReadResult result;
   std::vector<std::uint8_t> bytes;
@@ -252,9 +324,12 @@ StudyReadResult readInterfile(const std::string& headerPath) {
     return result;
   }
   StudyReadResult r = readRaw(data, h.layout, "Interfile 3.3");
-  if (!r.study) r.error = fill("データファイル %1: %2", {h.dataFile, r.error});
-  else r.files = {headerPath, data};
-  return r;
+  if (!r.study) {
+    r.error = fill("データファイル %1: %2", {h.dataFile, r.error});
+    return r;
+  }
+  r.files = {headerPath, data};
+  return withInterfileWindows(parseInterfileKeys(text), headerPath, h, std::move(r));
 }
 
 std::string interfileDataPath(const std::string& headerPath) {

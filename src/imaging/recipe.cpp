@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "imaging/phantom.h"
+#include "imaging/resolution.h"
 #include "imaging/slices.h"
 #include "imaging/text.h"
 
@@ -37,8 +38,28 @@ std::vector<double> fbpCounts(const ProjectionStudy& study, const Recipe& r, int
 
 // The row's slice; without `mustModel` a row with no outline is reconstructed uncorrected (a
 // volume's rows beyond the object).
+// The collimator's blur as the projector models it.
+PsfSetup psfOf(const ProjectionStudy& study, const Recipe& r) {
+  PsfSetup p;
+  p.collimator = r.collimator;
+  p.radiusMm = r.radiusMm > 0 ? std::vector<double>{r.radiusMm} : studyRadii(study, 0);
+  return p;
+}
+
+// The rows of the estimate (V x R x B) for one row: V x B.
+std::vector<double> rowOf(const ProjectionStudy& study, const std::vector<double>& estimate, int row) {
+  if (estimate.empty()) return {};
+  const int b = study.bins();
+  std::vector<double> out(std::size_t(study.views()) * b);
+  for (int k = 0; k < study.views(); ++k)
+    std::copy_n(estimate.begin() + std::ptrdiff_t((std::size_t(k) * study.rows() + row) * b), b,
+                out.begin() + std::ptrdiff_t(std::size_t(k) * b));
+  return out;
+}
+
 RecipeSlice runRow(const ProjectionStudy& study, const Recipe& r, int row, int threads,
-                   const std::atomic<bool>* cancel, bool withLikelihood, bool mustModel) {
+                   const std::atomic<bool>* cancel, bool withLikelihood, bool mustModel,
+                   const std::vector<double>& scatter = {}) {
   RecipeSlice out;
   const int b = study.bins();
   const bool fbpMethod = r.method == RecipeMethod::Fbp;
@@ -71,8 +92,14 @@ RecipeSlice runRow(const ProjectionStudy& study, const Recipe& r, int row, int t
   }
   ViewWeights weights;
   if (correct) weights = attenuationWeights(study, out.outline, out.muPerPixel);
-  OsemResult o = osem(study, row, r.subsets, r.iterations, threads, cancel, withLikelihood,
-                      correct ? &weights : nullptr);
+  OsemResult o;
+  if (r.resolutionRecovery || !scatter.empty()) {
+    const PsfSetup psf = psfOf(study, r);
+    o = osemPsf(study, row, r.resolutionRecovery ? &psf : nullptr, rowOf(study, scatter, row), r.subsets,
+                r.iterations, threads, cancel, withLikelihood, correct ? &weights : nullptr);
+  } else {
+    o = osem(study, row, r.subsets, r.iterations, threads, cancel, withLikelihood, correct ? &weights : nullptr);
+  }
   out.iterations = std::move(o.images);
   out.likelihood = std::move(o.likelihood);
   if (!out.iterations.empty()) out.values = postFiltered(r, out.iterations.back(), b);
@@ -87,8 +114,22 @@ double fbpToCounts(const ProjectionStudy& study) {
 }
 
 std::string checkRecipe(const ProjectionStudy& study, const Recipe& r) {
-  if (!r.muMap.empty() || r.scatterEstimate || r.collimatorFwhmMm != 0)
-    return "μ マップ、散乱の推定と分解能の補正はまだ使えません。";
+  if (!r.muMap.empty()) return "μ マップはまだ使えません。";
+  if (r.scatter != ScatterMethod::None) {
+    const ScatterEstimate e = estimateScatter(study, r.scatter, r.scatterLower, r.scatterUpper, r.dewK, r.scatterSmoothFwhm);
+    if (!e.ok()) return e.refusal;
+  }
+  if (r.resolutionRecovery) {
+    if (r.method != RecipeMethod::Osem) return "分解能補正は MLEM/OSEM にだけ使えます。";
+    if (!(study.geometry().pixelSizeMm > 0)) return "画素サイズが分からないため、分解能補正ができません。";
+    const Collimator& c = r.collimator;
+    if (!(c.intrinsicMm >= 0 && c.intrinsicMm <= 50 && c.faceMm >= 0 && c.faceMm <= 50 && c.slope >= 0 && c.slope <= 1))
+      return "コリメータは R_i と R_c0 が 0 から 50 mm、k が 0 から 1 です。";
+    const std::vector<double> radii = psfOf(study, r).radiusMm;
+    for (double radius : radii)
+      if (!(radius > 0 && radius <= 1000))
+        return "分解能補正には回転半径（0 より大きく 1000 mm まで）が要ります。検査に記録がなければ入力してください。";
+  }
   if (r.method == RecipeMethod::Fbp) {
     if (!ownKernel(r.filter)) {
       const std::string why = checkWindowSettings(r.filter, r.windowCutoff, r.windowOrder);
@@ -120,15 +161,31 @@ RecipeSlice runRecipe(const ProjectionStudy& study, const Recipe& r, int row, in
   RecipeSlice out;
   out.refusal = checkRecipe(study, r);
   if (!out.ok()) return out;
-  return runRow(study, r, std::clamp(row, 0, study.rows() - 1), std::max(1, threads), cancel,
-                withLikelihood, true);
+  row = std::clamp(row, 0, study.rows() - 1);
+  if (r.scatter != ScatterMethod::None) {
+    const ScatterEstimate e = estimateScatter(study, r.scatter, r.scatterLower, r.scatterUpper, r.dewK, r.scatterSmoothFwhm);
+    if (r.method == RecipeMethod::Fbp)
+      return runRow(*scatterSubtracted(study, e.values), r, row, std::max(1, threads), cancel, withLikelihood, true);
+    return runRow(study, r, row, std::max(1, threads), cancel, withLikelihood, true, e.values);
+  }
+  return runRow(study, r, row, std::max(1, threads), cancel, withLikelihood, true);
 }
 
-RecipeVolume runRecipeVolume(const ProjectionStudy& study, const Recipe& r, int threads,
+RecipeVolume runRecipeVolume(const ProjectionStudy& given, const Recipe& r, int threads,
                              const std::function<bool(int)>& step, const std::atomic<bool>* cancel) {
   RecipeVolume out;
-  out.refusal = checkRecipe(study, r);
+  out.refusal = checkRecipe(given, r);
   if (!out.ok()) return out;
+  std::vector<double> scatter;
+  StudyPtr subtracted;
+  if (r.scatter != ScatterMethod::None) {
+    scatter = estimateScatter(given, r.scatter, r.scatterLower, r.scatterUpper, r.dewK, r.scatterSmoothFwhm).values;
+    if (r.method == RecipeMethod::Fbp) {
+      subtracted = scatterSubtracted(given, scatter);
+      scatter.clear();
+    }
+  }
+  const ProjectionStudy& study = subtracted ? *subtracted : given;
   threads = std::max(1, threads);
   const int rows = study.rows();
   bool stopped = false;
@@ -137,7 +194,12 @@ RecipeVolume runRecipeVolume(const ProjectionStudy& study, const Recipe& r, int 
     if (!go) stopped = true;
     return go;
   };
-  if (!r.correctsAttenuation() && r.method == RecipeMethod::Osem) {
+  if (!r.correctsAttenuation() && r.method == RecipeMethod::Osem && (r.resolutionRecovery || !scatter.empty())) {
+    // Every row at once (the blur crosses rows); progress in rows, by iterations.
+    const PsfSetup psf = psfOf(study, r);
+    out.slices = osemPsfVolume(study, r.resolutionRecovery ? &psf : nullptr, scatter, r.subsets, r.iterations,
+                               threads, [&](int it) { return counted(it * rows / r.iterations); }, cancel);
+  } else if (!r.correctsAttenuation() && r.method == RecipeMethod::Osem) {
     out.slices = osemVolume(study, r.subsets, r.iterations, threads, counted, cancel);
   } else if (!r.correctsAttenuation() && ownKernel(r.filter)) {
     const BwParameters* bw = r.prefilter ? &r.bw : nullptr;
@@ -154,7 +216,7 @@ RecipeVolume runRecipeVolume(const ProjectionStudy& study, const Recipe& r, int 
     std::mutex report;
     auto work = [&] {
       for (int row = next++; row < rows && !stop && !(cancel && *cancel); row = next++) {
-        RecipeSlice s = runRow(study, r, row, 1, cancel, false, false);
+        RecipeSlice s = runRow(study, r, row, 1, cancel, false, false, scatter);
         out.slices[std::size_t(row)] = s.iterations.empty() ? std::move(s.values) : std::move(s.iterations.back());
         std::lock_guard<std::mutex> lock(report);
         if (!counted(++done)) stop = true;
@@ -215,6 +277,9 @@ std::vector<std::string> describeRecipe(const Recipe& r, const std::string& stud
   } else {
     parts.push_back("減弱補正なし");
   }
+  if (r.scatter == ScatterMethod::Tew) parts.push_back("散乱補正 TEW");
+  else if (r.scatter == ScatterMethod::Dew) parts.push_back(fill("散乱補正 DEW（k = %1）", {number(r.dewK)}));
+  if (!fbp && r.resolutionRecovery) parts.push_back("分解能補正");
   if (!fbp) {
     if (r.postFilterFwhm > 0)
       parts.push_back(fill("ガウス後処理 FWHM %1 画素", {number(r.postFilterFwhm)}));

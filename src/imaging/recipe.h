@@ -11,9 +11,11 @@
 #include <vector>
 
 #include "imaging/attenuation.h"
+#include "imaging/collimator.h"
 #include "imaging/filter_analysis.h"
 #include "imaging/filters.h"
 #include "imaging/iterative.h"
+#include "imaging/scatter.h"
 #include "imaging/study.h"
 
 namespace sinora {
@@ -45,8 +47,17 @@ struct Recipe {
   double threshold = 0.2;  // of the FBP slice's maximum, for a threshold outline
   // Not modelled yet; a recipe that sets one is refused rather than run without it.
   std::vector<float> muMap;         // per pixel of each row, cm^-1, [row][i * B + j] flattened
-  bool scatterEstimate = false;     // triple-energy-window estimate subtracted
-  double collimatorFwhmMm = 0;      // resolution recovery in the projector
+  // Scatter, estimated from the study's energy windows (scatter.h): subtracted from the
+  // projections for FBP (clamped at 0), an additive term of MLEM/OSEM's expected counts.
+  ScatterMethod scatter = ScatterMethod::None;
+  // The side windows (0-based); -1: found from the energies; upper -2: none above (TEW).
+  int scatterLower = -1, scatterUpper = -1;
+  double dewK = 0.5;
+  double scatterSmoothFwhm = 0;  // Gaussian smoothing of the estimate, pixels (0: none)
+  // Resolution recovery in the MLEM/OSEM projector: 3-D for a volume, in-plane for a slice.
+  bool resolutionRecovery = false;
+  Collimator collimator{3.5, 1.48, 0.0447};  // LEHR
+  double radiusMm = 0;  // the detector's distance from the centre; 0: the study's own
 
   bool correctsAttenuation() const {
     return method == RecipeMethod::Fbp ? chang != ChangCorrection::None : attenuatedProjector;

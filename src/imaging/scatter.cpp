@@ -97,17 +97,24 @@ bool scatterMethodFromKey(const std::string& key, ScatterMethod& method) {
 
 void tewEstimate(const std::uint16_t* lower, const std::uint16_t* upper, std::size_t count,
                  double wl, double wu, double wp, double* out) {
-  const double a = wl > 0 ? wp / (2 * wl) : 0, b = upper && wu > 0 ? wp / (2 * wu) : 0;
-  if (upper)
-    for (std::size_t n = 0; n < count; ++n) out[n] = std::max(0.0, a * lower[n] + b * upper[n]);
+  // Written as the formula, operation for operation, so that a check by hand gives the same bits.
+  if (!(wl > 0)) {
+    std::fill(out, out + count, 0.0);
+    return;
+  }
+  if (upper && wu > 0)
+    for (std::size_t n = 0; n < count; ++n) out[n] = std::max(0.0, (lower[n] / wl + upper[n] / wu) * wp / 2);
   else
-    for (std::size_t n = 0; n < count; ++n) out[n] = std::max(0.0, a * lower[n]);
+    for (std::size_t n = 0; n < count; ++n) out[n] = std::max(0.0, (lower[n] / wl + 0.0) * wp / 2);
 }
 
 void dewEstimate(const std::uint16_t* lower, std::size_t count, double wl, double wp, double k,
                  double* out) {
-  const double a = wl > 0 ? k * wp / wl : 0;
-  for (std::size_t n = 0; n < count; ++n) out[n] = std::max(0.0, a * lower[n]);
+  if (!(wl > 0)) {
+    std::fill(out, out + count, 0.0);
+    return;
+  }
+  for (std::size_t n = 0; n < count; ++n) out[n] = std::max(0.0, k * lower[n] * wp / wl);
 }
 
 void smoothProjections(std::vector<double>& proj, int views, int rows, int bins, double fwhm) {
@@ -138,6 +145,62 @@ void smoothProjections(std::vector<double>& proj, int views, int rows, int bins,
         p[std::size_t(r) * bins + b] = std::max(0.0, sum / weight);
       }
   }
+}
+
+ScatterEstimate estimateScatter(const ProjectionStudy& study, ScatterMethod method, int lower,
+                                int upper, double dewK, double smooth) {
+  ScatterEstimate out;
+  if (method == ScatterMethod::None) return out;
+  const auto& set = study.geometry().energyWindows;
+  const int peak = study.geometry().energyWindow;
+  if (!set || set->windows.size() < 2 || std::size_t(peak) >= set->windows.size()) {
+    out.refusal = "この検査にはエネルギーウィンドウが 1 つしかないため、散乱を推定できません。";
+    return out;
+  }
+  const int n = int(set->windows.size());
+  const SideWindows found = findSideWindows(set->windows, peak);
+  out.lower = lower >= 0 ? lower : found.lower;
+  out.upper = upper >= 0 ? upper : upper == -2 ? -1 : found.upper;
+  if (out.lower < 0 || out.lower >= n || out.lower == peak) {
+    out.refusal = "散乱の推定に使う下側のウィンドウがありません。";
+    return out;
+  }
+  if (out.upper >= n || out.upper == peak) {
+    out.refusal = "散乱の推定に使う上側のウィンドウがありません。";
+    return out;
+  }
+  if (!(dewK >= 0 && dewK <= 10) || !(smooth >= 0 && smooth <= 100)) {
+    out.refusal = "散乱の推定の係数 k は 0 から 10、平滑化の FWHM は 0 から 100 画素です。";
+    return out;
+  }
+  const EnergyWindow& p = set->windows[std::size_t(peak)];
+  const EnergyWindow& l = set->windows[std::size_t(out.lower)];
+  const std::size_t count = study.counts().size();
+  if (set->counts[std::size_t(out.lower)].size() != count ||
+      (out.upper >= 0 && set->counts[std::size_t(out.upper)].size() != count) || !(l.width() > 0) ||
+      !(p.width() > 0) || (out.upper >= 0 && !(set->windows[std::size_t(out.upper)].width() > 0))) {
+    out.refusal = "散乱の推定に使うウィンドウの幅か計数が合いません。";
+    return out;
+  }
+  out.values.resize(count);
+  if (method == ScatterMethod::Dew) {
+    out.upper = -1;
+    dewEstimate(set->counts[std::size_t(out.lower)].data(), count, l.width(), p.width(), dewK, out.values.data());
+  } else {
+    const bool above = out.upper >= 0;
+    tewEstimate(set->counts[std::size_t(out.lower)].data(), above ? set->counts[std::size_t(out.upper)].data() : nullptr,
+                count, l.width(), above ? set->windows[std::size_t(out.upper)].width() : 0, p.width(), out.values.data());
+  }
+  smoothProjections(out.values, study.views(), study.rows(), study.bins(), smooth);
+  return out;
+}
+
+StudyPtr scatterSubtracted(const ProjectionStudy& study, const std::vector<double>& estimate) {
+  std::vector<std::uint16_t> counts(study.counts());
+  if (estimate.size() == counts.size())
+    for (std::size_t n = 0; n < counts.size(); ++n)
+      counts[n] = std::uint16_t(std::clamp(std::floor(counts[n] - estimate[n] + 0.5), 0.0, 65535.0));
+  return std::make_shared<const ProjectionStudy>(study.geometry(), std::move(counts));
 }
 
 const std::vector<Isotope>& isotopes() {

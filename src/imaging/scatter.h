@@ -60,6 +60,21 @@ void tewEstimate(const std::uint16_t* lower, const std::uint16_t* upper, std::si
 void dewEstimate(const std::uint16_t* lower, std::size_t count, double widthLower,
                  double widthPeak, double k, double* out);
 
+// The estimate of a study's scatter in its current window (V x R x B as its counts), from its
+// side windows (`lower`, `upper` 0-based; -1: findSideWindows; upper -2: none above). On a study without the windows
+// the method needs, `refusal` says why (Japanese) and nothing is computed.
+struct ScatterEstimate {
+  std::string refusal;
+  std::vector<double> values;
+  int lower = -1, upper = -1;  // the windows used (upper -1: none above, for TEW)
+  bool ok() const { return refusal.empty(); }
+};
+ScatterEstimate estimateScatter(const ProjectionStudy& study, ScatterMethod method, int lower = -1,
+                                int upper = -1, double dewK = 0.5, double smoothFwhmPixels = 0);
+
+// The study with the estimate subtracted from its counts, rounded and clamped at 0 (for FBP).
+StudyPtr scatterSubtracted(const ProjectionStudy& study, const std::vector<double>& estimate);
+
 // Gaussian smoothing of V projections of R x B, in place, FWHM in pixels (<= 0: unchanged),
 // kernel to 3 sigma and renormalised at the edges, so the total stays about the same; then
 // negatives, if any, set to 0.

@@ -1,5 +1,7 @@
 #include "view/SinoraView.h"
 
+#include "imaging/scatter.h"
+
 #include <QEvent>
 
 #include <QLabel>
@@ -97,7 +99,11 @@ QString CSinoraView::studySummary(const sinora::ProjectionStudy& s) {
       .arg(s.bins())
       .arg(s.rows())
       .arg(pixel)
-      .arg(withThousands(s.totalCounts()));
+      .arg(withThousands(s.totalCounts()))
+      // The energy window the study's counts are, as the file names it.
+      + (sinora::currentEnergyWindow(s)
+             ? QStringLiteral(", ") + QString::fromStdString(sinora::windowLabel(*sinora::currentEnergyWindow(s)))
+             : QString());
 }
 
 void CSinoraView::updateStudyLine() {

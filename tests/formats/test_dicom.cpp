@@ -128,6 +128,14 @@ TEST_F(Written, TwoHeadsMergeAndOnlyTheFirstEnergyWindowCounts) {
   ASSERT_EQ(notes.size(), 2u);
   EXPECT_NE(notes[0].find("エネルギーウィンドウが 2 個"), std::string::npos) << notes[0];
   EXPECT_NE(notes[0].find("Tc99m"), std::string::npos);
+  // Both windows are kept, in the same views: the scatter window's frames are all 7.
+  const auto& set = s.geometry().energyWindows;
+  ASSERT_TRUE(set);
+  ASSERT_EQ(set->windows.size(), 2u);
+  EXPECT_EQ(set->windows[1].name, "scatter");
+  EXPECT_EQ(set->windows[1].lowerKeV, 100);
+  for (std::uint16_t v : set->counts[1]) ASSERT_EQ(v, 7);
+  EXPECT_EQ(set->counts[0], s.counts());
 }
 
 TEST_F(Written, CompressedFilesOpen) {

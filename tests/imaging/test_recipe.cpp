@@ -88,7 +88,7 @@ TEST(Recipe, RefusesBeforeWorking) {
       {"iterations", sample, [](Recipe& r) { r.method = RecipeMethod::Osem, r.iterations = 0; }, 60, "反復回数"},
       {"pixel size", sample, [](Recipe& r) { r.chang = ChangCorrection::FirstOrder; }, 60, "画素サイズ"},
       {"mu map", sample, [](Recipe& r) { r.muMap.assign(4, 0.1f); }, 60, "μ マップ"},
-      {"scatter", sample, [](Recipe& r) { r.scatterEstimate = true; }, 60, "散乱"},
+      {"scatter", sample, [](Recipe& r) { r.scatter = ScatterMethod::Tew; }, 60, "散乱"},
       {"window cut-off", sample, [](Recipe& r) { r.filter = FilterWindow::Hann, r.windowCutoff = 0; }, 60, ""},
       {"chang with a window", phantom, [](Recipe& r) { r.filter = FilterWindow::Hann, r.chang = ChangCorrection::FirstOrder; }, 32, "Chang"},
       {"outside the outline", phantom, [](Recipe& r) { r.chang = ChangCorrection::FirstOrder, r.outline = OutlineSource::Phantom; }, 0, "輪郭の外"},

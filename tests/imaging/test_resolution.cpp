@@ -11,6 +11,7 @@
 #include "imaging/attenuation.h"
 #include "imaging/iterative.h"
 #include "imaging/phantom.h"
+#include "imaging/recipe.h"
 #include "imaging/resolution.h"
 #include "imaging/scatter.h"
 
@@ -230,6 +231,75 @@ TEST(ScatterCorrection, TewRaisesTheColdSphereContrastTowardsItsTruth) {
   std::printf("cold sphere recovered contrast: %.3f without, %.3f with TEW\n", before, after);
   EXPECT_GT(after, before);
   EXPECT_LT(std::fabs(after - 1), std::fabs(before - 1));
+}
+
+}  // namespace
+
+namespace {
+
+// The recipe runs the same stages: TEW into OSEM as the additive term, TEW subtracted before FBP
+// and clamped at 0, resolution recovery with the study's radius.
+TEST(RecipeScatterAndPsf, RunsTheStagesAndRefusesWhatItCannot) {
+  PhantomSettings s;
+  s.kind = PhantomKind::Cylinder;
+  s.views = 24;
+  s.matrix = 64;
+  s.pixelMm = 4;
+  s.counts = 1e6;
+  s.muPerCm = 0.15;
+  s.scatter = true;
+  s.realCollimator = true;
+  collimatorPreset("lehr", s.collimator);
+  PhantomResult made = makePhantomStudy(s, 2);
+  ASSERT_TRUE(made.study) << made.error;
+  const ProjectionStudy& study = *made.study;
+  const ScatterEstimate e = estimateScatter(study, ScatterMethod::Tew);
+  ASSERT_TRUE(e.ok()) << e.refusal;
+  EXPECT_EQ(e.lower, 1);
+  EXPECT_EQ(e.upper, 2);
+  Recipe r;
+  r.method = RecipeMethod::Osem;
+  r.subsets = 4;
+  r.iterations = 3;
+  r.scatter = ScatterMethod::Tew;
+  const RecipeSlice slice = runRecipe(study, r, 32, 1, nullptr, false);
+  ASSERT_TRUE(slice.ok()) << slice.refusal;
+  std::vector<double> row(std::size_t(24) * 64);
+  for (int k = 0; k < 24; ++k)
+    for (int b = 0; b < 64; ++b) row[std::size_t(k) * 64 + b] = e.values[(std::size_t(k) * 64 + 32) * 64 + b];
+  EXPECT_EQ(slice.values, osemPsf(study, 32, nullptr, row, 4, 3).images.back());
+  // The volume: 3-D resolution recovery and the scatter term at once.
+  r.resolutionRecovery = true;
+  const RecipeVolume v = runRecipeVolume(study, r, 2, nullptr);
+  ASSERT_TRUE(v.ok() && v.complete) << v.refusal;
+  PsfSetup psf;
+  psf.collimator = r.collimator;
+  psf.radiusMm = {s.radiusMm};
+  EXPECT_EQ(v.slices, osemPsfVolume(study, &psf, e.values, 4, 3, 1));
+  EXPECT_NE(joinDescription(describeRecipe(r, "", 32)).find("散乱補正 TEW"), std::string::npos);
+  // FBP: the counts less the estimate, clamped at 0.
+  Recipe f;
+  f.scatter = ScatterMethod::Tew;
+  const StudyPtr less = scatterSubtracted(study, e.values);
+  for (std::size_t n = 0; n < less->counts().size(); ++n)
+    ASSERT_EQ(less->counts()[n], std::uint16_t(std::max(0.0, std::floor(study.counts()[n] - e.values[n] + 0.5)))) << n;
+  Recipe plainFbp;
+  EXPECT_EQ(runRecipe(study, f, 32).values, runRecipe(*less, plainFbp, 32).values);
+  // Refused: a study with one window; resolution recovery without a radius or for FBP.
+  StudyGeometry g = study.geometry();
+  g.energyWindows = nullptr;
+  g.radiusMm.clear();
+  const ProjectionStudy one(g, study.counts());
+  EXPECT_NE(checkRecipe(one, r).find("エネルギーウィンドウ"), std::string::npos);
+  Recipe rr;
+  rr.method = RecipeMethod::Osem;
+  rr.resolutionRecovery = true;
+  rr.subsets = 4;
+  EXPECT_NE(checkRecipe(one, rr).find("回転半径"), std::string::npos);
+  rr.radiusMm = 250;
+  EXPECT_EQ(checkRecipe(one, rr), "");
+  rr.method = RecipeMethod::Fbp;
+  EXPECT_NE(checkRecipe(one, rr).find("MLEM/OSEM"), std::string::npos);
 }
 
 }  // namespace

@@ -78,15 +78,15 @@ TEST(WindowEstimates, TewAndDewAreExactlyTheFormulas) {
     double tew[2], dew[2], noUpper[2];
     tewEstimate(lower, upper, 2, c.wl, c.wu, c.wp, tew);
     const double cl = lower[0], cu = upper[0];
-    EXPECT_DOUBLE_EQ(tew[0], (cl / c.wl + cu / c.wu) * c.wp / 2);
+    EXPECT_EQ(tew[0], (cl / c.wl + cu / c.wu) * c.wp / 2);
     EXPECT_NEAR(tew[0], (c.hl + c.hu) * c.wp / 2, 0.5 * c.wp / std::min(c.wl, c.wu));
     if (cu > 0) EXPECT_GT(std::fabs(tew[0] - (cl / c.wl + cu / c.wl) * c.wp / 2), 1e-6);
-    EXPECT_DOUBLE_EQ(tew[1], 7 / c.wu * c.wp / 2);
+    EXPECT_EQ(tew[1], (0 / c.wl + 7 / c.wu) * c.wp / 2);
     tewEstimate(lower, nullptr, 2, c.wl, c.wu, c.wp, noUpper);
-    EXPECT_DOUBLE_EQ(noUpper[0], cl / c.wl * c.wp / 2);
+    EXPECT_EQ(noUpper[0], cl / c.wl * c.wp / 2);
     EXPECT_EQ(noUpper[1], 0.0);
     dewEstimate(lower, 2, c.wl, c.wp, 0.5, dew);
-    EXPECT_DOUBLE_EQ(dew[0], 0.5 * cl * c.wp / c.wl);
+    EXPECT_EQ(dew[0], 0.5 * cl * c.wp / c.wl);
   }
   // Smoothing keeps the estimate non-negative and its total about the same.
   std::vector<double> s(2 * 8 * 8, 0.0);

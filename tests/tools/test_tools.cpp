@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include "imaging/collimator.h"
+#include "imaging/phantom.h"
 #include "imaging/point_source.h"
 #include "imaging/reconstruction.h"
 #include "imaging/sample_study.h"
@@ -239,6 +241,62 @@ TEST(SinoraRender, PhantomWritesItsTruthAndTheCorrectedPictures) {
   ASSERT_EQ(a.status, 0) << a.err.toStdString();
   for (const char* name : {"chang-fbp.png", "osem.png", "truth.png", "truth.csv"})
     EXPECT_TRUE(QFile::exists(att + QLatin1Char('/') + QLatin1String(name))) << name;
+}
+
+TEST(SinoraRender, ScatterEstimateIsTheFormulaAndCorrectsFbpAndOsem) {
+  QTemporaryDir dir;
+  const QString out = dir.filePath(QStringLiteral("s"));
+  const ToolRun r = run(SINORA_RENDER, {"--phantom", "cylinder", "--ph-matrix", "64", "--ph-pixel", "4",
+                                        "--ph-views", "32", "--ph-mu", "0.154", "--ph-scatter", "on",
+                                        "--ph-collimator", "lehr", "--ph-windows", "20,6,6", "--slice", "32",
+                                        "--scatter", "tew", "--scatter-smooth", "none", "--osem", "8:2",
+                                        "--psf", "phantom", "--out", out});
+  ASSERT_EQ(r.status, 0) << r.err.toStdString();
+  for (const char* name : {"scatter.png", "scatter.csv", "fbp-scatter.png", "osem.png"})
+    EXPECT_TRUE(QFile::exists(out + QLatin1Char('/') + QLatin1String(name))) << name;
+  // The same acquisition here: the CSV is TEW of row 32, views down, bins across.
+  PhantomSettings s;
+  s.kind = PhantomKind::Cylinder;
+  s.matrix = 64;
+  s.pixelMm = 4;
+  s.views = 32;
+  s.muPerCm = 0.154;
+  s.scatter = true;
+  s.realCollimator = true;
+  collimatorPreset("lehr", s.collimator);
+  s.lowerPercent = s.upperPercent = 6;
+  const PhantomResult made = makePhantomStudy(s, 2);
+  ASSERT_TRUE(made.study);
+  const EnergyWindowSet& set = *made.study->geometry().energyWindows;
+  const auto csv = readCsv(out + QStringLiteral("/scatter.csv"));
+  ASSERT_EQ(csv.size(), 32u);
+  const double wl = set.windows[1].width(), wu = set.windows[2].width(), wp = set.windows[0].width();
+  for (int k = 0; k < 32; ++k) {
+    ASSERT_EQ(csv[std::size_t(k)].size(), 64u);
+    for (int b = 0; b < 64; ++b) {
+      const std::size_t n = (std::size_t(k) * 64 + 32) * 64 + std::size_t(b);
+      ASSERT_EQ(csv[std::size_t(k)][std::size_t(b)], (set.counts[1][n] / wl + set.counts[2][n] / wu) * wp / 2) << k << " " << b;
+    }
+  }
+  // What cannot be done is said and nothing is written.
+  const QString none = dir.filePath(QStringLiteral("n"));
+  const QStringList bad[] = {
+      {"--scatter", "tew"},                  // the sample study has one window
+      {"--scatter", "triple"},
+      {"--energy-window", "2"},
+      {"--psf", "lehr"},                     // without --osem
+      {"--psf", "1,2", "--osem", "10:1"},
+      {"--psf", "phantom", "--osem", "10:1"},  // the sample is no phantom
+      {"--phantom", "cylinder", "--ph-collimator", "huge"},
+      {"--phantom", "cylinder", "--ph-windows", "20,6"},
+      {"--phantom", "cylinder", "--ph-isotope", "co57"},
+  };
+  for (const QStringList& args : bad) {
+    const ToolRun b = run(SINORA_RENDER, QStringList(args) << "--out" << none);
+    EXPECT_NE(b.status, 0) << args.join(' ').toStdString();
+    EXPECT_FALSE(b.err.isEmpty()) << args.join(' ').toStdString();
+    EXPECT_FALSE(QDir(none).exists()) << args.join(' ').toStdString();
+  }
 }
 
 TEST(SinoraRender, PhantomSettingsAreCheckedBeforeAnythingIsWritten) {

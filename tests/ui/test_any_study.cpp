@@ -52,6 +52,22 @@ TEST(AnyStudy, OpensWithItsNotesOnceAndItsLineUnderTheTitle) {
   EXPECT_EQ(app.mainFrame()->windowTitle(), QStringLiteral("input.hs - Sinora"));
 }
 
+TEST(AnyStudy, TheStudyLineNamesTheEnergyWindow) {
+  const std::string ge = std::string(SINORA_SHARED_DATA) + "/ge-lu177-spectct/bed2_projections.dcm";
+  if (!std::filesystem::exists(ge)) GTEST_SKIP() << "no shared data";
+  QTemporaryDir dir;
+  CSinoraApp app(std::make_unique<QSettings>(dir.filePath(QStringLiteral("s.ini")), QSettings::IniFormat));
+  QString error;
+  ASSERT_TRUE(app.InitInstance(QString(), &error, false));
+  QStringList notes;
+  app.mainFrame()->setNoteReporter([&](const QString& m) { notes << m; });
+  ASSERT_TRUE(app.mainFrame()->OpenDocumentFile(QString::fromStdString(ge)));
+  const QString line = app.mainFrame()->view()->studyLine()->text();
+  EXPECT_TRUE(line.endsWith(QStringLiteral(", Lu177_EM 101.7-124.3 keV"))) << line.toStdString();
+  ASSERT_FALSE(notes.isEmpty());
+  EXPECT_TRUE(notes[0].contains(QStringLiteral("エネルギーウィンドウが 6 個"))) << notes[0].toStdString();
+}
+
 TEST(AnyStudy, TheReconstructionWindowRunsRoundItsViewsAndRows) {
   if (!std::filesystem::exists(kStir)) GTEST_SKIP() << "no shared data";
   CSinoraDoc doc;
