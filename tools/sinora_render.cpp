@@ -595,7 +595,11 @@ int main(int argc, char** argv) {
                         " energy window(s)");
     study = chosen;
   }
-  if (const sinora::EnergyWindow* w = sinora::currentEnergyWindow(*study))
+  // Which window of a file is reconstructed is worth a line where there was a choice; a phantom's
+  // photopeak is the one asked for.
+  const auto& windowSet = study->geometry().energyWindows;
+  if (const sinora::EnergyWindow* w = sinora::currentEnergyWindow(*study);
+      w && (o.energyWindow > 0 || (!o.phantom && windowSet && windowSet->windows.size() > 1)))
     std::fprintf(stderr, "sinora-render: energy window %d: %s\n", study->geometry().energyWindow + 1,
                  sinora::windowLabel(*w).c_str());
   if (o.projection >= study->views())
