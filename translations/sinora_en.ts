@@ -1850,6 +1850,14 @@ Recovered contrast (%3 / background): FBP %4, OSEM %5</translation>
         <translation>Copy to the clipboard</translation>
     </message>
     <message>
+        <source>%1（ノイズなし）</source>
+        <translation>%1 (noise-free)</translation>
+    </message>
+    <message>
+        <source>%1（%2 カウント）</source>
+        <translation>%1 (%2 counts)</translation>
+    </message>
+    <message>
         <source>生ﾃﾞｰﾀを開く</source>
         <translation>Open raw data</translation>
     </message>

@@ -58,6 +58,7 @@ PlotView* makePlot(const QString& title, const QString& x, const QString& y) {
 
 FilterAnalysisWindow::FilterAnalysisWindow(CSinoraDoc* doc, QWidget* parent)
     : QDialog(parent), doc_(doc), study_(doc->ProjectionStudy()) {
+  studyTitle_ = studyCaption(doc->GetTitle(), *study_);
   setWindowTitle(T("フィルタ解析"));
   const int b = study_->bins();
   sourceAt_ = QPoint(b / 2 + b / 5, b / 2 - b / 8);  // off centre, so its sine shows
@@ -226,7 +227,7 @@ FilterAnalysisWindow::FilterAnalysisWindow(CSinoraDoc* doc, QWidget* parent)
   for (PictureView* v : {windowed_, ramp_}) connect(v, &PictureView::lineChosen, this, &FilterAnalysisWindow::setProfile);
 
   projection_->setPicture(projectionPicture(*study_, 0, 7), Palette::Ribbon);
-  projection_->setCaption(T("%1: プロジェクション 0").arg(doc_->GetTitle()));
+  projection_->setCaption(T("%1: プロジェクション 0").arg(studyTitle_));
   auto* link = new WindowLink(this);
   for (PictureView* v : {windowed_, ramp_}) v->setLink(link);
   registerFigureWindow(this, [this] { return windowFigure(this); });
@@ -260,11 +261,11 @@ void FilterAnalysisWindow::refresh() {
   sinogram.height = study_->views();
   if (pointSource_->isChecked()) {
     sinogram.values = pointSinogram(*study_, sourceAt_.x(), sourceAt_.y());
-    sinogram_->setCaption(T("%1: 点線源 (%2, %3) のサイノグラム").arg(doc_->GetTitle()).arg(sourceAt_.x()).arg(sourceAt_.y()));
+    sinogram_->setCaption(T("%1: 点線源 (%2, %3) のサイノグラム").arg(studyTitle_).arg(sourceAt_.x()).arg(sourceAt_.y()));
   } else {
     for (int k = 0; k < study_->views(); ++k)
       for (int c = 0; c < b; ++c) sinogram.values.push_back(study_->count(k, row, c));
-    sinogram_->setCaption(T("%1、%2 行目: サイノグラム").arg(doc_->GetTitle()).arg(row));
+    sinogram_->setCaption(T("%1、%2 行目: サイノグラム").arg(studyTitle_).arg(row));
   }
   sinogram_->setValues(sinogram);
   // A refused setting is said next to the boxes; the last pictures stay.
@@ -438,14 +439,14 @@ void FilterAnalysisWindow::showSlices(const SliceJob& job, SliceResult r) {
     psfWidths_->clear();
   }
   // The pictures carry what made them: study, row or point, filter.
-  windowed_->setCaption(doc_->GetTitle() + T("、") + windowedCaption_->text());
-  ramp_->setCaption(doc_->GetTitle() + T("、") + rampCaption_->text());
+  windowed_->setCaption(studyTitle_ + T("、") + windowedCaption_->text());
+  ramp_->setCaption(studyTitle_ + T("、") + rampCaption_->text());
   windowed_->setSource(job.point ? StudyPtr() : study_, row);
   ramp_->setSource(job.point ? StudyPtr() : study_, row);
   if (const PhantomInfo* info = phantomInfo(*study_)) {
     const std::vector<float>& t = info->truth[std::size_t(sliceRowOf(row, study_->rows()))];
     truth_->setValues(sliceValues(std::vector<double>(t.begin(), t.end()), b, ValueUnit::ActivityPerMm3, mm));
-    truth_->setCaption(T("%1、%2 行目: 真の分布").arg(doc_->GetTitle()).arg(row));
+    truth_->setCaption(T("%1、%2 行目: 真の分布").arg(studyTitle_).arg(row));
     auto percent = [](double v) { return std::isfinite(v) ? QString::number(v, 'f', 1) : T("—"); };
     truthError_->setText(T("真値との誤差（尺度を合わせた RMSE）: 窓付きフィルタの FBP %1 %、Ramp の FBP %2 %")
                              .arg(percent(truthRmsePercent(windowedSlice_, t, b)), percent(truthRmsePercent(rampSlice_, t, b))));

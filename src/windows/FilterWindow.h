@@ -84,6 +84,7 @@ class FilterAnalysisWindow : public QDialog {
   void startSlices();
   void drawPlot();
   CSinoraDoc* doc_;
+  QString studyTitle_;  // for captions, as it was when the window opened
   sinora::StudyPtr study_;
   QSpinBox* row_;
   QRadioButton *studySource_, *pointSource_;

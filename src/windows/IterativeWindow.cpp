@@ -111,6 +111,7 @@ std::pair<double, double> regionStats(const std::vector<double>& f, int b, const
 
 IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
     : QDialog(parent), doc_(doc), study_(doc->ProjectionStudy()) {
+  studyTitle_ = studyCaption(doc->GetTitle(), *study_);
   setWindowTitle(T("逐次近似再構成"));
   const int views = study_->views(), rows = study_->rows();
 
@@ -421,7 +422,7 @@ Palette IterativeWindow::palette() const {
 
 void IterativeWindow::showProjection() {
   projection_->setPicture(projectionPicture(*study_, 0, 7), palette());
-  projection_->setCaption(T("%1: プロジェクション 0").arg(doc_->GetTitle()));
+  projection_->setCaption(T("%1: プロジェクション 0").arg(studyTitle_));
 }
 
 void IterativeWindow::pickRow(const QPoint& p) {
@@ -435,7 +436,7 @@ PictureValues IterativeWindow::picture(const std::vector<double>& f, int b) cons
 
 // A picture's caption: the study and the recipe that made it.
 QString IterativeWindow::viewCaption(const Recipe& r, int row) const {
-  return doc_->GetTitle() + T("、") + describe(r, row);
+  return studyTitle_ + T("、") + describe(r, row);
 }
 
 Recipe IterativeWindow::recipeFromControls(RecipeMethod method) const {
@@ -547,7 +548,7 @@ void IterativeWindow::finishSlice(const Recipe& fbpRecipe, const Recipe& osemRec
                                       study_->geometry().pixelSizeMm);
     truth_->setValues(truth);
     truthCaption_->setText(T("真の分布") + T("、") + TM(describeRecipe(fbpRecipe, std::string(), row)[0]));
-    truth_->setCaption(doc_->GetTitle() + T("、") + truthCaption_->text());
+    truth_->setCaption(studyTitle_ + T("、") + truthCaption_->text());
   }
   std::vector<QPointF> l;
   for (std::size_t n = 0; n < result_.likelihood.size(); ++n) l.emplace_back(double(n + 1), result_.likelihood[n]);

@@ -147,6 +147,7 @@ class IterativeWindow : public QDialog {
   void showErrors();
 
   CSinoraDoc* doc_;
+  QString studyTitle_;  // for captions, as it was when the window opened
   sinora::StudyPtr study_;
   QSpinBox* row_;
   QComboBox *method_, *subsets_;

@@ -1,6 +1,7 @@
 #include "windows/PictureView.h"
 
 #include "platform/tr.h"
+#include "imaging/phantom.h"
 
 #include <QAbstractSeries>
 #include <QActionGroup>
@@ -14,6 +15,7 @@
 #include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
+#include <QLocale>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -752,3 +754,16 @@ std::vector<QPointF> profileAlong(const std::vector<double>& f, int b, QPoint a,
 bool writeTextFile(const QString& path, const QByteArray& text, QString* error) {
   return sinora::writeFileSafely(path, text, error);
 }
+
+QString studyCaption(const QString& documentTitle, const sinora::ProjectionStudy& study) {
+  const sinora::PhantomInfo* phantom = sinora::phantomInfo(study);
+  if (!phantom) return documentTitle;
+  if (phantom->settings.noiseFree) return T("%1（ノイズなし）").arg(documentTitle);
+  const double counts = phantom->settings.counts;
+  const double decade = std::round(std::log10(counts));
+  const QString level = std::fabs(counts - std::pow(10.0, decade)) <= 1e-9 * counts
+                            ? QStringLiteral("10^%1").arg(int(decade))
+                            : QLocale::c().toString(counts, 'g', 3);
+  return T("%1（%2 カウント）").arg(documentTitle, level);
+}
+

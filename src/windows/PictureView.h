@@ -223,3 +223,9 @@ std::vector<QPointF> profileAlong(const std::vector<double>& slice, int bins, QP
 // Writes a file whole (through a temporary file); false with nothing changed on failure. Every
 // file the windows save goes through here.
 bool writeTextFile(const QString& path, const QByteArray& text, QString* error);
+
+// The study's name for captions, fixed when a window opens (the window keeps its study when the
+// document moves on): the document's title, and for a phantom its count level, which is what
+// tells apart the pictures a class compares.
+QString studyCaption(const QString& documentTitle, const sinora::ProjectionStudy& study);
+

@@ -19,6 +19,7 @@
 
 #include "doc/SinoraDoc.h"
 #include "imaging/phantom.h"
+#include "windows/PictureView.h"
 #include "windows/IterativeWindow.h"
 
 using namespace sinora;
@@ -125,6 +126,46 @@ TEST(OneRecipe, CorrectedReconstructionsAgreeOnAPhantom) {
   EXPECT_LE(largestDifference(w.shownFbp(), readCsv(dir.filePath(QStringLiteral("chang-fbp.csv"))), 64), 1e-12);
   EXPECT_TRUE(w.fbpCaption()->text().contains(QStringLiteral("Chang 1次 + 反復1回")));
   EXPECT_TRUE(w.osemCaption()->text().contains(QStringLiteral("減弱込みの投影")));
+}
+
+// Kept pictures of one phantom at several count levels must be told apart, and a window that
+// keeps its study must not take the next study's name when the document moves on.
+TEST(OneRecipe, CaptionsNameThePhantomsCountsAndKeepTheirStudy) {
+  struct Case {
+    double counts;
+    bool noiseFree;
+    const char* expected;
+  };
+  for (const Case& c : {Case{1e6, false, "（10^6 カウント）"}, Case{2.5e7, false, "（2.5e+07 カウント）"},
+                        Case{1e7, true, "（ノイズなし）"}}) {
+    PhantomSettings s;
+    s.kind = PhantomKind::Cylinder;
+    s.matrix = 64;
+    s.pixelMm = 4;
+    s.views = 16;
+    s.counts = c.counts;
+    s.noiseFree = c.noiseFree;
+    const PhantomResult made = makePhantomStudy(s, 2);
+    ASSERT_TRUE(made.study);
+    CSinoraDoc doc;
+    doc.setMadeStudy(made.study, QStringLiteral("一様円柱"));
+    IterativeWindow w(&doc);
+    w.rowBox()->setValue(32);
+    w.iterationsBox()->setValue(1);
+    w.reconstruct();
+    ASSERT_FALSE(w.result().images.empty()) << w.message()->text().toStdString();
+    doc.setMadeStudy(made.study, QStringLiteral("別の検査"));
+    w.reconstruct();
+    const QString caption = w.osemView()->caption();
+    EXPECT_TRUE(caption.contains(QString::fromUtf8(c.expected))) << caption.toStdString();
+    EXPECT_TRUE(caption.contains(QStringLiteral("一様円柱"))) << caption.toStdString();
+    EXPECT_FALSE(caption.contains(QStringLiteral("別の検査"))) << caption.toStdString();
+  }
+  // A study that is no phantom keeps the document's title alone.
+  CSinoraDoc doc;
+  IterativeWindow w(&doc);
+  w.reconstruct();
+  EXPECT_FALSE(w.osemView()->caption().contains(QStringLiteral("カウント）")));
 }
 
 TEST(OneRecipe, CaptionsAndLegendsFollowWhatMadeThePictures) {
