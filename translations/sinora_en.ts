@@ -174,6 +174,10 @@
         <translation>The compressed pixel data has only %1 fragments (%2 frames need at least %2).</translation>
     </message>
     <message>
+        <source>RLE で圧縮された断片 %1 が壊れています。</source>
+        <translation>RLE-compressed fragment %1 is damaged.</translation>
+    </message>
+    <message>
         <source>画素データが短すぎます（%1 画素、%2 フレームには %3 画素が必要）。</source>
         <translation>The pixel data are too short (%1 pixels; %2 frames need %3).</translation>
     </message>

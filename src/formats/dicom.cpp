@@ -7,6 +7,7 @@
 #include <dcmtk/dcmdata/dcistrmb.h>
 #include <dcmtk/dcmdata/dcpixel.h>
 #include <dcmtk/dcmdata/dcpixseq.h>
+#include <dcmtk/dcmdata/dcpxitem.h>
 #include <dcmtk/dcmdata/dcrledrg.h>
 #include <dcmtk/dcmdata/dcsequen.h>
 #include <dcmtk/dcmdata/dcxfer.h>
@@ -257,6 +258,45 @@ StudyReadResult readDataset(DcmFileFormat& file, OFCondition loaded, std::uint64
         result.error = fill("圧縮された画素データの断片が %1 個しかありません（%2 フレームには %2 個以上が必要）。",
                             {std::to_string(have > 0 ? have - 1 : 0), std::to_string(nm.frames)});
         return result;
+      }
+      // DCMTK's RLE decoder can run past its buffers on a fragment whose runs do not add up to
+      // its frame: every segment is walked here first and must decode to exactly one byte plane.
+      if (DcmXfer(ds->getOriginalXfer()).getXfer() == EXS_RLELossless) {
+        const std::uint64_t plane = frameBytes / bytesPerPixel;
+        for (unsigned long i = 1; i < have; ++i) {
+          DcmPixelItem* item = nullptr;
+          Uint8* bytes = nullptr;
+          const Uint32 length = fragments->getItem(item, i).good() && item ? item->getLength() : 0;
+          bool sound = length >= 64 && item->getUint8Array(bytes).good() && bytes;
+          auto word = [&](Uint32 k) {
+            return Uint32(bytes[4 * k]) | Uint32(bytes[4 * k + 1]) << 8 | Uint32(bytes[4 * k + 2]) << 16 |
+                   Uint32(bytes[4 * k + 3]) << 24;
+          };
+          const Uint32 segments = sound ? word(0) : 0;
+          sound = sound && segments == Uint32(bytesPerPixel) && word(1) == 64;
+          for (Uint32 k = 1; sound && k <= segments; ++k) {
+            const std::uint64_t begin = word(k), end = k < segments ? word(k + 1) : length;
+            sound = begin < end && end <= length;
+            std::uint64_t at = begin, out = 0;
+            while (sound && at < end && out < plane) {
+              const int n = static_cast<signed char>(bytes[at++]);
+              if (n >= 0) {
+                sound = at + std::uint64_t(n) + 1 <= end && out + std::uint64_t(n) + 1 <= plane;
+                at += std::uint64_t(n) + 1;
+                out += std::uint64_t(n) + 1;
+              } else if (n != -128) {
+                sound = at + 1 <= end && out + std::uint64_t(1 - n) <= plane;
+                at += 1;
+                out += std::uint64_t(1 - n);
+              }
+            }
+            sound = sound && out == plane;
+          }
+          if (!sound) {
+            result.error = fill("RLE で圧縮された断片 %1 が壊れています。", {std::to_string(i)});
+            return result;
+          }
+        }
       }
     } else {
       const std::uint64_t have = pixels->getLength();

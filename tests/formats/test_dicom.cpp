@@ -289,3 +289,12 @@ TEST(DicomNmInterpretation, FramesAnglesAndVectors) {
 }
 
 }  // namespace
+
+// A fuzzer's file: RLE fragments whose runs do not add up to their frame made DCMTK's decoder
+// read and write outside its buffers. It is refused, naming the fragment, before DCMTK decodes.
+TEST(DicomRle, FragmentsWhoseRunsDoNotFillTheirFrameAreRefused) {
+  const std::string path = std::string(SINORA_SOURCE_ROOT) + "/fuzz/regressions/dicom-rle-decoder-segv";
+  const StudyReadResult r = readAnyStudy(path);
+  EXPECT_FALSE(r.study);
+  EXPECT_NE(r.error.find("RLE"), std::string::npos) << r.error;
+}
