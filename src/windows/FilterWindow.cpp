@@ -136,15 +136,7 @@ FilterAnalysisWindow::FilterAnalysisWindow(CSinoraDoc* doc, QWidget* parent)
   windowed_ = new PictureView;
   ramp_ = new PictureView;
   for (PictureView* v : {windowed_, ramp_}) v->setDrag(PictureView::Drag::Line);
-  auto caption = [](const QString& text) {
-    auto* l = new QLabel(text);
-    l->setWordWrap(true);
-    l->setMaximumWidth(2 * kSize);
-    // Room for two lines from the start: a caption that grows later is never squeezed.
-    l->setMinimumHeight(2 * l->fontMetrics().lineSpacing());
-    l->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
-    return l;
-  };
+  auto caption = [](const QString& text) { return pictureCaption(text, 2 * kSize); };
   windowedCaption_ = caption(T("窓付きフィルタの FBP"));
   rampCaption_ = caption(T("Ramp の FBP"));
   // Two pictures a row, so that the window fits a small or scaled screen.

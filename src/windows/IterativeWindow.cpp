@@ -234,15 +234,7 @@ IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
   slider_ = new QSlider(Qt::Horizontal);
   slider_->setRange(1, 1);
   iterationLabel_ = new QLabel;
-  auto caption = [](const QString& text) {
-    auto* l = new QLabel(text);
-    l->setWordWrap(true);
-    l->setMaximumWidth(2 * kSize);
-    // Room for two lines from the start: a caption that grows later is never squeezed.
-    l->setMinimumHeight(2 * l->fontMetrics().lineSpacing());
-    l->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
-    return l;
-  };
+  auto caption = [](const QString& text) { return pictureCaption(text, 2 * kSize); };
   fbpCaption_ = caption(QStringLiteral("FBP"));
   osemCaption_ = caption(QStringLiteral("MLEM / OSEM"));
   truthCaption_ = caption(T("真の分布"));

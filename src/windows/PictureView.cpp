@@ -15,6 +15,7 @@
 #include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
+#include <QLabel>
 #include <QLocale>
 #include <QMenu>
 #include <QMessageBox>
@@ -767,3 +768,12 @@ QString studyCaption(const QString& documentTitle, const sinora::ProjectionStudy
   return T("%1（%2 カウント）").arg(documentTitle, level);
 }
 
+
+QLabel* pictureCaption(const QString& text, int width) {
+  auto* l = new QLabel(text);
+  l->setWordWrap(true);
+  l->setMaximumWidth(width);
+  l->setMinimumHeight(2 * l->fontMetrics().lineSpacing());
+  l->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
+  return l;
+}

@@ -229,3 +229,8 @@ bool writeTextFile(const QString& path, const QByteArray& text, QString* error);
 // tells apart the pictures a class compares.
 QString studyCaption(const QString& documentTitle, const sinora::ProjectionStudy& study);
 
+
+// A picture's caption: wrapped at `width`, with room for two lines from the start so that a
+// caption that grows later is never squeezed into the picture below it.
+class QLabel;
+QLabel* pictureCaption(const QString& text, int width);
