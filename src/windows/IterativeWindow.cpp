@@ -175,6 +175,8 @@ IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
   outline_ = new QComboBox;
   outline_->addItem(T("ファントムの輪郭"));
   outline_->addItem(T("FBP のしきい値"));
+  outline_->addItem(T("ファントムの μ マップ"));  // instead of mu inside an outline
+  if (!phantom || phantom->mu.empty()) outline_->setItemData(2, 0, Qt::UserRole - 1);
   const bool ownOutline = phantom && phantom->object.outline >= 0;
   if (!ownOutline) {
     outline_->setItemData(0, 0, Qt::UserRole - 1);  // not selectable without a phantom's outline
@@ -366,6 +368,11 @@ IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
   connect(planeSource_, &QComboBox::currentIndexChanged, this, &IterativeWindow::drawPlanes);
   connect(cancel_, &QPushButton::clicked, this, &IterativeWindow::cancelVolume);
   connect(method_, &QComboBox::currentIndexChanged, this, &IterativeWindow::updateRowHint);
+  // The map carries its own mu and extent.
+  connect(outline_, &QComboBox::currentIndexChanged, this, [this](int i) {
+    mu_->setEnabled(i != 2);
+    threshold_->setEnabled(i != 2);
+  });
   connect(planes_[0], &PictureView::pointChosen, this,
           [this](QPoint p) { setCrosshair(p.x(), p.y(), cross_[2]); });
   connect(planes_[1], &PictureView::pointChosen, this,
@@ -444,7 +451,9 @@ Recipe IterativeWindow::recipeFromControls(RecipeMethod method) const {
   r.chang = ChangCorrection(chang_->currentIndex());
   r.attenuatedProjector = attenuatedOsem_->isChecked();
   r.muPerCm = mu_->value();
-  r.outline = outline_->currentIndex() == 0 ? OutlineSource::Phantom : OutlineSource::Threshold;
+  r.outline = outline_->currentIndex() == 1 ? OutlineSource::Threshold : OutlineSource::Phantom;
+  if (const PhantomInfo* phantom = phantomInfo(*study_); phantom && outline_->currentIndex() == 2)
+    r.muMap = phantomMuMap(*phantom);
   r.threshold = threshold_->value() / 100.0;
   return r;
 }
