@@ -4,7 +4,7 @@
 #include <cmath>
 #include <thread>
 
-#include "imaging/mu_map.h"
+#include "imaging/attenuation_map.h"
 #include "imaging/phantom_scatter.h"
 #include "imaging/random.h"
 #include "imaging/sample_study.h"

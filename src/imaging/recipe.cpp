@@ -6,7 +6,7 @@
 #include <mutex>
 #include <thread>
 
-#include "imaging/mu_map.h"
+#include "imaging/attenuation_map.h"
 #include "imaging/phantom.h"
 #include "imaging/resolution.h"
 #include "imaging/slices.h"

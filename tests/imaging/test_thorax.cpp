@@ -8,7 +8,7 @@
 #include <numeric>
 
 #include "imaging/attenuation.h"
-#include "imaging/mu_map.h"
+#include "imaging/attenuation_map.h"
 #include "imaging/phantom.h"
 #include "imaging/recipe.h"
 #include "imaging/scatter.h"

@@ -1,4 +1,4 @@
-#include "imaging/mu_map.h"
+#include "imaging/attenuation_map.h"
 
 #include <algorithm>
 #include <cmath>

@@ -10,7 +10,7 @@
 #include "imaging/attenuation.h"
 #include "imaging/geometry.h"
 #include "imaging/iterative.h"
-#include "imaging/mu_map.h"
+#include "imaging/attenuation_map.h"
 #include "imaging/phantom.h"
 #include "imaging/recipe.h"
 #include "imaging/slices.h"
