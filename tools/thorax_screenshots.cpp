@@ -91,7 +91,7 @@ int thoraxShots(const QString& outDir, const QString& prefix) {
     const struct {
       const char* name;
       int chang, outline;
-    } steps[] = {{"none", 0, 0}, {"uniform", 1, 0}, {"mumap", 1, 2}};
+    } steps[] = {{"none", 0, 0}, {"uniform", 1, 0}, {"mumap", 1, 2}, {"shifted", 1, 3}};
     for (const auto& step : steps) {
       w.changBox()->setCurrentIndex(step.chang);
       w.attenuatedOsemBox()->setChecked(step.chang > 0);

@@ -1540,6 +1540,10 @@ Cancel Preview</translation>
         <translation>The phantom's μ map</translation>
     </message>
     <message>
+        <source>ファントムの μ マップ（右へ 1 cm ずれた）</source>
+        <translation>The phantom's μ map, 1 cm to the right</translation>
+    </message>
+    <message>
         <source>方法</source>
         <translation>Method</translation>
     </message>

@@ -742,10 +742,23 @@ std::vector<float> muSlice(const PhantomObject& o, const PhantomSettings& s, int
   return voxelMeans(o, s, row, false, [&](const PhantomPart& p) { return &p == outline ? s.muPerCm : 0.0; });
 }
 
-std::vector<float> phantomMuMap(const PhantomInfo& info) {
+std::vector<float> phantomMuMap(const PhantomInfo& info, double shiftMm) {
   std::vector<float> out;
   for (const std::vector<float>& row : info.mu) out.insert(out.end(), row.begin(), row.end());
-  return out;
+  const double pixels = info.settings.pixelMm > 0 ? shiftMm / info.settings.pixelMm : 0;
+  if (pixels == 0 || out.empty() || !std::isfinite(pixels)) return out;
+  const int b = info.settings.matrix, whole = int(std::floor(pixels));
+  const double part = pixels - whole;
+  std::vector<float> moved(out.size(), 0.0f);
+  for (std::size_t r = 0; r < info.mu.size(); ++r)
+    for (int i = 0; i < b; ++i) {
+      // Pixel i takes what lay `pixels` to its left.
+      auto from = [&](int ii) { return ii >= 0 && ii < b ? out.data() + (r * b + std::size_t(ii)) * b : nullptr; };
+      const float *a = from(i - whole), *c = from(i - whole - 1);
+      float* to = moved.data() + (r * b + std::size_t(i)) * b;
+      for (int j = 0; j < b; ++j) to[j] = float((1 - part) * (a ? a[j] : 0.0f) + part * (c ? c[j] : 0.0f));
+    }
+  return moved;
 }
 
 const PhantomInfo* phantomInfo(const ProjectionStudy& study) { return study.geometry().phantom.get(); }

@@ -176,6 +176,8 @@ std::vector<float> truthSlice(const PhantomObject& object, const PhantomSettings
 std::vector<float> muSlice(const PhantomObject& object, const PhantomSettings& settings, int row);
 
 // The phantom's mu as a recipe's map (recipe.h): rows x B x B flattened; empty without one.
-std::vector<float> phantomMuMap(const PhantomInfo& info);
+// `shiftMm` moves it across the screen (towards the patient's left), linearly between pixels,
+// as a CT taken off the SPECT would lie.
+std::vector<float> phantomMuMap(const PhantomInfo& info, double shiftMm = 0);
 
 }  // namespace sinora

@@ -175,8 +175,16 @@ IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
   outline_ = new QComboBox;
   outline_->addItem(T("ファントムの輪郭"));
   outline_->addItem(T("FBP のしきい値"));
-  outline_->addItem(T("ファントムの μ マップ"));  // instead of mu inside an outline
-  if (!phantom || phantom->mu.empty()) outline_->setItemData(2, 0, Qt::UserRole - 1);
+  // Instead of mu inside an outline: the phantom's own map, and the same map 1 cm off as a CT
+  // taken apart from the SPECT would be.
+  outline_->addItem(T("ファントムの μ マップ"));
+  outline_->addItem(T("ファントムの μ マップ（右へ 1 cm ずれた）"));
+  if (!phantom || phantom->mu.empty())
+    for (int item : {2, 3}) outline_->setItemData(item, 0, Qt::UserRole - 1);
+  // As wide as the outlines' names: the longer choices show whole in the list, and the window
+  // keeps the width that lets its settings stand beside the pictures.
+  outline_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  outline_->setMinimumContentsLength(14);
   const bool ownOutline = phantom && phantom->object.outline >= 0;
   if (!ownOutline) {
     outline_->setItemData(0, 0, Qt::UserRole - 1);  // not selectable without a phantom's outline
@@ -370,8 +378,8 @@ IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
   connect(method_, &QComboBox::currentIndexChanged, this, &IterativeWindow::updateRowHint);
   // The map carries its own mu and extent.
   connect(outline_, &QComboBox::currentIndexChanged, this, [this](int i) {
-    mu_->setEnabled(i != 2);
-    threshold_->setEnabled(i != 2);
+    mu_->setEnabled(i < 2);
+    threshold_->setEnabled(i < 2);
   });
   connect(planes_[0], &PictureView::pointChosen, this,
           [this](QPoint p) { setCrosshair(p.x(), p.y(), cross_[2]); });
@@ -452,8 +460,8 @@ Recipe IterativeWindow::recipeFromControls(RecipeMethod method) const {
   r.attenuatedProjector = attenuatedOsem_->isChecked();
   r.muPerCm = mu_->value();
   r.outline = outline_->currentIndex() == 1 ? OutlineSource::Threshold : OutlineSource::Phantom;
-  if (const PhantomInfo* phantom = phantomInfo(*study_); phantom && outline_->currentIndex() == 2)
-    r.muMap = phantomMuMap(*phantom);
+  if (const PhantomInfo* phantom = phantomInfo(*study_); phantom && outline_->currentIndex() >= 2)
+    r.muMap = phantomMuMap(*phantom, outline_->currentIndex() == 3 ? 10 : 0);
   r.threshold = threshold_->value() / 100.0;
   return r;
 }

@@ -115,20 +115,6 @@ double inferiorOverAnterior(const ProjectionStudy& study, const std::vector<doub
   return (inferior / ni) / (anterior / na);
 }
 
-// The map moved by `mm` across the screen (towards the patient's left), linearly between pixels.
-std::vector<float> shifted(const std::vector<float>& map, int rows, int b, double pixels) {
-  std::vector<float> out(map.size(), 0.0f);
-  const int whole = int(std::floor(pixels));
-  const double part = pixels - whole;
-  for (int r = 0; r < rows; ++r)
-    for (int i = 0; i < b; ++i)
-      for (int j = 0; j < b; ++j) {
-        auto at = [&](int ii) { return ii >= 0 && ii < b ? map[(std::size_t(r) * b + ii) * b + j] : 0.0f; };
-        out[(std::size_t(r) * b + i) * b + j] = float((1 - part) * at(i - whole) + part * at(i - whole - 1));
-      }
-  return out;
-}
-
 TEST(Thorax, ItsMuMapIsItsPartsAtTheIsotopesEnergy) {
   for (const char* isotope : {"tc99m", "lu177"}) {
     PhantomSettings s = thoraxSettings(0);
@@ -150,10 +136,16 @@ TEST(Thorax, ItsMuMapIsItsPartsAtTheIsotopesEnergy) {
     EXPECT_EQ(at(0, -130), 0) << isotope;                                  // air
     // Tc-99m: 0.154, 0.046 and 0.295 per cm.
     if (e < 141) EXPECT_NEAR(at(0, 80), 0.295, 0.002);
-    // The recipe's map is every row in order.
+    // The recipe's map is every row in order; moved 1 cm (3 1/3 pixels) it is each pixel's
+    // from a third of the way between 3 and 4 pixels to the left.
     const std::vector<float> map = phantomMuMap(info);
     ASSERT_EQ(map.size(), std::size_t(128) * 128 * 128);
     EXPECT_EQ(map[std::size_t(64) * 128 * 128 + 5000], row[5000]);
+    const std::vector<float> moved = phantomMuMap(info, 10);
+    ASSERT_EQ(moved.size(), map.size());
+    for (const std::size_t p : {std::size_t(64) * 128 * 128 + 70 * 128 + 60, std::size_t(10) * 128 * 128 + 20 * 128 + 90})
+      EXPECT_NEAR(moved[p], map[p - 3 * 128] * (2.0 / 3) + map[p - 4 * 128] / 3.0, 1e-6) << p;
+    EXPECT_EQ(moved[std::size_t(64) * 128 * 128 + 1 * 128 + 64], 0);  // from outside the slice
     // Activity: myocardium 5, blood 1, lungs 0.3, liver 4 times the background.
     const std::vector<float>& t = info.truth[64];
     auto truth = [&](double x, double y) { return t[std::size_t(std::lround(x / 3) + 64) * 128 + std::size_t(std::lround(y / 3) + 64)]; };
@@ -272,7 +264,7 @@ TEST(Thorax, UniformChangFailsNextToTheLungsAndSpineWhereTheMapsOsemDoesNot) {
   EXPECT_GT(errorPercent(uniform, osemReference, heart), 2 * mapHeart);
   // A CT 1 cm off: the lungs' edges in the wrong place.
   Recipe moved = recipe(RecipeMethod::Osem, ChangCorrection::FirstOrder, true);
-  moved.muMap = shifted(moved.muMap, 128, 128, 10.0 / 3);
+  moved.muMap = phantomMuMap(*phantomInfo(s), 10);
   const double movedHeart = errorPercent(run(s, moved, row), osemReference, heart);
   EXPECT_GT(movedHeart, 1.5 * mapHeart);
 }

@@ -303,6 +303,7 @@ TEST_F(PhantomLab, TheThoraxBringsItsMuMapToTheIterativeWindow) {
     return w.outlineBox()->itemData(item, Qt::UserRole - 1).isNull();
   };
   EXPECT_TRUE(selectable(2));
+  EXPECT_TRUE(selectable(3));
   w.outlineBox()->setCurrentIndex(2);
   EXPECT_FALSE(w.muBox()->isEnabled());  // the map has its own
   w.rowBox()->setValue(32);
@@ -316,6 +317,14 @@ TEST_F(PhantomLab, TheThoraxBringsItsMuMapToTheIterativeWindow) {
   EXPECT_TRUE(w.osemCaption()->text().contains(QStringLiteral("μ マップ"))) << w.osemCaption()->text().toStdString();
   EXPECT_EQ(w.shownOsem(), runRecipe(*lab.study(), w.osemRecipe(), 32, 2, nullptr, false).values);
   EXPECT_EQ(w.shownFbp(), runRecipe(*lab.study(), w.fbpRecipe(), 32).values);
+  // The same map 1 cm off: another picture.
+  w.outlineBox()->setCurrentIndex(3);
+  EXPECT_FALSE(w.muBox()->isEnabled());
+  const std::vector<double> aligned = w.shownOsem();
+  w.reconstructButton()->click();
+  w.waitForSlice();
+  EXPECT_EQ(w.osemRecipe().muMap, phantomMuMap(*info, 10));
+  EXPECT_NE(w.shownOsem(), aligned);
   // Back to an outline: mu is typed again and the map is not used.
   w.outlineBox()->setCurrentIndex(0);
   EXPECT_TRUE(w.muBox()->isEnabled());
@@ -323,7 +332,7 @@ TEST_F(PhantomLab, TheThoraxBringsItsMuMapToTheIterativeWindow) {
   // A study without a mu map does not offer one.
   CSinoraDoc sample;
   IterativeWindow plain(&sample);
-  EXPECT_FALSE(plain.outlineBox()->itemData(2, Qt::UserRole - 1).isNull());
+  for (int item : {2, 3}) EXPECT_FALSE(plain.outlineBox()->itemData(item, Qt::UserRole - 1).isNull()) << item;
 }
 
 TEST_F(PhantomLab, WithoutAPixelSizeAttenuationIsRefused) {
