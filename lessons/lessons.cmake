@@ -2,6 +2,9 @@
 set(SINORA_LESSONS
   projections
   attenuation
+  backprojection
+  ramp-filters
+  windows-cutoff
 )
 set(SINORA_LESSON_FILES "")
 foreach(id IN LISTS SINORA_LESSONS)

@@ -63,9 +63,15 @@ bool runLessonCommand(const std::vector<std::string>& args, int& status) {
   if (lesson.empty()) return status = usage("--lesson takes a lesson's id or file"), true;
   if (!checking) return status = usage("--lesson needs --check"), true;
   QList<sinora::LessonSource> chosen;
-  for (const sinora::LessonSource& s : builtin)
-    if (s.parsed.ok && s.parsed.lesson.id == lesson && (lang.empty() || s.parsed.lesson.lang == lang))
+  for (const sinora::LessonSource& s : builtin) {
+    // A built-in file that does not read is named by its file: ID.LANG.md.
+    const QString file = QFileInfo(s.path).fileName();
+    const bool named = s.parsed.ok ? s.parsed.lesson.id == lesson
+                                   : file.startsWith(QString::fromStdString(lesson) + ".");
+    if (named && (lang.empty() || (s.parsed.ok ? s.parsed.lesson.lang == lang
+                                                : file.endsWith("." + QString::fromStdString(lang) + ".md"))))
       chosen.append(s);
+  }
   if (chosen.isEmpty()) {
     if (!QFileInfo::exists(QString::fromStdString(lesson)))
       return status = usage("no built-in lesson " + lesson + (lang.empty() ? "" : " in " + lang) +

@@ -261,7 +261,7 @@ double LessonSession::call(const Expr& e, std::string& error) const {
         double w = 0, m = 0;
         for (int b = 0; b < bins; ++b) {
           w += s.count(k + h * views / 2, row, b);
-          m += s.count(k + h * views / 2, row, b) * (b + 0.5);
+          m += s.count(k + h * views / 2, row, b) * double(b);
         }
         ok = ok && w > 0;
         c[h] = w > 0 ? m / w : 0;
