@@ -5,6 +5,8 @@ set(SINORA_LESSONS
   backprojection
   ramp-filters
   windows-cutoff
+  counts-noise
+  osem
 )
 set(SINORA_LESSON_FILES "")
 foreach(id IN LISTS SINORA_LESSONS)

@@ -222,6 +222,20 @@ void LessonPanel::retranslate() {
   answer_->setPlaceholderText(T("答えを入力"));
 }
 
+void LessonPanel::showEvent(QShowEvent* event) {
+  // The lesson last taken comes back when the panel first shows (its actions then set the
+  // program up, once the main window listens).
+  if (current_ < 0 && !sources_.isEmpty()) {
+    const QString last = settings_ ? settings_->value("Lessons/Last").toString() : QString();
+    int row = 0;
+    for (int k = 0; k < sources_.size(); ++k)
+      if (sources_[k].path == last) row = k;
+    list_->setCurrentRow(row);
+    if (current_ < 0) selectLesson(row);
+  }
+  QWidget::showEvent(event);
+}
+
 void LessonPanel::changeEvent(QEvent* event) {
   if (event->type() == QEvent::LanguageChange) {
     retranslate();
@@ -261,7 +275,7 @@ void LessonPanel::reload() {
     list_->setCurrentRow(select);
     current_ = select;
     showStep(step_);
-  } else if (!sources_.isEmpty()) {
+  } else if (!sources_.isEmpty() && current_ >= 0) {
     list_->setCurrentRow(0);
     selectLesson(0);
   } else {
@@ -300,6 +314,7 @@ void LessonPanel::selectLesson(int row) {
   if (row < 0 || row >= sources_.size()) return;
   current_ = row;
   error_->hide();
+  if (settings_) settings_->setValue("Lessons/Last", sources_[row].path);
   session_ = std::make_unique<lessons::LessonSession>(sources_[row].parsed.lesson,
                                                       sinora::lessonContext(sources_[row].path, settings_));
   const int remembered = settings_ ? settings_->value(progressKey(), 0).toInt() : 0;

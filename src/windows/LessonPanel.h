@@ -60,6 +60,7 @@ class LessonPanel : public QWidget {
 
  protected:
   void changeEvent(QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   void reload();
