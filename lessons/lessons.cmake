@@ -5,8 +5,11 @@ set(SINORA_LESSONS
   backprojection
   ramp-filters
   windows-cutoff
+  sampling
+  centre-of-rotation
   counts-noise
   osem
+  real-study
 )
 set(SINORA_LESSON_FILES "")
 foreach(id IN LISTS SINORA_LESSONS)

@@ -50,7 +50,7 @@ class LessonPanelTest : public ::testing::Test {
 
 TEST_F(LessonPanelTest, ListsTheBuiltInLessonsOfTheLanguage) {
   LessonPanel p(settings.get());
-  ASSERT_GE(p.lessonList()->count(), 7);
+  ASSERT_EQ(p.lessonList()->count(), 10);
   for (int k = 0; k < p.lessonList()->count(); ++k) {
     p.selectLesson(k);
     ASSERT_NE(p.lesson(), nullptr);
