@@ -22,6 +22,7 @@
 #include "app/language.h"
 #include "platform/tr.h"
 #include "res/resource.h"
+#include "windows/Dialog1.h"
 #include "windows/LessonPanel.h"
 
 int main(int argc, char** argv) {
@@ -40,6 +41,7 @@ int main(int argc, char** argv) {
   CSinoraApp sinora(std::move(settings));
   QString error;
   sinora.InitInstance(QString(), &error);
+  sinora::setLanguage(language);
   CMainFrame* frame = sinora.mainFrame();
   const QRect screen = frame->screen()->availableGeometry();
   frame->move(screen.topLeft());
@@ -48,24 +50,36 @@ int main(int argc, char** argv) {
   if (!panel) return 1;
   panel->resize(std::min(560, screen.width() / 2), screen.height() - 40);
   panel->move(screen.right() - panel->width(), screen.top());
-  QListWidget* list = panel->lessonList();
-  int row = -1;
-  for (int k = 0; k < list->count(); ++k) {
-    panel->selectLesson(k);
-    if (panel->lesson() && panel->lesson()->id == argv[2]) row = k;
+  // The panel lists the built-in lessons of the language first, in the course's order.
+  int row = -1, k = 0;
+  for (const sinora::LessonSource& s : sinora::builtinLessons()) {
+    if (!s.parsed.ok || s.parsed.lesson.lang != argv[3]) continue;
+    if (s.parsed.lesson.id == argv[2]) row = k;
+    ++k;
   }
   if (row < 0) {
     std::fprintf(stderr, "no built-in lesson %s in %s\n", argv[2], argv[3]);
     return 1;
   }
-  list->setCurrentRow(row);
+  panel->lessonList()->setCurrentRow(row);
+  panel->selectLesson(row);
   panel->showStep(0);
   const auto* lesson = panel->lesson();
+  std::unique_ptr<CDialog1> reconstruction;
   for (std::size_t k = 0; k < lesson->steps.size(); ++k) {
     panel->showStep(int(k));
     // The windows the step names, as the student opens them (the modal ones are not).
-    for (QPushButton* b : panel->windowButtons())
-      if (!b->text().contains(sinora::T("画像表示")) && !b->text().contains(sinora::T("基本"))) b->click();
+    for (QPushButton* b : panel->windowButtons()) {
+      if (b->text().contains(sinora::T("基本"))) continue;
+      if (!b->text().contains(sinora::T("画像表示"))) {
+        b->click();
+        continue;
+      }
+      // The reconstruction window is modal; here it stands open beside the panel instead.
+      reconstruction = std::make_unique<CDialog1>(sinora.document());
+      reconstruction->move(screen.left(), screen.top() + 300);
+      reconstruction->show();
+    }
     const auto& step = lesson->steps[k];
     if (step.hasQuestion) {
       if (step.question.kind == sinora::lessons::Question::Number) {

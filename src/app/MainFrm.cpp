@@ -330,8 +330,9 @@ void CMainFrame::OnLessons() {
   if (!panel) {
     panel = new LessonPanel(settings_, this);
     connect(panel, &LessonPanel::studyMade, this, [this](sinora::StudyPtr study, const QString& name) {
+      // The step says what it made: no box of import notes in the middle of a lesson.
       doc_->setMadeStudy(std::move(study), name);
-      opened();
+      view_->OnInitialUpdate();
     });
     connect(panel, &LessonPanel::windowRequested, this, [this](const QString& name) {
       const QHash<QString, int> ids = {{"iterative", ID_ITERATIVE}, {"filter", ID_FILTER_ANALYSIS},

@@ -1,6 +1,11 @@
 #include "windows/LessonPanel.h"
 
+#include <QApplication>
 #include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QSpinBox>
 #include <QDir>
 #include <QEvent>
 #include <QFileDialog>
@@ -23,6 +28,7 @@
 #include "app/language.h"
 #include "imaging/phantom.h"
 #include "platform/tr.h"
+#include "windows/IterativeWindow.h"
 
 using sinora::T;
 using sinora::TM;
@@ -71,6 +77,9 @@ QString formulaText(QString f) {
   static const QRegularExpression sup(R"(\^\{([^{}]*)\}|\^(\S))"), sub(R"(_\{([^{}]*)\}|_(\w))");
   f.replace(sup, "<sup>\\1\\2</sup>");
   f.replace(sub, "<sub>\\1\\2</sub>");
+  // Any other command (\\cos, \\sin, \\log) as its name.
+  static const QRegularExpression command(R"(\\([A-Za-z]+))");
+  f.replace(command, "\\1");
   f.replace("{", "").replace("}", "");
   return f.simplified();
 }
@@ -105,6 +114,7 @@ LessonPanel::LessonPanel(QSettings* settings, QWidget* parent) : QWidget(parent,
   setObjectName("LessonPanel");
   list_ = new QListWidget;
   list_->setWordWrap(true);
+  list_->setTextElideMode(Qt::ElideNone);
   list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   open_ = new QPushButton;
   folder_ = new QPushButton;
@@ -363,8 +373,8 @@ void LessonPanel::showStep(int step) {
   for (const lessons::Action& a : s.actions) {
     if (a.kind != lessons::ActionKind::Window) continue;
     auto* b = new QPushButton(T("「%1」を開く").arg(windowText(a.name)));
-    const QString name = QString::fromStdString(a.name);
-    connect(b, &QPushButton::clicked, this, [this, name] { emit windowRequested(name); });
+    const lessons::Action action = a;
+    connect(b, &QPushButton::clicked, this, [this, action] { openWindow(action); });
     windowRow_->addWidget(b);
     windowButtons_.append(b);
   }
@@ -393,6 +403,36 @@ void LessonPanel::showStep(int step) {
   stepLabel_->setText(T("手順 %1 / %2").arg(step + 1).arg(l->steps.size()));
   back_->setEnabled(step > 0);
   next_->setEnabled(step + 1 < int(l->steps.size()));
+}
+
+void LessonPanel::openWindow(const lessons::Action& a) {
+  QList<IterativeWindow*> before;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (auto* it = qobject_cast<IterativeWindow*>(w)) before.append(it);
+  emit windowRequested(QString::fromStdString(a.name));
+  if (a.name != "iterative" || a.fields.size() < 2) return;
+  // The iterative window opens with the step's settings and reconstructs at once.
+  IterativeWindow* w = nullptr;
+  for (QWidget* t : QApplication::topLevelWidgets())
+    if (auto* it = qobject_cast<IterativeWindow*>(t); it && !before.contains(it)) w = it;
+  if (!w) return;
+  const auto value = [&](const char* key) -> QString {
+    const lessons::Field* f = a.find(key);
+    return f ? QString::fromStdString(f->value) : QString();
+  };
+  if (!value("row").isEmpty()) w->rowBox()->setValue(value("row").toInt());
+  if (!value("method").isEmpty()) w->methodBox()->setCurrentIndex(value("method") == "mlem" ? 0 : 1);
+  if (!value("subsets").isEmpty()) {
+    const int k = w->subsetsBox()->findData(value("subsets").toInt());
+    if (k >= 0) w->subsetsBox()->setCurrentIndex(k);
+  }
+  if (!value("iterations").isEmpty()) w->iterationsBox()->setValue(value("iterations").toInt());
+  if (!value("post-filter").isEmpty()) w->fwhmBox()->setValue(value("post-filter").toDouble());
+  if (!value("chang").isEmpty())
+    w->changBox()->setCurrentIndex(value("chang") == "first" ? 1 : value("chang") == "iterated" ? 2 : 0);
+  if (!value("attenuated").isEmpty()) w->attenuatedOsemBox()->setChecked(value("attenuated") == "yes");
+  if (!value("mu").isEmpty()) w->muBox()->setValue(value("mu").toDouble());
+  w->reconstructButton()->click();
 }
 
 void LessonPanel::checkAnswer() {

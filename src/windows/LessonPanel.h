@@ -66,6 +66,8 @@ class LessonPanel : public QWidget {
   void reload();
   void retranslate();
   void checkAnswer();
+  // Asks for a step's window; the iterative window is given the step's settings.
+  void openWindow(const sinora::lessons::Action& a);
   void showError(const QString& message);
   QString progressKey() const;
 
