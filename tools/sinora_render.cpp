@@ -39,7 +39,8 @@
 namespace {
 
 const char kUsage[] =
-    "usage: sinora-render [STUDY] --out DIR [--projection K] [--slice N]\n"
+    "usage: sinora-render --list-lessons | --lesson ID|FILE --check [--lang ja|en]\n"
+    "       sinora-render [STUDY] --out DIR [--projection K] [--slice N]\n"
     "                     [--filter ramp|shepp-logan|none] [--order TEXT] [--cutoff TEXT]\n"
     "                     [--density D] [--palette ribbon|grey|none] [--degrees TEXT]\n"
     "                     [--ps-order TEXT] [--ps-cutoff TEXT] [--values]\n"
