@@ -256,6 +256,7 @@ void LessonPanel::changeEvent(QEvent* event) {
 
 void LessonPanel::reload() {
   const QString keep = current_ >= 0 && current_ < sources_.size() ? sources_[current_].path : QString();
+  const std::string keepId = lesson() ? lesson()->id : std::string();
   const QString lang = sinora::languageCode(sinora::currentLanguage());
   QList<sinora::LessonSource> all;
   for (const sinora::LessonSource& s : sinora::builtinLessons())
@@ -280,11 +281,16 @@ void LessonPanel::reload() {
     list_->addItem(name);
     if (sources_[k].path == keep) select = k;
   }
+  // The same lesson in the other language when the language changed.
+  for (int k = 0; select < 0 && k < sources_.size(); ++k)
+    if (!keepId.empty() && sources_[k].builtin && sources_[k].parsed.lesson.id == keepId) select = k;
   if (!refused.isEmpty()) showError(refused.join("\n"));
   if (select >= 0) {
     list_->setCurrentRow(select);
+    const bool same = sources_[select].path == keep;
     current_ = select;
-    showStep(step_);
+    if (same) showStep(step_);
+    else selectLesson(select);
   } else if (!sources_.isEmpty() && current_ >= 0) {
     list_->setCurrentRow(0);
     selectLesson(0);

@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include "app/MainFrm.h"
+#include "app/language.h"
 #include "app/Sinora.h"
 #include "doc/SinoraDoc.h"
 #include "res/resource.h"
@@ -186,6 +187,22 @@ TEST_F(LessonPanelTest, ABadFileIsRefusedAndTheLessonGoesOn) {
   EXPECT_TRUE(p.feedback()->text().contains("正解"));
   LessonPanel again(settings.get());
   EXPECT_EQ(again.lessonList()->count(), count + 1);
+}
+
+TEST_F(LessonPanelTest, ChangingTheLanguageKeepsTheLesson) {
+  LessonPanel p(settings.get());
+  p.selectLesson(rowOf(p, "attenuation"));
+  ASSERT_TRUE(sinora::setLanguage(sinora::Language::English));
+  QApplication::processEvents();
+  ASSERT_NE(p.lesson(), nullptr);
+  EXPECT_EQ(p.lesson()->id, "attenuation");
+  EXPECT_EQ(p.lesson()->lang, "en");
+  EXPECT_EQ(p.nextButton()->text(), "Next >");
+  EXPECT_EQ(p.lessonList()->count(), 10);
+  sinora::setLanguage(sinora::Language::Japanese);
+  QApplication::processEvents();
+  EXPECT_EQ(p.lesson()->lang, "ja");
+  EXPECT_EQ(p.nextButton()->text(), "次へ >");
 }
 
 TEST_F(LessonPanelTest, TheMenuOpensOnePanelThatSetsTheStudy) {
