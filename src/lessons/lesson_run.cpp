@@ -216,7 +216,11 @@ double LessonSession::call(const Expr& e, std::string& error) const {
   const std::string& f = e.function;
   if (!study_) return error = "この前に検査を開くかファントムを作ってください", kNaN;
   const ProjectionStudy& s = *study_;
-  auto arg = [&](std::size_t k) { return e.args.size() > k ? number(e.args[k]) : 0.0; };
+  // A view, row or window number; anything that is not a whole number in range becomes -1.
+  auto arg = [&](std::size_t k) {
+    const double v = e.args.size() > k ? number(e.args[k]) : -1.0;
+    return v == std::floor(v) && v >= 0 && v <= 1e6 ? v : -1.0;
+  };
   if (f == "counts") return double(s.totalCounts());
   if (f == "views") return s.views();
   if (f == "bins") return s.bins();
