@@ -3,6 +3,10 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QSpinBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -22,6 +26,7 @@
 #include "app/Sinora.h"
 #include "doc/SinoraDoc.h"
 #include "res/resource.h"
+#include "windows/IterativeWindow.h"
 #include "windows/LessonPanel.h"
 
 namespace {
@@ -225,6 +230,37 @@ TEST_F(LessonPanelTest, TheMenuOpensOnePanelThatSetsTheStudy) {
   EXPECT_NE(app.document()->ProjectionStudy(), before);
   EXPECT_TRUE(app.document()->canRestorePrevious());
   panels[0]->close();
+}
+
+TEST_F(LessonPanelTest, AStepOpensTheIterativeWindowWithItsSettings) {
+  CSinoraApp app(std::make_unique<QSettings>(dir.filePath("app.ini"), QSettings::IniFormat));
+  QString error;
+  ASSERT_TRUE(app.InitInstance(QString(), &error, false));
+  app.mainFrame()->action(sinora::res::ID_LESSONS)->trigger();
+  LessonPanel* panel = app.mainFrame()->findChild<LessonPanel*>();
+  ASSERT_NE(panel, nullptr);
+  const QString file = write("window.en.md",
+                             "---\nid: w\nlang: en\ntitle: W\n---\n## S\n```action\nphantom: cylinder\nviews: 60\n"
+                             "matrix: 64\npixel: 4\ncounts: 1e5\n```\n```action\nwindow: iterative\nrow: 20\n"
+                             "method: mlem\niterations: 3\nchang: first\nattenuated: yes\nmu: 0.12\n```\n");
+  ASSERT_TRUE(panel->openLessonFile(file));
+  ASSERT_EQ(panel->windowButtons().size(), 1);
+  panel->windowButtons()[0]->click();
+  IterativeWindow* w = nullptr;
+  for (QWidget* t : QApplication::topLevelWidgets())
+    if (auto* it = qobject_cast<IterativeWindow*>(t); it && it->isVisible()) w = it;
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(app.document()->ProjectionStudy()->bins(), 64);  // the lesson's phantom
+  EXPECT_EQ(w->rowBox()->value(), 20);
+  EXPECT_EQ(w->methodBox()->currentIndex(), 0);  // MLEM
+  EXPECT_EQ(w->iterationsBox()->value(), 3);
+  EXPECT_EQ(w->changBox()->currentIndex(), 1);
+  EXPECT_TRUE(w->attenuatedOsemBox()->isChecked());
+  EXPECT_DOUBLE_EQ(w->muBox()->value(), 0.12);
+  w->waitForSlice();
+  EXPECT_FALSE(w->shownFbp().empty());  // reconstructed at once
+  w->close();
+  panel->close();
 }
 
 int main(int argc, char** argv) {
