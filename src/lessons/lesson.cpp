@@ -426,6 +426,8 @@ class Parser {
       if (a.name.empty()) throw Failure{first.line, "開く検査を書きます (sample か data:パス かファイル)"};
       if (a.name != "sample" && (a.name.find("..") != std::string::npos || a.name[0] == '/'))
         throw Failure{first.line, fill("検査はレッスンかデータのフォルダの中のファイルで示します: %1", {a.name})};
+      if (a.name != "sample" && a.name.rfind("data:", 0) != 0 && pictureExists_ && !pictureExists_(a.name))
+        throw Failure{first.line, fill("検査が見つかりません: %1", {a.name})};
       if (const Field* w = a.find("energy-window")) {
         int k = 0;
         if (!readInt(w->value, 1, 64, k)) throw Failure{w->line, "energy-window は 1 から 64 の整数です"};

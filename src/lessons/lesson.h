@@ -94,8 +94,8 @@ struct ParseResult {
   std::string message;   // "FILE:LINE: reason" as shown
 };
 
-// Reads a lesson. `pictureExists`, when given, is asked about every picture the text names
-// (relative to the lesson's folder); a missing one is refused.
+// Reads a lesson. `pictureExists`, when given, is asked about every picture and study file the
+// lesson names (relative to the lesson's folder); a missing one is refused.
 ParseResult parseLesson(const std::string& text, const std::string& file,
                         const std::function<bool(const std::string&)>& pictureExists = nullptr);
 

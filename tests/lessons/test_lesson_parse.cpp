@@ -113,7 +113,7 @@ class LessonRefused : public ::testing::TestWithParam<Bad> {};
 
 TEST_P(LessonRefused, NamesTheFileAndLine) {
   const Bad& b = GetParam();
-  const ParseResult r = parseLesson(b.text, "bad.md", [](const std::string& p) { return p != "missing.png"; });
+  const ParseResult r = parseLesson(b.text, "bad.md", [](const std::string& p) { return p != "missing.png" && p != "nothere.hs"; });
   ASSERT_FALSE(r.ok) << b.name;
   EXPECT_EQ(r.line, b.line) << b.name << ": " << r.message;
   EXPECT_NE(r.reason.find(b.reason), std::string::npos) << b.name << ": " << r.reason;
@@ -160,6 +160,7 @@ INSTANTIATE_TEST_SUITE_P(
         Bad{"two questions", lesson(kPhantom + "```question\nask: a\nanswer: number\nmeasure: counts\ntolerance: 1\nreference: 1\nhint: h\n```\n```question\nask: b\n```\n"), 19, "一つ"},
         Bad{"bad expression", lesson(kPhantom + "```question\nask: a\nanswer: number\nmeasure: counts * (views\ntolerance: 1\nreference: 1\nhint: h\n```\n"), 14, "括弧"},
         Bad{"wrong argument count", lesson(kPhantom + "```question\nask: a\nanswer: number\nmeasure: peak-bin(1)\ntolerance: 1\nreference: 1\nhint: h\n```\n"), 14, "peak-bin"},
+        Bad{"missing study", lesson("## S\n```action\nopen: nothere.hs\n```\n"), 8, "nothere.hs"},
         Bad{"missing picture", lesson("## S\n![x](missing.png)\n"), 7, "missing.png"},
         Bad{"picture outside the folder", lesson("## S\n![x](../../etc/passwd)\n"), 7, "passwd"},
         Bad{"study outside the folder", lesson("## S\n```action\nopen: /etc/passwd\n```\n"), 8, "passwd"},
