@@ -207,7 +207,9 @@ TEST(LessonParse, ExpressionsFollowPrecedence) {
   ASSERT_EQ(c.kind, Expr::Less);
   EXPECT_EQ(c.operands[0].function, "fwhm-mm");
   EXPECT_EQ(c.operands[1].args, (std::vector<std::string>{"0", "64"}));
-  for (const char* bad : {"", "(", "fwhm(", "1 +", "2 3", "fwhm()", "a $ b", std::string(200, '(').c_str()}) {
+  const std::string deep(200, '(');
+  for (const std::string& bad : {std::string(), std::string("("), std::string("fwhm("), std::string("1 +"),
+                                 std::string("2 3"), std::string("fwhm()"), std::string("a $ b"), deep}) {
     parseExpression(bad, error);
     EXPECT_FALSE(error.empty()) << bad;
   }
