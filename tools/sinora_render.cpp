@@ -52,14 +52,14 @@ const char kUsage[] =
     "                     [--osem SUBSETS:ITERATIONS [--volume]]\n"
     "                     [--window ramp|shepp-logan|hann|hamming|parzen|cosine|butterworth\n"
     "                      [--window-cutoff FC] [--window-order N]]\n"
-    "                     [--phantom sample|shepp-logan|jaszczak|cylinder|lines|point|contrast\n"
+    "                     [--phantom sample|shepp-logan|jaszczak|cylinder|lines|point|contrast|thorax\n"
     "                      [--ph-views N] [--ph-arc 180|360] [--ph-start DEG] [--ph-direction cw|cc]\n"
     "                      [--ph-matrix 64|128|256] [--ph-pixel MM] [--ph-counts N] [--ph-noise-free]\n"
     "                      [--ph-fwhm MM] [--ph-blur grows|constant] [--ph-radius MM] [--ph-cor PIXELS]\n"
     "                      [--ph-mu PER_CM] [--ph-point X,Y,Z] [--ph-seed N]\n"
     "                      [--ph-isotope tc99m|i123|lu177] [--ph-windows PEAK,LOWER,UPPER]\n"
     "                      [--ph-energy-resolution PCT] [--ph-scatter on|off]\n"
-    "                      [--ph-collimator lehr|legp|megp|R_I,R_C0,K]]\n"
+    "                      [--ph-collimator lehr|legp|megp|R_I,R_C0,K] [--ph-mu-map]]\n"
     "                     [--chang first|iterated] [--mu PER_CM] [--osem-attenuated]\n"
     "                     [--energy-window N] [--scatter none|dew|tew] [--scatter-windows L,U]\n"
     "                     [--scatter-smooth none|FWHM] [--psf phantom|lehr|legp|megp|R_I,R_C0,K]\n"
@@ -73,7 +73,8 @@ const char kUsage[] =
     "instead (the phantom lab's settings; truth.png and truth.csv are the true slice). --chang\n"
     "writes chang-fbp.png, the FBP corrected for attenuation mu (default: the phantom's, else\n"
     "0.15) inside the phantom's outline or an ellipse fitted to 20 % of the FBP slice;\n"
-    "--osem-attenuated puts the same attenuation into --osem's projector. --export writes\n"
+    "--osem-attenuated puts the same attenuation into --osem's projector; --ph-mu-map takes the\n"
+    "phantom's own mu map for both instead and writes it (mu.png, and mu.csv in cm^-1). --export writes\n"
     "the reconstructed volume in counts per pixel (OSEM with --osem S:I --volume, else Ramp\n"
     "FBP of every row) as volume.dcm, volume.hv + volume.v or volume.nii; --export-projections\n"
     "writes the study as projections.dcm or projections.hs + projections.s. TEXT options are\n"
@@ -109,6 +110,7 @@ struct Options {
   int changIterations = -1;  // --chang: 0 first order, 1 iterated once
   double mu = -1;            // --mu; below 0: the phantom's, else 0.15
   bool osemAttenuated = false;
+  bool phantomMuMap = false;  // --ph-mu-map
   int energyWindow = 0;  // --energy-window N: 1.., 0 the study's own
   sinora::ScatterMethod scatter = sinora::ScatterMethod::None;
   int scatterLower = 0, scatterUpper = 0;  // --scatter-windows, from 1; 0: from the energies
@@ -486,10 +488,12 @@ int main(int argc, char** argv) {
       if (!value(o.psCutoff)) return usageError("--ps-cutoff needs a text");
     } else if (a == "--phantom") {
       if (!value(v) || !sinora::phantomFromKey(v, o.phantomSettings.kind))
-        return usageError("--phantom takes sample, shepp-logan, jaszczak, cylinder, lines, point or contrast");
+        return usageError("--phantom takes sample, shepp-logan, jaszczak, cylinder, lines, point, contrast or thorax");
       o.phantom = true;
     } else if (a == "--ph-noise-free") {
       o.phantomSettings.noiseFree = true;
+    } else if (a == "--ph-mu-map") {
+      o.phantomMuMap = true;
     } else if (a.rfind("--ph-", 0) == 0) {
       if (!value(v)) return usageError(a + " needs a value");
       std::string why;
@@ -691,6 +695,13 @@ int main(int argc, char** argv) {
   base.filter = o.filter == sinora::ReconFilter::SheppLogan ? sinora::FilterWindow::SheppLogan : sinora::FilterWindow::Ramp;
   base.outline = sinora::OutlineSource::PhantomElseThreshold;
   base.threshold = 0.2;
+  if (o.phantomMuMap) {
+    const sinora::PhantomInfo* info = sinora::phantomInfo(*study);
+    if (!info || info->mu.empty()) return usageError("--ph-mu-map needs --phantom with attenuation (--ph-mu above 0)");
+    base.muMap = sinora::phantomMuMap(*info);
+    const std::vector<float>& mu = info->mu[std::size_t(sliceRow)];
+    addSlice(outputs, "mu", std::vector<double>(mu.begin(), mu.end()), study->bins(), o.palette, true, ValueUnit::PerCm);
+  }
   auto run = [&](const sinora::Recipe& r, std::vector<double>& values) {
     const sinora::RecipeSlice s = sinora::runRecipe(*study, r, sliceRow, 2, nullptr, false);
     if (!s.ok()) {

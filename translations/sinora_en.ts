@@ -534,6 +534,10 @@
         <translation>The collimator's R_i and R_c0 are 0 to 50 mm and k is 0 to 1.</translation>
     </message>
     <message>
+        <source>胸部は幅 330 mm あります。視野（マトリクス × 画素サイズ = %1 mm）を 340 mm 以上にしてください。</source>
+        <translation>The thorax is 330 mm wide. Make the field of view (matrix × pixel size = %1 mm) at least 340 mm.</translation>
+    </message>
+    <message>
         <source>点線源の位置に数でないものがあります。</source>
         <translation>A coordinate is not a number.</translation>
     </message>
@@ -586,6 +590,10 @@
         <translation>Hot and cold discs</translation>
     </message>
     <message>
+        <source>胸部（心筋）</source>
+        <translation>Thorax (myocardium)</translation>
+    </message>
+    <message>
         <source>%1 行目はファントムの輪郭の外です。</source>
         <translation>Row %1 is outside the phantom's outline.</translation>
     </message>
@@ -594,8 +602,12 @@
         <translation>No pixel of the FBP of row %1 is above the threshold.</translation>
     </message>
     <message>
-        <source>μ マップはまだ使えません。</source>
-        <translation>A mu map is not available yet.</translation>
+        <source>μ マップの大きさ（%1 値）がこの検査（%2 行 × %3 x %3 画素）と合いません。</source>
+        <translation>The μ map's size (%1 values) does not fit this study (%2 rows × %3 x %3 pixels).</translation>
+    </message>
+    <message>
+        <source>μ マップの値は 0 から 10 cm^-1 までです。</source>
+        <translation>The μ map's values are 0 to 10 cm^-1.</translation>
     </message>
     <message>
         <source>分解能補正は MLEM/OSEM にだけ使えます。</source>
@@ -680,6 +692,10 @@
     <message>
         <source>減弱込みの投影</source>
         <translation>attenuated projector</translation>
+    </message>
+    <message>
+        <source>μ マップ</source>
+        <translation>μ map</translation>
     </message>
     <message>
         <source>ファントムの輪郭</source>
@@ -1894,6 +1910,14 @@ Cancel Preview</translation>
     <message>
         <source>FBP のしきい値</source>
         <translation>FBP threshold</translation>
+    </message>
+    <message>
+        <source>ファントムの μ マップ</source>
+        <translation>The phantom's μ map</translation>
+    </message>
+    <message>
+        <source>ファントムの μ マップ（右へ 1 cm ずれた）</source>
+        <translation>The phantom's μ map, 1 cm to the right</translation>
     </message>
     <message>
         <source>方法</source>

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <thread>
 
+#include "imaging/attenuation_map.h"
 #include "imaging/phantom.h"
 #include "imaging/resolution.h"
 #include "imaging/slices.h"
@@ -64,9 +65,15 @@ RecipeSlice runRow(const ProjectionStudy& study, const Recipe& r, int row, int t
   const int b = study.bins();
   const bool fbpMethod = r.method == RecipeMethod::Fbp;
   bool correct = r.correctsAttenuation();
-  std::vector<double> fbp;
-  if (fbpMethod || (correct && r.outline != OutlineSource::Phantom)) fbp = fbpCounts(study, r, row);
-  if (correct) {
+  const bool fromMap = correct && !r.muMap.empty();
+  std::vector<double> fbp, mu;
+  if (fbpMethod || (correct && !fromMap && r.outline != OutlineSource::Phantom)) fbp = fbpCounts(study, r, row);
+  if (fromMap) {
+    mu = muMapSlice(r.muMap, study.rows(), b, row, study.geometry().pixelSizeMm);
+    out.fromMuMap = true;
+    // A row without matter needs no correction.
+    correct = std::any_of(mu.begin(), mu.end(), [](double m) { return m > 0; });
+  } else if (correct) {
     out.muPerPixel = muPerPixel(r.muPerCm, study.geometry().pixelSizeMm);
     if (r.outline != OutlineSource::Threshold) out.outline = phantomOutline(study, row);
     if (!out.outline.present && r.outline != OutlineSource::Phantom)
@@ -81,6 +88,12 @@ RecipeSlice runRow(const ProjectionStudy& study, const Recipe& r, int row, int t
       correct = false;
     }
   }
+  if (fbpMethod && fromMap) {
+    const ReconFilter filter = r.filter == FilterWindow::SheppLogan ? ReconFilter::SheppLogan : ReconFilter::Ramp;
+    out.values = correct ? muMapChangCorrected(study, row, fbp, filter, mu, r.chang == ChangCorrection::Iterated ? 1 : 0)
+                         : std::move(fbp);
+    return out;
+  }
   if (fbpMethod) {
     out.values = correct ? changCorrected(study, row, fbp, r.filter == FilterWindow::SheppLogan
                                                                ? ReconFilter::SheppLogan
@@ -91,7 +104,7 @@ RecipeSlice runRow(const ProjectionStudy& study, const Recipe& r, int row, int t
     return out;
   }
   ViewWeights weights;
-  if (correct) weights = attenuationWeights(study, out.outline, out.muPerPixel);
+  if (correct) weights = fromMap ? muMapWeights(study, mu) : attenuationWeights(study, out.outline, out.muPerPixel);
   OsemResult o;
   if (r.resolutionRecovery || !scatter.empty()) {
     const PsfSetup psf = psfOf(study, r);
@@ -114,7 +127,13 @@ double fbpToCounts(const ProjectionStudy& study) {
 }
 
 std::string checkRecipe(const ProjectionStudy& study, const Recipe& r) {
-  if (!r.muMap.empty()) return "μ マップはまだ使えません。";
+  if (!r.muMap.empty()) {
+    if (r.muMap.size() != std::size_t(study.rows()) * study.bins() * study.bins())
+      return fill("μ マップの大きさ（%1 値）がこの検査（%2 行 × %3 x %3 画素）と合いません。",
+                  {std::to_string(r.muMap.size()), std::to_string(study.rows()), std::to_string(study.bins())});
+    for (float m : r.muMap)
+      if (!(m >= 0 && m <= 10)) return "μ マップの値は 0 から 10 cm^-1 までです。";
+  }
   if (r.scatter != ScatterMethod::None) {
     const ScatterEstimate e = estimateScatter(study, r.scatter, r.scatterLower, r.scatterUpper, r.dewK, r.scatterSmoothFwhm);
     if (!e.ok()) return e.refusal;
@@ -270,10 +289,14 @@ std::vector<std::string> describeRecipe(const Recipe& r, const std::string& stud
     else
       parts.push_back("減弱込みの投影");
     const std::string threshold = number(r.threshold * 100);
-    parts.push_back(fill("μ = %1 cm^-1", {number(r.muPerCm)}));
-    parts.push_back(r.outline == OutlineSource::Phantom     ? std::string("ファントムの輪郭")
-                    : r.outline == OutlineSource::Threshold ? fill("FBP のしきい値 %1 % の輪郭", {threshold})
-                                                            : fill("ファントムの輪郭（なければ FBP の %1 %）", {threshold}));
+    if (!r.muMap.empty()) {
+      parts.push_back("μ マップ");
+    } else {
+      parts.push_back(fill("μ = %1 cm^-1", {number(r.muPerCm)}));
+      parts.push_back(r.outline == OutlineSource::Phantom     ? std::string("ファントムの輪郭")
+                      : r.outline == OutlineSource::Threshold ? fill("FBP のしきい値 %1 % の輪郭", {threshold})
+                                                              : fill("ファントムの輪郭（なければ FBP の %1 %）", {threshold}));
+    }
   } else {
     parts.push_back("減弱補正なし");
   }

@@ -175,6 +175,16 @@ IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
   outline_ = new QComboBox;
   outline_->addItem(T("ファントムの輪郭"));
   outline_->addItem(T("FBP のしきい値"));
+  // Instead of mu inside an outline: the phantom's own map, and the same map 1 cm off as a CT
+  // taken apart from the SPECT would be.
+  outline_->addItem(T("ファントムの μ マップ"));
+  outline_->addItem(T("ファントムの μ マップ（右へ 1 cm ずれた）"));
+  if (!phantom || phantom->mu.empty())
+    for (int item : {2, 3}) outline_->setItemData(item, 0, Qt::UserRole - 1);
+  // As wide as the outlines' names: the longer choices show whole in the list, and the window
+  // keeps the width that lets its settings stand beside the pictures.
+  outline_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  outline_->setMinimumContentsLength(14);
   const bool ownOutline = phantom && phantom->object.outline >= 0;
   if (!ownOutline) {
     outline_->setItemData(0, 0, Qt::UserRole - 1);  // not selectable without a phantom's outline
@@ -366,6 +376,11 @@ IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
   connect(planeSource_, &QComboBox::currentIndexChanged, this, &IterativeWindow::drawPlanes);
   connect(cancel_, &QPushButton::clicked, this, &IterativeWindow::cancelVolume);
   connect(method_, &QComboBox::currentIndexChanged, this, &IterativeWindow::updateRowHint);
+  // The map carries its own mu and extent.
+  connect(outline_, &QComboBox::currentIndexChanged, this, [this](int i) {
+    mu_->setEnabled(i < 2);
+    threshold_->setEnabled(i < 2);
+  });
   connect(planes_[0], &PictureView::pointChosen, this,
           [this](QPoint p) { setCrosshair(p.x(), p.y(), cross_[2]); });
   connect(planes_[1], &PictureView::pointChosen, this,
@@ -444,7 +459,9 @@ Recipe IterativeWindow::recipeFromControls(RecipeMethod method) const {
   r.chang = ChangCorrection(chang_->currentIndex());
   r.attenuatedProjector = attenuatedOsem_->isChecked();
   r.muPerCm = mu_->value();
-  r.outline = outline_->currentIndex() == 0 ? OutlineSource::Phantom : OutlineSource::Threshold;
+  r.outline = outline_->currentIndex() == 1 ? OutlineSource::Threshold : OutlineSource::Phantom;
+  if (const PhantomInfo* phantom = phantomInfo(*study_); phantom && outline_->currentIndex() >= 2)
+    r.muMap = phantomMuMap(*phantom, outline_->currentIndex() == 3 ? 10 : 0);
   r.threshold = threshold_->value() / 100.0;
   return r;
 }

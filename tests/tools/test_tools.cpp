@@ -14,6 +14,7 @@
 #include "imaging/point_source.h"
 #include "imaging/reconstruction.h"
 #include "imaging/sample_study.h"
+#include "imaging/scatter.h"
 #include "platform/number.h"
 
 using namespace sinora;
@@ -241,6 +242,38 @@ TEST(SinoraRender, PhantomWritesItsTruthAndTheCorrectedPictures) {
   ASSERT_EQ(a.status, 0) << a.err.toStdString();
   for (const char* name : {"chang-fbp.png", "osem.png", "truth.png", "truth.csv"})
     EXPECT_TRUE(QFile::exists(att + QLatin1Char('/') + QLatin1String(name))) << name;
+}
+
+TEST(SinoraRender, TheThoraxAndItsMuMap) {
+  QTemporaryDir dir;
+  const QString uniform = dir.filePath(QStringLiteral("u")), mapped = dir.filePath(QStringLiteral("m"));
+  const QStringList thorax = {"--phantom", "thorax", "--ph-matrix", "64", "--ph-pixel", "6", "--ph-views", "32",
+                              "--ph-mu", "0.15", "--ph-noise-free", "--slice", "32", "--chang", "first",
+                              "--osem", "8:2", "--osem-attenuated", "--values"};
+  ASSERT_EQ(run(SINORA_RENDER, QStringList(thorax) << "--out" << uniform).status, 0);
+  const ToolRun m = run(SINORA_RENDER, QStringList(thorax) << "--ph-mu-map" << "--out" << mapped);
+  ASSERT_EQ(m.status, 0) << m.err.toStdString();
+  EXPECT_FALSE(QFile::exists(uniform + QStringLiteral("/mu.csv")));
+  // mu.csv: screen rows (towards the back) by columns, cm^-1. The vertebra 80 mm behind the
+  // centre is bone, the lung 95 mm to the right of it (the screen's left) 0.3 of water.
+  const auto mu = readCsv(mapped + QStringLiteral("/mu.csv"));
+  ASSERT_EQ(mu.size(), 64u);
+  EXPECT_NEAR(mu[32 + 13][32], 0.15 / waterMu(140.5) * 0.295, 0.003);
+  EXPECT_NEAR(mu[32 + 1][32 - 16], 0.3 * 0.15, 1e-6);
+  EXPECT_NEAR(mu[32 - 15][32], 0.15, 1e-6);
+  EXPECT_FALSE(QImage(mapped + QStringLiteral("/mu.png")).isNull());
+  // The map changes both corrections.
+  for (const char* name : {"/chang-fbp.csv", "/osem.csv"})
+    EXPECT_NE(readCsv(mapped + QLatin1String(name)), readCsv(uniform + QLatin1String(name))) << name;
+  // Without attenuation there is no map; a field too small for the thorax is refused.
+  const QString none = dir.filePath(QStringLiteral("n"));
+  for (const QStringList& bad : {QStringList{"--phantom", "thorax", "--ph-pixel", "6", "--ph-matrix", "64", "--ph-mu-map"},
+                                 QStringList{"--phantom", "thorax", "--ph-mu", "0.15"}}) {
+    const ToolRun r = run(SINORA_RENDER, QStringList(bad) << "--out" << none);
+    EXPECT_EQ(r.status, 2) << bad.join(' ').toStdString();
+    EXPECT_FALSE(r.err.isEmpty());
+    EXPECT_FALSE(QDir(none).exists());
+  }
 }
 
 TEST(SinoraRender, ScatterEstimateIsTheFormulaAndCorrectsFbpAndOsem) {
