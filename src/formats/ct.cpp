@@ -42,6 +42,9 @@ namespace fs = std::filesystem;
 constexpr Uint32 kMaxValueBytes = 64 * 1024;
 // Files a folder may hold for the reader to look through.
 constexpr std::size_t kMaxFolderFiles = 20000;
+// A slice of 2048 x 2048 16-bit pixels with its header is under 9 MiB; a bigger file is not one
+// (and DCMTK would parse all of it).
+constexpr std::uint64_t kMaxSliceFileBytes = std::uint64_t(32) << 20;
 
 std::string upper(std::string s) {
   for (char& c : s) c = char(std::toupper(static_cast<unsigned char>(c)));
@@ -253,8 +256,14 @@ struct Slice {
 std::string loadSlice(Slice* s) {
   std::vector<std::uint8_t> first;
   std::string error;
-  if (!head(s->path, 132, &first, &error)) return error;
-  if (!looksLikeDicom(first.data(), first.size())) return "DICOM ファイルではありません。";
+  std::uint64_t size = 0;
+  if (!readWholeFile(s->path, 136, &first, &error, &size)) return error;
+  // The file meta group follows "DICM" (or the data set starts at once).
+  const bool preamble = first.size() >= 136 && std::memcmp(first.data() + 128, "DICM", 4) == 0;
+  if (!looksLikeDicom(first.data(), first.size()) || (preamble && (first[132] != 2 || first[133] != 0)))
+    return "DICOM ファイルではありません。";
+  if (size > kMaxSliceFileBytes)
+    return fill("CT のスライスとしては大きすぎます（%1 バイト、%2 バイトまで）。", {std::to_string(size), std::to_string(kMaxSliceFileBytes)});
   s->file = std::make_unique<DcmFileFormat>();
   const OFCondition c = s->file->loadFile(OFFilename(s->path.c_str()), EXS_Unknown, EGL_noChange, 4096);
   if (c.bad()) return fill("DICOM ファイルとして読めません（DCMTK: %1）。", {c.text()});
@@ -433,16 +442,21 @@ AttenuationReadResult readCtSeries(const std::string& path, int threads, const S
   std::stable_sort(kept.begin(), kept.end(), [](const Slice& a, const Slice& b) { return a.along < b.along; });
   // Even steps along the normal, and nothing across it (a tilted gantry moves each slice sideways).
   const double mean = (kept.back().along - kept.front().along) / double(kept.size() - 1);
+  std::vector<double> steps;
+  for (std::size_t k = 0; k + 1 < kept.size(); ++k) steps.push_back(kept[k + 1].along - kept[k].along);
+  std::vector<double> sorted = steps;
+  std::nth_element(sorted.begin(), sorted.begin() + long(sorted.size() / 2), sorted.end());
+  const double usual = sorted[sorted.size() / 2];
   for (std::size_t k = 0; k + 1 < kept.size(); ++k) {
-    const double step = kept[k + 1].along - kept[k].along;
+    const double step = steps[k];
     const std::string a = baseName(kept[k].path), b = baseName(kept[k + 1].path);
     if (step < 1e-3) {
       result.error = fill("%1 と %2 が同じ位置にあります（Image Position (Patient)）。", {a, b});
       return result;
     }
-    if (std::fabs(step - mean) > std::max(0.05, 0.01 * mean)) {
-      result.error = fill("スライスの間隔がそろっていません: %1 と %2 の間は %3 mm、平均は %4 mm です。",
-                          {a, b, number(step), number(mean)});
+    if (std::fabs(step - usual) > std::max(0.05, 0.01 * usual)) {
+      result.error = fill("スライスの間隔がそろっていません: %1 と %2 の間は %3 mm、ほかは %4 mm です。",
+                          {a, b, number(step), number(usual)});
       return result;
     }
     double side = 0;
@@ -469,11 +483,8 @@ AttenuationReadResult readCtSeries(const std::string& path, int threads, const S
   if (grid && !h0.frameOfReferenceUid.empty() && h0.frameOfReferenceUid == grid->frameOfReferenceUid) {
     double lo, hi;
     gridReach(*grid, n, &lo, &hi);
-    while (from < to && kept[from].along < lo - kReachMarginMm) ++from;
-    while (to > from && kept[to - 1].along > hi + kReachMarginMm) --to;
-    if (from > 0) --from;  // one slice beyond, for the interpolation at the edge
-    if (to < kept.size()) ++to;
-    if (to - from < 2) from = 0, to = std::min<std::size_t>(2, kept.size());
+    while (from + 2 < kept.size() && kept[from + 1].along < lo - kReachMarginMm) ++from;  // one beyond, for
+    while (to > from + 2 && kept[to - 2].along > hi + kReachMarginMm) --to;              // the edge's interpolation
   }
   const int leftOut = int(kept.size() - (to - from));
   if (leftOut > 0) {
