@@ -21,6 +21,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "ct_screenshots.h"
 #include "app/AboutDlg.h"
 #include "app/command_line.h"
 #include "app/language.h"
@@ -134,29 +135,37 @@ int fitShots(const QString& prefix) {
 const char kUsage[] =
     "usage: sinora-screenshots DIR [STUDY]\n"
     "       sinora-screenshots --fit DIR PREFIX\n"
+    "       sinora-screenshots --ct DIR PREFIX STUDY CT\n"
     "Writes a PNG picture of every window of Sinora, in Japanese and in English, into DIR\n"
     "(made if missing), on the sample study or STUDY. --fit shoots the windows under 応用 on\n"
-    "this screen, each in front of the main window, as PREFIX-*.png.\n";
+    "this screen, each in front of the main window, as PREFIX-*.png. --ct shoots the iterative\n"
+    "window with STUDY and its CT (a folder or file) fused, as PREFIX-*.png.\n";
 
 int main(int argc, char** argv) {
   // Options are read before any window exists: "--help" is never taken for a folder.
   const bool fit = argc == 4 && std::strcmp(argv[1], "--fit") == 0;
+  const bool ct = argc == 6 && std::strcmp(argv[1], "--ct") == 0;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
       std::fputs(kUsage, stdout);
       return 0;
     }
-    if (argv[i][0] == '-' && argv[i][1] != '\0' && !(fit && i == 1)) {
+    if (argv[i][0] == '-' && argv[i][1] != '\0' && !((fit || ct) && i == 1)) {
       std::fprintf(stderr, "sinora-screenshots: unknown option %s\n%s", argv[i], kUsage);
       return 2;
     }
   }
-  if (!fit && argc != 2 && argc != 3) {
+  if (!fit && !ct && argc != 2 && argc != 3) {
     std::fputs(kUsage, stderr);
     return 2;
   }
   QApplication app(argc, argv);
   sinora::installTranslations(app);
+  if (ct) {
+    QDir().mkpath(QString::fromLocal8Bit(argv[2]));
+    return ctShots(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]), QFile::decodeName(argv[4]),
+                   QFile::decodeName(argv[5]));
+  }
   if (fit) {
     outDir = QString::fromLocal8Bit(argv[2]);
     QDir().mkpath(outDir);

@@ -115,6 +115,8 @@ void CMainFrame::createActions() {
   });
   connect(makeAction(ID_OPEN_RAW, "生ﾃﾞｰﾀを開く(&R)..."), &QAction::triggered, this,
           &CMainFrame::OnOpenRaw);
+  connect(makeAction(ID_OPEN_CT, "CT / μマップを開く"), &QAction::triggered, this,
+          &CMainFrame::OnOpenAttenuation);
   makeAction(ID_BASIC, "基本");
   // Commands that nothing handles: present for their keys and buttons, always disabled.
   const struct {
@@ -164,6 +166,7 @@ void CMainFrame::createMenus() {
   applied_->addAction(action(ID_COMPARISON_BOARD));
   applied_->addSeparator();
   applied_->addAction(action(ID_OPEN_RAW));
+  applied_->addAction(action(ID_OPEN_CT));
   QMenu* help = addMenu(bar, "ﾍﾙﾌﾟ(&H)");
   help->addAction(action(ID_APP_ABOUT));
   // The same words in both languages, so that either can find the other.
@@ -306,6 +309,30 @@ void CMainFrame::OnOpenRaw() {
   RawOpenDialog dialog(settings_, this);
   if (dialog.exec() != QDialog::Accepted) return;
   OpenRawFile(dialog.path(), dialog.rawLayout());
+}
+
+void CMainFrame::OnOpenAttenuation() {
+  // One slice of a CT series stands for its series; a mu map is its Interfile header.
+  const QString path = askAttenuationPath
+                           ? askAttenuationPath()
+                           : QFileDialog::getOpenFileName(this, T("CT / μマップを開く"), QString(),
+                                                          T("CT のスライスか μ マップ (*.dcm *.DCM *.ima *.hv *.h33 *)"));
+  if (!path.isEmpty()) OpenAttenuation(QFile::encodeName(path));
+}
+
+bool CMainFrame::OpenAttenuation(const QByteArray& path, QString* error) {
+  QString why;
+  if (!doc_->OnOpenAttenuation(path, &why)) {
+    const QString message = T("%1 を開けません。\n%2")
+                                .arg(QDir::toNativeSeparators(CSinoraDoc::displayName(path)), why);
+    if (error) *error = message;
+    else report_(message);
+    return false;
+  }
+  QStringList notes;
+  for (const std::string& n : doc_->attenuation()->notes) notes << sinora::TM(n);
+  if (!notes.isEmpty()) inform_(notes.join(QLatin1Char('\n')));
+  return true;
 }
 
 void CMainFrame::OnPhantom() {

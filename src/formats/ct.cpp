@@ -319,7 +319,7 @@ AttenuationReadResult readCtSeries(const std::string& path, int threads, const S
     Slice named;
     named.path = path;
     if (const std::string why = loadSlice(&named); !why.empty()) {
-      result.error = fill("%1: %2", {baseName(path), why});
+      result.error = fill("ファイル %1: %2", {baseName(path), why});
       return result;
     }
     seriesUid = named.header.seriesUid;
@@ -372,7 +372,7 @@ AttenuationReadResult readCtSeries(const std::string& path, int threads, const S
       ++series[slices[k].header.seriesUid];
     } else if (slices[k].file && slices[k].header.modality == "CT" && firstRefusal.empty()) {
       // A CT slice of the series that cannot be read refuses the series below.
-      firstRefusal = fill("%1: %2", {baseName(names[k]), why[k]});
+      firstRefusal = fill("ファイル %1: %2", {baseName(names[k]), why[k]});
     } else if (slices[k].file && slices[k].header.modality != "CT") {
       ++otherModality;
     }
@@ -394,7 +394,7 @@ AttenuationReadResult readCtSeries(const std::string& path, int threads, const S
   for (std::size_t k = 0; k < slices.size(); ++k) {
     if (!slices[k].file || slices[k].header.modality != "CT" || slices[k].header.seriesUid != seriesUid) continue;
     if (!why[k].empty()) {
-      result.error = fill("%1: %2", {baseName(names[k]), why[k]});
+      result.error = fill("ファイル %1: %2", {baseName(names[k]), why[k]});
       return result;
     }
     kept.push_back(std::move(slices[k]));
@@ -557,7 +557,7 @@ AttenuationReadResult readCtSeries(const std::string& path, int threads, const S
   }
   for (std::size_t s = 0; s < kept.size(); ++s)
     if (!errors[s].empty()) {
-      result.error = fill("%1: %2", {baseName(kept[s].path), errors[s]});
+      result.error = fill("ファイル %1: %2", {baseName(kept[s].path), errors[s]});
       return result;
     }
   notes.insert(notes.begin(), fill("CT: %1 枚のスライス（%2 x %3、%4 mm 間隔）を読みました。",
@@ -599,7 +599,7 @@ AttenuationReadResult readInterfileMuMap(const std::string& headerPath, int bins
   std::uint64_t size = 0;
   std::string error;
   if (!readWholeFile(headerPath, kMaxHeaderBytes + 1, &bytes, &error, &size)) {
-    result.error = fill("%1: %2", {name, error});
+    result.error = fill("ファイル %1: %2", {name, error});
     return result;
   }
   if (size > kMaxHeaderBytes) {
@@ -648,7 +648,7 @@ AttenuationReadResult readInterfileMuMap(const std::string& headerPath, int bins
   layoutKeys.erase("process status");
   InterfileHeader h;
   if (!interpretInterfile(layoutKeys, &h, &error)) {
-    result.error = fill("%1: %2", {name, error});
+    result.error = fill("ファイル %1: %2", {name, error});
     return result;
   }
   const RawLayout& l = h.layout;
