@@ -450,7 +450,8 @@ Recipe IterativeWindow::recipeFromControls(RecipeMethod method) const {
   r.muPerCm = mu_->value();
   r.outline = outline_->currentIndex() == 0 ? OutlineSource::Phantom : OutlineSource::Threshold;
   r.threshold = threshold_->value() / 100.0;
-  r.muMap = ct_->muMapForRecipe();
+  // The CT's map is the attenuation a correction models, when the student asks for it.
+  if (r.correctsAttenuation()) r.muMap = ct_->muMapForRecipe();
   return r;
 }
 

@@ -185,10 +185,13 @@ TEST(CtWindow, SpectOverCtWithAnOpacityAndTheLessonsSwitches) {
   EXPECT_NEAR(ct->map().perCm[std::size_t(7) * 1600 + 23 * 40 + 22], huToMu(0, 208.4), 1e-5);
   ct->energyBox()->setValue(140.5);
 
-  // The recipes take the map only when asked to.
+  // The recipes take the map only when asked to, for the corrections that model attenuation.
+  w.attenuatedOsemBox()->setChecked(true);
   EXPECT_TRUE(w.recipeFromControls(RecipeMethod::Osem).muMap.empty());
   ct->useBox()->setChecked(true);
   EXPECT_EQ(w.recipeFromControls(RecipeMethod::Osem).muMap, ct->map().perCm);
+  EXPECT_TRUE(w.recipeFromControls(RecipeMethod::Fbp).muMap.empty()) << "no Chang chosen";
+  w.attenuatedOsemBox()->setChecked(false);
 
   // The planes, once every row is done, have the CT under each, cut where the crosshair is.
   ct->useBox()->setChecked(false);
