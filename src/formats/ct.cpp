@@ -4,7 +4,6 @@
 #include <dcmtk/dcmdata/dcdeftag.h>
 #include <dcmtk/dcmdata/dcfcache.h>
 #include <dcmtk/dcmdata/dcfilefo.h>
-#include <dcmtk/dcmdata/dcistrmb.h>
 #include <dcmtk/dcmdata/dcpixel.h>
 #include <dcmtk/dcmdata/dcpixseq.h>
 #include <dcmtk/dcmdata/dcpxitem.h>
@@ -25,10 +24,8 @@
 #include <thread>
 
 #include "formats/dicom.h"
-#include "formats/export.h"
 #include "formats/interfile.h"
 #include "formats/raw.h"
-#include "imaging/phantom.h"
 #include "imaging/text.h"
 
 namespace sinora::formats {
@@ -272,35 +269,16 @@ std::string loadSlice(Slice* s) {
 
 }  // namespace
 
-std::string readCtSliceHeader(const std::uint8_t* bytes, std::size_t size, CtSliceHeader* header) {
+std::string readCtSlice(const std::string& path, CtSliceHeader* header, std::vector<float>* hu) {
   useDicomCodecs();
-  DcmInputBufferStream in;
-  in.setBuffer(bytes, offile_off_t(size));
-  in.setEos();
-  DcmFileFormat file;
-  file.transferInit();
-  const OFCondition c = file.read(in, EXS_Unknown, EGL_noChange, DCM_MaxReadLength);
-  file.transferEnd();
-  if (c.bad()) return fill("DICOM ファイルとして読めません（DCMTK: %1）。", {c.text()});
-  return headerOf(file.getDataset(), header);
-}
-
-std::string readCtSliceBytes(const std::uint8_t* bytes, std::size_t size, CtSliceHeader* header,
-                             std::vector<float>* hu) {
-  useDicomCodecs();
-  DcmInputBufferStream in;
-  in.setBuffer(bytes, offile_off_t(size));
-  in.setEos();
-  DcmFileFormat file;
-  file.transferInit();
-  const OFCondition c = file.read(in, EXS_Unknown, EGL_noChange, DCM_MaxReadLength);
-  file.transferEnd();
-  if (c.bad()) return fill("DICOM ファイルとして読めません（DCMTK: %1）。", {c.text()});
-  if (std::string why = headerOf(file.getDataset(), header); !why.empty()) return why;
+  Slice s;
+  s.path = path;
+  if (std::string why = loadSlice(&s); !why.empty()) return why;
+  *header = s.header;
   hu->assign(std::size_t(header->rows) * std::size_t(header->columns), 0.0f);
   std::vector<Uint8> buffer;
   DcmFileCache cache;
-  return slicePixels(file.getDataset(), *header, buffer, &cache, hu->data());
+  return slicePixels(s.file->getDataset(), *header, buffer, &cache, hu->data());
 }
 
 AttenuationReadResult readCtSeries(const std::string& path, int threads, const SliceGrid* grid) {
@@ -773,27 +751,6 @@ AttenuationReadResult readAttenuation(const std::string& path, const SliceGrid& 
   AttenuationReadResult r;
   r.error = fill("%1: DICOM の CT でも Interfile の μ マップでもありません。", {baseName(path)});
   return r;
-}
-
-SliceGrid sliceGridOf(const ProjectionStudy& study) {
-  SliceGrid g;
-  g.bins = study.bins();
-  g.rows = study.rows();
-  const VolumePlacement p = placementOf(study);
-  g.pixelMm = p.pixelMm;
-  for (int k = 0; k < 3; ++k) {
-    g.origin[k] = p.origin[k];
-    g.rowStep[k] = p.rowStep[k];
-  }
-  // Patient coordinates only where the study placed itself in them.
-  if (const DicomOrigin* o = study.geometry().dicom.get(); o && o->hasPosition) g.frameOfReferenceUid = o->frameOfReferenceUid;
-  return g;
-}
-
-double photopeakKeV(const ProjectionStudy& study) {
-  if (const PhantomInfo* info = phantomInfo(study)) return info->settings.photonKeV();
-  if (const EnergyWindow* w = currentEnergyWindow(study); w && w->upperKeV > w->lowerKeV && w->lowerKeV > 0) return w->centre();
-  return 140.5;
 }
 
 }  // namespace sinora::formats

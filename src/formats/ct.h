@@ -38,12 +38,10 @@ constexpr int kMaxCtSlices = 4096;
 constexpr std::uint64_t kMaxCtVoxels = std::uint64_t(64) << 20;
 constexpr int kCtKeptAcross = 256;
 
-// The header of a DICOM file in memory, checked as a slice of a series (a CT of one frame, 8 or
-// 16 bits, one sample, position, orientation and spacing given); empty or why not (Japanese).
-std::string readCtSliceHeader(const std::uint8_t* bytes, std::size_t size, CtSliceHeader* header);
-// The same, and its pixels in HU (rows x columns, row by row); for the fuzzer and tests.
-std::string readCtSliceBytes(const std::uint8_t* bytes, std::size_t size, CtSliceHeader* header,
-                             std::vector<float>* hu);
+// One slice file: its header, checked as the series reader checks each slice (a CT of one frame,
+// 8 or 16 bits, one sample, position, orientation and spacing given), and its pixels in HU
+// (rows x columns, row by row); empty or why not (Japanese). For the fuzzer and tests.
+std::string readCtSlice(const std::string& path, CtSliceHeader* header, std::vector<float>* hu);
 
 struct AttenuationReadResult {
   std::shared_ptr<const AttenuationSource> source;  // null on failure

@@ -380,6 +380,40 @@ TEST_F(Ct, AHostileFileInTheFolderCostsNothing) {
   fs::remove_all(folder);
 }
 
+// One slice alone, as the fuzzer reads it; a pixel data element claiming 4 GiB in a file of a
+// few kilobytes is refused without holding what it claims.
+TEST_F(Ct, OneSliceReadsAloneAndAHostileLengthCostsNothing) {
+  CtSliceHeader h;
+  std::vector<float> hu;
+  ASSERT_EQ(readCtSlice(path("ct/IM0003.dcm"), &h, &hu), "");
+  ASSERT_EQ(hu.size(), 6400u);
+  // Pixel (c, r) at (-79 + 2c, -79 + 2r): the rod's centre (40, -5) is near (59.5, 37).
+  EXPECT_EQ(hu[std::size_t(37) * 80 + 59], 1000);
+  EXPECT_EQ(hu[0], -1000);
+  std::string bytes;
+  {
+    std::ifstream in(path("ct/IM0003.dcm"), std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), {});
+  }
+  const std::string tag("\xe0\x7f\x10\x00OW\0\0", 8);
+  const std::size_t at = bytes.rfind(tag);
+  ASSERT_NE(at, std::string::npos);
+  bytes.replace(at + 8, 4, std::string("\0\0\0\xf0", 4));
+  const std::string hostile = (dir_ / "hostile.dcm").string();
+  std::ofstream(hostile, std::ios::binary) << bytes;
+  const auto r = sinora::testing::inChild([&] {
+    CtSliceHeader hh;
+    std::vector<float> v;
+    return readCtSlice(hostile, &hh, &v).empty();
+  }, 10);
+  EXPECT_TRUE(r.exited);
+  EXPECT_FALSE(r.succeeded);
+  EXPECT_LT(r.peakGrowth, 100 * sinora::testing::kMiB);
+  CtSliceHeader hh;
+  std::vector<float> v;
+  EXPECT_NE(readCtSlice(hostile, &hh, &v), "");
+}
+
 // The real SPECT/CT: the CT placed by patient coordinates in the SPECT's grid, its body
 // outline against the outline of the SPECT reconstructed without attenuation correction. The
 // front of the body (the back lies on the couch, the arms beside it) is compared column by
