@@ -8,6 +8,7 @@
 #include <QDoubleSpinBox>
 #include <QFile>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QScreen>
 #include <QSlider>
 #include <QSpinBox>
@@ -58,30 +59,25 @@ int ctShots(const QString& outDir, const QString& prefix, const QString& study, 
     w.move(w.screen()->availableGeometry().topLeft());
     w.show();
     // The kidneys' level: OSEM 10 x 4, smoothed, the SPECT at 60 % over the CT.
-    w.rowBox()->setValue(67);
+    w.rowBox()->setValue(52);
     w.iterationsBox()->setValue(4);
     w.fwhmBox()->setValue(2);
     w.reconstruct();
     w.waitForSlice();
+    if (auto* area = w.findChild<QScrollArea*>()) area->ensureWidgetVisible(w.osemView(), 0, 0);
     shoot(&w, tag + QStringLiteral("-slice.png"));
     w.volumeButton()->click();
     w.waitForVolume();
-    // The hottest place (a kidney), found plane by plane in the coronal view.
-    double top = -1;
-    int at[3] = {64, 64, 64};
-    for (int j = 40; j < 110; j += 3) {
-      w.setCrosshair(64, j, 64);
-      const PictureValues& c = w.planeView(1)->values();
-      for (int y = 0; y < c.height; ++y)
-        for (int x = 0; x < c.width; ++x)
-          if (c.at(x, y) > top) top = c.at(x, y), at[0] = x, at[1] = j, at[2] = y;
-    }
-    w.setCrosshair(at[0], at[1], at[2]);
-    std::fprintf(stderr, "crosshair %d %d %d\n", at[0], at[1], at[2]);
+    // The patient's left kidney: the coronal plane cuts both kidneys, the transverse one the
+    // liver too.
+    w.setCrosshair(84, 80, 52);
     w.tabs()->setCurrentIndex(2);
+    // On a small or scaled screen the settings stand above the pictures: scrolled to them.
+    if (auto* area = w.findChild<QScrollArea*>()) area->ensureWidgetVisible(w.planeView(2), 0, 0);
     shoot(&w, tag + QStringLiteral("-planes.png"));
-    // A lesson's mistake: the CT 20 mm to the patient's left.
+    // A lesson's mistake: the CT 20 mm to the patient's left (its settings in view).
     w.ctPanel()->shiftBox(0)->setValue(20);
+    if (auto* area = w.findChild<QScrollArea*>()) area->ensureWidgetVisible(w.ctPanel(), 0, 0);
     shoot(&w, tag + QStringLiteral("-shifted.png"));
     w.ctPanel()->shiftBox(0)->setValue(0);
     w.ctPanel()->underBox()->setCurrentIndex(1);
