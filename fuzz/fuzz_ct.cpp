@@ -1,7 +1,7 @@
 // libFuzzer target: one slice of a CT series as a file, its header checked as the series reader
 // checks each slice and its pixels decoded to HU (any transfer syntax DCMTK decodes), then the
 // same file as a series of one in a folder (its files found and read as a user's folder is).
-#include <unistd.h>
+#include <sys/stat.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -15,15 +15,11 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace sinora;
   static fuzzing::MemoryFile memory("fuzz-ct");
+  // One folder for every run (libFuzzer ends without running exit handlers).
   static const std::string folder = [] {
-    char name[] = "/tmp/fuzz-ct-XXXXXX";
-    if (!::mkdtemp(name)) std::abort();
-    static std::string made = name;
-    std::atexit([] {
-      std::remove((made + "/slice.dcm").c_str());
-      ::rmdir(made.c_str());
-    });
-    return made;
+    const std::string f = "/tmp/sinora-fuzz-ct";
+    ::mkdir(f.c_str(), 0700);
+    return f;
   }();
   formats::CtSliceHeader header;
   std::vector<float> hu;
