@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
@@ -322,7 +323,11 @@ void CMainFrame::OnOpenAttenuation() {
 
 bool CMainFrame::OpenAttenuation(const QByteArray& path, QString* error) {
   QString why;
-  if (!doc_->OnOpenAttenuation(path, &why)) {
+  // A series of hundreds of slices takes a second or two to decode.
+  QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+  const bool opened = doc_->OnOpenAttenuation(path, &why);
+  QGuiApplication::restoreOverrideCursor();
+  if (!opened) {
     const QString message = T("%1 を開けません。\n%2")
                                 .arg(QDir::toNativeSeparators(CSinoraDoc::displayName(path)), why);
     if (error) *error = message;
