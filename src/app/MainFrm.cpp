@@ -24,6 +24,7 @@
 #include "app/language.h"
 #include "app/RecentFileList.h"
 #include "doc/SinoraDoc.h"
+#include "formats/ct.h"
 #include "res/icons.h"
 #include "res/resource.h"
 #include "platform/tr.h"
@@ -334,8 +335,12 @@ bool CMainFrame::OpenAttenuation(const QByteArray& path, QString* error) {
     else report_(message);
     return false;
   }
+  // What the reading chose, and how the CT meets the study now (placed by hand when it must be).
   QStringList notes;
   for (const std::string& n : doc_->attenuation()->notes) notes << sinora::TM(n);
+  const std::string placed =
+      sinora::ctPlacementNote(*doc_->attenuation(), sinora::formats::sliceGridOf(*doc_->ProjectionStudy()));
+  if (!placed.empty()) notes << sinora::TM(placed);
   if (!notes.isEmpty()) inform_(notes.join(QLatin1Char('\n')));
   return true;
 }

@@ -146,6 +146,22 @@ std::vector<float> muFromHu(const std::vector<float>& hu, int b, const MuMapSett
   return mu;
 }
 
+namespace {
+
+bool sharesFrame(const CtVolume& ct, const SliceGrid& grid) {
+  return !ct.frameOfReferenceUid.empty() && ct.frameOfReferenceUid == grid.frameOfReferenceUid;
+}
+
+}  // namespace
+
+std::string ctPlacementNote(const AttenuationSource& source, const SliceGrid& grid) {
+  if (!source.ct) return {};
+  if (sharesFrame(*source.ct, grid)) return "CT と SPECT の Frame of Reference UID が同じなので、DICOM の患者座標で位置を合わせました。";
+  return grid.frameOfReferenceUid.empty()
+             ? "収集に患者座標がないので、CT の中心を再構成の中心に置きました。ずらしで位置を合わせてください。"
+             : "CT と SPECT の Frame of Reference UID が違うので、CT の中心を再構成の中心に置きました。ずらしで位置を合わせてください。";
+}
+
 MuMap makeMuMap(const AttenuationSource& source, const SliceGrid& grid, const MuMapSettings& s) {
   MuMap m;
   const int b = grid.bins, rows = grid.rows;
@@ -183,19 +199,15 @@ MuMap makeMuMap(const AttenuationSource& source, const SliceGrid& grid, const Mu
     m.refusal = "CT も μ マップも開かれていません。";
     return m;
   }
-  m.registered = !ct->frameOfReferenceUid.empty() && ct->frameOfReferenceUid == grid.frameOfReferenceUid;
+  m.registered = sharesFrame(*ct, grid);
   double offset[3] = {-s.shiftMm[0], -s.shiftMm[1], -s.shiftMm[2]};
-  if (m.registered) {
-    m.notes.push_back("CT と SPECT の Frame of Reference UID が同じなので、DICOM の患者座標で位置を合わせました。");
-  } else {
+  if (!m.registered) {
     double c[3], g[3];
     ct->centre(c);
     grid.point(b / 2, b / 2, (rows - 1) / 2.0, g);
     for (int k = 0; k < 3; ++k) offset[k] += c[k] - g[k];
-    m.notes.push_back(grid.frameOfReferenceUid.empty()
-                          ? "収集に患者座標がないので、CT の中心を再構成の中心に置きました。ずらしで位置を合わせてください。"
-                          : "CT と SPECT の Frame of Reference UID が違うので、CT の中心を再構成の中心に置きました。ずらしで位置を合わせてください。");
   }
+  m.notes.push_back(ctPlacementNote(source, grid));
   for (int k = 0; k < 3; ++k) m.offsetMm[k] = offset[k];
   m.hu.assign(n * rows, -1000.0f);
   // The CT's extent along its slices decides which rows it reaches.

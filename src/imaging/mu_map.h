@@ -120,6 +120,10 @@ struct MuMap {
   bool ok() const { return refusal.empty(); }
 };
 
+// How a CT is placed in the grid, in words (Japanese): by the shared Frame of Reference, or
+// centred for the student to place; empty for a given map.
+std::string ctPlacementNote(const AttenuationSource& source, const SliceGrid& grid);
+
 // The CT (or given map) in the grid with the settings. A CT is placed by patient coordinates
 // when both name the same Frame of Reference, else its middle on the grid's (the axis of
 // rotation, the middle row); the shift is added either way. A given map must have the grid's

@@ -91,7 +91,17 @@ TEST(CtWindow, OpensFromTheAppliedMenuAndARefusalKeepsWhatWasOpen) {
   EXPECT_EQ(doc->attenuation()->ct->slices, 20);
   ASSERT_EQ(informed.size(), 1);
   EXPECT_TRUE(informed[0].contains(QStringLiteral("20 枚のスライス"))) << informed[0].toStdString();
+  EXPECT_TRUE(informed[0].contains(QStringLiteral("DICOM の患者座標で位置を合わせました"))) << informed[0].toStdString();
+  // A CT of another Frame of Reference opens, saying it is to be placed by hand.
+  informed.clear();
+  asked = ctFolder() + QStringLiteral("/other-frame");
+  open->trigger();
+  ASSERT_EQ(informed.size(), 1);
+  EXPECT_TRUE(informed[0].contains(QStringLiteral("Frame of Reference UID が違うので"))) << informed[0].toStdString();
+  asked = ctFolder() + QStringLiteral("/ct");
+  open->trigger();
   const auto kept = doc->attenuation();
+  ASSERT_TRUE(kept && kept->ct->frameOfReferenceUid == "1.2.826.0.1.3680043.2.1125.77.1");
   // Refusals: reported with the file and the reason; the study and the CT stay.
   const struct {
     QString path, words;
