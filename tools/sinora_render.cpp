@@ -32,6 +32,7 @@
 #include "imaging/slices.h"
 #include "platform/number.h"
 #include "platform/template_dialog.h"
+#include "render_ct.h"
 #include "safe_output.h"
 #include "windows/Figure.h"
 #include "windows/PictureView.h"
@@ -65,6 +66,7 @@ const char kUsage[] =
     "                     [--scatter-smooth none|FWHM] [--psf phantom|lehr|legp|megp|R_I,R_C0,K]\n"
     "                     [--radius MM]\n"
     "                     [--export dicom|interfile|nifti] [--export-projections dicom|interfile]\n"
+    "                     [--ct DIR|FILE [--ct-shift X,Y,Z]]\n"
     "Writes the pictures of Sinora's two windows into DIR as PNG files (the study's at its\n"
     "own size). STUDY is the study file, Interfile or DICOM NM, recognised by content; any\n"
     "--raw-* option reads it as raw counts of that layout instead (defaults: no header,\n"
@@ -74,7 +76,11 @@ const char kUsage[] =
     "writes chang-fbp.png, the FBP corrected for attenuation mu (default: the phantom's, else\n"
     "0.15) inside the phantom's outline or an ellipse fitted to 20 % of the FBP slice;\n"
     "--osem-attenuated puts the same attenuation into --osem's projector; --ph-mu-map takes the\n"
-    "phantom's own mu map for both instead and writes it (mu.png, and mu.csv in cm^-1). --export writes\n"
+    "phantom's own mu map for both instead and writes it (mu.png, and mu.csv in cm^-1).\n"
+    "--ct reads a CT series (a folder or one file of it) or an Interfile mu map for the study,\n"
+    "writes the slice's mu map at the study's photopeak (mu.png, mu.csv, cm^-1) and the slice\n"
+    "(--osem's, else FBP) over it (fused.png), and gives the map to --chang and\n"
+    "--osem-attenuated; --ct-shift moves the CT by X,Y,Z mm (patient axes). --export writes\n"
     "the reconstructed volume in counts per pixel (OSEM with --osem S:I --volume, else Ramp\n"
     "FBP of every row) as volume.dcm, volume.hv + volume.v or volume.nii; --export-projections\n"
     "writes the study as projections.dcm or projections.hs + projections.s. TEXT options are\n"
@@ -121,6 +127,8 @@ struct Options {
   double radius = 0;
   std::string exportVolume, exportProjections;  // --export, --export-projections
 };
+
+sinora::ctrender::CtRequest ctRequest;  // --ct, --ct-shift
 
 bool parseInt(const std::string& text, long min, long max, int& out);
 bool parseReal(const std::string& text, double min, double max, double& out);
@@ -513,6 +521,10 @@ int main(int argc, char** argv) {
         return usageError("--export-projections takes dicom or interfile");
     } else if (a == "--osem-attenuated") {
       o.osemAttenuated = true;
+    } else if (a == "--ct" || a == "--ct-shift") {
+      std::string why;
+      if (!value(v) || !sinora::ctrender::parseCtOption(a, v, ctRequest, why))
+        return usageError(why.empty() ? a + " needs a value" : why);
     } else if (a == "--energy-window") {
       if (!value(v) || !parseInt(v, 1, 64, o.energyWindow)) return usageError("--energy-window takes a window number from 1");
     } else if (a == "--scatter") {
@@ -692,6 +704,18 @@ int main(int argc, char** argv) {
     const sinora::PhantomInfo* info = sinora::phantomInfo(*study);
     base.muPerCm = o.mu >= 0 ? o.mu : info && info->settings.muPerCm > 0 ? info->settings.muPerCm : 0.15;
   }
+  // A CT's mu map, for the corrections that model attenuation.
+  sinora::ctrender::CtRendering ct;
+  if (ctRequest.given()) {
+    ct = sinora::ctrender::readCtFor(ctRequest, *study, sliceRow);
+    if (!ct.error.empty()) {
+      std::fprintf(stderr, "sinora-render: %s: %s\n", ctRequest.path.c_str(), ct.error.c_str());
+      return 1;
+    }
+    for (const std::string& n : ct.notes) std::fprintf(stderr, "sinora-render: %s\n", n.c_str());
+    addValues(outputs, "mu", ct.muSlice, study->bins(), study->bins(), sinora::Palette::BlackWhite, false, ValueUnit::PerCm);
+    outputs.push_back({"mu.csv", ct.muCsv});
+  }
   base.filter = o.filter == sinora::ReconFilter::SheppLogan ? sinora::FilterWindow::SheppLogan : sinora::FilterWindow::Ramp;
   base.outline = sinora::OutlineSource::PhantomElseThreshold;
   base.threshold = 0.2;
@@ -717,6 +741,7 @@ int main(int argc, char** argv) {
   if (o.changIterations >= 0) {
     sinora::Recipe r = base;
     r.chang = o.changIterations == 0 ? sinora::ChangCorrection::FirstOrder : sinora::ChangCorrection::Iterated;
+    r.muMap = ct.map.perCm;
     std::vector<double> values;
     if (!run(r, values)) return 1;
     addSlice(outputs, "chang-fbp", values, study->bins(), o.palette, o.values);
@@ -773,10 +798,17 @@ int main(int argc, char** argv) {
   osemRecipe.subsets = o.osemSubsets;
   osemRecipe.iterations = o.osemIterations;
   osemRecipe.attenuatedProjector = o.osemAttenuated;
+  if (o.osemAttenuated) osemRecipe.muMap = ct.map.perCm;
+  std::vector<double> shown;  // the slice fused.png lays over the CT
   if (iterative) {
     std::vector<double> values;
     if (!run(osemRecipe, values)) return 1;
     addSlice(outputs, "osem", values, study->bins(), o.palette, o.values);
+    shown = values;
+  }
+  if (ctRequest.given()) {
+    if (shown.empty() && !run(sinora::Recipe(base), shown)) return 1;
+    addImageFile(outputs, "fused", sinora::ctrender::fusedSlice(ct, shown, sliceRow), nullptr);
   }
   std::vector<std::vector<double>> osemSlices;
   if (o.volume) {

@@ -22,6 +22,7 @@
 #include <cstring>
 
 #include "thorax_screenshots.h"
+#include "ct_screenshots.h"
 #include "app/AboutDlg.h"
 #include "app/command_line.h"
 #include "app/language.h"
@@ -136,26 +137,29 @@ const char kUsage[] =
     "usage: sinora-screenshots DIR [STUDY]\n"
     "       sinora-screenshots --fit DIR PREFIX\n"
     "       sinora-screenshots --thorax DIR PREFIX\n"
+    "       sinora-screenshots --ct DIR PREFIX STUDY CT\n"
     "Writes a PNG picture of every window of Sinora, in Japanese and in English, into DIR\n"
     "(made if missing), on the sample study or STUDY. --fit shoots the windows under 応用 on\n"
     "this screen, each in front of the main window, as PREFIX-*.png. --thorax shoots the thorax\n"
-    "lesson (the lab, the iterative window with and without its mu map) as PREFIX-*.png.\n";
+    "lesson (the lab, the iterative window with and without its mu map) as PREFIX-*.png. --ct\n"
+    "shoots the iterative window with STUDY and its CT (a folder or file) fused, as PREFIX-*.png.\n";
 
 int main(int argc, char** argv) {
   // Options are read before any window exists: "--help" is never taken for a folder.
   const bool fit = argc == 4 && std::strcmp(argv[1], "--fit") == 0;
   const bool thorax = argc == 4 && std::strcmp(argv[1], "--thorax") == 0;
+  const bool ct = argc == 6 && std::strcmp(argv[1], "--ct") == 0;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
       std::fputs(kUsage, stdout);
       return 0;
     }
-    if (argv[i][0] == '-' && argv[i][1] != '\0' && !((fit || thorax) && i == 1)) {
+    if (argv[i][0] == '-' && argv[i][1] != '\0' && !((fit || thorax || ct) && i == 1)) {
       std::fprintf(stderr, "sinora-screenshots: unknown option %s\n%s", argv[i], kUsage);
       return 2;
     }
   }
-  if (!fit && !thorax && argc != 2 && argc != 3) {
+  if (!fit && !thorax && !ct && argc != 2 && argc != 3) {
     std::fputs(kUsage, stderr);
     return 2;
   }
@@ -164,6 +168,11 @@ int main(int argc, char** argv) {
   if (thorax) {
     QDir().mkpath(QString::fromLocal8Bit(argv[2]));
     return thoraxShots(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+  }
+  if (ct) {
+    QDir().mkpath(QString::fromLocal8Bit(argv[2]));
+    return ctShots(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]), QFile::decodeName(argv[4]),
+                   QFile::decodeName(argv[5]));
   }
   if (fit) {
     outDir = QString::fromLocal8Bit(argv[2]);

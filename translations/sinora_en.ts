@@ -62,6 +62,8 @@
     <message>
         <source>レッスン(&amp;L)...</source>
         <translation>Lessons(&amp;L)...</translation>
+        <source>CT / μマップを開く</source>
+        <translation>Open CT / μ map</translation>
     </message>
     <message>
         <source>基本</source>
@@ -116,6 +118,10 @@
         <translation>日本語</translation>
     </message>
     <message>
+        <source>CT のスライスか μ マップ (*.dcm *.DCM *.ima *.hv *.h33 *)</source>
+        <translation>CT slices or μ maps (*.dcm *.DCM *.ima *.hv *.h33 *)</translation>
+    </message>
+    <message>
         <source>%1 を開けません。
 %2</source>
         <translation>Cannot open %1.
@@ -136,6 +142,226 @@
     <message>
         <source>ファントム: %1</source>
         <translation>Phantom: %1</translation>
+    </message>
+    <message>
+        <source>CT の画像ではありません（モダリティ %1）。</source>
+        <translation>Not a CT image (modality %1).</translation>
+    </message>
+    <message>
+        <source>なし</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>画素データがありません。</source>
+        <translation>There is no pixel data.</translation>
+    </message>
+    <message>
+        <source>画像の大きさ %1 x %2 は読めません（1 から %3 まで）。</source>
+        <translation>An image of %1 x %2 cannot be read (1 to %3).</translation>
+    </message>
+    <message>
+        <source>%1 フレームの画像です。1 ファイル 1 スライスの CT だけを読みます。</source>
+        <translation>The image has %1 frames. Only CT with one slice per file is read.</translation>
+    </message>
+    <message>
+        <source>画素のビット数 %1 は読めません（8 または 16）。</source>
+        <translation>Cannot read %1 bits per pixel (8 or 16).</translation>
+    </message>
+    <message>
+        <source>1 画素 1 サンプルの画像ではありません（Samples per Pixel (0028,0002)）。</source>
+        <translation>The image does not have one sample per pixel (Samples per Pixel (0028,0002)).</translation>
+    </message>
+    <message>
+        <source>Image Position (Patient) (0020,0032) がありません。</source>
+        <translation>Image Position (Patient) (0020,0032) is missing.</translation>
+    </message>
+    <message>
+        <source>Image Orientation (Patient) (0020,0037) がありません。</source>
+        <translation>Image Orientation (Patient) (0020,0037) is missing.</translation>
+    </message>
+    <message>
+        <source>Pixel Spacing (0028,0030) がないか、正しくありません。</source>
+        <translation>Pixel Spacing (0028,0030) is missing or wrong.</translation>
+    </message>
+    <message>
+        <source>Image Orientation (Patient) (0020,0037) が直交する 2 つの単位ベクトルではありません。</source>
+        <translation>Image Orientation (Patient) (0020,0037) is not two orthogonal unit vectors.</translation>
+    </message>
+    <message>
+        <source>Rescale Slope (0028,1053) か Rescale Intercept (0028,1052) が正しくありません。</source>
+        <translation>Rescale Slope (0028,1053) or Rescale Intercept (0028,1052) is wrong.</translation>
+    </message>
+    <message>
+        <source>ガントリが %1 度傾いています（Gantry/Detector Tilt (0018,1120)）。傾いた CT は読めません。</source>
+        <translation>The gantry is tilted by %1 degrees (Gantry/Detector Tilt (0018,1120)). A tilted CT cannot be read.</translation>
+    </message>
+    <message>
+        <source>画素データを読めません（Pixel Data (7FE0,0010) の形が違います）。</source>
+        <translation>Cannot read the pixel data (Pixel Data (7FE0,0010) is not of the right kind).</translation>
+    </message>
+    <message>
+        <source>圧縮された画素データに断片がありません。</source>
+        <translation>The compressed pixel data have no fragments.</translation>
+    </message>
+    <message>
+        <source>RLE で圧縮された画素データが壊れています。</source>
+        <translation>The RLE-compressed pixel data are damaged.</translation>
+    </message>
+    <message>
+        <source>画素データが短すぎます（%1 バイト、%2 バイトが必要）。</source>
+        <translation>The pixel data are too short (%1 bytes, %2 bytes needed).</translation>
+    </message>
+    <message>
+        <source>画素データを読めないか展開できません（DCMTK: %1）。</source>
+        <translation>The pixel data cannot be read or decompressed (DCMTK: %1).</translation>
+    </message>
+    <message>
+        <source>DICOM ファイルではありません。</source>
+        <translation>Not a DICOM file.</translation>
+    </message>
+    <message>
+        <source>CT のスライスとしては大きすぎます（%1 バイト、%2 バイトまで）。</source>
+        <translation>Too large for a CT slice (%1 bytes; at most %2 bytes).</translation>
+    </message>
+    <message>
+        <source>DICOM ファイルとして読めません（DCMTK: %1）。</source>
+        <translation>Cannot be read as a DICOM file (DCMTK: %1).</translation>
+    </message>
+    <message>
+        <source>フォルダまたはファイルが見つかりません。</source>
+        <translation>The folder or file does not exist.</translation>
+    </message>
+    <message>
+        <source>開けません（%1）。</source>
+        <translation>Cannot be opened (%1).</translation>
+    </message>
+    <message>
+        <source>ファイル %1: %2</source>
+        <translation>File %1: %2</translation>
+    </message>
+    <message>
+        <source>フォルダ %1 を読めません（%2）。</source>
+        <translation>The folder %1 cannot be read (%2).</translation>
+    </message>
+    <message>
+        <source>フォルダ %1 のファイルが多すぎます（%2 個まで）。</source>
+        <translation>The folder %1 holds too many files (at most %2).</translation>
+    </message>
+    <message>
+        <source>フォルダ %1 に CT のスライスがありません（DICOM ファイル %2 個、そのうち CT 以外 %3 個）。</source>
+        <translation>The folder %1 holds no CT slices (%2 DICOM files, %3 of them not CT).</translation>
+    </message>
+    <message>
+        <source>フォルダに CT のシリーズが %1 個あります。スライスのいちばん多いシリーズ（%2 枚）を読みました。</source>
+        <translation>The folder holds %1 CT series. The series with the most slices (%2) was read.</translation>
+    </message>
+    <message>
+        <source>%1: スライスが 1 枚しかありません。断面を作るには同じシリーズのスライスが 2 枚以上要ります。</source>
+        <translation>%1: there is only one slice. Sections need two or more slices of the same series.</translation>
+    </message>
+    <message>
+        <source>スライスが多すぎます（%1 枚、%2 枚まで）。</source>
+        <translation>Too many slices (%1; at most %2).</translation>
+    </message>
+    <message>
+        <source>%1: スライスの大きさ %2 x %3 が %4 の %5 x %6 と違います。</source>
+        <translation>%1: the slice size %2 x %3 differs from %5 x %6 of %4.</translation>
+    </message>
+    <message>
+        <source>%1: スライスの向き（Image Orientation (Patient)）が %2 と違います。</source>
+        <translation>%1: the slice orientation (Image Orientation (Patient)) differs from that of %2.</translation>
+    </message>
+    <message>
+        <source>%1: 画素の大きさ（Pixel Spacing）が %2 と違います。</source>
+        <translation>%1: the pixel size (Pixel Spacing) differs from that of %2.</translation>
+    </message>
+    <message>
+        <source>%1 と %2 が同じ位置にあります（Image Position (Patient)）。</source>
+        <translation>%1 and %2 lie at the same position (Image Position (Patient)).</translation>
+    </message>
+    <message>
+        <source>スライスの間隔がそろっていません: %1 と %2 の間は %3 mm、ほかは %4 mm です。</source>
+        <translation>The slices are not evenly spaced: %3 mm between %1 and %2, %4 mm elsewhere.</translation>
+    </message>
+    <message>
+        <source>%1 と %2 の位置が断面に垂直な向きからずれています（ガントリの傾き、%3 mm）。傾いた CT は読めません。</source>
+        <translation>The positions of %1 and %2 are offset across the slices' normal (gantry tilt, %3 mm). A tilted CT cannot be read.</translation>
+    </message>
+    <message>
+        <source>CT が大きすぎます（%1 x %2 x %3 ボクセル、%4 まで）。</source>
+        <translation>The CT is too large (%1 x %2 x %3 voxels; at most %4).</translation>
+    </message>
+    <message>
+        <source>CT: %1 枚のスライス（%2 x %3、%4 mm 間隔）を読みました。</source>
+        <translation>CT: %1 slices (%2 x %3, %4 mm apart) were read.</translation>
+    </message>
+    <message>
+        <source>%1: ヘッダが大きすぎます（%2 バイトまで）。</source>
+        <translation>%1: the header is too large (at most %2 bytes).</translation>
+    </message>
+    <message>
+        <source>%1: ヘッダのキー「%2」の値「%3」%4</source>
+        <translation>%1: the value "%3" of the header key "%2" %4</translation>
+    </message>
+    <message>
+        <source>%1: ヘッダにキー「%2」がありません。</source>
+        <translation>%1: the header has no key "%2".</translation>
+    </message>
+    <message>
+        <source>は 1 から 512 までの整数ではありません。</source>
+        <translation>is not a whole number from 1 to 512.</translation>
+    </message>
+    <message>
+        <source>%1: ヘッダにスライス数のキー（「matrix size [3]」「number of slices」「total number of images」）がありません。</source>
+        <translation>%1: the header has no key for the number of slices ("matrix size [3]", "number of slices", "total number of images").</translation>
+    </message>
+    <message>
+        <source>%1: μ マップの大きさ %2 x %3 x %4 が、今の収集の再構成 %5 x %5 x %6 と合いません。</source>
+        <translation>%1: the μ map's size %2 x %3 x %4 does not match the reconstruction of the current study, %5 x %5 x %6.</translation>
+    </message>
+    <message>
+        <source>μ マップの値の単位がヘッダにないので、cm^-1 と見なしました。</source>
+        <translation>The header gives no unit for the μ map's values: they were taken as cm^-1.</translation>
+    </message>
+    <message>
+        <source>%1: 値が 1 画素あたりですが、画素の大きさが分かりません（scaling factor (mm/pixel)）。</source>
+        <translation>%1: the values are per pixel, but the pixel size is not known (scaling factor (mm/pixel)).</translation>
+    </message>
+    <message>
+        <source>μ マップの値を 1 画素あたりと読み、画素の大きさ %1 mm で cm^-1 にしました。</source>
+        <translation>The μ map's values were read as per pixel and turned into cm^-1 with a pixel size of %1 mm.</translation>
+    </message>
+    <message>
+        <source>μ マップの値を mm^-1 と読み、cm^-1 にしました。</source>
+        <translation>The μ map's values were read as mm^-1 and turned into cm^-1.</translation>
+    </message>
+    <message>
+        <source>μ マップの値を cm^-1 と読みました。</source>
+        <translation>The μ map's values were read as cm^-1.</translation>
+    </message>
+    <message>
+        <source>は μ の単位（cm^-1、mm^-1、1 画素あたり）ではありません。</source>
+        <translation>is not a unit of μ (cm^-1, mm^-1, per pixel).</translation>
+    </message>
+    <message>
+        <source>%1: データファイル %2: %3</source>
+        <translation>%1: data file %2: %3</translation>
+    </message>
+    <message>
+        <source>%1: データファイル %2 は %3 バイトで、%4 バイトに足りません。</source>
+        <translation>%1: the data file %2 has %3 bytes, fewer than the %4 bytes needed.</translation>
+    </message>
+    <message>
+        <source>%1: データファイル %2 を最後まで読めません。</source>
+        <translation>%1: the data file %2 cannot be read to its end.</translation>
+    </message>
+    <message>
+        <source>負の値、数でない値、100 cm^-1 を超える値が %1 個あり、0 または 100 にしました。</source>
+        <translation>%1 values were negative, not numbers or above 100 cm^-1; they were set to 0 or 100.</translation>
+    </message>
+    <message>
+        <source>%1: DICOM の CT でも Interfile の μ マップでもありません。</source>
+        <translation>%1: neither a DICOM CT nor an Interfile μ map.</translation>
     </message>
     <message>
         <source>DICOM の構造として読めません</source>
@@ -162,16 +388,8 @@
         <translation>Cannot read it as a DICOM file: %1 (DCMTK: %2).</translation>
     </message>
     <message>
-        <source>画素データを読めません（Pixel Data (7FE0,0010) の形が違います）。</source>
-        <translation>Cannot read the pixel data (Pixel Data (7FE0,0010) is not of the right kind).</translation>
-    </message>
-    <message>
         <source>画素データが大きすぎます（%1 フレーム、%2 バイト。読めるのは %3 バイトまで）。</source>
         <translation>The pixel data is too large (%1 frames, %2 bytes; at most %3 bytes can be read).</translation>
-    </message>
-    <message>
-        <source>1 画素 1 サンプルの画像ではありません（Samples per Pixel (0028,0002)）。</source>
-        <translation>The image does not have one sample per pixel (Samples per Pixel (0028,0002)).</translation>
     </message>
     <message>
         <source>圧縮された画素データの断片が %1 個しかありません（%2 フレームには %2 個以上が必要）。</source>
@@ -192,10 +410,6 @@
     <message>
         <source>核医学（NM）の画像ではありません（モダリティ %1）。</source>
         <translation>Not a nuclear medicine (NM) image (modality %1).</translation>
-    </message>
-    <message>
-        <source>なし</source>
-        <translation>None</translation>
     </message>
     <message>
         <source>再構成済みの断層画像（%1）です。プロジェクションデータではありません。</source>
@@ -228,14 +442,6 @@
     <message>
         <source>コリメータが平行多孔ではありません（%1、%2）。このプログラムは平行ビームの投影だけを再構成します。</source>
         <translation>The collimator is not parallel-hole (%1, %2). This program reconstructs parallel-beam projections only.</translation>
-    </message>
-    <message>
-        <source>画素データがありません。</source>
-        <translation>There is no pixel data.</translation>
-    </message>
-    <message>
-        <source>画素のビット数 %1 は読めません（8 または 16）。</source>
-        <translation>Cannot read %1 bits per pixel (8 or 16).</translation>
     </message>
     <message>
         <source>画像の大きさ %1 x %2 は読めません（1 から 512 まで）。</source>
@@ -358,10 +564,6 @@
         <translation>cannot be used for floating-point numbers.</translation>
     </message>
     <message>
-        <source>は 1 から 512 までの整数ではありません。</source>
-        <translation>is not a whole number from 1 to 512.</translation>
-    </message>
-    <message>
         <source>は 1 から 1024 までの整数ではありません。</source>
         <translation>is not a whole number from 1 to 1024.</translation>
     </message>
@@ -468,6 +670,34 @@
     <message>
         <source>次数は 0.5 から 50 までにしてください。</source>
         <translation>The order must be 0.5 to 50.</translation>
+    </message>
+    <message>
+        <source>μ マップの大きさ %1 x %1 x %2 が、この収集の再構成 %3 x %3 x %4 と合いません。</source>
+        <translation>The μ map's size %1 x %1 x %2 does not match this study's reconstruction, %3 x %3 x %4.</translation>
+    </message>
+    <message>
+        <source>CT も μ マップも開かれていません。</source>
+        <translation>No CT or μ map is open.</translation>
+    </message>
+    <message>
+        <source>CT と SPECT の Frame of Reference UID が同じなので、DICOM の患者座標で位置を合わせました。</source>
+        <translation>The CT and the SPECT share their Frame of Reference UID: they were registered by DICOM patient coordinates.</translation>
+    </message>
+    <message>
+        <source>収集に患者座標がないので、CT の中心を再構成の中心に置きました。ずらしで位置を合わせてください。</source>
+        <translation>The study has no patient coordinates: the CT's middle was placed on the reconstruction's. Place it with the shift.</translation>
+    </message>
+    <message>
+        <source>CT と SPECT の Frame of Reference UID が違うので、CT の中心を再構成の中心に置きました。ずらしで位置を合わせてください。</source>
+        <translation>The CT and the SPECT have different Frame of Reference UIDs: the CT's middle was placed on the reconstruction's. Place it with the shift.</translation>
+    </message>
+    <message>
+        <source>CT が届くのは %1 行のうち %2 行です。届かない行は空気（μ = 0）としました。</source>
+        <translation>The CT reaches %2 of the %1 rows. The rows it does not reach were taken as air (μ = 0).</translation>
+    </message>
+    <message>
+        <source>CT を x %1 mm、y %2 mm、z %3 mm ずらしました。</source>
+        <translation>The CT was shifted by x %1 mm, y %2 mm, z %3 mm.</translation>
     </message>
     <message>
         <source>ビュー数は 4 から 360 です。</source>
@@ -1396,6 +1626,12 @@ Phantom lab</translation>
 Comparison board</translation>
     </message>
     <message>
+        <source>CT のシリーズか Interfile の μ マップを開き、減弱補正と重ね合わせに使う
+CT / μマップを開く</source>
+        <translation>Open a CT series or an Interfile μ map for attenuation correction and fusion
+Open CT / μ map</translation>
+    </message>
+    <message>
         <source>ﾚﾃﾞｨ</source>
         <translation>Ready</translation>
     </message>
@@ -1666,6 +1902,46 @@ Cancel Preview</translation>
     <message>
         <source>真値との RMSE %1 %、回復コントラスト %2</source>
         <translation>RMSE against the truth %1 %, recovered contrast %2</translation>
+    </message>
+    <message>
+        <source>CT / μ マップ</source>
+        <translation>CT / μ map</translation>
+    </message>
+    <message>
+        <source>μ マップ</source>
+        <translation>μ map</translation>
+    </message>
+    <message>
+        <source>肺を軟部組織とする</source>
+        <translation>Lung as soft tissue</translation>
+    </message>
+    <message>
+        <source>骨を軟部組織とする</source>
+        <translation>Bone as soft tissue</translation>
+    </message>
+    <message>
+        <source>減弱補正にこの μ マップを使う</source>
+        <translation>Use this μ map for attenuation correction</translation>
+    </message>
+    <message>
+        <source>下に重ねる</source>
+        <translation>Underneath</translation>
+    </message>
+    <message>
+        <source>SPECT の不透明度</source>
+        <translation>SPECT opacity</translation>
+    </message>
+    <message>
+        <source>光子エネルギー</source>
+        <translation>Photon energy</translation>
+    </message>
+    <message>
+        <source>ずらし（mm）</source>
+        <translation>Shift (mm)</translation>
+    </message>
+    <message>
+        <source>CT も μ マップも開かれていません（応用 &gt; CT / μマップを開く）。</source>
+        <translation>No CT or μ map is open (Advanced &gt; Open CT / μ map).</translation>
     </message>
     <message>
         <source>書き出せる形式は DICOM（.dcm）、Interfile（.hv）、NIfTI（.nii）です。</source>

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
@@ -23,6 +24,7 @@
 #include "app/language.h"
 #include "app/RecentFileList.h"
 #include "doc/SinoraDoc.h"
+#include "formats/ct.h"
 #include "res/icons.h"
 #include "res/resource.h"
 #include "platform/tr.h"
@@ -117,6 +119,8 @@ void CMainFrame::createActions() {
   connect(makeAction(ID_OPEN_RAW, "生ﾃﾞｰﾀを開く(&R)..."), &QAction::triggered, this,
           &CMainFrame::OnOpenRaw);
   connect(makeAction(ID_LESSONS, "レッスン(&L)..."), &QAction::triggered, this, &CMainFrame::OnLessons);
+  connect(makeAction(ID_OPEN_CT, "CT / μマップを開く"), &QAction::triggered, this,
+          &CMainFrame::OnOpenAttenuation);
   makeAction(ID_BASIC, "基本");
   // Commands that nothing handles: present for their keys and buttons, always disabled.
   const struct {
@@ -167,6 +171,7 @@ void CMainFrame::createMenus() {
   applied_->addAction(action(ID_LESSONS));
   applied_->addSeparator();
   applied_->addAction(action(ID_OPEN_RAW));
+  applied_->addAction(action(ID_OPEN_CT));
   QMenu* help = addMenu(bar, "ﾍﾙﾌﾟ(&H)");
   help->addAction(action(ID_APP_ABOUT));
   // The same words in both languages, so that either can find the other.
@@ -309,6 +314,38 @@ void CMainFrame::OnOpenRaw() {
   RawOpenDialog dialog(settings_, this);
   if (dialog.exec() != QDialog::Accepted) return;
   OpenRawFile(dialog.path(), dialog.rawLayout());
+}
+
+void CMainFrame::OnOpenAttenuation() {
+  // One slice of a CT series stands for its series; a mu map is its Interfile header.
+  const QString path = askAttenuationPath
+                           ? askAttenuationPath()
+                           : QFileDialog::getOpenFileName(this, T("CT / μマップを開く"), QString(),
+                                                          T("CT のスライスか μ マップ (*.dcm *.DCM *.ima *.hv *.h33 *)"));
+  if (!path.isEmpty()) OpenAttenuation(QFile::encodeName(path));
+}
+
+bool CMainFrame::OpenAttenuation(const QByteArray& path, QString* error) {
+  QString why;
+  // A series of hundreds of slices takes a second or two to decode.
+  QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+  const bool opened = doc_->OnOpenAttenuation(path, &why);
+  QGuiApplication::restoreOverrideCursor();
+  if (!opened) {
+    const QString message = T("%1 を開けません。\n%2")
+                                .arg(QDir::toNativeSeparators(CSinoraDoc::displayName(path)), why);
+    if (error) *error = message;
+    else report_(message);
+    return false;
+  }
+  // What the reading chose, and how the CT meets the study now (placed by hand when it must be).
+  QStringList notes;
+  for (const std::string& n : doc_->attenuation()->notes) notes << sinora::TM(n);
+  const std::string placed =
+      sinora::ctPlacementNote(*doc_->attenuation(), sinora::formats::sliceGridOf(*doc_->ProjectionStudy()));
+  if (!placed.empty()) notes << sinora::TM(placed);
+  if (!notes.isEmpty()) inform_(notes.join(QLatin1Char('\n')));
+  return true;
 }
 
 void CMainFrame::OnPhantom() {

@@ -57,12 +57,18 @@ class CMainFrame : public QMainWindow {
   void OnAppAbout();
   void OnOpenRecentFile(const QByteArray& path);
   void OnOpenRaw();
+  void OnOpenAttenuation();
   void OnPhantom();
   void OnLessons();  // 応用 > レッスン: the lesson panel
   // Makes a phantom's study the document's (what "作成" of the phantom lab ends in).
   void usePhantom(sinora::StudyPtr study);
 
  public:
+  // Opens a CT series (a folder or one file of it) or an Interfile mu map into the document;
+  // a failure changes nothing and is reported (or handed back in `error`).
+  bool OpenAttenuation(const QByteArray& path, QString* error = nullptr);
+  // Where "CT / μマップを開く" asks for the file (a file dialog unless replaced, e.g. by tests).
+  std::function<QString()> askAttenuationPath;
   // Opens raw counts of a layout; as OpenDocumentFile, but the file stays out of the recent list.
   bool OpenRawFile(const QByteArray& path, const sinora::formats::RawLayout& layout,
                    QString* error = nullptr);

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "formats/ct.h"
 #include "formats/formats.h"
 #include "platform/tr.h"
 #include "imaging/sample_study.h"
@@ -101,4 +102,31 @@ bool CSinoraDoc::take(const sinora::StudyReadResult& read, const QByteArray& pat
   kind_ = TitleKind::File;
   emit titleChanged(GetTitle());
   return true;
+}
+
+bool CSinoraDoc::OnOpenAttenuation(const QByteArray& path, QString* error) {
+  const sinora::formats::AttenuationReadResult read =
+      sinora::formats::readAttenuation(path.toStdString(), sinora::formats::sliceGridOf(*study_));
+  if (!read.source) {
+    if (error) *error = sinora::TM(read.error);
+    return false;
+  }
+  attenuation_ = read.source;
+  emit attenuationChanged();
+  return true;
+}
+
+std::shared_ptr<const sinora::AttenuationSource> CSinoraDoc::attenuationFor(const sinora::ProjectionStudy& study,
+                                                                             QString* error) {
+  if (!attenuation_) return nullptr;
+  const sinora::SliceGrid grid = sinora::formats::sliceGridOf(study);
+  if (sinora::sourceCovers(*attenuation_, grid)) return attenuation_;
+  // Read for another study's grid: the series again, for this one (the document keeps the
+  // first; a window keeps what it asked for).
+  const sinora::formats::AttenuationReadResult read = sinora::formats::readAttenuation(attenuation_->path, grid);
+  if (!read.source) {
+    if (error) *error = sinora::TM(read.error);
+    return nullptr;
+  }
+  return read.source;
 }

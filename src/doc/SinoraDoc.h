@@ -7,7 +7,10 @@
 #include <QObject>
 #include <QString>
 
+#include <memory>
+
 #include "formats/raw.h"
+#include "imaging/mu_map.h"
 #include "imaging/study.h"
 
 class CSinoraDoc : public QObject {
@@ -39,6 +42,17 @@ class CSinoraDoc : public QObject {
   // back. Opening a file forgets it.
   bool canRestorePrevious() const { return previous_.study != nullptr; }
   bool restorePrevious();
+  // The CT or mu map kept with the document (null: none); it stays when another study opens.
+  std::shared_ptr<const sinora::AttenuationSource> attenuation() const { return attenuation_; }
+  // Opens a CT series (a folder or one file of it) or an Interfile mu map for the current
+  // study's grid; all or nothing: on failure `error` says why and the one in use stays.
+  bool OnOpenAttenuation(const QByteArray& path, QString* error);
+  // The CT or mu map for a study: the one kept, or (a CT read only as far as another grid
+  // reached) the same series read again for this study's grid. Null with `error` when there is
+  // none or it cannot be read again.
+  std::shared_ptr<const sinora::AttenuationSource> attenuationFor(const sinora::ProjectionStudy& study,
+                                                                  QString* error);
+
   // The opened file's absolute path, as the system's bytes; empty when untitled.
   QByteArray GetPathName() const { return path_; }
   static QString untitledName();
@@ -48,6 +62,7 @@ class CSinoraDoc : public QObject {
 
  signals:
   void titleChanged(const QString& title);
+  void attenuationChanged();
   void previousChanged(bool canRestore);
 
  private:
@@ -64,4 +79,5 @@ class CSinoraDoc : public QObject {
     QByteArray path;
   } previous_;
   void forgetPrevious();
+  std::shared_ptr<const sinora::AttenuationSource> attenuation_;
 };

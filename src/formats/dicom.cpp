@@ -634,6 +634,8 @@ StudyReadResult readDicomBytes(const std::uint8_t* bytes, std::size_t size, std:
   return readDataset(file, cond, maxPixelBytes);
 }
 
+void useDicomCodecs() { registerCodecs(); }
+
 void releaseDicomCodecs() {
   std::lock_guard<std::mutex> hold(codecLock);
   if (!codecsRegistered) return;

@@ -71,6 +71,9 @@ StudyReadResult readDicom(const std::string& path, std::uint64_t maxPixelBytes =
 StudyReadResult readDicomBytes(const std::uint8_t* bytes, std::size_t size,
                                std::uint64_t maxPixelBytes = kMaxDicomPixelBytes);
 
+// Registers DCMTK's decoders (once) for the other DICOM readers.
+void useDicomCodecs();
+
 // Gives DCMTK's decoders back (at exit; reading again registers them anew).
 void releaseDicomCodecs();
 

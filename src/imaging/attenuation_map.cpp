@@ -70,19 +70,6 @@ void clip(double a, double da, double lo, double hi, double& t0, double& t1) {
 
 }  // namespace
 
-double corticalBoneMu(double e) {
-  // Bone, cortical (ICRU-44), mass attenuation with coherent scattering, cm^2/g (Hubbell and
-  // Seltzer, NISTIR 5632), times its density 1.92 g/cm^3.
-  static const double kE[] = {50, 60, 80, 100, 150, 200, 300};
-  static const double kMu[] = {0.4242, 0.3148, 0.2229, 0.1855, 0.1480, 0.1309, 0.1113};
-  constexpr int n = sizeof(kE) / sizeof(kE[0]);
-  e = std::clamp(e, kE[0], kE[n - 1]);
-  int i = 0;
-  while (i < n - 2 && e > kE[i + 1]) ++i;
-  const double f = std::log(e / kE[i]) / std::log(kE[i + 1] / kE[i]);
-  return 1.92 * std::exp(std::log(kMu[i]) + f * std::log(kMu[i + 1] / kMu[i]));
-}
-
 std::vector<double> muMapSlice(const std::vector<float>& map, int rows, int bins, int row,
                                double pixelMm) {
   const std::size_t pixels = std::size_t(bins) * bins;

@@ -15,10 +15,6 @@
 
 namespace sinora {
 
-// mu (cm^-1) of the photon energy E (keV) in cortical bone (ICRU-44, 1.92 g/cm^3), interpolated
-// log-log in the NIST table (docs/physics.md).
-double corticalBoneMu(double energyKeV);
-
 // Row `row` of a map of rows x B x B values in cm^-1 ([row][i * B + j] flattened), per pixel
 // of `pixelMm`; empty when the map has another size.
 std::vector<double> muMapSlice(const std::vector<float>& map, int rows, int bins, int row,

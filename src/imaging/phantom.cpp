@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "imaging/attenuation_map.h"
+#include "imaging/mu_map.h"
 #include "imaging/phantom_scatter.h"
 #include "imaging/random.h"
 #include "imaging/sample_study.h"

@@ -37,6 +37,7 @@
 #include "imaging/phantom.h"
 #include "platform/number.h"
 #include "platform/tr.h"
+#include "windows/CtPanel.h"
 #include "windows/ExportResult.h"
 #include "windows/PictureView.h"
 
@@ -226,6 +227,8 @@ IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
   outlineRow->addWidget(outline_);
   outlineRow->addWidget(threshold_);
   form->addRow(T("減弱の輪郭"), outlineRow);
+  ct_ = new CtPanel(doc_, study_);
+  form->addRow(ct_);
   form->addRow(T("ドラッグ"), dragMode_);
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(run_);
@@ -388,6 +391,7 @@ IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
   connect(planes_[2], &PictureView::pointChosen, this,
           [this](QPoint p) { setCrosshair(cross_[0], p.x(), p.y()); });
 
+  connect(ct_, &CtPanel::changed, this, &IterativeWindow::showUnderlays);
   registerFigureWindow(this, [this] { return windowFigure(this); });
   updateSubsets();
   showProjection();
@@ -463,6 +467,13 @@ Recipe IterativeWindow::recipeFromControls(RecipeMethod method) const {
   if (const PhantomInfo* phantom = phantomInfo(*study_); phantom && outline_->currentIndex() >= 2)
     r.muMap = phantomMuMap(*phantom, outline_->currentIndex() == 3 ? 10 : 0);
   r.threshold = threshold_->value() / 100.0;
+  // The CT's map, when the student asks for it, is the attenuation a correction models; else the
+  // phantom's map chosen above, or the uniform outline.
+  if (r.correctsAttenuation()) {
+    if (std::vector<float> ct = ct_->muMapForRecipe(); !ct.empty()) r.muMap = std::move(ct);
+  } else {
+    r.muMap.clear();
+  }
   return r;
 }
 
@@ -573,6 +584,21 @@ void IterativeWindow::finishSlice(const Recipe& fbpRecipe, const Recipe& osemRec
   showIteration(slider_->value());
   if (regionRect_.isValid()) setRegion(regionRect_);
   updateRowHint();
+  showUnderlays();
+}
+
+// The CT or mu map under the slice and the planes, where they show.
+void IterativeWindow::showUnderlays() {
+  for (PictureView* v : {fbp_, osemView_})
+    if (v->values().empty()) v->clearUnderlay();
+    else ct_->applyTo(v, 0, resultRow_);
+  if (!volumeDone_ || osemVolume_.empty()) {
+    for (PictureView* p : planes_) p->clearUnderlay();
+    return;
+  }
+  ct_->applyTo(planes_[0], 0, cross_[2]);
+  ct_->applyTo(planes_[1], 1, cross_[1]);
+  ct_->applyTo(planes_[2], 2, cross_[0]);
 }
 
 void IterativeWindow::showErrors() {
@@ -789,6 +815,7 @@ void IterativeWindow::clearPlanes(const QString& why) {
   for (PictureView* p : planes_) {
     p->setPicture(none, palette());
     p->setCrosshair({-1, -1});
+    p->clearUnderlay();
   }
   planesCaption_->setText(why);
 }
@@ -887,6 +914,7 @@ void IterativeWindow::drawPlanes() {
   planes_[2]->setCrosshair({cross_[1], cross_[2]});
   planesCaption_->setText(describe(recipe, -1) + T("、") +
                           T("横断 %1 行目、冠状断 j = %2、矢状断 i = %3").arg(cross_[2]).arg(cross_[1]).arg(cross_[0]));
+  showUnderlays();
 }
 
 void IterativeWindow::exportShown() {

@@ -24,6 +24,7 @@
 #include "windows/PictureView.h"
 
 class CSinoraDoc;
+class CtPanel;
 class PlotView;
 class QButtonGroup;
 class QChart;
@@ -76,6 +77,7 @@ class IterativeWindow : public QDialog {
   PictureView* truthView() const { return truth_; }
   QTabWidget* tabs() const { return tabs_; }
   QLabel* errorsLabel() const { return errors_; }
+  CtPanel* ctPanel() const { return ct_; }
   // The FBP slice shown now in counts per pixel (corrected when asked), [i * B + j].
   const std::vector<double>& shownFbp() const { return fbpSlice_; }
 
@@ -145,6 +147,7 @@ class IterativeWindow : public QDialog {
   QString viewCaption(const sinora::Recipe& recipe, int row) const;
   void drawPlanes();
   void showErrors();
+  void showUnderlays();
 
   CSinoraDoc* doc_;
   QString studyTitle_;  // for captions, as it was when the window opened
@@ -172,6 +175,7 @@ class IterativeWindow : public QDialog {
   QSpinBox* threshold_;
   PictureView* truth_;
   QLabel* errors_;
+  CtPanel* ct_;
   QTabWidget* tabs_;
   QLabel *fbpCaption_, *osemCaption_, *truthCaption_, *planesCaption_, *rowHint_;
   sinora::Recipe fbpRecipe_, osemRecipe_, volumeFbpRecipe_, volumeOsemRecipe_;

@@ -11,6 +11,7 @@
 #include "imaging/geometry.h"
 #include "imaging/iterative.h"
 #include "imaging/attenuation_map.h"
+#include "imaging/mu_map.h"
 #include "imaging/phantom.h"
 #include "imaging/recipe.h"
 #include "imaging/slices.h"

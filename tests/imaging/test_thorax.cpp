@@ -9,6 +9,7 @@
 
 #include "imaging/attenuation.h"
 #include "imaging/attenuation_map.h"
+#include "imaging/mu_map.h"
 #include "imaging/phantom.h"
 #include "imaging/recipe.h"
 #include "imaging/scatter.h"
