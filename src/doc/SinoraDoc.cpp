@@ -102,3 +102,11 @@ bool CSinoraDoc::take(const sinora::StudyReadResult& read, const QByteArray& pat
   emit titleChanged(GetTitle());
   return true;
 }
+
+bool CSinoraDoc::chooseEnergyWindow(int window) {
+  sinora::StudyPtr chosen = sinora::withEnergyWindow(*study_, window);
+  if (!chosen) return false;
+  study_ = std::move(chosen);
+  emit titleChanged(GetTitle());  // the study line names the window
+  return true;
+}

@@ -39,6 +39,9 @@ class CSinoraDoc : public QObject {
   // back. Opening a file forgets it.
   bool canRestorePrevious() const { return previous_.study != nullptr; }
   bool restorePrevious();
+  // The same study with the counts of its energy window `window` (0-based): title, path and the
+  // study a made one replaced stay as they are. False, with nothing changed, when there is none.
+  bool chooseEnergyWindow(int window);
   // The opened file's absolute path, as the system's bytes; empty when untitled.
   QByteArray GetPathName() const { return path_; }
   static QString untitledName();
