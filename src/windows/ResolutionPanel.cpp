@@ -50,6 +50,9 @@ ResolutionControls::ResolutionControls(const StudyPtr& study, QFormLayout* form,
     radius_->setText(QString::number(info->settings.radiusMm));
   } else if (radii.size() == 1 && radii[0] > 0) {
     radius_->setText(QString::number(radii[0]));
+  } else if (radii.size() > 1 && *std::min_element(radii.begin(), radii.end()) == *std::max_element(radii.begin(), radii.end()) &&
+             radii[0] > 0) {
+    radius_->setText(QString::number(radii[0]));  // a circular orbit recorded view by view
   } else if (radii.size() > 1) {
     const auto [lo, hi] = std::minmax_element(radii.begin(), radii.end());
     radius_->setPlaceholderText(T("検査の値（ビューごと %1-%2）").arg(*lo, 0, 'f', 0).arg(*hi, 0, 'f', 0));
@@ -258,4 +261,6 @@ void PsfPanel::draw() {
   }
   ax->setRange(0, farthest);
   ay->setRange(0, top * 1.1);
+  ax->applyNiceNumbers();
+  ay->applyNiceNumbers();
 }

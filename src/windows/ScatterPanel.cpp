@@ -130,10 +130,10 @@ ScatterPanel::ScatterPanel(StudyPtr study, const QString& studyTitle, QWidget* p
   grid->setRowStretch(8, 1);
   setLayout(grid);
   // Counts beside counts in one display window: the estimate shows its share of the measured.
-  auto* sinograms = new WindowLink(this);
-  auto* projections = new WindowLink(this);
-  for (int n : {0, 1, 4}) pictures_[n]->setLink(sinograms), pictures_[n]->setLinked(true);
-  for (int n : {2, 3}) pictures_[n]->setLink(projections), pictures_[n]->setLinked(true);
+  sinograms_ = new WindowLink(this);
+  projections_ = new WindowLink(this);
+  for (int n : {0, 1, 4}) pictures_[n]->setLink(sinograms_), pictures_[n]->setLinked(true);
+  for (int n : {2, 3}) pictures_[n]->setLink(projections_), pictures_[n]->setLinked(true);
   const PhantomInfo* info = phantomInfo(*study_);
   const bool truth = info && std::size_t(study_->geometry().energyWindow) < info->scattered.size();
   for (int n : {4, 5}) pictures_[n]->setVisible(truth), captions_[n]->setVisible(truth);
@@ -200,6 +200,9 @@ void ScatterPanel::draw() {
   none.width = b;
   none.height = v;
   none.values.assign(std::size_t(v) * b, 0.0);
+  // One window for each linked group, from 0 to the highest of its pictures (the measured).
+  sinograms_->setWindow(defaultWindow(pictures_[0]->values()), this);
+  projections_->setWindow(defaultWindow(pictures_[2]->values()), this);
   if (!e || !e->ok()) {
     for (int n : {1, 3, 5}) pictures_[n]->clear();
     summary_->setText(!e ? T("散乱補正が「なし」のため、推定はありません。") : TM(e->refusal));

@@ -12,6 +12,7 @@
 #include "imaging/recipe.h"
 
 class PictureView;
+class WindowLink;
 class QComboBox;
 class QDoubleSpinBox;
 class QFormLayout;
@@ -74,4 +75,5 @@ class ScatterPanel : public QWidget {
   PictureView* pictures_[6];
   QLabel* captions_[6];
   QLabel* summary_;
+  WindowLink *sinograms_, *projections_;
 };
