@@ -27,6 +27,8 @@
 #include "app/language.h"
 #include "app/MainFrm.h"
 #include "app/Sinora.h"
+#include "doc/SinoraDoc.h"
+#include "imaging/phantom.h"
 #include "platform/frame_control.h"
 #include "res/resource.h"
 #include "windows/ComparisonBoard.h"
@@ -126,6 +128,35 @@ int fitShots(const QString& prefix) {
       PhantomWindow w(sinora.settings(), sinora.mainFrame());
       w.edit(QStringLiteral("views"))->setText(QStringLiteral("0"));
       saveScreen(&w, tag + QStringLiteral("-phantom"));
+    }
+    {
+      // A phantom with scatter windows: the corrections' rows and tabs.
+      sinora::PhantomSettings s;
+      s.kind = sinora::PhantomKind::Jaszczak;
+      s.matrix = 64;
+      s.pixelMm = 4;
+      s.views = 32;
+      s.muPerCm = 0.15;
+      s.scatter = true;
+      s.realCollimator = true;
+      sinora::collimatorPreset("lehr", s.collimator);
+      CSinoraDoc phantom;
+      phantom.setMadeStudy(sinora::makePhantomStudy(s, 2).study, QStringLiteral("Jaszczak"));
+      IterativeWindow w(&phantom, sinora.mainFrame());
+      w.rowBox()->setValue(32);
+      w.iterationsBox()->setValue(2);
+      w.scatterControls()->methodBox()->setCurrentIndex(2);
+      w.resolutionControls()->onBox()->setChecked(true);
+      w.reconstruct();
+      w.tabs()->setCurrentIndex(3);
+      saveScreen(&w, tag + QStringLiteral("-iterative-scatter"));
+      w.tabs()->setCurrentIndex(4);
+      saveScreen(&w, tag + QStringLiteral("-iterative-psf"));
+      FilterAnalysisWindow f(&phantom, sinora.mainFrame());
+      f.rowBox()->setValue(32);
+      f.scatterControls()->methodBox()->setCurrentIndex(1);
+      f.tabs()->setCurrentIndex(2);
+      saveScreen(&f, tag + QStringLiteral("-filters-scatter"));
     }
   }
   sinora::setLanguage(sinora::Language::Japanese);

@@ -33,7 +33,10 @@ QString numbersText(const Collimator& c) {
 
 ResolutionControls::ResolutionControls(const StudyPtr& study, QFormLayout* form, QObject* parent)
     : QObject(parent), study_(study) {
-  on_ = new QCheckBox(T("分解能補正"));
+  // The words of the captions, as a label: capitalised where the language has capitals.
+  QString label = T("分解能補正");
+  label[0] = label[0].toUpper();
+  on_ = new QCheckBox(label);
   collimator_ = new QComboBox;
   const PhantomInfo* info = phantomInfo(*study);
   if (info) collimator_->addItem(T("ファントムのコリメータ"), QStringLiteral("phantom"));
@@ -214,7 +217,8 @@ void PsfPanel::draw() {
   auto at = [&](int n) { return n >= 0 && n < b ? p.profile[std::size_t(n)] : 0.0; };
   for (int y = -half; y <= half; ++y)
     for (int x = -half; x <= half; ++x)
-      v.values[std::size_t(y + half) * v.width + std::size_t(x + half)] = at(peak + x) * at(peak + y);
+      v.values[std::size_t(y + half) * v.width + std::size_t(x + half)] =
+          at(peak + x) * at(peak + y) < 1e-12 ? 0.0 : at(peak + x) * at(peak + y);  // no 1e-19 tails on the bar
   psf_->setValues(v);
   const double formula = collimator_.fwhmMm(p.actualMm);
   psf_->setCaption(T("投影子の点広がり、距離 %1 mm、R_i %2、R_c0 %3 mm、k %4")
