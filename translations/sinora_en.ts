@@ -136,6 +136,14 @@
         <translation>Print Setup</translation>
     </message>
     <message>
+        <source>エネルギーウィンドウ(&amp;E)</source>
+        <translation>&amp;Energy window</translation>
+    </message>
+    <message>
+        <source>エネルギーウィンドウ %1（%2）を表示しています。</source>
+        <translation>Showing energy window %1 (%2).</translation>
+    </message>
+    <message>
         <source>無題</source>
         <translation>Untitled</translation>
     </message>
@@ -2084,6 +2092,10 @@ Cancel Preview</translation>
         <translation>Plots</translation>
     </message>
     <message>
+        <source>散乱</source>
+        <translation>Scatter</translation>
+    </message>
+    <message>
         <source>%1: プロジェクション 0</source>
         <translation>%1: projection 0</translation>
     </message>
@@ -2266,6 +2278,10 @@ Cancel Preview</translation>
     <message>
         <source>表示</source>
         <translation>Show</translation>
+    </message>
+    <message>
+        <source>分解能</source>
+        <translation>Resolution</translation>
     </message>
     <message>
         <source>%1 行目を再構成しています...</source>
@@ -2482,6 +2498,22 @@ Recovered contrast (%3 / background): FBP %4, OSEM %5</translation>
         <translation>Attenuation μ (cm^-1; Tc-99m in water 0.15)</translation>
     </message>
     <message>
+        <source>光電ピークのウィンドウ幅 (%, 2-50)</source>
+        <translation>Photopeak window width (%, 2-50)</translation>
+    </message>
+    <message>
+        <source>下側ウィンドウの幅 (%, 1-30)</source>
+        <translation>Lower window width (%, 1-30)</translation>
+    </message>
+    <message>
+        <source>上側ウィンドウの幅 (%, 1-30)</source>
+        <translation>Upper window width (%, 1-30)</translation>
+    </message>
+    <message>
+        <source>エネルギー分解能 (% FWHM, 140 keV で)</source>
+        <translation>Energy resolution (% FWHM at 140 keV)</translation>
+    </message>
+    <message>
         <source>点線源 x (mm, 右へ)</source>
         <translation>Point x (mm, to the right)</translation>
     </message>
@@ -2530,6 +2562,22 @@ Recovered contrast (%3 / background): FBP %4, OSEM %5</translation>
         <translation>Constant</translation>
     </message>
     <message>
+        <source>散乱を入れる</source>
+        <translation>Add scatter</translation>
+    </message>
+    <message>
+        <source>FWHM で指定（下の 2 行）</source>
+        <translation>By FWHM (the two rows below)</translation>
+    </message>
+    <message>
+        <source>入力</source>
+        <translation>Typed</translation>
+    </message>
+    <message>
+        <source>核種</source>
+        <translation>Isotope</translation>
+    </message>
+    <message>
         <source>収集角度</source>
         <translation>Arc</translation>
     </message>
@@ -2544,6 +2592,14 @@ Recovered contrast (%3 / background): FBP %4, OSEM %5</translation>
     <message>
         <source>ぼけの広がり方</source>
         <translation>Blur</translation>
+    </message>
+    <message>
+        <source>コリメータ</source>
+        <translation>Collimator</translation>
+    </message>
+    <message>
+        <source>R_i, R_c0 (mm), k</source>
+        <translation>R_i, R_c0 (mm), k</translation>
     </message>
     <message>
         <source>作成</source>
@@ -2572,6 +2628,10 @@ Recovered contrast (%3 / background): FBP %4, OSEM %5</translation>
     <message>
         <source>0 以上の整数です。</source>
         <translation>A whole number from 0.</translation>
+    </message>
+    <message>
+        <source>R_i, R_c0, k を「3.5, 1.48, 0.0447」のように入力してください（R_i と R_c0 は 0 から 50 mm、k は 0 から 1）。</source>
+        <translation>Type R_i, R_c0, k as in "3.5, 1.48, 0.0447" (R_i and R_c0 0 to 50 mm, k 0 to 1).</translation>
     </message>
     <message>
         <source>作成中...</source>
@@ -2728,6 +2788,134 @@ Recovered contrast (%3 / background): FBP %4, OSEM %5</translation>
     <message>
         <source>ファイルを指定してください。</source>
         <translation>Name a file.</translation>
+    </message>
+    <message>
+        <source>ファントムのコリメータ</source>
+        <translation>The phantom's collimator</translation>
+    </message>
+    <message>
+        <source>検査の値（ビューごと %1-%2）</source>
+        <translation>The study's (per view, %1-%2)</translation>
+    </message>
+    <message>
+        <source>検査に記録なし</source>
+        <translation>Not in the study</translation>
+    </message>
+    <message>
+        <source>回転半径（mm）</source>
+        <translation>Radius of rotation (mm)</translation>
+    </message>
+    <message>
+        <source>回転半径は 0 より大きく 1000 mm までの数で入力してください（空欄は検査の値）。</source>
+        <translation>Type a radius of rotation above 0 and up to 1000 mm (empty: the study's).</translation>
+    </message>
+    <message>
+        <source>1 スライスの再構成ではビン方向（面内）だけ、全スライスでは行方向にも同じぼけを投影に入れます。</source>
+        <translation>A single slice's reconstruction blurs the projection along the bins only (in-plane); every slice's blurs along the rows too.</translation>
+    </message>
+    <message>
+        <source>系の FWHM と距離</source>
+        <translation>System FWHM against distance</translation>
+    </message>
+    <message>
+        <source>コリメータ面からの距離（mm）</source>
+        <translation>Distance from the collimator face (mm)</translation>
+    </message>
+    <message>
+        <source>FWHM（mm）</source>
+        <translation>FWHM (mm)</translation>
+    </message>
+    <message>
+        <source>コリメータ面からの距離</source>
+        <translation>Distance from the collimator face</translation>
+    </message>
+    <message>
+        <source>投影子が点に与えるぼけ（ビン→ 行↓）</source>
+        <translation>The projector's blur of a point (bins →, rows ↓)</translation>
+    </message>
+    <message>
+        <source>投影子の点広がり、距離 %1 mm、R_i %2、R_c0 %3 mm、k %4</source>
+        <translation>Projector's point spread, distance %1 mm, R_i %2, R_c0 %3 mm, k %4</translation>
+    </message>
+    <message>
+        <source>距離 %1 mm（回転中心から検出器側へ %2 mm）: 投影子の FWHM %3 mm（%4 画素）、式 √(R_i² + (R_c0 + k d)²) = %5 mm</source>
+        <translation>Distance %1 mm (%2 mm from the centre of rotation towards the detector): projector's FWHM %3 mm (%4 pixels), formula √(R_i² + (R_c0 + k d)²) = %5 mm</translation>
+    </message>
+    <message>
+        <source>式</source>
+        <translation>Formula</translation>
+    </message>
+    <message>
+        <source>投影子</source>
+        <translation>Projector</translation>
+    </message>
+    <message>
+        <source>選んだ距離</source>
+        <translation>Chosen distance</translation>
+    </message>
+    <message>
+        <source>散乱補正</source>
+        <translation>Scatter correction</translation>
+    </message>
+    <message>
+        <source>下側ウィンドウ</source>
+        <translation>Lower window</translation>
+    </message>
+    <message>
+        <source>上側ウィンドウ</source>
+        <translation>Upper window</translation>
+    </message>
+    <message>
+        <source>推定の平滑化 FWHM（画素）</source>
+        <translation>Estimate smoothing FWHM (pixels)</translation>
+    </message>
+    <message>
+        <source>計測のサイノグラム（ビュー↓ ビン→）</source>
+        <translation>Measured sinogram (views ↓, bins →)</translation>
+    </message>
+    <message>
+        <source>散乱の推定のサイノグラム</source>
+        <translation>Scatter estimate sinogram</translation>
+    </message>
+    <message>
+        <source>計測のプロジェクション</source>
+        <translation>Measured projection</translation>
+    </message>
+    <message>
+        <source>推定のプロジェクション</source>
+        <translation>Estimated projection</translation>
+    </message>
+    <message>
+        <source>真の散乱のサイノグラム</source>
+        <translation>True scatter sinogram</translation>
+    </message>
+    <message>
+        <source>推定の誤差（推定 − 真の散乱）</source>
+        <translation>Estimate's error (estimate − true scatter)</translation>
+    </message>
+    <message>
+        <source>プロジェクションのビュー</source>
+        <translation>Projection's view</translation>
+    </message>
+    <message>
+        <source>ビュー %1</source>
+        <translation>view %1</translation>
+    </message>
+    <message>
+        <source>散乱補正が「なし」のため、推定はありません。</source>
+        <translation>Scatter correction is "None": there is no estimate.</translation>
+    </message>
+    <message>
+        <source>光電ピーク %1、下側 %2、上側 %3</source>
+        <translation>Photopeak %1, lower %2, upper %3</translation>
+    </message>
+    <message>
+        <source>推定した散乱: %1 行目 %2 カウント（計測の %3 %）、全体 %4 カウント（計測の %5 %）</source>
+        <translation>Estimated scatter: row %1 %2 counts (%3 % of measured), whole study %4 counts (%5 % of measured)</translation>
+    </message>
+    <message>
+        <source>真の散乱: %1 行目 %2 カウント（推定の誤差 %3 %）、全体 %4 カウント（推定の誤差 %5 %）</source>
+        <translation>True scatter: row %1 %2 counts (estimate's error %3 %), whole study %4 counts (estimate's error %5 %)</translation>
     </message>
 </context>
 </TS>

@@ -21,6 +21,7 @@
 #include <QToolBar>
 
 #include "app/AboutDlg.h"
+#include "app/energy_window_menu.h"
 #include "app/language.h"
 #include "app/RecentFileList.h"
 #include "doc/SinoraDoc.h"
@@ -172,6 +173,7 @@ void CMainFrame::createMenus() {
   applied_->addSeparator();
   applied_->addAction(action(ID_OPEN_RAW));
   applied_->addAction(action(ID_OPEN_CT));
+  addEnergyWindowMenu(applied_, doc_, statusBar());
   QMenu* help = addMenu(bar, "ﾍﾙﾌﾟ(&H)");
   help->addAction(action(ID_APP_ABOUT));
   // The same words in both languages, so that either can find the other.

@@ -130,3 +130,11 @@ std::shared_ptr<const sinora::AttenuationSource> CSinoraDoc::attenuationFor(cons
   }
   return read.source;
 }
+
+bool CSinoraDoc::chooseEnergyWindow(int window) {
+  sinora::StudyPtr chosen = sinora::withEnergyWindow(*study_, window);
+  if (!chosen) return false;
+  study_ = std::move(chosen);
+  emit titleChanged(GetTitle());  // the study line names the window
+  return true;
+}

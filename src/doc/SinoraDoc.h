@@ -53,6 +53,9 @@ class CSinoraDoc : public QObject {
   std::shared_ptr<const sinora::AttenuationSource> attenuationFor(const sinora::ProjectionStudy& study,
                                                                   QString* error);
 
+  // The same study with the counts of its energy window `window` (0-based): title, path and the
+  // study a made one replaced stay as they are. False, with nothing changed, when there is none.
+  bool chooseEnergyWindow(int window);
   // The opened file's absolute path, as the system's bytes; empty when untitled.
   QByteArray GetPathName() const { return path_; }
   static QString untitledName();

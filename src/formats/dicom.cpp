@@ -204,6 +204,11 @@ StudyReadResult readDataset(DcmFileFormat& file, OFCondition loaded, std::uint64
       r.clockwise = upper(text(it, DCM_RotationDirection)) == "CW";
       r.framesInRotation = int(whole(it, DCM_NumberOfFramesInRotation, 0));
       real(it, DCM_ScanArc, &r.scanArc);
+      for (unsigned long v = 0; v < 4096; ++v) {
+        double radial;
+        if (!real(it, DCM_RadialPosition, &radial, v)) break;
+        r.radialMm.push_back(radial);
+      }
       nm.rotations.push_back(r);
     }
   if (DcmSequenceOfItems* s = sequence(ds, DCM_EnergyWindowInformationSequence))
@@ -469,6 +474,11 @@ StudyReadResult interpretDicomNm(const DicomNm& nm) {
       const std::vector<double>& radial = nm.detectors[std::size_t(det - 1)].radialMm;
       if (view >= 0 && std::size_t(view) < radial.size()) radius = radial[std::size_t(view)];
       else if (radial.size() == 1) radius = radial[0];
+    }
+    // Radial Position may stand in the rotation's item instead (GE writes it there).
+    if (!std::isfinite(radius)) {
+      if (view >= 0 && std::size_t(view) < r.radialMm.size()) radius = r.radialMm[std::size_t(view)];
+      else if (r.radialMm.size() == 1) radius = r.radialMm[0];
     }
     if (energy == 1) {
       kept.push_back({f, theta, det, view, radius});

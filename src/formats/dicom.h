@@ -41,6 +41,7 @@ struct DicomNm {
     bool clockwise = false;
     int framesInRotation = 0;
     double scanArc = 0;  // 0 when the file does not say
+    std::vector<double> radialMm;  // Radial Position, where a producer puts it here (GE)
   };
   struct EnergyWindow {
     std::string name;

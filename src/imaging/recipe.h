@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -103,6 +104,11 @@ RecipeVolume runRecipeVolume(const ProjectionStudy& study, const Recipe& recipe,
 
 // The recipe's post-filter applied to one slice (MLEM/OSEM; FBP slices come back as they are).
 std::vector<double> postFiltered(const Recipe& recipe, const std::vector<double>& slice, int bins);
+
+// The scatter estimate the recipe uses (null when it corrects none; its refusal when the study
+// cannot give one). The latest one is kept with the study, so that the windows' pictures of it
+// and the reconstructions share one computation.
+std::shared_ptr<const ScatterEstimate> recipeScatter(const ProjectionStudy& study, const Recipe& recipe);
 
 // The FBP's factor to counts per pixel.
 double fbpToCounts(const ProjectionStudy& study);

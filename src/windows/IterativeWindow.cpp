@@ -35,11 +35,14 @@
 
 #include "doc/SinoraDoc.h"
 #include "imaging/phantom.h"
+#include "imaging/resolution.h"
 #include "platform/number.h"
 #include "platform/tr.h"
 #include "windows/CtPanel.h"
 #include "windows/ExportResult.h"
 #include "windows/PictureView.h"
+#include "windows/ResolutionPanel.h"
+#include "windows/ScatterPanel.h"
 
 using namespace sinora;
 
@@ -229,6 +232,8 @@ IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
   form->addRow(T("減弱の輪郭"), outlineRow);
   ct_ = new CtPanel(doc_, study_);
   form->addRow(ct_);
+  scatter_ = new ScatterControls(study_, form, this);
+  resolution_ = new ResolutionControls(study_, form, this);
   form->addRow(T("ドラッグ"), dragMode_);
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(run_);
@@ -325,6 +330,10 @@ IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
   tabs_->addTab(page(pictures), T("画像"));
   tabs_->addTab(page(charts), T("グラフ"));
   tabs_->addTab(page(planeColumn), T("全スライス"));
+  scatterPanel_ = new ScatterPanel(study_, studyTitle_);
+  tabs_->addTab(scatterPanel_, T("散乱"));
+  psfPanel_ = new PsfPanel(study_);
+  tabs_->addTab(psfPanel_, T("分解能"));
 
   auto* content = new QWidget;
   auto* top = new QBoxLayout(QBoxLayout::LeftToRight, content);
@@ -352,6 +361,7 @@ IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
       const ColourMap map = grey_->isChecked() ? ColourMap::Grey : ColourMap::Ribbon;
       for (PictureView* v : {projection_, fbp_, osemView_, truth_, planes_[0], planes_[1], planes_[2]})
         v->setColourMap(map);
+      scatterPanel_->setColourMap(map);
     });
   // FBP and OSEM in the same unit: "link" gives them one display window.
   auto* link = new WindowLink(this);
@@ -375,6 +385,10 @@ IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
     connect(v, &PictureView::lineChosen, this, &IterativeWindow::setProfile);
   }
   connect(volume_, &QPushButton::clicked, this, &IterativeWindow::startVolume);
+  connect(scatter_, &ScatterControls::changed, this, &IterativeWindow::correctionsChanged);
+  connect(resolution_, &ResolutionControls::changed, this, &IterativeWindow::correctionsChanged);
+  connect(row_, &QSpinBox::valueChanged, this,
+          [this] { scatterPanel_->setRecipe(recipeFromControls(RecipeMethod::Osem), row_->value()); });
   connect(export_, &QPushButton::clicked, this, &IterativeWindow::exportShown);
   connect(planeSource_, &QComboBox::currentIndexChanged, this, &IterativeWindow::drawPlanes);
   connect(cancel_, &QPushButton::clicked, this, &IterativeWindow::cancelVolume);
@@ -394,6 +408,7 @@ IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
   connect(ct_, &CtPanel::changed, this, &IterativeWindow::showUnderlays);
   registerFigureWindow(this, [this] { return windowFigure(this); });
   updateSubsets();
+  correctionsChanged();
   showProjection();
   projection_->setLine({0, row_->value()}, {study_->bins() - 1, row_->value()});
   (void)views;
@@ -474,7 +489,22 @@ Recipe IterativeWindow::recipeFromControls(RecipeMethod method) const {
   } else {
     r.muMap.clear();
   }
+  scatter_->fill(r);
+  resolution_->fill(r);
   return r;
+}
+
+// The scatter estimate and the projector's PSF follow the settings as they change.
+void IterativeWindow::correctionsChanged() {
+  scatterPanel_->setRecipe(recipeFromControls(RecipeMethod::Osem), row_->value());
+  sinora::Collimator c;
+  double radius = 0;
+  QString why;
+  if (resolution_->current(c, radius, &why) && !(radius > 0)) {
+    const std::vector<double> radii = studyRadii(*study_, 0);
+    radius = radii.empty() ? 0 : radii[0];  // the first view's, for the picture
+  }
+  psfPanel_->setCollimator(c, radius, why);
 }
 
 QString IterativeWindow::describe(const Recipe& r, int row) const {
@@ -485,9 +515,15 @@ QString IterativeWindow::describe(const Recipe& r, int row) const {
 
 void IterativeWindow::reconstruct() {
   const Recipe fbpRecipe = recipeFromControls(RecipeMethod::Fbp);
-  const Recipe osemRecipe = recipeFromControls(RecipeMethod::Osem);
+  Recipe osemRecipe;
+  osemRecipe.method = RecipeMethod::Osem;
   // All or nothing: a refusal leaves the pictures as they were.
-  for (const Recipe* r : {&fbpRecipe, &osemRecipe})
+  if (const QString why = resolution_->fill(osemRecipe); !why.isEmpty()) {
+    message_->setText(why);
+    return;
+  }
+  osemRecipe = recipeFromControls(RecipeMethod::Osem);
+  for (const Recipe* r : {&fbpRecipe, static_cast<const Recipe*>(&osemRecipe)})
     if (const std::string why = checkRecipe(*study_, *r); !why.empty()) {
       message_->setText(TM(why));
       return;
@@ -715,8 +751,14 @@ void IterativeWindow::setProfile(const QPoint& a, const QPoint& b) {
 void IterativeWindow::startVolume() {
   if (worker_.joinable()) return;
   const Recipe fbpRecipe = recipeFromControls(RecipeMethod::Fbp);
-  const Recipe osemRecipe = recipeFromControls(RecipeMethod::Osem);
-  for (const Recipe* r : {&fbpRecipe, &osemRecipe})
+  Recipe osemRecipe;
+  osemRecipe.method = RecipeMethod::Osem;
+  if (const QString why = resolution_->fill(osemRecipe); !why.isEmpty()) {
+    message_->setText(why);
+    return;
+  }
+  osemRecipe = recipeFromControls(RecipeMethod::Osem);
+  for (const Recipe* r : {&fbpRecipe, static_cast<const Recipe*>(&osemRecipe)})
     if (const std::string why = checkRecipe(*study_, *r); !why.empty()) {
       message_->setText(TM(why));
       return;

@@ -6,7 +6,10 @@
 // crosshair. Attenuation can be corrected: Chang's correction of the FBP (first order, or with
 // one step of its iteration) and an attenuated projector in OSEM, with uniform mu inside the
 // phantom's own outline or an ellipse fitted to a threshold of the FBP slice. For a phantom the
-// true slice is shown beside them with each one's error and recovered contrast.
+// true slice is shown beside them with each one's error and recovered contrast. Scatter is
+// corrected from the study's energy windows (TEW or DEW: subtracted for FBP, an additive term
+// in OSEM), its estimate shown beside the measured data; OSEM can model the collimator's blur
+// (resolution recovery), with the PSF it assumes shown at a chosen distance.
 #pragma once
 
 #include <QDialog>
@@ -26,6 +29,10 @@
 class CSinoraDoc;
 class CtPanel;
 class PlotView;
+class PsfPanel;
+class ResolutionControls;
+class ScatterControls;
+class ScatterPanel;
 class QButtonGroup;
 class QChart;
 class QChartView;
@@ -78,6 +85,10 @@ class IterativeWindow : public QDialog {
   QTabWidget* tabs() const { return tabs_; }
   QLabel* errorsLabel() const { return errors_; }
   CtPanel* ctPanel() const { return ct_; }
+  ScatterControls* scatterControls() const { return scatter_; }
+  ScatterPanel* scatterPanel() const { return scatterPanel_; }
+  ResolutionControls* resolutionControls() const { return resolution_; }
+  PsfPanel* psfPanel() const { return psfPanel_; }
   // The FBP slice shown now in counts per pixel (corrected when asked), [i * B + j].
   const std::vector<double>& shownFbp() const { return fbpSlice_; }
 
@@ -148,6 +159,7 @@ class IterativeWindow : public QDialog {
   void drawPlanes();
   void showErrors();
   void showUnderlays();
+  void correctionsChanged();
 
   CSinoraDoc* doc_;
   QString studyTitle_;  // for captions, as it was when the window opened
@@ -177,6 +189,10 @@ class IterativeWindow : public QDialog {
   QLabel* errors_;
   CtPanel* ct_;
   QTabWidget* tabs_;
+  ScatterControls* scatter_;
+  ScatterPanel* scatterPanel_;
+  ResolutionControls* resolution_;
+  PsfPanel* psfPanel_;
   QLabel *fbpCaption_, *osemCaption_, *truthCaption_, *planesCaption_, *rowHint_;
   sinora::Recipe fbpRecipe_, osemRecipe_, volumeFbpRecipe_, volumeOsemRecipe_;
   bool unsaved_ = false;

@@ -4,6 +4,7 @@
 // fixed when it starts): the driver runs this binary again with the screen and scale set.
 #include <QAbstractButton>
 #include <QAbstractSpinBox>
+#include <QCheckBox>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -30,6 +31,8 @@
 #include "windows/FilterWindow.h"
 #include "windows/IterativeWindow.h"
 #include "windows/PhantomWindow.h"
+#include "windows/ResolutionPanel.h"
+#include "windows/ScatterPanel.h"
 
 using namespace sinora;
 
@@ -106,6 +109,33 @@ TEST(FitScreens, DISABLED_OnThisScreen) {
       w.changBox()->setCurrentIndex(2);
       w.reconstruct();
       expectFits(&w, "iterative on a phantom");
+    }
+    {
+      // A study with scatter windows: every correction's rows filled in, each tab shown.
+      PhantomSettings s;
+      s.kind = PhantomKind::Cylinder;
+      s.matrix = 64;
+      s.pixelMm = 4;
+      s.views = 16;
+      s.muPerCm = 0.15;
+      s.scatter = true;
+      s.realCollimator = true;
+      collimatorPreset("lehr", s.collimator);
+      CSinoraDoc phantom;
+      phantom.setMadeStudy(makePhantomStudy(s, 2).study, QStringLiteral("x"));
+      IterativeWindow w(&phantom);
+      w.iterationsBox()->setValue(1);
+      w.scatterControls()->methodBox()->setCurrentIndex(2);
+      w.resolutionControls()->onBox()->setChecked(true);
+      w.reconstruct();
+      for (int tab : {0, 3, 4}) {
+        w.tabs()->setCurrentIndex(tab);
+        expectFits(&w, tab == 0 ? "iterative with scatter" : tab == 3 ? "iterative, scatter tab" : "iterative, PSF tab");
+      }
+      FilterAnalysisWindow f(&phantom);
+      f.scatterControls()->methodBox()->setCurrentIndex(1);
+      f.tabs()->setCurrentIndex(2);
+      expectFits(&f, "filter, scatter tab");
     }
     {
       FilterAnalysisWindow w(&doc);
