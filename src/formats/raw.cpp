@@ -207,7 +207,8 @@ bool readWholeFile(const std::string& path, std::uint64_t limit, std::vector<std
   return true;
 }
 
-StudyReadResult readRaw(const std::string& path, const RawLayout& l, const std::string& what) {
+StudyReadResult readRaw(const std::string& path, const RawLayout& l, const std::string& what,
+                        const std::vector<std::string>& notes) {
   StudyReadResult result;
   if (const std::string why = checkLayout(l); !why.empty()) {
     result.error = why;
@@ -254,6 +255,7 @@ StudyReadResult readRaw(const std::string& path, const RawLayout& l, const std::
   }
   ::close(fd);
   StudyGeometry g = geometryOf(l, what);
+  g.notes.insert(g.notes.begin(), notes.begin(), notes.end());
   noteDecoding(d, &g.notes);
   result.study = std::make_shared<const ProjectionStudy>(std::move(g), std::move(counts));
   result.files = {path};

@@ -43,9 +43,10 @@ StudyPtr studyFromCounts(const std::uint8_t* counts, const RawLayout& layout,
 
 // Reads a raw file of the layout (all or nothing). The file's size is checked against the layout
 // first; the header bytes are skipped and the counts decoded piece by piece, so what is held is
-// the study's own counts and one piece of the file. `what` names the format in the description.
+// the study's own counts and one piece of the file. `what` names the format in the description;
+// `notes` go first among the import's notes.
 StudyReadResult readRaw(const std::string& path, const RawLayout& layout,
-                        const std::string& what = "raw");
+                        const std::string& what = "raw", const std::vector<std::string>& notes = {});
 
 // Opens a regular file for reading without blocking on a pipe or device: the descriptor, or -1
 // with `error` saying why (Japanese). `size` gets the file's size.
