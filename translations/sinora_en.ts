@@ -186,6 +186,34 @@
         <translation>Cannot read or decompress the pixel data of frame %1 (DCMTK: %2).</translation>
     </message>
     <message>
+        <source>検出器 %1 は開始角度がないので、Image Orientation (Patient) から %2 度としました。</source>
+        <translation>Detector %1 has no start angle; it was placed at %2 degrees from its Image Orientation (Patient).</translation>
+    </message>
+    <message>
+        <source>検出器 %1 の Image Orientation (Patient) では列の向きが逆なので、そのビューを 180 度回して読みました。</source>
+        <translation>The Image Orientation (Patient) of detector %1 has its columns the other way round; its views were read turned by 180 degrees.</translation>
+    </message>
+    <message>
+        <source>検出器 %1 の Image Orientation (Patient)（%2 度）は開始角度 %3 度と合わないので使いませんでした。</source>
+        <translation>The Image Orientation (Patient) of detector %1 (%2 degrees) does not agree with its start angle of %3 degrees and was not used.</translation>
+    </message>
+    <message>
+        <source>頭から伏臥位（HFP）</source>
+        <translation>head first, prone (HFP)</translation>
+    </message>
+    <message>
+        <source>足から仰臥位（FFS）</source>
+        <translation>feet first, supine (FFS)</translation>
+    </message>
+    <message>
+        <source>足から伏臥位（FFP）</source>
+        <translation>feet first, prone (FFP)</translation>
+    </message>
+    <message>
+        <source>患者の体位は %1 です。DICOM の角度は患者を基準にしているので、そのまま読みました。</source>
+        <translation>The patient lay %1. DICOM's angles are referred to the patient, so they were read as they are.</translation>
+    </message>
+    <message>
         <source>核医学（NM）の画像ではありません（モダリティ %1）。</source>
         <translation>Not a nuclear medicine (NM) image (modality %1).</translation>
     </message>
@@ -304,6 +332,18 @@
     <message>
         <source>ファイル名が指定されていません。</source>
         <translation>No file name was given.</translation>
+    </message>
+    <message>
+        <source>開始角度は DICOM と同じく 0 度で検出器が患者の背側にあるものと読みました（STIR の書き方、%1）。</source>
+        <translation>The start angle was read as DICOM's, 0 degrees with the detector at the patient's back (as STIR writes it: %1).</translation>
+    </message>
+    <message>
+        <source>開始角度は Interfile 3.3 のとおり 0 度で検出器が患者の腹側にある（DICOM の角度 + 180 度）ものと読みました（書いたプログラムを示すキーがありません）。</source>
+        <translation>The start angle was read as Interfile 3.3 has it, 0 degrees with the detector at the patient's front (DICOM's angle + 180 degrees); no key names the program that wrote the header.</translation>
+    </message>
+    <message>
+        <source>開始角度は Interfile 3.3 のとおり 0 度で検出器が患者の腹側にある（DICOM の角度 + 180 度）ものと読みました（%1）。</source>
+        <translation>The start angle was read as Interfile 3.3 has it, 0 degrees with the detector at the patient's front (DICOM's angle + 180 degrees; %1).</translation>
     </message>
     <message>
         <source>ヘッダにキー「%1」がありません。</source>

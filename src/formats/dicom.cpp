@@ -437,9 +437,9 @@ double headStart(const DicomNm& nm, int det, const DicomNm::Rotation& r, std::ve
 // Said once in the import: how the patient lay, when not head first and supine.
 std::string positionNote(const std::string& position) {
   if (position.empty() || position == "HFS") return {};
-  const char* what = position == "HFP" ? "頭から伏臥位" : position == "FFS" ? "足から仰臥位"
-                   : position == "FFP" ? "足から伏臥位" : nullptr;
-  const std::string said = what ? fill("%1（%2）", {what, position}) : position;
+  const char* what = position == "HFP" ? "頭から伏臥位（HFP）" : position == "FFS" ? "足から仰臥位（FFS）"
+                   : position == "FFP" ? "足から伏臥位（FFP）" : nullptr;
+  const std::string said = what ? what : position;
   return fill("患者の体位は %1 です。DICOM の角度は患者を基準にしているので、そのまま読みました。", {said});
 }
 
