@@ -288,6 +288,7 @@ StudyReadResult withInterfileWindows(const std::map<std::string, std::string>& k
       if (i == 1) {
         set->windows.push_back(w);
         set->counts.push_back(first.study->counts());
+        set->exact.push_back(first.study->sharedExactCounts());
         continue;
       }
       const std::string* file = get("name of data file" + at);
@@ -316,12 +317,15 @@ StudyReadResult withInterfileWindows(const std::map<std::string, std::string>& k
       }
       set->windows.push_back(w);
       set->counts.push_back(r.study->counts());
+      set->exact.push_back(r.study->sharedExactCounts());
       first.files.push_back(data);
     }
     g.energyWindows = set;
     changed = true;
   }
-  if (changed) first.study = std::make_shared<const ProjectionStudy>(std::move(g), first.study->counts());
+  if (changed)
+    first.study = std::make_shared<const ProjectionStudy>(std::move(g), first.study->counts(),
+                                                          first.study->sharedExactCounts());
   return first;
 }
 

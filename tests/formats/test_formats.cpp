@@ -8,6 +8,7 @@
 #include <fstream>
 #include <limits>
 
+#include "formats/export.h"
 #include "formats/formats.h"
 #include "formats/interfile.h"
 #include "imaging/sample_study.h"
@@ -191,6 +192,21 @@ TEST_F(Files, InterfileFloatsBecomeWholeCountsAndTheImportSaysSo) {
   EXPECT_EQ(s.count(0, 1, 1), 65535);
   EXPECT_EQ(s.count(0, 1, 2), 6);
   EXPECT_EQ(s.count(3, 1, 2), 23);  // 23.25
+  // Beside them, the values as read for the recipe's reconstructions: what is not a number keeps
+  // its whole count, negatives are 0, the rest as it was, 70000 and 23.25 too.
+  ASSERT_TRUE(s.exactCounts());
+  const std::vector<float> expected = {0, 0, 65535, 2.5f, 70000, 6};
+  for (std::size_t n = 0; n < expected.size(); ++n) EXPECT_EQ((*s.exactCounts())[n], expected[n]) << n;
+  EXPECT_EQ((*s.exactCounts())[23], 23.25f);
+  // Exported as Interfile, the weights leave as floats and come back the same.
+  const ExportResult out = interfileProjections(s, "p");
+  ASSERT_TRUE(out.error.empty()) << out.error;
+  for (const ExportFile& f : out.files) write(f.name, f.bytes);
+  const StudyReadResult back = readAnyStudy((dir / "p.hs").string());
+  ASSERT_TRUE(back.study) << back.error;
+  ASSERT_TRUE(back.study->exactCounts());
+  EXPECT_EQ(*back.study->exactCounts(), *s.exactCounts());
+  EXPECT_EQ(back.study->counts(), s.counts());
   // CCW from Interfile's 0: the program's 0, falling by 90 a view.
   EXPECT_DOUBLE_EQ(s.angleDegrees(0), 0);
   EXPECT_DOUBLE_EQ(s.angleDegrees(1), 270);
@@ -211,6 +227,7 @@ TEST_F(Files, WholeIntegerDataNeedsNoNote) {
                   header().substr(14)));
   ASSERT_TRUE(r.study) << r.error;
   EXPECT_EQ(r.study->count(1, 0, 0), 256 + 6);
+  EXPECT_FALSE(r.study->exactCounts());  // whole counts need no copy
   // Only the start angle's convention is said.
   ASSERT_EQ(r.study->geometry().notes.size(), 1u);
   EXPECT_NE(r.study->geometry().notes[0].find("開始角度"), std::string::npos);
