@@ -26,6 +26,7 @@
 #include "app/language.h"
 #include "app/MainFrm.h"
 #include "app/Sinora.h"
+#include "platform/tr.h"
 #include "platform/frame_control.h"
 #include "res/resource.h"
 #include "windows/ComparisonBoard.h"
@@ -414,11 +415,12 @@ int main(int argc, char** argv) {
 
     // A real study from outside, when one is named: the main window's line and the window.
     if (!study.isEmpty()) {
+      // Said on the terminal in English, as the tool's other words.
       sinora.mainFrame()->setNoteReporter(
-          [](const QString& note) { std::fprintf(stderr, "%s\n", qPrintable(note)); });
+          [](const QString& note) { std::fprintf(stderr, "%s\n", qPrintable(sinora::TE(note))); });
       QString error;
       if (!sinora.mainFrame()->OpenDocumentFile(study, &error)) {
-        std::fprintf(stderr, "%s\n", qPrintable(error));
+        std::fprintf(stderr, "%s\n", qPrintable(sinora::TE(error)));
         return 1;
       }
       save(sinora.mainFrame(), "main-study");

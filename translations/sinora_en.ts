@@ -506,6 +506,22 @@
         <translation>The order must be 0.5 to 50.</translation>
     </message>
     <message>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>%1 度回す</source>
+        <translation>turned by %1 degrees</translation>
+    </message>
+    <message>
+        <source>回転方向を逆に</source>
+        <translation>direction of rotation reversed</translation>
+    </message>
+    <message>
+        <source>エネルギーウィンドウ %1（%2）</source>
+        <translation>energy window %1 (%2)</translation>
+    </message>
+    <message>
         <source>ビュー数は 4 から 360 です。</source>
         <translation>Views: 4 to 360.</translation>
     </message>
@@ -752,10 +768,6 @@
     <message>
         <source>後処理なし</source>
         <translation>no post-filter</translation>
-    </message>
-    <message>
-        <source>、</source>
-        <translation>, </translation>
     </message>
     <message>
         <source>この検査にはエネルギーウィンドウが 1 つしかないため、散乱を推定できません。</source>
