@@ -60,6 +60,10 @@
         <translation>Open &amp;Raw Data...</translation>
     </message>
     <message>
+        <source>開き方(&amp;W)...</source>
+        <translation>Open &amp;Way...</translation>
+    </message>
+    <message>
         <source>基本</source>
         <translation>Basics</translation>
     </message>
@@ -210,7 +214,7 @@
         <translation>feet first, prone (FFP)</translation>
     </message>
     <message>
-        <source>患者の体位は %1 です。DICOM の角度は患者を基準にしているので、そのまま読みました。</source>
+        <source>患者の体位は%1です。DICOM の角度は患者を基準にしているので、そのまま読みました。</source>
         <translation>The patient lay %1. DICOM's angles are referred to the patient, so they were read as they are.</translation>
     </message>
     <message>
@@ -520,6 +524,10 @@
     <message>
         <source>エネルギーウィンドウ %1（%2）</source>
         <translation>energy window %1 (%2)</translation>
+    </message>
+    <message>
+        <source>前回選んだ開き方（%1）で開きました。変えるときは「応用」→「開き方...」を選ぶか、Shift を押しながら開いてください。</source>
+        <translation>Opened the way chosen before (%1). To change it, choose Advanced &gt; Open Way... or hold Shift while opening.</translation>
     </message>
     <message>
         <source>ビュー数は 4 から 360 です。</source>
@@ -1042,6 +1050,12 @@ Filter analysis</translation>
 生ﾃﾞｰﾀを開く</source>
         <translation>Open raw data of a given layout
 Open raw data</translation>
+    </message>
+    <message>
+        <source>開いているファイルを、向きとエネルギーウィンドウを選び直して開き直す
+開き方</source>
+        <translation>Open the file again, choosing its orientation and energy window anew
+Open Way</translation>
     </message>
     <message>
         <source>既知の物体の収集を作り、現在の検査にする
@@ -1720,6 +1734,58 @@ Recovered contrast (%3 / background): FBP %4, OSEM %5</translation>
     <message>
         <source>%1 に書き出しました。</source>
         <translation>Exported to %1.</translation>
+    </message>
+    <message>
+        <source>開き方</source>
+        <translation>Open Way</translation>
+    </message>
+    <message>
+        <source>%1 の向きを確かめてください。断面が前を上に、患者の左を右にして見えるように、必要なら回すか回転方向を逆にします。</source>
+        <translation>Check the orientation of %1. The slice should show the front at the top and the patient's left on the right; turn it or reverse its direction of rotation if it does not.</translation>
+    </message>
+    <message>
+        <source>前 (A)</source>
+        <translation>Anterior (A)</translation>
+    </message>
+    <message>
+        <source>右 (R)</source>
+        <translation>Right (R)</translation>
+    </message>
+    <message>
+        <source>左 (L)</source>
+        <translation>Left (L)</translation>
+    </message>
+    <message>
+        <source>後 (P)</source>
+        <translation>Posterior (P)</translation>
+    </message>
+    <message>
+        <source>全行の和の FBP（Hann 0.25）、足側から見る</source>
+        <translation>FBP (Hann 0.25) of all rows added, seen from the feet</translation>
+    </message>
+    <message>
+        <source>開始角度に足す角度</source>
+        <translation>Add to the start angle</translation>
+    </message>
+    <message>
+        <source>そのまま</source>
+        <translation>As read</translation>
+    </message>
+    <message>
+        <source>%1 度</source>
+        <translation>%1°</translation>
+    </message>
+    <message>
+        <source>回転方向を逆にする（断面が鏡像のとき）</source>
+        <translation>Reverse the direction of rotation (when the slice is mirrored)</translation>
+    </message>
+    <message>
+        <source>光電ピークのエネルギーウィンドウ</source>
+        <translation>Photopeak energy window</translation>
+    </message>
+    <message>
+        <source>選んだ開き方はこのファイルについて記憶され、次からは確かめずに使われます。変えるときは「応用」→「開き方...」を選ぶか、Shift を押しながら開いてください。</source>
+        <translation>The way chosen is remembered for this file and used without asking next time. To change it, choose Advanced &gt; Open Way... or hold Shift while opening.</translation>
     </message>
     <message>
         <source>ビュー数 (4-360)</source>

@@ -440,7 +440,7 @@ std::string positionNote(const std::string& position) {
   const char* what = position == "HFP" ? "頭から伏臥位（HFP）" : position == "FFS" ? "足から仰臥位（FFS）"
                    : position == "FFP" ? "足から伏臥位（FFP）" : nullptr;
   const std::string said = what ? what : position;
-  return fill("患者の体位は %1 です。DICOM の角度は患者を基準にしているので、そのまま読みました。", {said});
+  return fill("患者の体位は%1です。DICOM の角度は患者を基準にしているので、そのまま読みました。", {said});
 }
 
 }  // namespace

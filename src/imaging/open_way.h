@@ -24,12 +24,17 @@ struct OpenWay {
 // A turn of 0, 90, 180 or 270 (any multiple of 90 is brought into 0..270); false otherwise.
 bool validTurn(int degrees, int* normal = nullptr);
 
-// The study opened that way (the same study when nothing changes); null when the turn is not a
-// quarter turn or the window does not exist. Counts, weights and every window stay shared.
-StudyPtr openedWay(const StudyPtr& study, const OpenWay& way);
+// The study opened that way (the same study when nothing changes and there is no `note`); null
+// when the turn is not a quarter turn or the window does not exist. `note` goes first among the
+// import's notes.
+StudyPtr openedWay(const StudyPtr& study, const OpenWay& way, const std::string& note = {});
 
 // The way in words, for the import note (Japanese): "90 度回す、回転方向を逆に、エネルギー
 // ウィンドウ 2（...）"; empty when nothing changes.
 std::string describeOpenWay(const ProjectionStudy& study, const OpenWay& way);
+
+// The import's note when a way chosen before is applied without asking (Japanese); empty when
+// it changes nothing.
+std::string rememberedWayNote(const ProjectionStudy& study, const OpenWay& way);
 
 }  // namespace sinora
