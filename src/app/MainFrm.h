@@ -64,6 +64,7 @@ class CMainFrame : public QMainWindow {
   void OnOpenRaw();
   void OnOpenWay();  // the open study's file again, through the opening dialog
   void OnPhantom();
+  void OnLessons();  // 応用 > レッスン: the lesson panel
   // Makes a phantom's study the document's (what "作成" of the phantom lab ends in).
   void usePhantom(sinora::StudyPtr study);
 

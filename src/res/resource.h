@@ -20,6 +20,7 @@ enum : int {
   ID_PHANTOM = 32793,  // 応用: the phantom lab
   ID_COMPARISON_BOARD = 32795,  // 応用: the board of kept pictures
   ID_OPEN_WAY = 32796,  // 応用: how the open study's file opens (turn, mirror, energy window)
+  ID_LESSONS = 32810,  // 応用: the lesson panel
 
   ID_FILE_NEW = 57600,
   ID_FILE_OPEN = 57601,
