@@ -158,7 +158,8 @@ DicomNm::Detector detectorOf(DcmItem* it) {
 }
 
 // The patient's position as Patient Position (0018,5100) would say it, from the Patient Gantry
-// Relationship (head or feet first) and Patient Orientation Modifier (supine or prone) codes that NM files carry instead (SNOMED codes, old and new designators); empty when unsaid.
+// Relationship (head or feet first) and Patient Orientation Modifier (supine or prone) codes
+// that NM files carry instead (SNOMED codes, old and new designators); empty when unsaid.
 std::string positionFromCodes(DcmDataset* ds) {
   auto codeOf = [](DcmItem* item, const DcmTagKey& key) -> std::string {
     DcmSequenceOfItems* s = sequence(item, key);
