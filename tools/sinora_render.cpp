@@ -27,12 +27,14 @@
 #include "imaging/attenuation.h"
 #include "imaging/recipe.h"
 #include "imaging/iterative.h"
+#include "imaging/open_way.h"
 #include "imaging/phantom.h"
 #include "imaging/scatter.h"
 #include "imaging/slices.h"
 #include "platform/number.h"
 #include "platform/template_dialog.h"
 #include "render_ct.h"
+#include "platform/tr.h"
 #include "safe_output.h"
 #include "windows/Figure.h"
 #include "windows/PictureView.h"
@@ -62,7 +64,8 @@ const char kUsage[] =
     "                      [--ph-energy-resolution PCT] [--ph-scatter on|off]\n"
     "                      [--ph-collimator lehr|legp|megp|R_I,R_C0,K] [--ph-mu-map]]\n"
     "                     [--chang first|iterated] [--mu PER_CM] [--osem-attenuated]\n"
-    "                     [--energy-window N] [--scatter none|dew|tew] [--scatter-windows L,U]\n"
+    "                     [--energy-window N] [--turn 0|90|180|270] [--mirror]\n"
+    "                     [--scatter none|dew|tew] [--scatter-windows L,U]\n"
     "                     [--scatter-smooth none|FWHM] [--psf phantom|lehr|legp|megp|R_I,R_C0,K]\n"
     "                     [--radius MM]\n"
     "                     [--export dicom|interfile|nifti] [--export-projections dicom|interfile]\n"
@@ -88,7 +91,9 @@ const char kUsage[] =
     "blocks); --format svg or pdf writes them as figures instead of PNG (the slices of --osem,\n"
     "--chang, --volume and the truth with their colour bar and unit). osem, chang-fbp, truth and\n"
     "the planes are coloured continuously over 0 .. their maximum, as the windows show them.\n"
-    "--energy-window N reconstructs the study's energy window N (from 1). --scatter estimates\n"
+    "--energy-window N reconstructs the study's energy window N (from 1); --turn adds that many\n"
+    "degrees to every view's angle and --mirror reverses the direction of rotation about the\n"
+    "first view, as the opening dialog does for a study whose header misled. --scatter estimates\n"
     "the scatter in it from the windows next to it (or --scatter-windows, numbers from 1),\n"
     "smoothed by a Gaussian of FWHM pixels unless none, writes scatter.png and scatter.csv (the\n"
     "slice's row, views x bins), fbp-scatter.png (FBP of the counts less the estimate, at least\n"
@@ -118,6 +123,8 @@ struct Options {
   bool osemAttenuated = false;
   bool phantomMuMap = false;  // --ph-mu-map
   int energyWindow = 0;  // --energy-window N: 1.., 0 the study's own
+  int turn = 0;          // --turn: degrees added to every view's angle (0, 90, 180, 270)
+  bool mirror = false;   // --mirror: the direction of rotation reversed about the first view
   sinora::ScatterMethod scatter = sinora::ScatterMethod::None;
   int scatterLower = 0, scatterUpper = 0;  // --scatter-windows, from 1; 0: from the energies
   double scatterSmooth = 0;
@@ -283,8 +290,11 @@ bool parseInt(const std::string& text, long min, long max, int& out) {
   return true;
 }
 
+// The core's and the readers' messages are written in Japanese; this tool speaks English.
+std::string english(const std::string& message) { return sinora::TE(message).toStdString(); }
+
 int usageError(const std::string& message) {
-  std::fprintf(stderr, "sinora-render: %s\n%s", message.c_str(), kUsage);
+  std::fprintf(stderr, "sinora-render: %s\n%s", english(message).c_str(), kUsage);
   return 2;
 }
 
@@ -525,6 +535,11 @@ int main(int argc, char** argv) {
       std::string why;
       if (!value(v) || !sinora::ctrender::parseCtOption(a, v, ctRequest, why))
         return usageError(why.empty() ? a + " needs a value" : why);
+    } else if (a == "--turn") {
+      if (!value(v) || !parseInt(v, 0, 270, o.turn) || !sinora::validTurn(o.turn))
+        return usageError("--turn takes 0, 90, 180 or 270");
+    } else if (a == "--mirror") {
+      o.mirror = true;
     } else if (a == "--energy-window") {
       if (!value(v) || !parseInt(v, 1, 64, o.energyWindow)) return usageError("--energy-window takes a window number from 1");
     } else if (a == "--scatter") {
@@ -584,7 +599,7 @@ int main(int argc, char** argv) {
       return usageError(problems.front().field + ": " + problems.front().message);
     const sinora::PhantomResult made = sinora::makePhantomStudy(o.phantomSettings, 2);
     if (!made.study) {
-      std::fprintf(stderr, "sinora-render: %s\n", made.error.c_str());
+      std::fprintf(stderr, "sinora-render: %s\n", english(made.error).c_str());
       return 1;
     }
     study = made.study;
@@ -598,13 +613,13 @@ int main(int argc, char** argv) {
     const sinora::StudyReadResult read = o.raw ? sinora::formats::readRaw(o.study, o.layout)
                                                : sinora::formats::readAnyStudy(o.study);
     if (!read.study) {
-      std::fprintf(stderr, "sinora-render: %s: %s\n", o.study.c_str(), read.error.c_str());
+      std::fprintf(stderr, "sinora-render: %s: %s\n", o.study.c_str(), english(read.error).c_str());
       return 1;
     }
     study = read.study;
     studyFiles = read.files;
     for (const std::string& note : study->geometry().notes)
-      std::fprintf(stderr, "sinora-render: %s\n", note.c_str());
+      std::fprintf(stderr, "sinora-render: %s\n", english(note).c_str());
   }
   if (o.energyWindow > 0) {
     const sinora::StudyPtr chosen = sinora::withEnergyWindow(*study, o.energyWindow - 1);
@@ -614,6 +629,8 @@ int main(int argc, char** argv) {
                         " energy window(s)");
     study = chosen;
   }
+  // As the opening dialog turns or mirrors a study whose header misled.
+  if (o.turn != 0 || o.mirror) study = sinora::openedWay(study, {o.turn, o.mirror, -1});
   // Which window of a file is reconstructed is worth a line where there was a choice; a phantom's
   // photopeak is the one asked for.
   const auto& windowSet = study->geometry().energyWindows;
@@ -732,7 +749,7 @@ int main(int argc, char** argv) {
       if (s.refusal.find("輪郭") != std::string::npos)
         std::fprintf(stderr, "sinora-render: slice %d has no outline to attenuate in\n", sliceRow);
       else
-        std::fprintf(stderr, "sinora-render: %s\n", s.refusal.c_str());
+        std::fprintf(stderr, "sinora-render: %s\n", english(s.refusal).c_str());
       return false;
     }
     values = s.values;
@@ -766,7 +783,7 @@ int main(int argc, char** argv) {
                                                               o.scatterUpper > 0 ? o.scatterUpper - 1 : o.scatterUpper == -2 ? -2 : -1,
                                                               0.5, o.scatterSmooth);
     if (!e.ok()) {
-      std::fprintf(stderr, "sinora-render: %s\n", e.refusal.c_str());
+      std::fprintf(stderr, "sinora-render: %s\n", english(e.refusal).c_str());
       return 1;
     }
     const int b = study->bins(), v = study->views();
@@ -845,7 +862,7 @@ int main(int argc, char** argv) {
         : o.exportVolume == "interfile" ? sinora::formats::interfileVolume(*study, v, "volume")
                                         : sinora::formats::niftiVolume(*study, v, "volume");
     if (!exported(r)) {
-      std::fprintf(stderr, "sinora-render: %s\n", r.error.c_str());
+      std::fprintf(stderr, "sinora-render: %s\n", english(r.error).c_str());
       return 1;
     }
   }
@@ -854,7 +871,7 @@ int main(int argc, char** argv) {
         o.exportProjections == "dicom" ? sinora::formats::dicomProjections(*study, "projections")
                                        : sinora::formats::interfileProjections(*study, "projections");
     if (!exported(r)) {
-      std::fprintf(stderr, "sinora-render: %s\n", r.error.c_str());
+      std::fprintf(stderr, "sinora-render: %s\n", english(r.error).c_str());
       return 1;
     }
   }

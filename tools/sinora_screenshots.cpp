@@ -31,6 +31,7 @@
 #include "app/Sinora.h"
 #include "doc/SinoraDoc.h"
 #include "imaging/phantom.h"
+#include "platform/tr.h"
 #include "platform/frame_control.h"
 #include "res/resource.h"
 #include "windows/ComparisonBoard.h"
@@ -40,6 +41,7 @@
 #include "windows/FilterWindow.h"
 #include "windows/IterativeWindow.h"
 #include "windows/PhantomWindow.h"
+#include "windows/OpenWayDialog.h"
 #include "windows/RawOpenDialog.h"
 #include "windows/ResolutionPanel.h"
 #include "windows/ScatterPanel.h"
@@ -95,6 +97,24 @@ void saveScreen(QWidget* w, const QString& name) {
   QTest::qWait(400);
   const QString path = outDir + QLatin1Char('/') + name + QStringLiteral(".png");
   if (!w->screen()->grabWindow(0).save(path)) std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+}
+
+// A study for the opening dialog: a phantom with the six energy windows of a Lu-177 camera and
+// the notes an import of such a file makes.
+sinora::StudyPtr openWayExample() {
+  sinora::PhantomSettings s;
+  s.views = 60;
+  const sinora::StudyPtr made = sinora::makePhantomStudy(s, 2).study;
+  sinora::StudyGeometry g = made->geometry();
+  auto set = std::make_shared<sinora::EnergyWindowSet>(*g.energyWindows);
+  set->windows = {{"Lu177_EM", 101.7, 124.3}, {"Lu177_EM", 187.2, 228.8}, {"sc4_SC", 229.63, 251.16},
+                  {"sc3_SC", 166.89, 186.31}, {"sc2_SC", 124.32, 134.68}, {"96.0_SC", 91.2, 100.8}};
+  set->counts.resize(6, set->counts[0]);
+  g.energyWindows = set;
+  g.format = "DICOM NM";
+  g.notes = {"エネルギーウィンドウが 6 個あります。1 番目（Lu177_EM 101.7–124.3 keV）を開きました。",
+             "患者の体位は足から仰臥位（FFS）です。DICOM の角度は患者を基準にしているので、そのまま読みました。"};
+  return std::make_shared<const sinora::ProjectionStudy>(g, made->counts());
 }
 
 // --fit DIR PREFIX: the windows under 応用 on this screen, in Japanese then English, each shot
@@ -159,6 +179,10 @@ int fitShots(const QString& prefix) {
       f.scatterControls()->methodBox()->setCurrentIndex(1);
       f.tabs()->setCurrentIndex(2);
       saveScreen(&f, tag + QStringLiteral("-filters-scatter"));
+    }
+    {
+      OpenWayDialog w(openWayExample(), QStringLiteral("bed2_projections.dcm"), {}, sinora.mainFrame());
+      saveScreen(&w, tag + QStringLiteral("-open-way"));
     }
   }
   sinora::setLanguage(sinora::Language::Japanese);
@@ -588,14 +612,22 @@ int main(int argc, char** argv) {
     raw.show();
     save(&raw, "raw-open");
     raw.hide();
+    for (const bool english : {false, true}) {
+      sinora::setLanguage(english ? sinora::Language::English : sinora::Language::Japanese);
+      OpenWayDialog w(openWayExample(), QStringLiteral("bed2_projections.dcm"), {});
+      w.show();
+      save(&w, english ? "en-open-way" : "open-way");
+    }
+    sinora::setLanguage(sinora::Language::Japanese);
 
     // A real study from outside, when one is named: the main window's line and the window.
     if (!study.isEmpty()) {
+      // Said on the terminal in English, as the tool's other words.
       sinora.mainFrame()->setNoteReporter(
-          [](const QString& note) { std::fprintf(stderr, "%s\n", qPrintable(note)); });
+          [](const QString& note) { std::fprintf(stderr, "%s\n", qPrintable(sinora::TE(note))); });
       QString error;
       if (!sinora.mainFrame()->OpenDocumentFile(study, &error)) {
-        std::fprintf(stderr, "%s\n", qPrintable(error));
+        std::fprintf(stderr, "%s\n", qPrintable(sinora::TE(error)));
         return 1;
       }
       save(sinora.mainFrame(), "main-study");

@@ -60,6 +60,10 @@
         <translation>Open &amp;Raw Data...</translation>
     </message>
     <message>
+        <source>開き方(&amp;W)...</source>
+        <translation>Open &amp;Way...</translation>
+    </message>
+    <message>
         <source>レッスン(&amp;L)...</source>
         <translation>Lessons(&amp;L)...</translation>
         <source>CT / μマップを開く</source>
@@ -416,6 +420,34 @@
         <translation>Cannot read or decompress the pixel data of frame %1 (DCMTK: %2).</translation>
     </message>
     <message>
+        <source>検出器 %1 は開始角度がないので、Image Orientation (Patient) から %2 度としました。</source>
+        <translation>Detector %1 has no start angle; it was placed at %2 degrees from its Image Orientation (Patient).</translation>
+    </message>
+    <message>
+        <source>検出器 %1 の Image Orientation (Patient) では列の向きが逆なので、そのビューを 180 度回して読みました。</source>
+        <translation>The Image Orientation (Patient) of detector %1 has its columns the other way round; its views were read turned by 180 degrees.</translation>
+    </message>
+    <message>
+        <source>検出器 %1 の Image Orientation (Patient)（%2 度）は開始角度 %3 度と合わないので使いませんでした。</source>
+        <translation>The Image Orientation (Patient) of detector %1 (%2 degrees) does not agree with its start angle of %3 degrees and was not used.</translation>
+    </message>
+    <message>
+        <source>頭から伏臥位（HFP）</source>
+        <translation>head first, prone (HFP)</translation>
+    </message>
+    <message>
+        <source>足から仰臥位（FFS）</source>
+        <translation>feet first, supine (FFS)</translation>
+    </message>
+    <message>
+        <source>足から伏臥位（FFP）</source>
+        <translation>feet first, prone (FFP)</translation>
+    </message>
+    <message>
+        <source>患者の体位は%1です。DICOM の角度は患者を基準にしているので、そのまま読みました。</source>
+        <translation>The patient lay %1. DICOM's angles are referred to the patient, so they were read as they are.</translation>
+    </message>
+    <message>
         <source>核医学（NM）の画像ではありません（モダリティ %1）。</source>
         <translation>Not a nuclear medicine (NM) image (modality %1).</translation>
     </message>
@@ -522,6 +554,18 @@
     <message>
         <source>ファイル名が指定されていません。</source>
         <translation>No file name was given.</translation>
+    </message>
+    <message>
+        <source>開始角度は DICOM と同じく 0 度で検出器が患者の背側にあるものと読みました（STIR の書き方、%1）。</source>
+        <translation>The start angle was read as DICOM's, 0 degrees with the detector at the patient's back (as STIR writes it: %1).</translation>
+    </message>
+    <message>
+        <source>開始角度は Interfile 3.3 のとおり 0 度で検出器が患者の腹側にある（DICOM の角度 + 180 度）ものと読みました（書いたプログラムを示すキーがありません）。</source>
+        <translation>The start angle was read as Interfile 3.3 has it, 0 degrees with the detector at the patient's front (DICOM's angle + 180 degrees); no key names the program that wrote the header.</translation>
+    </message>
+    <message>
+        <source>開始角度は Interfile 3.3 のとおり 0 度で検出器が患者の腹側にある（DICOM の角度 + 180 度）ものと読みました（%1）。</source>
+        <translation>The start angle was read as Interfile 3.3 has it, 0 degrees with the detector at the patient's front (DICOM's angle + 180 degrees; %1).</translation>
     </message>
     <message>
         <source>ヘッダにキー「%1」がありません。</source>
@@ -706,6 +750,24 @@
     <message>
         <source>CT を x %1 mm、y %2 mm、z %3 mm ずらしました。</source>
         <translation>The CT was shifted by x %1 mm, y %2 mm, z %3 mm.</translation>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>%1 度回す</source>
+        <translation>turned by %1 degrees</translation>
+    </message>
+    <message>
+        <source>回転方向を逆に</source>
+        <translation>direction of rotation reversed</translation>
+    </message>
+    <message>
+        <source>エネルギーウィンドウ %1（%2）</source>
+        <translation>energy window %1 (%2)</translation>
+    </message>
+    <message>
+        <source>前回選んだ開き方（%1）で開きました。変えるときは「応用」→「開き方...」を選ぶか、Shift を押しながら開いてください。</source>
+        <translation>Opened the way chosen before (%1). To change it, choose Advanced &gt; Open Way... or hold Shift while opening.</translation>
     </message>
     <message>
         <source>ビュー数は 4 から 360 です。</source>
@@ -972,10 +1034,6 @@
         <translation>no post-filter</translation>
     </message>
     <message>
-        <source>、</source>
-        <translation>, </translation>
-    </message>
-    <message>
         <source>この検査にはエネルギーウィンドウが 1 つしかないため、散乱を推定できません。</source>
         <translation>This study has one energy window only, so its scatter cannot be estimated.</translation>
     </message>
@@ -1093,7 +1151,7 @@
     </message>
     <message>
         <source>「名前: 値」の形ではありません</source>
-        <translation>Not of the form &quot;key: value&quot;</translation>
+        <translation>Not of the form "key: value"</translation>
     </message>
     <message>
         <source>id は英小文字・数字・- で書きます</source>
@@ -1186,6 +1244,10 @@
     <message>
         <source>検査はレッスンかデータのフォルダの中のファイルで示します: %1</source>
         <translation>Studies are files in the lesson's or the data folder: %1</translation>
+    </message>
+    <message>
+        <source>検査が見つかりません: %1</source>
+        <translation>The study is not found: %1</translation>
     </message>
     <message>
         <source>energy-window は 1 から 64 の整数です</source>
@@ -1297,7 +1359,7 @@
     </message>
     <message>
         <source>choice は「選択肢 | 測定」と書きます</source>
-        <translation>choice is written &quot;label | measurement&quot;</translation>
+        <translation>choice is written "label | measurement"</translation>
     </message>
     <message>
         <source>選択肢の文が空です</source>
@@ -1346,10 +1408,6 @@
     <message>
         <source>データのフォルダが見つかりません</source>
         <translation>The data folder is not found</translation>
-    </message>
-    <message>
-        <source>検査が見つかりません: %1</source>
-        <translation>The study is not found: %1</translation>
     </message>
     <message>
         <source>この検査にエネルギーウィンドウ %1 はありません</source>
@@ -1620,6 +1678,12 @@ Filter analysis</translation>
 生ﾃﾞｰﾀを開く</source>
         <translation>Open raw data of a given layout
 Open raw data</translation>
+    </message>
+    <message>
+        <source>開いているファイルを、向きとエネルギーウィンドウを選び直して開き直す
+開き方</source>
+        <translation>Open the file again, choosing its orientation and energy window anew
+Open Way</translation>
     </message>
     <message>
         <source>既知の物体の収集を作り、現在の検査にする
@@ -2431,7 +2495,7 @@ Recovered contrast (%3 / background): FBP %4, OSEM %5</translation>
     </message>
     <message>
         <source>「%1」を開く</source>
-        <translation>Open &quot;%1&quot;</translation>
+        <translation>Open "%1"</translation>
     </message>
     <message>
         <source>手順 %1 / %2</source>
@@ -2464,6 +2528,58 @@ Recovered contrast (%3 / background): FBP %4, OSEM %5</translation>
     <message>
         <source>この問題はいま測れません: %1</source>
         <translation>This question cannot be measured now: %1</translation>
+    </message>
+    <message>
+        <source>開き方</source>
+        <translation>Open Way</translation>
+    </message>
+    <message>
+        <source>%1 の向きを確かめてください。断面が前を上に、患者の左を右にして見えるように、必要なら回すか回転方向を逆にします。</source>
+        <translation>Check the orientation of %1. The slice should show the front at the top and the patient's left on the right; turn it or reverse its direction of rotation if it does not.</translation>
+    </message>
+    <message>
+        <source>前 (A)</source>
+        <translation>Anterior (A)</translation>
+    </message>
+    <message>
+        <source>右 (R)</source>
+        <translation>Right (R)</translation>
+    </message>
+    <message>
+        <source>左 (L)</source>
+        <translation>Left (L)</translation>
+    </message>
+    <message>
+        <source>後 (P)</source>
+        <translation>Posterior (P)</translation>
+    </message>
+    <message>
+        <source>全行の和の FBP（Hann 0.25）、足側から見る</source>
+        <translation>FBP (Hann 0.25) of all rows added, seen from the feet</translation>
+    </message>
+    <message>
+        <source>開始角度に足す角度</source>
+        <translation>Add to the start angle</translation>
+    </message>
+    <message>
+        <source>そのまま</source>
+        <translation>As read</translation>
+    </message>
+    <message>
+        <source>%1 度</source>
+        <translation>%1°</translation>
+    </message>
+    <message>
+        <source>回転方向を逆にする（断面が鏡像のとき）</source>
+        <translation>Reverse the direction of rotation (when the slice is mirrored)</translation>
+    </message>
+    <message>
+        <source>光電ピークのエネルギーウィンドウ</source>
+        <translation>Photopeak energy window</translation>
+    </message>
+    <message>
+        <source>選んだ開き方はこのファイルについて記憶され、次からは確かめずに使われます。変えるときは「応用」→「開き方...」を選ぶか、Shift を押しながら開いてください。</source>
+        <translation>The way chosen is remembered for this file and used without asking next time. To change it, choose Advanced &gt; Open Way... or hold Shift while opening.</translation>
     </message>
     <message>
         <source>ビュー数 (4-360)</source>

@@ -86,16 +86,27 @@ bool CSinoraDoc::OnOpenRaw(const QByteArray& path, const sinora::formats::RawLay
 }
 
 bool CSinoraDoc::OnOpenDocument(const QByteArray& path, QString* error) {
-  return take(sinora::formats::readAnyStudy(path.toStdString()), path, error);
+  return take(sinora::formats::readAnyStudy(path.toStdString()), path, error, true);
 }
 
-bool CSinoraDoc::take(const sinora::StudyReadResult& read, const QByteArray& path, QString* error) {
+bool CSinoraDoc::take(const sinora::StudyReadResult& read, const QByteArray& path, QString* error,
+                      bool shaped) {
+  cancelled_ = false;
   if (!read.study) {
     if (error) *error = sinora::TM(read.error);
     return false;
   }
+  sinora::StudyPtr study = read.study;
+  if (shaped && shaper_) {
+    study = shaper_(study, absoluteNativePath(path));
+    if (!study) {
+      cancelled_ = true;
+      if (error) error->clear();
+      return false;
+    }
+  }
   forgetPrevious();
-  study_ = read.study;
+  study_ = std::move(study);
   path_ = absoluteNativePath(path);
   const int slash = path_.lastIndexOf('/');
   title_ = displayName(path_.mid(slash + 1));

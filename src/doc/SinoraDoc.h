@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <memory>
+#include <functional>
 
 #include "formats/raw.h"
 #include "imaging/mu_map.h"
@@ -29,6 +30,12 @@ class CSinoraDoc : public QObject {
   bool OnOpenDocument(const QString& path, QString* error);
   // Opens raw counts of the given layout, all or nothing as above.
   bool OnOpenRaw(const QByteArray& path, const sinora::formats::RawLayout& layout, QString* error);
+  // Given each study OnOpenDocument reads (and the file's absolute path) before it becomes the
+  // document's: the study to take instead, or null to leave everything as it was (the opening
+  // then fails with no error: openCancelled() is true).
+  using Shaper = std::function<sinora::StudyPtr(const sinora::StudyPtr& read, const QByteArray& path)>;
+  void setShaper(Shaper shaper) { shaper_ = std::move(shaper); }
+  bool openCancelled() const { return cancelled_; }
 
   // The document's title: the file name, the untitled name, or "ファントム: <name>", in the
   // language chosen now.
@@ -69,8 +76,11 @@ class CSinoraDoc : public QObject {
   void previousChanged(bool canRestore);
 
  private:
-  bool take(const sinora::StudyReadResult& read, const QByteArray& path, QString* error);
+  bool take(const sinora::StudyReadResult& read, const QByteArray& path, QString* error,
+            bool shaped = false);
   sinora::StudyPtr study_;
+  Shaper shaper_;
+  bool cancelled_ = false;
   enum class TitleKind { Untitled, File, Made };
   TitleKind kind_ = TitleKind::Untitled;
   QString title_;  // the file's name, or the made study's

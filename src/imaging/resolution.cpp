@@ -321,7 +321,9 @@ std::vector<std::vector<double>> osemPsfVolume(const ProjectionStudy& study, con
   if (subsets < 1 || v % subsets != 0 || iterations < 1) return volume;
   if (!scatter.empty() && scatter.size() != study.counts().size()) return volume;
   const PsfProjector a(study, psf ? *psf : noBlur(), rows);
-  const std::vector<double> y(study.counts().begin(), study.counts().end());
+  const std::vector<double> y = study.exactCounts()
+                                    ? std::vector<double>(study.exactCounts()->begin(), study.exactCounts()->end())
+                                    : std::vector<double>(study.counts().begin(), study.counts().end());
   const Engine e{a, y, scatter, nullptr, threads};
   std::vector<double> last;
   bool complete = false;
