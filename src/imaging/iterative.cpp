@@ -29,67 +29,73 @@ struct Scratch {
   std::vector<std::uint16_t> own;
   std::vector<double> weighted, rows;
   std::vector<const double*> rowOf;
+  std::vector<int> order;
   AnyBinLists lists;
 };
 
-// The projector's pixel lists of one view, four bins side by side: step s of group q holds the
-// s-th pixel of each of its 4 bins as 16-bit numbers in one 64-bit word (pixel 0 where a bin has
-// no more), so that one load serves four sums. Pixel 0 lies outside insideCircle, where the image
-// is 0, and adding 0 to a sum that started at +0 changes nothing: each bin's sum is the lists'.
-// For slices of at most 65536 pixels.
-struct QuadView {
-  std::vector<std::uint32_t> start;  // per group of 4 bins, in steps; one past the end last
-  std::vector<std::uint64_t> steps;
+// The projector's pixel lists of one view, eight bins side by side: step s of group q holds the
+// s-th pixel of each of its 8 bins as 16-bit numbers in two 64-bit words (pixel 0 where a bin has
+// no more), so that two loads serve eight sums. Pixel 0 lies outside insideCircle, where the
+// image is 0, and adding 0 to a sum that started at +0 changes nothing: each bin's sum is the
+// lists'. For slices of at most 65536 pixels.
+struct OctView {
+  std::vector<std::uint32_t> start;  // per group of 8 bins, in steps; one past the end last
+  std::vector<std::uint64_t> steps;  // two words a step
 };
-using QuadTable = std::vector<QuadView>;
+using OctTable = std::vector<OctView>;
 
-std::shared_ptr<const QuadTable> quadTable(const ProjectionStudy& study) {
+std::shared_ptr<const OctTable> octTable(const ProjectionStudy& study) {
   const std::vector<AnyBinLists>* lists = study.binLists(true);
   if (!lists || std::size_t(study.bins()) * study.bins() > 65536) return nullptr;
-  return std::static_pointer_cast<const QuadTable>(study.derived("osem-quads", [&] {
-    const int b = study.bins(), groups = (b + 3) / 4;
+  return std::static_pointer_cast<const OctTable>(study.derived("osem-octs", [&] {
+    const int b = study.bins(), groups = (b + 7) / 8;
     const AnyGeometry g(b);
-    auto table = std::make_shared<QuadTable>(lists->size());
+    auto table = std::make_shared<OctTable>(lists->size());
     for (std::size_t k = 0; k < lists->size(); ++k) {
       const AnyBinLists& l = (*lists)[k];
-      QuadView& out = (*table)[k];
+      OctView& out = (*table)[k];
       out.start.assign(std::size_t(groups) + 1, 0);
       auto first = [&](int c) { return c < b ? l.start[std::size_t(c + g.pad)] : 0u; };
       auto length = [&](int c) { return c < b ? l.start[std::size_t(c + g.pad) + 1] - first(c) : 0u; };
       for (int q = 0; q < groups; ++q) {
         std::uint32_t steps = 0;
-        for (int c = 4 * q; c < 4 * q + 4; ++c) steps = std::max(steps, length(c));
+        for (int c = 8 * q; c < 8 * q + 8; ++c) steps = std::max(steps, length(c));
         out.start[std::size_t(q) + 1] = out.start[std::size_t(q)] + steps;
         for (std::uint32_t st = 0; st < steps; ++st) {
-          std::uint64_t word = 0;
-          for (int e = 0; e < 4; ++e) {
-            const int c = 4 * q + e;
-            if (st < length(c)) word |= std::uint64_t(l.pixels[first(c) + st]) << (16 * e);
+          std::uint64_t word[2] = {0, 0};
+          for (int e = 0; e < 8; ++e) {
+            const int c = 8 * q + e;
+            if (st < length(c)) word[e / 4] |= std::uint64_t(l.pixels[first(c) + st]) << (16 * (e % 4));
           }
-          out.steps.push_back(word);
+          out.steps.push_back(word[0]);
+          out.steps.push_back(word[1]);
         }
       }
     }
-    return std::static_pointer_cast<const void>(std::shared_ptr<const QuadTable>(std::move(table)));
+    return std::static_pointer_cast<const void>(std::shared_ptr<const OctTable>(std::move(table)));
   }));
 }
 
-// out[c] for the B bins of one view: four chains of additions (one would wait for each addition
-// before the next).
-void forwardQuads(const QuadView& v, const double* image, double* out, int b) {
-  const int groups = (b + 3) / 4;
+// out[c] for the B bins of one view: eight chains of additions (one would wait for each
+// addition before the next).
+void forwardOcts(const OctView& v, const double* image, double* out, int b) {
+  const int groups = (b + 7) / 8;
   const std::uint64_t* w = v.steps.data();
   for (int q = 0; q < groups; ++q) {
-    double s0 = 0, s1 = 0, s2 = 0, s3 = 0;
+    double s0 = 0, s1 = 0, s2 = 0, s3 = 0, s4 = 0, s5 = 0, s6 = 0, s7 = 0;
     for (std::uint32_t a = v.start[std::size_t(q)]; a < v.start[std::size_t(q) + 1]; ++a) {
-      const std::uint64_t x = w[a];
+      const std::uint64_t x = w[2 * a], y = w[2 * a + 1];
       s0 += image[x & 0xffff];
       s1 += image[(x >> 16) & 0xffff];
       s2 += image[(x >> 32) & 0xffff];
       s3 += image[x >> 48];
+      s4 += image[y & 0xffff];
+      s5 += image[(y >> 16) & 0xffff];
+      s6 += image[(y >> 32) & 0xffff];
+      s7 += image[y >> 48];
     }
-    const double sums[4] = {s0, s1, s2, s3};
-    for (int e = 0; e < 4 && 4 * q + e < b; ++e) out[4 * q + e] = sums[e];
+    const double sums[8] = {s0, s1, s2, s3, s4, s5, s6, s7};
+    for (int e = 0; e < 8 && 8 * q + e < b; ++e) out[8 * q + e] = sums[e];
   }
 }
 
@@ -106,7 +112,7 @@ void forwardViews(const ProjectionStudy& study, const std::vector<double>& in,
   if (out.size() != std::size_t(study.views()) * b) out.assign(std::size_t(study.views()) * b, 0.0);
   const std::vector<AnyBinLists>* kept = study.binLists(insideOnly);
   // Four bins a load inside the circle (where pixel 0 is 0).
-  const std::shared_ptr<const QuadTable> quads = insideOnly && kept ? quadTable(study) : nullptr;
+  const std::shared_ptr<const OctTable> octs = insideOnly && kept ? octTable(study) : nullptr;
   for (const int k : views) {
     // Attenuated: the view sees each pixel times its weight.
     const double* image = in.data();
@@ -116,8 +122,8 @@ void forwardViews(const ProjectionStudy& study, const std::vector<double>& in,
       for (std::size_t p = 0; p < pixels; ++p) w.weighted[p] = in[p] * wk[p];
       image = w.weighted.data();
     }
-    if (quads) {
-      forwardQuads((*quads)[std::size_t(k)], image, out.data() + std::size_t(k) * b, b);
+    if (octs) {
+      forwardOcts((*octs)[std::size_t(k)], image, out.data() + std::size_t(k) * b, b);
       continue;
     }
     // The projector gathers each bin's pixels (in ascending order, as a pixel-by-pixel
@@ -175,9 +181,11 @@ std::pair<int, int> circleSpan(int i, int b) {
 
 // insideOnly: only pixels inside insideCircle are needed (by whole blocks of 8 where the vector
 // path runs); the others are left 0.
+// `own`, when given, is a block table of exactly the listed views, in their order.
 void backViews(const ProjectionStudy& study, const std::vector<double>& sinogram,
                const std::vector<int>& views, std::vector<double>& out, Scratch& w,
-               bool insideOnly = false, const ViewWeights* weights = nullptr) {
+               bool insideOnly = false, const ViewWeights* weights = nullptr,
+               const AnyBlockTable* own = nullptr) {
   const int b = study.bins();
   const AnyGeometry g(b);
   const std::size_t pixels = std::size_t(b) * b;
@@ -213,11 +221,16 @@ void backViews(const ProjectionStudy& study, const std::vector<double>& sinogram
     return;
   }
   // Eight pixels at a time where the processor can, on whole blocks of 8 (the same sums).
-  if (const AnyBlockTable* blocks = study.blockTable(); blocks && vectorBackprojection()) {
+  if (const AnyBlockTable* blocks = own ? own : study.blockTable(); blocks && vectorBackprojection()) {
     w.rowOf.resize(views.size());
     for (std::size_t n = 0; n < views.size(); ++n) w.rowOf[n] = row(n);
+    if (own) {
+      w.order.resize(views.size());
+      for (std::size_t n = 0; n < views.size(); ++n) w.order[n] = int(n);
+    }
+    const std::vector<int>& order = own ? w.order : views;
     if (!insideOnly) {
-      backprojectBlocks(*blocks, w.rowOf.data(), views.data(), views.size(), 0, pixels, out.data());
+      backprojectBlocks(*blocks, w.rowOf.data(), order.data(), views.size(), 0, pixels, out.data());
       return;
     }
     // Row by row of the slice, over the blocks that touch the circle.
@@ -227,7 +240,7 @@ void backViews(const ProjectionStudy& study, const std::vector<double>& sinogram
       const std::size_t row0 = std::size_t(i) * b;
       const std::size_t lo = row0 + std::size_t(j0) / 8 * 8;
       const std::size_t hi = row0 + (std::size_t(j1 - 1) / 8 + 1) * 8;
-      backprojectBlocks(*blocks, w.rowOf.data(), views.data(), views.size(), lo, hi, out.data());
+      backprojectBlocks(*blocks, w.rowOf.data(), order.data(), views.size(), lo, hi, out.data());
     }
     return;
   }
@@ -403,6 +416,35 @@ struct Subsets {
   }
 };
 
+// The study's blocks of 8 (backproject_blocks.h) subset by subset, each subset's views side by
+// side, so that a subset's backprojection reads its entries in one stream (the study's table
+// holds a block's views 0, 1, 2, ... together: a subset's are far apart). Kept with the study.
+using SubsetBlocks = std::vector<AnyBlockTable>;
+
+std::shared_ptr<const SubsetBlocks> subsetBlocksOf(const ProjectionStudy& study, const Subsets& sets) {
+  const AnyBlockTable* all = study.blockTable();
+  if (!all || !vectorBackprojection() || sets.views.size() < 2) return nullptr;
+  return std::static_pointer_cast<const SubsetBlocks>(study.derived(
+      "osem-subset-blocks/" + std::to_string(sets.views.size()), [&] {
+        auto out = std::make_shared<SubsetBlocks>(sets.views.size());
+        for (std::size_t m = 0; m < sets.views.size(); ++m) {
+          const std::vector<int>& vs = sets.views[m];
+          AnyBlockTable& t = (*out)[m];
+          t.views = int(vs.size());
+          t.blocks = all->blocks;
+          t.base.resize(t.blocks * vs.size());
+          t.offsets.resize(t.blocks * vs.size());
+          for (std::size_t q = 0; q < t.blocks; ++q)
+            for (std::size_t n = 0; n < vs.size(); ++n) {
+              const std::size_t from = q * std::size_t(all->views) + std::size_t(vs[n]);
+              t.base[q * vs.size() + n] = all->base[from];
+              t.offsets[q * vs.size() + n] = all->offsets[from];
+            }
+        }
+        return std::static_pointer_cast<const void>(std::shared_ptr<const SubsetBlocks>(std::move(out)));
+      }));
+}
+
 std::shared_ptr<const Subsets> subsetsOf(const ProjectionStudy& study, int subsets,
                                          const ViewWeights* weights) {
   if (weights) return std::make_shared<const Subsets>(study, subsets, weights);
@@ -423,6 +465,7 @@ OsemResult osemRow(const ProjectionStudy& study, int row, const Subsets& sets, i
   Scratch w;
   std::vector<double> af, ratio(y.size()), bp, likelihoodAf;
   const std::vector<int> all = allViews(study.views());
+  const std::shared_ptr<const SubsetBlocks> blocks = sets.weights ? nullptr : subsetBlocksOf(study, sets);
   for (int it = 0; it < iterations; ++it) {
     for (int m : sets.order) {
       if (cancel && *cancel) return result;
@@ -433,7 +476,7 @@ OsemResult osemRow(const ProjectionStudy& study, int row, const Subsets& sets, i
           const std::size_t n = std::size_t(k) * b + c;
           ratio[n] = af[n] > 0 ? y[n] / af[n] : 0.0;
         }
-      backViews(study, ratio, vs, bp, w, true, sets.weights);
+      backViews(study, ratio, vs, bp, w, true, sets.weights, blocks ? &(*blocks)[std::size_t(m)] : nullptr);
       const std::vector<double>& s = sets.sensitivity[std::size_t(m)];
       updateImage(f.data(), s.data(), bp.data(), pixels);
     }
@@ -702,8 +745,8 @@ std::uint64_t volumeMemoryBytes(const ProjectionStudy& study, int threads) {
   if (v * pixels <= kMaxKeptBins) {
     tables += v * pixels * 2;                   // the bin table
     tables += v * (pixels + padded + 1) * 4;    // the projector's pixel lists (the circle's)
-    tables += v * pixels / 8 * 10;              // the blocks of 8
-    tables += v * pixels * 2 + v * b;           // four bins a word (a slice's projector)
+    tables += 2 * (v * pixels / 8 * 10);        // the blocks of 8, and again subset by subset
+    tables += v * pixels * 2 + v * b;           // eight bins two words (a slice's projector)
     const std::uint64_t bandRows = std::max<std::uint64_t>(1, (256u << 10) / (b * kLanes * sizeof(double)));
     tables += v * b * 4 * ((b + bandRows - 1) / bandRows + 1);  // where the bands start
   }
