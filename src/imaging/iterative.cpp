@@ -6,6 +6,7 @@
 #include <cmath>
 #include <atomic>
 #include <memory>
+#include <new>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -497,22 +498,90 @@ typedef double Lanes __attribute__((vector_size(64), aligned(8), may_alias));
 inline Lanes& lanesAt(double* p) { return *reinterpret_cast<Lanes*>(p); }
 inline const Lanes& lanesAt(const double* p) { return *reinterpret_cast<const Lanes*>(p); }
 
+// The volume projector's pixel lists, band by band of the slice's rows (about 256 KB of image a
+// band, so that the image read stays in cache at 256 bins) and eight bins side by side: step a
+// of group q in band t holds the a-th pixel of the band of each of its 8 bins (pixel 0, where
+// the image is 0, when a bin has no more), so that the eight chains of additions run together
+// without a tail each. Each bin's sum goes on from band to band, its pixels in ascending order.
+struct VolumeGroups {
+  int bands = 1;
+  struct View {
+    std::vector<std::uint32_t> start;   // [t * groups + q] in steps; one past the end last
+    std::vector<std::uint32_t> pixels;  // 8 a step
+  };
+  std::vector<View> views;
+};
+
+int volumeBandRows(int b) { return std::max(1, int((256u << 10) / (std::size_t(b) * kLanes * sizeof(double)))); }
+
+std::shared_ptr<const VolumeGroups> volumeGroups(const ProjectionStudy& study,
+                                                 const std::vector<AnyBinLists>& lists) {
+  return std::static_pointer_cast<const VolumeGroups>(study.derived("osem-volume-groups", [&] {
+    const int b = study.bins(), groups = (b + 7) / 8, bandRows = volumeBandRows(b);
+    const AnyGeometry g(b);
+    auto out = std::make_shared<VolumeGroups>();
+    out->bands = (b + bandRows - 1) / bandRows;
+    out->views.resize(lists.size());
+    std::vector<std::uint32_t> from(8), to(8);
+    for (std::size_t k = 0; k < lists.size(); ++k) {
+      const AnyBinLists& l = lists[k];
+      VolumeGroups::View& v = out->views[k];
+      v.start.assign(std::size_t(out->bands) * groups + 1, 0);
+      for (int t = 0; t < out->bands; ++t) {
+        const std::uint32_t lo = std::uint32_t(std::min(b, t * bandRows) * b);
+        const std::uint32_t hi = std::uint32_t(std::min(b, (t + 1) * bandRows) * b);
+        for (int q = 0; q < groups; ++q) {
+          std::uint32_t steps = 0;
+          for (int e = 0; e < 8; ++e) {
+            const int c = 8 * q + e;
+            from[std::size_t(e)] = to[std::size_t(e)] = 0;
+            if (c >= b) continue;
+            const std::uint32_t* first = l.pixels.data() + l.start[std::size_t(c + g.pad)];
+            const std::uint32_t* last = l.pixels.data() + l.start[std::size_t(c + g.pad) + 1];
+            from[std::size_t(e)] = std::uint32_t(std::lower_bound(first, last, lo) - l.pixels.data());
+            to[std::size_t(e)] = std::uint32_t(std::lower_bound(first, last, hi) - l.pixels.data());
+            steps = std::max(steps, to[std::size_t(e)] - from[std::size_t(e)]);
+          }
+          for (std::uint32_t a = 0; a < steps; ++a)
+            for (int e = 0; e < 8; ++e) {
+              const std::uint32_t q0 = from[std::size_t(e)] + a;
+              v.pixels.push_back(q0 < to[std::size_t(e)] ? l.pixels[q0] : 0u);
+            }
+          const std::size_t at = std::size_t(t) * groups + std::size_t(q);
+          v.start[at + 1] = v.start[at] + steps;
+        }
+      }
+    }
+    return std::static_pointer_cast<const void>(std::shared_ptr<const VolumeGroups>(std::move(out)));
+  }));
+}
+
 struct VolumePlan {
   const ProjectionStudy& study;
   const Subsets& sets;
   const AnyBinTable& table;
-  const std::vector<AnyBinLists>& lists;
+  const VolumeGroups& groups;
   int iterations;
   std::vector<std::pair<int, int>> spans;  // insideCircle's j range of each row of the slice
   std::size_t subsetViews = 0;             // the most views of any subset
-  // The slice's rows in bands of about 256 KB of image; bounds[k][t * B + c]: where band t's
-  // pixels start in bin c's list of view k (band `bands` is the list's end).
-  int bands = 1;
-  std::vector<std::vector<std::uint32_t>> bounds;
 };
 
+// Whole cache lines: each pixel's eight rows are one line, never split across two.
+template <typename T>
+struct LineAligned {
+  using value_type = T;
+  LineAligned() = default;
+  template <typename U>
+  LineAligned(const LineAligned<U>&) {}
+  T* allocate(std::size_t n) { return static_cast<T*>(::operator new(n * sizeof(T), std::align_val_t(64))); }
+  void deallocate(T* p, std::size_t) { ::operator delete(p, std::align_val_t(64)); }
+  bool operator==(const LineAligned&) const { return true; }
+  bool operator!=(const LineAligned&) const { return false; }
+};
+using LineBuffer = std::vector<double, LineAligned<double>>;
+
 struct BlockWork {
-  std::vector<double> y, f, rows, bp;
+  LineBuffer y, f, rows, bp;
 };
 
 // The OSEM of rows row0 .. row0 + 7 (rows past the study's end are zeros, and thrown away).
@@ -552,39 +621,32 @@ __attribute__((always_inline)) inline bool osemBlockBody(const VolumePlan& plan,
       // A f of each view into its padded row, band by band of the slice's rows so that the
       // image read stays in cache; each bin's sum goes on from band to band, its pixels still
       // added in ascending order. Then the ratio y / A f in place.
-      for (int t = 0; t < plan.bands; ++t) {
+      const int groups = (b + 7) / 8;
+      for (int t = 0; t < plan.groups.bands; ++t) {
         for (std::size_t n = 0; n < vs.size(); ++n) {
-          const int k = vs[n];
-          const std::uint32_t* from = plan.bounds[std::size_t(k)].data() + std::size_t(t) * b;
-          const std::uint32_t* to = from + b;
-          const std::uint32_t* px = plan.lists[std::size_t(k)].pixels.data();
+          const VolumeGroups::View& gv = plan.groups.views[std::size_t(vs[n])];
+          const std::uint32_t* start = gv.start.data() + std::size_t(t) * groups;
+          const std::uint32_t* px = gv.pixels.data();
           double* sum = w.rows.data() + (n * pr + std::size_t(g.pad)) * L;
           auto at = [&](int c) -> Lanes& { return lanesAt(sum + std::size_t(c) * L); };
-          int c = 0;
-          for (; c + 4 <= b; c += 4) {
-            std::uint32_t q0 = from[c], q1 = from[c + 1], q2 = from[c + 2], q3 = from[c + 3];
-            const std::uint32_t e0 = to[c], e1 = to[c + 1], e2 = to[c + 2], e3 = to[c + 3];
-            Lanes s0 = t ? at(c) : zero, s1 = t ? at(c + 1) : zero, s2 = t ? at(c + 2) : zero,
-                  s3 = t ? at(c + 3) : zero;
-            while (q0 < e0 && q1 < e1 && q2 < e2 && q3 < e3) {
-              s0 += lanesAt(f + std::size_t(px[q0++]) * L);
-              s1 += lanesAt(f + std::size_t(px[q1++]) * L);
-              s2 += lanesAt(f + std::size_t(px[q2++]) * L);
-              s3 += lanesAt(f + std::size_t(px[q3++]) * L);
+          for (int q = 0; q < groups; ++q) {
+            const int c = 8 * q;
+#define SINORA_FROM(e) (t && c + (e) < b ? at(c + (e)) : zero)
+            Lanes s0 = SINORA_FROM(0), s1 = SINORA_FROM(1), s2 = SINORA_FROM(2), s3 = SINORA_FROM(3),
+                  s4 = SINORA_FROM(4), s5 = SINORA_FROM(5), s6 = SINORA_FROM(6), s7 = SINORA_FROM(7);
+#undef SINORA_FROM
+            for (const std::uint32_t* x = px + std::size_t(start[q]) * 8; x != px + std::size_t(start[q + 1]) * 8; x += 8) {
+              s0 += lanesAt(f + std::size_t(x[0]) * L);
+              s1 += lanesAt(f + std::size_t(x[1]) * L);
+              s2 += lanesAt(f + std::size_t(x[2]) * L);
+              s3 += lanesAt(f + std::size_t(x[3]) * L);
+              s4 += lanesAt(f + std::size_t(x[4]) * L);
+              s5 += lanesAt(f + std::size_t(x[5]) * L);
+              s6 += lanesAt(f + std::size_t(x[6]) * L);
+              s7 += lanesAt(f + std::size_t(x[7]) * L);
             }
-            for (; q0 < e0; ++q0) s0 += lanesAt(f + std::size_t(px[q0]) * L);
-            for (; q1 < e1; ++q1) s1 += lanesAt(f + std::size_t(px[q1]) * L);
-            for (; q2 < e2; ++q2) s2 += lanesAt(f + std::size_t(px[q2]) * L);
-            for (; q3 < e3; ++q3) s3 += lanesAt(f + std::size_t(px[q3]) * L);
-            at(c) = s0;
-            at(c + 1) = s1;
-            at(c + 2) = s2;
-            at(c + 3) = s3;
-          }
-          for (; c < b; ++c) {
-            Lanes s0 = t ? at(c) : zero;
-            for (std::uint32_t q = from[c]; q < to[c]; ++q) s0 += lanesAt(f + std::size_t(px[q]) * L);
-            at(c) = s0;
+            const Lanes sums[8] = {s0, s1, s2, s3, s4, s5, s6, s7};
+            for (int e = 0; e < 8 && c + e < b; ++e) at(c + e) = sums[e];
           }
         }
       }
@@ -696,26 +758,9 @@ std::vector<std::vector<double>> osemVolume(const ProjectionStudy& study, int su
     work();
     for (std::thread& t : pool) t.join();
   } else {
-    VolumePlan plan{study, *sets, *table, *lists, iterations, {}, 0};
+    VolumePlan plan{study, *sets, *table, *volumeGroups(study, *lists), iterations, {}, 0};
     for (int i = 0; i < b; ++i) plan.spans.push_back(circleSpan(i, b));
     for (const std::vector<int>& vs : sets->views) plan.subsetViews = std::max(plan.subsetViews, vs.size());
-    const int bandRows = std::max(1, int((256u << 10) / (std::size_t(b) * kLanes * sizeof(double))));
-    plan.bands = (b + bandRows - 1) / bandRows;
-    const AnyGeometry g(b);
-    plan.bounds.resize(lists->size());
-    for (std::size_t k = 0; k < lists->size(); ++k) {
-      const AnyBinLists& l = (*lists)[k];
-      std::vector<std::uint32_t>& out = plan.bounds[k];
-      out.resize(std::size_t(plan.bands + 1) * b);
-      for (int c = 0; c < b; ++c) {
-        const std::uint32_t* first = l.pixels.data() + l.start[std::size_t(c + g.pad)];
-        const std::uint32_t* last = l.pixels.data() + l.start[std::size_t(c + g.pad) + 1];
-        for (int t = 0; t <= plan.bands; ++t) {
-          const std::uint32_t edge = std::uint32_t(std::min(b, t * bandRows) * b);
-          out[std::size_t(t) * b + c] = std::uint32_t(std::lower_bound(first, last, edge) - l.pixels.data());
-        }
-      }
-    }
     // Each core takes the next block of rows: no hand-off inside a block.
     auto work = [&] {
       BlockWork w;
@@ -745,10 +790,11 @@ std::uint64_t volumeMemoryBytes(const ProjectionStudy& study, int threads) {
   if (v * pixels <= kMaxKeptBins) {
     tables += v * pixels * 2;                   // the bin table
     tables += v * (pixels + padded + 1) * 4;    // the projector's pixel lists (the circle's)
+    tables += v * pixels * 4;                   // the same eight bins a step, band by band
     tables += 2 * (v * pixels / 8 * 10);        // the blocks of 8, and again subset by subset
     tables += v * pixels * 2 + v * b;           // eight bins two words (a slice's projector)
-    const std::uint64_t bandRows = std::max<std::uint64_t>(1, (256u << 10) / (b * kLanes * sizeof(double)));
-    tables += v * b * 4 * ((b + bandRows - 1) / bandRows + 1);  // where the bands start
+    const std::uint64_t bands = std::uint64_t((study.bins() + volumeBandRows(study.bins()) - 1) / volumeBandRows(study.bins()));
+    tables += v * ((b + 7) / 8 * bands + 1) * 4;  // where the groups start
   }
   // Each core: eight rows' sinograms, image and backprojection, and a subset's padded rows (all
   // views' at most); FBP's rows are fewer.
