@@ -599,7 +599,7 @@ __attribute__((always_inline)) inline bool osemBlockBody(const VolumePlan& plan,
   if (w.f.size() != pixels * L) {
     w.y.assign(std::size_t(v) * b * L, 0.0);
     w.f.assign(pixels * L, 0.0);
-    w.bp.assign(pixels * L, 0.0);
+    w.bp.assign(std::size_t(b) * L, 0.0);  // one row of the slice
     w.rows.assign(plan.subsetViews * pr * L + L, 0.0);
   }
   for (int r = 0; r < kLanes; ++r) {
@@ -658,39 +658,38 @@ __attribute__((always_inline)) inline bool osemBlockBody(const VolumePlan& plan,
           lanesAt(ratio + std::size_t(c) * L) = s0 > 0 ? lanesAt(y + std::size_t(c) * L) / s0 : zero;
         }
       }
-      // A^T ratio over the pixels inside the circle, four views a pass, each pixel adding its
-      // views in order from 0.
+      // A^T ratio over the pixels inside the circle, row by row of the slice, four views a pass,
+      // each pixel adding its views in order from 0; then that row's f <- f / s x bp (0 where s
+      // is 0) while its sums are in cache. f stays 0 outside the circle.
       const double* rows = w.rows.data();
+      const double* s = plan.sets.sensitivity[std::size_t(m)].data();
       for (int i = 0; i < b; ++i) {
         const auto [j0, j1] = plan.spans[std::size_t(i)];
-        const std::size_t p0 = std::size_t(i) * b + std::size_t(j0), p1 = std::size_t(i) * b + std::size_t(j1);
-        for (std::size_t p = p0; p < p1; ++p) lanesAt(bp + p * L) = zero;
+        const std::size_t row = std::size_t(i) * b;
+        const std::uint16_t* at[4];
         std::size_t n = 0;
         for (; n + 4 <= vs.size(); n += 4) {
           const double *r0 = rows + n * pr * L, *r1 = r0 + pr * L, *r2 = r1 + pr * L, *r3 = r2 + pr * L;
-          const std::uint16_t *i0 = plan.table.view(vs[n]), *i1 = plan.table.view(vs[n + 1]),
-                              *i2 = plan.table.view(vs[n + 2]), *i3 = plan.table.view(vs[n + 3]);
-          for (std::size_t p = p0; p < p1; ++p) {
-            Lanes a = lanesAt(bp + p * L);
-            a = (((a + lanesAt(r0 + std::size_t(i0[p]) * L)) + lanesAt(r1 + std::size_t(i1[p]) * L)) +
-                 lanesAt(r2 + std::size_t(i2[p]) * L)) +
-                lanesAt(r3 + std::size_t(i3[p]) * L);
-            lanesAt(bp + p * L) = a;
+          for (int e = 0; e < 4; ++e) at[e] = plan.table.view(vs[n + std::size_t(e)]) + row;
+          for (int j = j0; j < j1; ++j) {
+            const Lanes from = n ? lanesAt(bp + std::size_t(j) * L) : zero;
+            lanesAt(bp + std::size_t(j) * L) =
+                (((from + lanesAt(r0 + std::size_t(at[0][j]) * L)) + lanesAt(r1 + std::size_t(at[1][j]) * L)) +
+                 lanesAt(r2 + std::size_t(at[2][j]) * L)) +
+                lanesAt(r3 + std::size_t(at[3][j]) * L);
           }
         }
         for (; n < vs.size(); ++n) {
           const double* r = rows + n * pr * L;
-          const std::uint16_t* idx = plan.table.view(vs[n]);
-          for (std::size_t p = p0; p < p1; ++p) lanesAt(bp + p * L) += lanesAt(r + std::size_t(idx[p]) * L);
+          const std::uint16_t* idx = plan.table.view(vs[n]) + row;
+          for (int j = j0; j < j1; ++j)
+            lanesAt(bp + std::size_t(j) * L) = (n ? lanesAt(bp + std::size_t(j) * L) : zero) + lanesAt(r + std::size_t(idx[j]) * L);
+        }
+        for (int j = j0; j < j1; ++j) {
+          const std::size_t p = row + std::size_t(j);
+          lanesAt(f + p * L) = s[p] > 0 ? lanesAt(f + p * L) / s[p] * lanesAt(bp + std::size_t(j) * L) : zero;
         }
       }
-      // f <- f / s x bp (0 where s is 0), inside the circle; f stays 0 outside it.
-      const double* s = plan.sets.sensitivity[std::size_t(m)].data();
-      for (int i = 0; i < b; ++i)
-        for (int j = plan.spans[std::size_t(i)].first; j < plan.spans[std::size_t(i)].second; ++j) {
-          const std::size_t p = std::size_t(i) * b + std::size_t(j);
-          lanesAt(f + p * L) = s[p] > 0 ? lanesAt(f + p * L) / s[p] * lanesAt(bp + p * L) : zero;
-        }
     }
   }
   return true;
