@@ -6,7 +6,6 @@
 #include <cmath>
 #include <atomic>
 #include <memory>
-#include <new>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -14,6 +13,7 @@
 #include "imaging/backproject_blocks.h"
 #include "imaging/cpu.h"
 #include "imaging/geometry.h"
+#include "imaging/lanes.h"
 
 namespace sinora {
 
@@ -488,15 +488,9 @@ OsemResult osemRow(const ProjectionStudy& study, int row, const Subsets& sets, i
   return result;
 }
 
-// Volumes: eight rows at a time, each pixel's and bin's value held for the eight rows side by
-// side, so that one read of the bin tables serves eight rows and one vector instruction adds
-// eight rows' terms. Each row's arithmetic is that of osemRow, operation for operation and in the
-// same order, so the slices are those of osem() bit for bit on every vector width.
-constexpr int kLanes = 8;
-typedef double Lanes __attribute__((vector_size(64), aligned(8), may_alias));
-
-inline Lanes& lanesAt(double* p) { return *reinterpret_cast<Lanes*>(p); }
-inline const Lanes& lanesAt(const double* p) { return *reinterpret_cast<const Lanes*>(p); }
+// Volumes: eight rows at a time (lanes.h). Each row's arithmetic is that of osemRow, operation
+// for operation and in the same order, so the slices are those of osem() bit for bit on every
+// vector width.
 
 // The volume projector's pixel lists, band by band of the slice's rows (about 256 KB of image a
 // band, so that the image read stays in cache at 256 bins) and eight bins side by side: step a
@@ -565,20 +559,6 @@ struct VolumePlan {
   std::vector<std::pair<int, int>> spans;  // insideCircle's j range of each row of the slice
   std::size_t subsetViews = 0;             // the most views of any subset
 };
-
-// Whole cache lines: each pixel's eight rows are one line, never split across two.
-template <typename T>
-struct LineAligned {
-  using value_type = T;
-  LineAligned() = default;
-  template <typename U>
-  LineAligned(const LineAligned<U>&) {}
-  T* allocate(std::size_t n) { return static_cast<T*>(::operator new(n * sizeof(T), std::align_val_t(64))); }
-  void deallocate(T* p, std::size_t) { ::operator delete(p, std::align_val_t(64)); }
-  bool operator==(const LineAligned&) const { return true; }
-  bool operator!=(const LineAligned&) const { return false; }
-};
-using LineBuffer = std::vector<double, LineAligned<double>>;
 
 struct BlockWork {
   LineBuffer y, f, rows, bp;
@@ -766,9 +746,7 @@ std::vector<std::vector<double>> osemVolume(const ProjectionStudy& study, int su
       for (int r0 = kLanes * next++; r0 < rows && !stop && !(cancel && *cancel); r0 = kLanes * next++) {
         if (!osemBlock(plan, r0, cancel, w)) return;
         for (int r = r0; r < std::min(rows, r0 + kLanes); ++r) {
-          std::vector<double> slice(std::size_t(b) * b);
-          for (std::size_t p = 0; p < slice.size(); ++p) slice[p] = w.f[p * kLanes + std::size_t(r - r0)];
-          volume[std::size_t(r)] = std::move(slice);
+          volume[std::size_t(r)] = laneSlice(w.f.data(), std::size_t(b) * b, r - r0);
           finished();
         }
       }
