@@ -143,6 +143,24 @@ void appendFloats(std::string& out, const float* v, std::size_t n) {
 }
 
 // The volume as float frames [frame][j][i], in the order of `rowsOf`.
+// The keys every Interfile the program writes starts with, up to the SPECT study's own.
+std::string interfileHead(const std::string& dataFile, std::size_t images) {
+  std::string h;
+  h += "!INTERFILE :=\n";
+  h += "!imaging modality := nucmed\n";
+  h += "originating system := Sinora\n";
+  h += "!version of keys := 3.3\n";
+  h += "!GENERAL DATA :=\n";
+  h += "!data offset in bytes := 0\n";
+  h += "!name of data file := " + dataFile + "\n";
+  h += "!GENERAL IMAGE DATA :=\n";
+  h += "!type of data := Tomographic\n";
+  h += "!total number of images := " + std::to_string(images) + "\n";
+  h += "imagedata byte order := LITTLEENDIAN\n";
+  h += "!SPECT STUDY (General) :=\n";
+  return h;
+}
+
 std::vector<float> framesOf(const VolumeData& v, const std::vector<int>& order) {
   const std::size_t b = std::size_t(v.bins);
   std::vector<float> out(order.size() * b * b);
@@ -290,19 +308,7 @@ ExportResult interfileVolume(const ProjectionStudy& study, const VolumeData& v,
   ExportFile data{base + ".v", {}};
   appendFloats(data.bytes, frames.data(), frames.size());
   const std::string px = ds(p.pixelMm);
-  std::string h;
-  h += "!INTERFILE :=\n";
-  h += "!imaging modality := nucmed\n";
-  h += "originating system := Sinora\n";
-  h += "!version of keys := 3.3\n";
-  h += "!GENERAL DATA :=\n";
-  h += "!data offset in bytes := 0\n";
-  h += "!name of data file := " + data.name + "\n";
-  h += "!GENERAL IMAGE DATA :=\n";
-  h += "!type of data := Tomographic\n";
-  h += "!total number of images := " + std::to_string(v.slices.size()) + "\n";
-  h += "imagedata byte order := LITTLEENDIAN\n";
-  h += "!SPECT STUDY (General) :=\n";
+  std::string h = interfileHead(data.name, v.slices.size());
   h += "!number format := short float\n";
   h += "!number of bytes per pixel := 4\n";
   h += "!matrix size [1] := " + std::to_string(v.bins) + "\n";
@@ -441,19 +447,7 @@ ExportResult interfileProjections(const ProjectionStudy& study, const std::strin
   data.bytes.assign(reinterpret_cast<const char*>(c.data()), c.size() * 2);  // little endian
   const double px = study.geometry().pixelSizeMm;
   // Interfile's angle is minus the program's; CW makes the program's angle grow.
-  std::string h;
-  h += "!INTERFILE :=\n";
-  h += "!imaging modality := nucmed\n";
-  h += "originating system := Sinora\n";
-  h += "!version of keys := 3.3\n";
-  h += "!GENERAL DATA :=\n";
-  h += "!data offset in bytes := 0\n";
-  h += "!name of data file := " + data.name + "\n";
-  h += "!GENERAL IMAGE DATA :=\n";
-  h += "!type of data := Tomographic\n";
-  h += "!total number of images := " + std::to_string(views) + "\n";
-  h += "imagedata byte order := LITTLEENDIAN\n";
-  h += "!SPECT STUDY (General) :=\n";
+  std::string h = interfileHead(data.name, std::size_t(views));
   h += "!number format := unsigned integer\n";
   h += "!number of bytes per pixel := 2\n";
   h += "!number of projections := " + std::to_string(views) + "\n";
