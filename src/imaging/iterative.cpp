@@ -198,8 +198,12 @@ void backViews(const ProjectionStudy& study, const std::vector<double>& sinogram
     std::copy(sinogram.begin() + std::ptrdiff_t(views[n]) * b,
               sinogram.begin() + std::ptrdiff_t(views[n] + 1) * b,
               w.rows.begin() + std::ptrdiff_t(n * std::size_t(g.paddedRow) + std::size_t(g.pad)));
-  out.assign(pixels, 0.0);
   auto row = [&](std::size_t n) { return w.rows.data() + n * std::size_t(g.paddedRow); };
+  const AnyBlockTable* blocks = own ? own : study.blockTable();
+  const bool vector = !weights && study.binTable() && blocks && vectorBackprojection();
+  // The vector path inside the circle starts each block's sums from 0 and never writes the
+  // pixels of the blocks off the circle: they are cleared only when `out` is made.
+  if (!(vector && insideOnly) || out.size() != pixels) out.assign(pixels, 0.0);
   if (weights || !study.binTable()) {
     // The exact transpose of the (attenuated) projector, view by view.
     for (std::size_t n = 0; n < views.size(); ++n) {
@@ -222,7 +226,7 @@ void backViews(const ProjectionStudy& study, const std::vector<double>& sinogram
     return;
   }
   // Eight pixels at a time where the processor can, on whole blocks of 8 (the same sums).
-  if (const AnyBlockTable* blocks = own ? own : study.blockTable(); blocks && vectorBackprojection()) {
+  if (vector) {
     w.rowOf.resize(views.size());
     for (std::size_t n = 0; n < views.size(); ++n) w.rowOf[n] = row(n);
     if (own) {
@@ -241,7 +245,7 @@ void backViews(const ProjectionStudy& study, const std::vector<double>& sinogram
       const std::size_t row0 = std::size_t(i) * b;
       const std::size_t lo = row0 + std::size_t(j0) / 8 * 8;
       const std::size_t hi = row0 + (std::size_t(j1 - 1) / 8 + 1) * 8;
-      backprojectBlocks(*blocks, w.rowOf.data(), order.data(), views.size(), lo, hi, out.data());
+      backprojectBlocks(*blocks, w.rowOf.data(), order.data(), views.size(), lo, hi, out.data(), true);
     }
     return;
   }
