@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "imaging/big_pages.h"
+
 namespace sinora {
 
 // For blocks of 8 pixels (q = p / 8) and views: the smallest padded bin and the 8 offsets from
@@ -17,8 +19,8 @@ namespace sinora {
 struct AnyBlockTable {
   int views = 0;
   std::size_t blocks = 0;
-  std::vector<std::uint16_t> base;
-  std::vector<std::uint64_t> offsets;
+  BigVector<std::uint16_t> base;
+  BigVector<std::uint64_t> offsets;
 };
 
 // Made by ProjectionStudy::blockTable() (rows of pixels divisible by 8, so that no block crosses

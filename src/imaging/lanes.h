@@ -12,6 +12,8 @@
 #include <new>
 #include <vector>
 
+#include "imaging/big_pages.h"
+
 namespace sinora {
 
 constexpr int kLanes = 8;
@@ -20,19 +22,9 @@ typedef double Lanes __attribute__((vector_size(64), aligned(8), may_alias));
 inline Lanes& lanesAt(double* p) { return *reinterpret_cast<Lanes*>(p); }
 inline const Lanes& lanesAt(const double* p) { return *reinterpret_cast<const Lanes*>(p); }
 
-// Whole cache lines: each pixel's eight rows are one line, never split across two.
-template <typename T>
-struct LineAligned {
-  using value_type = T;
-  LineAligned() = default;
-  template <typename U>
-  LineAligned(const LineAligned<U>&) {}
-  T* allocate(std::size_t n) { return static_cast<T*>(::operator new(n * sizeof(T), std::align_val_t(64))); }
-  void deallocate(T* p, std::size_t) { ::operator delete(p, std::align_val_t(64)); }
-  bool operator==(const LineAligned&) const { return true; }
-  bool operator!=(const LineAligned&) const { return false; }
-};
-using LineBuffer = std::vector<double, LineAligned<double>>;
+// Whole cache lines (each pixel's eight rows are one line, never split across two), large
+// buffers in large pages.
+using LineBuffer = BigVector<double>;
 
 // Lane `lane` of `count` pixels' lanes, as a slice of its own. The slice's memory is new: its
 // pages are asked for in one call (a first touch of each page costs a fault, dear in a virtual
