@@ -505,7 +505,8 @@ struct VolumeGroups {
   int bands = 1;
   struct View {
     std::vector<std::uint32_t> start;   // [t * groups + q] in steps; one past the end last
-    std::vector<std::uint32_t> pixels;  // 8 a step
+    std::vector<std::uint16_t> narrow;  // 8 a step, for slices of at most 65536 pixels
+    std::vector<std::uint32_t> wide;    // 8 a step, for larger slices
   };
   std::vector<View> views;
 };
@@ -543,7 +544,11 @@ std::shared_ptr<const VolumeGroups> volumeGroups(const ProjectionStudy& study,
           for (std::uint32_t a = 0; a < steps; ++a)
             for (int e = 0; e < 8; ++e) {
               const std::uint32_t q0 = from[std::size_t(e)] + a;
-              v.pixels.push_back(q0 < to[std::size_t(e)] ? l.pixels[q0] : 0u);
+              const std::uint32_t p = q0 < to[std::size_t(e)] ? l.pixels[q0] : 0u;
+              if (std::size_t(b) * b <= 65536)
+                v.narrow.push_back(std::uint16_t(p));
+              else
+                v.wide.push_back(p);
             }
           const std::size_t at = std::size_t(t) * groups + std::size_t(q);
           v.start[at + 1] = v.start[at] + steps;
@@ -563,6 +568,24 @@ struct VolumePlan {
   std::vector<std::pair<int, int>> spans;  // insideCircle's j range of each row of the slice
   std::size_t subsetViews = 0;             // the most views of any subset
 };
+
+// One group of eight bins of one band: each bin's sum goes on with the group's steps.
+template <typename Index>
+__attribute__((always_inline)) inline void groupSums(const Index* x, const Index* end, const double* f, Lanes* s) {
+  const std::size_t L = kLanes;
+  Lanes s0 = s[0], s1 = s[1], s2 = s[2], s3 = s[3], s4 = s[4], s5 = s[5], s6 = s[6], s7 = s[7];
+  for (; x != end; x += 8) {
+    s0 += lanesAt(f + std::size_t(x[0]) * L);
+    s1 += lanesAt(f + std::size_t(x[1]) * L);
+    s2 += lanesAt(f + std::size_t(x[2]) * L);
+    s3 += lanesAt(f + std::size_t(x[3]) * L);
+    s4 += lanesAt(f + std::size_t(x[4]) * L);
+    s5 += lanesAt(f + std::size_t(x[5]) * L);
+    s6 += lanesAt(f + std::size_t(x[6]) * L);
+    s7 += lanesAt(f + std::size_t(x[7]) * L);
+  }
+  s[0] = s0, s[1] = s1, s[2] = s2, s[3] = s3, s[4] = s4, s[5] = s5, s[6] = s6, s[7] = s7;
+}
 
 struct BlockWork {
   LineBuffer y, f, rows, bp;
@@ -610,26 +633,17 @@ __attribute__((always_inline)) inline bool osemBlockBody(const VolumePlan& plan,
         for (std::size_t n = 0; n < vs.size(); ++n) {
           const VolumeGroups::View& gv = plan.groups.views[std::size_t(vs[n])];
           const std::uint32_t* start = gv.start.data() + std::size_t(t) * groups;
-          const std::uint32_t* px = gv.pixels.data();
           double* sum = w.rows.data() + (n * pr + std::size_t(g.pad)) * L;
           auto at = [&](int c) -> Lanes& { return lanesAt(sum + std::size_t(c) * L); };
           for (int q = 0; q < groups; ++q) {
             const int c = 8 * q;
-#define SINORA_FROM(e) (t && c + (e) < b ? at(c + (e)) : zero)
-            Lanes s0 = SINORA_FROM(0), s1 = SINORA_FROM(1), s2 = SINORA_FROM(2), s3 = SINORA_FROM(3),
-                  s4 = SINORA_FROM(4), s5 = SINORA_FROM(5), s6 = SINORA_FROM(6), s7 = SINORA_FROM(7);
-#undef SINORA_FROM
-            for (const std::uint32_t* x = px + std::size_t(start[q]) * 8; x != px + std::size_t(start[q + 1]) * 8; x += 8) {
-              s0 += lanesAt(f + std::size_t(x[0]) * L);
-              s1 += lanesAt(f + std::size_t(x[1]) * L);
-              s2 += lanesAt(f + std::size_t(x[2]) * L);
-              s3 += lanesAt(f + std::size_t(x[3]) * L);
-              s4 += lanesAt(f + std::size_t(x[4]) * L);
-              s5 += lanesAt(f + std::size_t(x[5]) * L);
-              s6 += lanesAt(f + std::size_t(x[6]) * L);
-              s7 += lanesAt(f + std::size_t(x[7]) * L);
-            }
-            const Lanes sums[8] = {s0, s1, s2, s3, s4, s5, s6, s7};
+            Lanes sums[8];
+            for (int e = 0; e < 8; ++e) sums[e] = t && c + e < b ? at(c + e) : zero;
+            const std::size_t from = std::size_t(start[q]) * 8, to = std::size_t(start[q + 1]) * 8;
+            if (!gv.narrow.empty())
+              groupSums(gv.narrow.data() + from, gv.narrow.data() + to, f, sums);
+            else
+              groupSums(gv.wide.data() + from, gv.wide.data() + to, f, sums);
             for (int e = 0; e < 8 && c + e < b; ++e) at(c + e) = sums[e];
           }
         }
@@ -771,7 +785,7 @@ std::uint64_t volumeMemoryBytes(const ProjectionStudy& study, int threads) {
   if (v * pixels <= kMaxKeptBins) {
     tables += v * pixels * 2;                   // the bin table
     tables += v * (pixels + padded + 1) * 4;    // the projector's pixel lists (the circle's)
-    tables += v * pixels * 4;                   // the same eight bins a step, band by band
+    tables += v * pixels * (pixels <= 65536 ? 2 : 4);  // the same eight bins a step, band by band
     tables += 2 * (v * pixels / 8 * 10);        // the blocks of 8, and again subset by subset
     tables += v * pixels * 2 + v * b;           // eight bins two words (a slice's projector)
     const std::uint64_t bands = std::uint64_t((study.bins() + volumeBandRows(study.bins()) - 1) / volumeBandRows(study.bins()));
