@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "lesson_check.h"
 #include "imaging/point_source.h"
 #include "imaging/reconstruction.h"
 #include "formats/export.h"
@@ -38,7 +39,8 @@
 namespace {
 
 const char kUsage[] =
-    "usage: sinora-render [STUDY] --out DIR [--projection K] [--slice N]\n"
+    "usage: sinora-render --list-lessons | --lesson ID|FILE --check [--lang ja|en]\n"
+    "       sinora-render [STUDY] --out DIR [--projection K] [--slice N]\n"
     "                     [--filter ramp|shepp-logan|none] [--order TEXT] [--cutoff TEXT]\n"
     "                     [--density D] [--palette ribbon|grey|none] [--degrees TEXT]\n"
     "                     [--ps-order TEXT] [--ps-cutoff TEXT] [--values]\n"
@@ -408,6 +410,7 @@ void addImage(std::vector<Output>& out, const std::string& name, const sinora::D
 int main(int argc, char** argv) {
   Options o;
   std::vector<std::string> args(argv + 1, argv + argc);
+  if (int status = 0; runLessonCommand(args, status)) return status;  // lesson_check.cpp
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     // An option's value is the next argument, unless that is itself an option name.

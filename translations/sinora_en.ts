@@ -60,6 +60,10 @@
         <translation>Open &amp;Raw Data...</translation>
     </message>
     <message>
+        <source>レッスン(&amp;L)...</source>
+        <translation>Lessons(&amp;L)...</translation>
+    </message>
+    <message>
         <source>基本</source>
         <translation>Basics</translation>
     </message>
@@ -788,6 +792,378 @@
     <message>
         <source>ファイルが短すぎます（%1 バイト）。プロジェクションデータには %2 バイト以上が必要です。</source>
         <translation>The file is too short (%1 bytes). Projection data need at least %2 bytes.</translation>
+    </message>
+    <message>
+        <source>式の入れ子が深すぎます</source>
+        <translation>The expression is nested too deeply</translation>
+    </message>
+    <message>
+        <source>式が途中で終わっています</source>
+        <translation>The expression ends too early</translation>
+    </message>
+    <message>
+        <source>閉じ括弧がありません</source>
+        <translation>A closing bracket is missing</translation>
+    </message>
+    <message>
+        <source>数が読めません</source>
+        <translation>A number cannot be read</translation>
+    </message>
+    <message>
+        <source>読めない文字があります: %1</source>
+        <translation>A character cannot be read: %1</translation>
+    </message>
+    <message>
+        <source>測定の引数が空です</source>
+        <translation>A measurement has an empty argument</translation>
+    </message>
+    <message>
+        <source>大きすぎます (%1 バイトまで)</source>
+        <translation>Too large (up to %1 bytes)</translation>
+    </message>
+    <message>
+        <source>テキストファイルではありません</source>
+        <translation>Not a text file</translation>
+    </message>
+    <message>
+        <source>行が長すぎます (%1 バイトまで)</source>
+        <translation>The line is too long (up to %1 bytes)</translation>
+    </message>
+    <message>
+        <source>UTF-8 ではない文字があります</source>
+        <translation>A character is not UTF-8</translation>
+    </message>
+    <message>
+        <source>最初の行は見出し部を始める --- でなければなりません</source>
+        <translation>The first line must be --- to start the header</translation>
+    </message>
+    <message>
+        <source>「名前: 値」の形ではありません</source>
+        <translation>Not of the form &quot;key: value&quot;</translation>
+    </message>
+    <message>
+        <source>id は英小文字・数字・- で書きます</source>
+        <translation>id is written with lower-case letters, digits and -</translation>
+    </message>
+    <message>
+        <source>lang は ja か en です</source>
+        <translation>lang is ja or en</translation>
+    </message>
+    <message>
+        <source>order は 0 から 10000 の整数です</source>
+        <translation>order is a whole number from 0 to 10000</translation>
+    </message>
+    <message>
+        <source>見出し部に知らない項目があります: %1</source>
+        <translation>The header has an unknown key: %1</translation>
+    </message>
+    <message>
+        <source>見出し部を閉じる --- がありません</source>
+        <translation>The header has no closing ---</translation>
+    </message>
+    <message>
+        <source>見出し部には id, lang, title が要ります</source>
+        <translation>The header needs id, lang and title</translation>
+    </message>
+    <message>
+        <source>手順が多すぎます (%1 まで)</source>
+        <translation>Too many steps (up to %1)</translation>
+    </message>
+    <message>
+        <source>手順の見出しが空です</source>
+        <translation>The step's heading is empty</translation>
+    </message>
+    <message>
+        <source>``` の囲みが閉じていません</source>
+        <translation>The ``` block is not closed</translation>
+    </message>
+    <message>
+        <source>操作と問題は手順 (## 見出し) の中に書きます</source>
+        <translation>Actions and questions go inside a step (a ## heading)</translation>
+    </message>
+    <message>
+        <source>空の囲みです</source>
+        <translation>The block is empty</translation>
+    </message>
+    <message>
+        <source>一つの手順の操作が多すぎます</source>
+        <translation>Too many actions in one step</translation>
+    </message>
+    <message>
+        <source>操作は問題より前に書きます</source>
+        <translation>Actions come before the question</translation>
+    </message>
+    <message>
+        <source>一つの手順に問題は一つです</source>
+        <translation>One question per step</translation>
+    </message>
+    <message>
+        <source>手順 (## 見出し) が一つもありません</source>
+        <translation>There is no step (## heading)</translation>
+    </message>
+    <message>
+        <source>絵はレッスンのフォルダの中のファイルで示します: %1</source>
+        <translation>Pictures are files in the lesson's folder: %1</translation>
+    </message>
+    <message>
+        <source>絵がありません: %1</source>
+        <translation>The picture is missing: %1</translation>
+    </message>
+    <message>
+        <source>この囲みに知らない項目があります: %1</source>
+        <translation>The block has an unknown key: %1</translation>
+    </message>
+    <message>
+        <source>項目が二度あります: %1</source>
+        <translation>A key is given twice: %1</translation>
+    </message>
+    <message>
+        <source>知らないファントムです: %1</source>
+        <translation>Unknown phantom: %1</translation>
+    </message>
+    <message>
+        <source>値が読めません: %1</source>
+        <translation>The value cannot be read: %1</translation>
+    </message>
+    <message>
+        <source>開く検査を書きます (sample か data:パス かファイル)</source>
+        <translation>Name the study to open (sample, data:PATH or a file)</translation>
+    </message>
+    <message>
+        <source>検査はレッスンかデータのフォルダの中のファイルで示します: %1</source>
+        <translation>Studies are files in the lesson's or the data folder: %1</translation>
+    </message>
+    <message>
+        <source>energy-window は 1 から 64 の整数です</source>
+        <translation>energy-window is a whole number from 1 to 64</translation>
+    </message>
+    <message>
+        <source>知らないウィンドウです: %1</source>
+        <translation>Unknown window: %1</translation>
+    </message>
+    <message>
+        <source>再構成の名前は英小文字・数字・- で書きます</source>
+        <translation>A reconstruction's name is written with lower-case letters, digits and -</translation>
+    </message>
+    <message>
+        <source>この前に検査を開くかファントムを作ってください</source>
+        <translation>Open a study or make a phantom before this</translation>
+    </message>
+    <message>
+        <source>知らない操作です: %1</source>
+        <translation>Unknown action: %1</translation>
+    </message>
+    <message>
+        <source>method は fbp, backprojection, osem, mlem のどれかです</source>
+        <translation>method is one of fbp, backprojection, osem, mlem</translation>
+    </message>
+    <message>
+        <source>知らないフィルタです: %1</source>
+        <translation>Unknown filter: %1</translation>
+    </message>
+    <message>
+        <source>subsets は 1 以上の整数です</source>
+        <translation>subsets is a whole number from 1</translation>
+    </message>
+    <message>
+        <source>サブセット数 %1 は投影数 %2 を割り切りません</source>
+        <translation>%1 subsets do not divide the %2 views</translation>
+    </message>
+    <message>
+        <source>iterations は 1 から 100 の整数です</source>
+        <translation>iterations is a whole number from 1 to 100</translation>
+    </message>
+    <message>
+        <source>row は 0 から 511 の整数です</source>
+        <translation>row is a whole number from 0 to 511</translation>
+    </message>
+    <message>
+        <source>行 %1 はこの検査にありません (0 から %2)</source>
+        <translation>Row %1 is not in this study (0 to %2)</translation>
+    </message>
+    <message>
+        <source>post-filter は 0 から 20 ピクセルです</source>
+        <translation>post-filter is 0 to 20 pixels</translation>
+    </message>
+    <message>
+        <source>mu は 0 から 2 (/cm) です</source>
+        <translation>mu is 0 to 2 (/cm)</translation>
+    </message>
+    <message>
+        <source>chang は none, first, iterated のどれかです</source>
+        <translation>chang is one of none, first, iterated</translation>
+    </message>
+    <message>
+        <source>知らない測定です: %1</source>
+        <translation>Unknown measurement: %1</translation>
+    </message>
+    <message>
+        <source>測定 %1 の引数の数が違います</source>
+        <translation>Measurement %1 has the wrong number of arguments</translation>
+    </message>
+    <message>
+        <source>測定 %1 の引数は数です</source>
+        <translation>Measurement %1 takes numbers</translation>
+    </message>
+    <message>
+        <source>この前に %1 という再構成がありません</source>
+        <translation>There is no reconstruction named %1 before this</translation>
+    </message>
+    <message>
+        <source>測定 %1 はファントムの真の分布が要ります</source>
+        <translation>Measurement %1 needs a phantom's truth</translation>
+    </message>
+    <message>
+        <source>式が長すぎます</source>
+        <translation>The expression is too long</translation>
+    </message>
+    <message>
+        <source>答えはプログラムの測定で決めます: 式に測定がありません</source>
+        <translation>Answers are decided by the program's measurements: the expression measures nothing</translation>
+    </message>
+    <message>
+        <source>問題に %1 がありません</source>
+        <translation>The question has no %1</translation>
+    </message>
+    <message>
+        <source>tolerance は 0 より大きい数 (または %) です</source>
+        <translation>tolerance is a number above 0 (or a %)</translation>
+    </message>
+    <message>
+        <source>reference は数です</source>
+        <translation>reference is a number</translation>
+    </message>
+    <message>
+        <source>wrong は数です</source>
+        <translation>wrong is a number</translation>
+    </message>
+    <message>
+        <source>数で答える問題に choice と correct は使えません</source>
+        <translation>A number question cannot use choice or correct</translation>
+    </message>
+    <message>
+        <source>choice は「選択肢 | 測定」と書きます</source>
+        <translation>choice is written &quot;label | measurement&quot;</translation>
+    </message>
+    <message>
+        <source>選択肢の文が空です</source>
+        <translation>A choice's label is empty</translation>
+    </message>
+    <message>
+        <source>選択肢が多すぎます</source>
+        <translation>Too many choices</translation>
+    </message>
+    <message>
+        <source>選択肢は二つ以上要ります</source>
+        <translation>A question needs two choices or more</translation>
+    </message>
+    <message>
+        <source>correct は lowest, highest, true のどれかです</source>
+        <translation>correct is one of lowest, highest, true</translation>
+    </message>
+    <message>
+        <source>reference は選択肢の番号 (1 から) です</source>
+        <translation>reference is a choice's number (from 1)</translation>
+    </message>
+    <message>
+        <source>wrong は正解ではない選択肢の番号です</source>
+        <translation>wrong is the number of a choice that is not right</translation>
+    </message>
+    <message>
+        <source>選ぶ問題に %1 は使えません</source>
+        <translation>A choice question cannot use %1</translation>
+    </message>
+    <message>
+        <source>answer は number か choice です</source>
+        <translation>answer is number or choice</translation>
+    </message>
+    <message>
+        <source>式の終わりに余分な文字があります</source>
+        <translation>The expression has extra characters at its end</translation>
+    </message>
+    <message>
+        <source>%1 の %2 行目: %3</source>
+        <translation>%1, line %2: %3</translation>
+    </message>
+    <message>
+        <source>%1 行目の操作: %2</source>
+        <translation>The action on line %1: %2</translation>
+    </message>
+    <message>
+        <source>データのフォルダが見つかりません</source>
+        <translation>The data folder is not found</translation>
+    </message>
+    <message>
+        <source>検査が見つかりません: %1</source>
+        <translation>The study is not found: %1</translation>
+    </message>
+    <message>
+        <source>この検査にエネルギーウィンドウ %1 はありません</source>
+        <translation>This study has no energy window %1</translation>
+    </message>
+    <message>
+        <source>行 %1 はこの検査にありません</source>
+        <translation>Row %1 is not in this study</translation>
+    </message>
+    <message>
+        <source>再構成 %1 はまだありません</source>
+        <translation>There is no reconstruction %1 yet</translation>
+    </message>
+    <message>
+        <source>0 で割る測定です</source>
+        <translation>The measurement divides by 0</translation>
+    </message>
+    <message>
+        <source>この検査はピクセルの大きさを持ちません</source>
+        <translation>This study does not give its pixel size</translation>
+    </message>
+    <message>
+        <source>投影 %1 はこの検査にありません</source>
+        <translation>Projection %1 is not in this study</translation>
+    </message>
+    <message>
+        <source>中心のずれは 360 度収集の偶数の投影で測ります</source>
+        <translation>The centre-of-rotation offset is measured on an even number of views over 360 degrees</translation>
+    </message>
+    <message>
+        <source>行 %1 に計数がありません</source>
+        <translation>Row %1 has no counts</translation>
+    </message>
+    <message>
+        <source>半値幅が測れません (半分まで下がりません)</source>
+        <translation>The FWHM cannot be measured (the profile does not fall to half)</translation>
+    </message>
+    <message>
+        <source>中心の平均が 0 以下で雑音が測れません</source>
+        <translation>The mean at the centre is 0 or below: the noise cannot be measured</translation>
+    </message>
+    <message>
+        <source>再構成 %1 に %2 回目の反復はありません</source>
+        <translation>Reconstruction %1 has no iteration %2</translation>
+    </message>
+    <message>
+        <source>真の分布と比べられません</source>
+        <translation>Cannot be compared with the truth</translation>
+    </message>
+    <message>
+        <source>このファントムのコントラストは測れません</source>
+        <translation>This phantom's contrast cannot be measured</translation>
+    </message>
+    <message>
+        <source>このファントムは減弱する輪郭を持ちません</source>
+        <translation>This phantom has no attenuating outline</translation>
+    </message>
+    <message>
+        <source>輪郭の中が小さすぎて測れません</source>
+        <translation>The outline is too small to measure inside</translation>
+    </message>
+    <message>
+        <source>測定の値が数になりません</source>
+        <translation>The measurement is not a number</translation>
+    </message>
+    <message>
+        <source>成り立つ選択肢が一つではありません (%1 個)</source>
+        <translation>Not exactly one choice holds (%1 do)</translation>
     </message>
     <message>
         <source>通常のファイルではありません（パイプ、ソケットまたはデバイス）</source>
@@ -1670,6 +2046,110 @@ Recovered contrast (%3 / background): FBP %4, OSEM %5</translation>
         <translation>Exported to %1.</translation>
     </message>
     <message>
+        <source>ファイルがありません</source>
+        <translation>The file does not exist</translation>
+    </message>
+    <message>
+        <source>フォルダです。レッスンのファイルを選んでください</source>
+        <translation>This is a folder. Choose a lesson file</translation>
+    </message>
+    <message>
+        <source>読めません</source>
+        <translation>Cannot be read</translation>
+    </message>
+    <message>
+        <source>ファントム実験</source>
+        <translation>Phantom lab</translation>
+    </message>
+    <message>
+        <source>レッスンを開く</source>
+        <translation>Open a lesson</translation>
+    </message>
+    <message>
+        <source>レッスン (*.md)</source>
+        <translation>Lessons (*.md)</translation>
+    </message>
+    <message>
+        <source>レッスンのフォルダ</source>
+        <translation>Lessons folder</translation>
+    </message>
+    <message>
+        <source>レッスン</source>
+        <translation>Lessons</translation>
+    </message>
+    <message>
+        <source>レッスンを開く...</source>
+        <translation>Open a lesson...</translation>
+    </message>
+    <message>
+        <source>レッスンのフォルダ...</source>
+        <translation>Lessons folder...</translation>
+    </message>
+    <message>
+        <source>&lt; 戻る</source>
+        <translation>&lt; Back</translation>
+    </message>
+    <message>
+        <source>次へ &gt;</source>
+        <translation>Next &gt;</translation>
+    </message>
+    <message>
+        <source>答え合わせ</source>
+        <translation>Check</translation>
+    </message>
+    <message>
+        <source>答えを入力</source>
+        <translation>Type your answer</translation>
+    </message>
+    <message>
+        <source>この手順の準備ができません: %1</source>
+        <translation>This step cannot be set up: %1</translation>
+    </message>
+    <message>
+        <source>レッスンの検査</source>
+        <translation>Lesson study</translation>
+    </message>
+    <message>
+        <source>このレッスンの目標</source>
+        <translation>This lesson's goals</translation>
+    </message>
+    <message>
+        <source>「%1」を開く</source>
+        <translation>Open &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>手順 %1 / %2</source>
+        <translation>Step %1 / %2</translation>
+    </message>
+    <message>
+        <source>正解です。</source>
+        <translation>Right.</translation>
+    </message>
+    <message>
+        <source>プログラムの測定値: %1 %2</source>
+        <translation>The program measured: %1 %2</translation>
+    </message>
+    <message>
+        <source>違います。</source>
+        <translation>Not right.</translation>
+    </message>
+    <message>
+        <source>ヒント: %1</source>
+        <translation>Hint: %1</translation>
+    </message>
+    <message>
+        <source>答えを数で入力してください。</source>
+        <translation>Please type your answer as a number.</translation>
+    </message>
+    <message>
+        <source>選択肢を一つ選んでください。</source>
+        <translation>Please choose one answer.</translation>
+    </message>
+    <message>
+        <source>この問題はいま測れません: %1</source>
+        <translation>This question cannot be measured now: %1</translation>
+    </message>
+    <message>
         <source>ビュー数 (4-360)</source>
         <translation>Views (4-360)</translation>
     </message>
@@ -1716,10 +2196,6 @@ Recovered contrast (%3 / background): FBP %4, OSEM %5</translation>
     <message>
         <source>乱数の種</source>
         <translation>Seed</translation>
-    </message>
-    <message>
-        <source>ファントム実験</source>
-        <translation>Phantom lab</translation>
     </message>
     <message>
         <source>物体</source>

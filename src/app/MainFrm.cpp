@@ -30,6 +30,7 @@
 #include "view/SinoraView.h"
 #include "imaging/phantom.h"
 #include "windows/ComparisonBoard.h"
+#include "windows/LessonPanel.h"
 #include "windows/PhantomWindow.h"
 #include "windows/RawOpenDialog.h"
 
@@ -115,6 +116,7 @@ void CMainFrame::createActions() {
   });
   connect(makeAction(ID_OPEN_RAW, "生ﾃﾞｰﾀを開く(&R)..."), &QAction::triggered, this,
           &CMainFrame::OnOpenRaw);
+  connect(makeAction(ID_LESSONS, "レッスン(&L)..."), &QAction::triggered, this, &CMainFrame::OnLessons);
   makeAction(ID_BASIC, "基本");
   // Commands that nothing handles: present for their keys and buttons, always disabled.
   const struct {
@@ -162,6 +164,7 @@ void CMainFrame::createMenus() {
   applied_->addAction(action(ID_FILTER_ANALYSIS));
   applied_->addAction(action(ID_PHANTOM));
   applied_->addAction(action(ID_COMPARISON_BOARD));
+  applied_->addAction(action(ID_LESSONS));
   applied_->addSeparator();
   applied_->addAction(action(ID_OPEN_RAW));
   QMenu* help = addMenu(bar, "ﾍﾙﾌﾟ(&H)");
@@ -319,6 +322,28 @@ void CMainFrame::OnPhantom() {
   connect(doc_, &CSinoraDoc::previousChanged, lab, &PhantomWindow::setCanGoBack);
   lab->setCanGoBack(doc_->canRestorePrevious());
   lab->show();
+}
+
+void CMainFrame::OnLessons() {
+  // One panel, modeless, beside the windows; its steps make studies and ask for windows.
+  LessonPanel* panel = findChild<LessonPanel*>();
+  if (!panel) {
+    panel = new LessonPanel(settings_, this);
+    connect(panel, &LessonPanel::studyMade, this, [this](sinora::StudyPtr study, const QString& name) {
+      // The step says what it made: no box of import notes in the middle of a lesson.
+      doc_->setMadeStudy(std::move(study), name);
+      view_->OnInitialUpdate();
+    });
+    connect(panel, &LessonPanel::windowRequested, this, [this](const QString& name) {
+      const QHash<QString, int> ids = {{"iterative", ID_ITERATIVE}, {"filter", ID_FILTER_ANALYSIS},
+                                       {"phantom", ID_PHANTOM}, {"reconstruction", ID_IMAGE_DISPLAY},
+                                       {"point-source", ID_BASIC}, {"comparison", ID_COMPARISON_BOARD}};
+      if (QAction* a = action(ids.value(name, -1))) a->trigger();
+    });
+  }
+  panel->show();
+  panel->raise();
+  panel->activateWindow();
 }
 
 void CMainFrame::usePhantom(sinora::StudyPtr study) {

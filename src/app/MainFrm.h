@@ -58,6 +58,7 @@ class CMainFrame : public QMainWindow {
   void OnOpenRecentFile(const QByteArray& path);
   void OnOpenRaw();
   void OnPhantom();
+  void OnLessons();  // 応用 > レッスン: the lesson panel
   // Makes a phantom's study the document's (what "作成" of the phantom lab ends in).
   void usePhantom(sinora::StudyPtr study);
 
