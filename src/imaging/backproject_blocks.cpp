@@ -18,10 +18,13 @@ bool vectorBackprojection() { return isaInUse() == Isa::Avx512; }
 
 namespace {
 
+// GCC 12 takes the unspecified upper parts inside its own intrinsics for uninitialised values.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 __attribute__((target("avx512f"))) void blocksAvx512(const AnyBlockTable& t,
                                                      const double* const* rows, const int* views,
                                                      std::size_t count, std::size_t from,
-                                                     std::size_t to, double* acc) {
+                                                     std::size_t to, double* acc, bool fresh) {
   const std::size_t v = std::size_t(t.views);
   // The 8 values of block q from view n's row (a lambda would not carry the target).
 #define SINORA_TERM(q, n)                                                                    \
@@ -33,8 +36,9 @@ __attribute__((target("avx512f"))) void blocksAvx512(const AnyBlockTable& t,
   // Four blocks at a time: four independent chains of additions, each block still adding its
   // views in order.
   for (; q + 4 <= to / 8; q += 4) {
-    __m512d a0 = _mm512_loadu_pd(acc + q * 8), a1 = _mm512_loadu_pd(acc + q * 8 + 8),
-            a2 = _mm512_loadu_pd(acc + q * 8 + 16), a3 = _mm512_loadu_pd(acc + q * 8 + 24);
+    const __m512d zero = _mm512_setzero_pd();
+    __m512d a0 = fresh ? zero : _mm512_loadu_pd(acc + q * 8), a1 = fresh ? zero : _mm512_loadu_pd(acc + q * 8 + 8),
+            a2 = fresh ? zero : _mm512_loadu_pd(acc + q * 8 + 16), a3 = fresh ? zero : _mm512_loadu_pd(acc + q * 8 + 24);
     for (std::size_t n = 0; n < count; ++n) {
       a0 = _mm512_add_pd(a0, SINORA_TERM(q, n));
       a1 = _mm512_add_pd(a1, SINORA_TERM(q + 1, n));
@@ -47,12 +51,13 @@ __attribute__((target("avx512f"))) void blocksAvx512(const AnyBlockTable& t,
     _mm512_storeu_pd(acc + q * 8 + 24, a3);
   }
   for (; q < to / 8; ++q) {
-    __m512d a = _mm512_loadu_pd(acc + q * 8);
+    __m512d a = fresh ? _mm512_setzero_pd() : _mm512_loadu_pd(acc + q * 8);
     for (std::size_t n = 0; n < count; ++n) a = _mm512_add_pd(a, SINORA_TERM(q, n));
     _mm512_storeu_pd(acc + q * 8, a);
   }
 #undef SINORA_TERM
 }
+#pragma GCC diagnostic pop
 
 __attribute__((target("avx2"))) void blocksAvx2(const AnyBlockTable& t,
                                                 const std::int32_t* const* rows, const int* views,
@@ -84,9 +89,9 @@ bool backprojectBlocks(const AnyBlockTable& t, const std::int32_t* const* rows, 
 }
 
 bool backprojectBlocks(const AnyBlockTable& t, const double* const* rows, const int* views,
-                       std::size_t count, std::size_t from, std::size_t to, double* acc) {
+                       std::size_t count, std::size_t from, std::size_t to, double* acc, bool fresh) {
   if (!vectorBackprojection()) return false;
-  blocksAvx512(t, rows, views, count, from, to, acc);
+  blocksAvx512(t, rows, views, count, from, to, acc, fresh);
   return true;
 }
 

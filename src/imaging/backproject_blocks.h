@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "imaging/big_pages.h"
+
 namespace sinora {
 
 // For blocks of 8 pixels (q = p / 8) and views: the smallest padded bin and the 8 offsets from
@@ -17,8 +19,8 @@ namespace sinora {
 struct AnyBlockTable {
   int views = 0;
   std::size_t blocks = 0;
-  std::vector<std::uint16_t> base;
-  std::vector<std::uint64_t> offsets;
+  BigVector<std::uint16_t> base;
+  BigVector<std::uint64_t> offsets;
 };
 
 // Made by ProjectionStudy::blockTable() (rows of pixels divisible by 8, so that no block crosses
@@ -31,10 +33,11 @@ bool vectorBackprojectionSupported();
 void allowVectorBackprojection(bool allow);
 
 // acc[p] += rows[n][bin of p for view views[n]] for n in order, for pixels [from, to) (multiples
-// of 8). rows[n] must allow 8 doubles to be read from any of its bins. False when the vector
-// path cannot run (nothing is done then).
+// of 8); with `fresh`, the sums start from 0 instead of acc. rows[n] must allow 8 doubles to be
+// read from any of its bins. False when the vector path cannot run (nothing is done then).
 bool backprojectBlocks(const AnyBlockTable& table, const double* const* rows, const int* views,
-                       std::size_t viewCount, std::size_t from, std::size_t to, double* acc);
+                       std::size_t viewCount, std::size_t from, std::size_t to, double* acc,
+                       bool fresh = false);
 
 // The same for 32-bit integer rows and sums (AVX2 where the processor has it).
 bool backprojectBlocks(const AnyBlockTable& table, const std::int32_t* const* rows,

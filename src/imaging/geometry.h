@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "imaging/big_pages.h"
 #include "imaging/image.h"
 
 namespace sinora {
@@ -58,7 +59,7 @@ class AnyBinTable {
 
  private:
   int bins_;
-  std::vector<std::uint16_t> index_;
+  BigVector<std::uint16_t> index_;
 };
 
 // The pixels of each padded bin of one view, bin by bin, each bin's pixels ascending.

@@ -13,6 +13,7 @@
 #include "imaging/backproject_blocks.h"
 #include "imaging/cpu.h"
 #include "imaging/geometry.h"
+#include "imaging/lanes.h"
 
 namespace sinora {
 
@@ -29,67 +30,73 @@ struct Scratch {
   std::vector<std::uint16_t> own;
   std::vector<double> weighted, rows;
   std::vector<const double*> rowOf;
+  std::vector<int> order;
   AnyBinLists lists;
 };
 
-// The projector's pixel lists of one view, four bins side by side: step s of group q holds the
-// s-th pixel of each of its 4 bins as 16-bit numbers in one 64-bit word (pixel 0 where a bin has
-// no more), so that one load serves four sums. Pixel 0 lies outside insideCircle, where the image
-// is 0, and adding 0 to a sum that started at +0 changes nothing: each bin's sum is the lists'.
-// For slices of at most 65536 pixels.
-struct QuadView {
-  std::vector<std::uint32_t> start;  // per group of 4 bins, in steps; one past the end last
-  std::vector<std::uint64_t> steps;
+// The projector's pixel lists of one view, eight bins side by side: step s of group q holds the
+// s-th pixel of each of its 8 bins as 16-bit numbers in two 64-bit words (pixel 0 where a bin has
+// no more), so that two loads serve eight sums. Pixel 0 lies outside insideCircle, where the
+// image is 0, and adding 0 to a sum that started at +0 changes nothing: each bin's sum is the
+// lists'. For slices of at most 65536 pixels.
+struct OctView {
+  std::vector<std::uint32_t> start;  // per group of 8 bins, in steps; one past the end last
+  std::vector<std::uint64_t> steps;  // two words a step
 };
-using QuadTable = std::vector<QuadView>;
+using OctTable = std::vector<OctView>;
 
-std::shared_ptr<const QuadTable> quadTable(const ProjectionStudy& study) {
+std::shared_ptr<const OctTable> octTable(const ProjectionStudy& study) {
   const std::vector<AnyBinLists>* lists = study.binLists(true);
   if (!lists || std::size_t(study.bins()) * study.bins() > 65536) return nullptr;
-  return std::static_pointer_cast<const QuadTable>(study.derived("osem-quads", [&] {
-    const int b = study.bins(), groups = (b + 3) / 4;
+  return std::static_pointer_cast<const OctTable>(study.derived("osem-octs", [&] {
+    const int b = study.bins(), groups = (b + 7) / 8;
     const AnyGeometry g(b);
-    auto table = std::make_shared<QuadTable>(lists->size());
+    auto table = std::make_shared<OctTable>(lists->size());
     for (std::size_t k = 0; k < lists->size(); ++k) {
       const AnyBinLists& l = (*lists)[k];
-      QuadView& out = (*table)[k];
+      OctView& out = (*table)[k];
       out.start.assign(std::size_t(groups) + 1, 0);
       auto first = [&](int c) { return c < b ? l.start[std::size_t(c + g.pad)] : 0u; };
       auto length = [&](int c) { return c < b ? l.start[std::size_t(c + g.pad) + 1] - first(c) : 0u; };
       for (int q = 0; q < groups; ++q) {
         std::uint32_t steps = 0;
-        for (int c = 4 * q; c < 4 * q + 4; ++c) steps = std::max(steps, length(c));
+        for (int c = 8 * q; c < 8 * q + 8; ++c) steps = std::max(steps, length(c));
         out.start[std::size_t(q) + 1] = out.start[std::size_t(q)] + steps;
         for (std::uint32_t st = 0; st < steps; ++st) {
-          std::uint64_t word = 0;
-          for (int e = 0; e < 4; ++e) {
-            const int c = 4 * q + e;
-            if (st < length(c)) word |= std::uint64_t(l.pixels[first(c) + st]) << (16 * e);
+          std::uint64_t word[2] = {0, 0};
+          for (int e = 0; e < 8; ++e) {
+            const int c = 8 * q + e;
+            if (st < length(c)) word[e / 4] |= std::uint64_t(l.pixels[first(c) + st]) << (16 * (e % 4));
           }
-          out.steps.push_back(word);
+          out.steps.push_back(word[0]);
+          out.steps.push_back(word[1]);
         }
       }
     }
-    return std::static_pointer_cast<const void>(std::shared_ptr<const QuadTable>(std::move(table)));
+    return std::static_pointer_cast<const void>(std::shared_ptr<const OctTable>(std::move(table)));
   }));
 }
 
-// out[c] for the B bins of one view: four chains of additions (one would wait for each addition
-// before the next).
-void forwardQuads(const QuadView& v, const double* image, double* out, int b) {
-  const int groups = (b + 3) / 4;
+// out[c] for the B bins of one view: eight chains of additions (one would wait for each
+// addition before the next).
+void forwardOcts(const OctView& v, const double* image, double* out, int b) {
+  const int groups = (b + 7) / 8;
   const std::uint64_t* w = v.steps.data();
   for (int q = 0; q < groups; ++q) {
-    double s0 = 0, s1 = 0, s2 = 0, s3 = 0;
+    double s0 = 0, s1 = 0, s2 = 0, s3 = 0, s4 = 0, s5 = 0, s6 = 0, s7 = 0;
     for (std::uint32_t a = v.start[std::size_t(q)]; a < v.start[std::size_t(q) + 1]; ++a) {
-      const std::uint64_t x = w[a];
+      const std::uint64_t x = w[2 * a], y = w[2 * a + 1];
       s0 += image[x & 0xffff];
       s1 += image[(x >> 16) & 0xffff];
       s2 += image[(x >> 32) & 0xffff];
       s3 += image[x >> 48];
+      s4 += image[y & 0xffff];
+      s5 += image[(y >> 16) & 0xffff];
+      s6 += image[(y >> 32) & 0xffff];
+      s7 += image[y >> 48];
     }
-    const double sums[4] = {s0, s1, s2, s3};
-    for (int e = 0; e < 4 && 4 * q + e < b; ++e) out[4 * q + e] = sums[e];
+    const double sums[8] = {s0, s1, s2, s3, s4, s5, s6, s7};
+    for (int e = 0; e < 8 && 8 * q + e < b; ++e) out[8 * q + e] = sums[e];
   }
 }
 
@@ -106,7 +113,7 @@ void forwardViews(const ProjectionStudy& study, const std::vector<double>& in,
   if (out.size() != std::size_t(study.views()) * b) out.assign(std::size_t(study.views()) * b, 0.0);
   const std::vector<AnyBinLists>* kept = study.binLists(insideOnly);
   // Four bins a load inside the circle (where pixel 0 is 0).
-  const std::shared_ptr<const QuadTable> quads = insideOnly && kept ? quadTable(study) : nullptr;
+  const std::shared_ptr<const OctTable> octs = insideOnly && kept ? octTable(study) : nullptr;
   for (const int k : views) {
     // Attenuated: the view sees each pixel times its weight.
     const double* image = in.data();
@@ -116,8 +123,8 @@ void forwardViews(const ProjectionStudy& study, const std::vector<double>& in,
       for (std::size_t p = 0; p < pixels; ++p) w.weighted[p] = in[p] * wk[p];
       image = w.weighted.data();
     }
-    if (quads) {
-      forwardQuads((*quads)[std::size_t(k)], image, out.data() + std::size_t(k) * b, b);
+    if (octs) {
+      forwardOcts((*octs)[std::size_t(k)], image, out.data() + std::size_t(k) * b, b);
       continue;
     }
     // The projector gathers each bin's pixels (in ascending order, as a pixel-by-pixel
@@ -175,9 +182,11 @@ std::pair<int, int> circleSpan(int i, int b) {
 
 // insideOnly: only pixels inside insideCircle are needed (by whole blocks of 8 where the vector
 // path runs); the others are left 0.
+// `own`, when given, is a block table of exactly the listed views, in their order.
 void backViews(const ProjectionStudy& study, const std::vector<double>& sinogram,
                const std::vector<int>& views, std::vector<double>& out, Scratch& w,
-               bool insideOnly = false, const ViewWeights* weights = nullptr) {
+               bool insideOnly = false, const ViewWeights* weights = nullptr,
+               const AnyBlockTable* own = nullptr) {
   const int b = study.bins();
   const AnyGeometry g(b);
   const std::size_t pixels = std::size_t(b) * b;
@@ -189,8 +198,12 @@ void backViews(const ProjectionStudy& study, const std::vector<double>& sinogram
     std::copy(sinogram.begin() + std::ptrdiff_t(views[n]) * b,
               sinogram.begin() + std::ptrdiff_t(views[n] + 1) * b,
               w.rows.begin() + std::ptrdiff_t(n * std::size_t(g.paddedRow) + std::size_t(g.pad)));
-  out.assign(pixels, 0.0);
   auto row = [&](std::size_t n) { return w.rows.data() + n * std::size_t(g.paddedRow); };
+  const AnyBlockTable* blocks = own ? own : study.blockTable();
+  const bool vector = !weights && study.binTable() && blocks && vectorBackprojection();
+  // The vector path inside the circle starts each block's sums from 0 and never writes the
+  // pixels of the blocks off the circle: they are cleared only when `out` is made.
+  if (!(vector && insideOnly) || out.size() != pixels) out.assign(pixels, 0.0);
   if (weights || !study.binTable()) {
     // The exact transpose of the (attenuated) projector, view by view.
     for (std::size_t n = 0; n < views.size(); ++n) {
@@ -213,11 +226,16 @@ void backViews(const ProjectionStudy& study, const std::vector<double>& sinogram
     return;
   }
   // Eight pixels at a time where the processor can, on whole blocks of 8 (the same sums).
-  if (const AnyBlockTable* blocks = study.blockTable(); blocks && vectorBackprojection()) {
+  if (vector) {
     w.rowOf.resize(views.size());
     for (std::size_t n = 0; n < views.size(); ++n) w.rowOf[n] = row(n);
+    if (own) {
+      w.order.resize(views.size());
+      for (std::size_t n = 0; n < views.size(); ++n) w.order[n] = int(n);
+    }
+    const std::vector<int>& order = own ? w.order : views;
     if (!insideOnly) {
-      backprojectBlocks(*blocks, w.rowOf.data(), views.data(), views.size(), 0, pixels, out.data());
+      backprojectBlocks(*blocks, w.rowOf.data(), order.data(), views.size(), 0, pixels, out.data());
       return;
     }
     // Row by row of the slice, over the blocks that touch the circle.
@@ -227,7 +245,7 @@ void backViews(const ProjectionStudy& study, const std::vector<double>& sinogram
       const std::size_t row0 = std::size_t(i) * b;
       const std::size_t lo = row0 + std::size_t(j0) / 8 * 8;
       const std::size_t hi = row0 + (std::size_t(j1 - 1) / 8 + 1) * 8;
-      backprojectBlocks(*blocks, w.rowOf.data(), views.data(), views.size(), lo, hi, out.data());
+      backprojectBlocks(*blocks, w.rowOf.data(), order.data(), views.size(), lo, hi, out.data(), true);
     }
     return;
   }
@@ -400,6 +418,35 @@ struct Subsets {
   }
 };
 
+// The study's blocks of 8 (backproject_blocks.h) subset by subset, each subset's views side by
+// side, so that a subset's backprojection reads its entries in one stream (the study's table
+// holds a block's views 0, 1, 2, ... together: a subset's are far apart). Kept with the study.
+using SubsetBlocks = std::vector<AnyBlockTable>;
+
+std::shared_ptr<const SubsetBlocks> subsetBlocksOf(const ProjectionStudy& study, const Subsets& sets) {
+  const AnyBlockTable* all = study.blockTable();
+  if (!all || !vectorBackprojection() || sets.views.size() < 2) return nullptr;
+  return std::static_pointer_cast<const SubsetBlocks>(study.derived(
+      "osem-subset-blocks/" + std::to_string(sets.views.size()), [&] {
+        auto out = std::make_shared<SubsetBlocks>(sets.views.size());
+        for (std::size_t m = 0; m < sets.views.size(); ++m) {
+          const std::vector<int>& vs = sets.views[m];
+          AnyBlockTable& t = (*out)[m];
+          t.views = int(vs.size());
+          t.blocks = all->blocks;
+          t.base.resize(t.blocks * vs.size());
+          t.offsets.resize(t.blocks * vs.size());
+          for (std::size_t q = 0; q < t.blocks; ++q)
+            for (std::size_t n = 0; n < vs.size(); ++n) {
+              const std::size_t from = q * std::size_t(all->views) + std::size_t(vs[n]);
+              t.base[q * vs.size() + n] = all->base[from];
+              t.offsets[q * vs.size() + n] = all->offsets[from];
+            }
+        }
+        return std::static_pointer_cast<const void>(std::shared_ptr<const SubsetBlocks>(std::move(out)));
+      }));
+}
+
 std::shared_ptr<const Subsets> subsetsOf(const ProjectionStudy& study, int subsets,
                                          const ViewWeights* weights) {
   if (weights) return std::make_shared<const Subsets>(study, subsets, weights);
@@ -420,6 +467,7 @@ OsemResult osemRow(const ProjectionStudy& study, int row, const Subsets& sets, i
   Scratch w;
   std::vector<double> af, ratio(y.size()), bp, likelihoodAf;
   const std::vector<int> all = allViews(study.views());
+  const std::shared_ptr<const SubsetBlocks> blocks = sets.weights ? nullptr : subsetBlocksOf(study, sets);
   for (int it = 0; it < iterations; ++it) {
     for (int m : sets.order) {
       if (cancel && *cancel) return result;
@@ -430,7 +478,7 @@ OsemResult osemRow(const ProjectionStudy& study, int row, const Subsets& sets, i
           const std::size_t n = std::size_t(k) * b + c;
           ratio[n] = af[n] > 0 ? y[n] / af[n] : 0.0;
         }
-      backViews(study, ratio, vs, bp, w, true, sets.weights);
+      backViews(study, ratio, vs, bp, w, true, sets.weights, blocks ? &(*blocks)[std::size_t(m)] : nullptr);
       const std::vector<double>& s = sets.sensitivity[std::size_t(m)];
       updateImage(f.data(), s.data(), bp.data(), pixels);
     }
@@ -441,32 +489,103 @@ OsemResult osemRow(const ProjectionStudy& study, int row, const Subsets& sets, i
   return result;
 }
 
-// Volumes: eight rows at a time, each pixel's and bin's value held for the eight rows side by
-// side, so that one read of the bin tables serves eight rows and one vector instruction adds
-// eight rows' terms. Each row's arithmetic is that of osemRow, operation for operation and in the
-// same order, so the slices are those of osem() bit for bit on every vector width.
-constexpr int kLanes = 8;
-typedef double Lanes __attribute__((vector_size(64), aligned(8), may_alias));
+// Volumes: eight rows at a time (lanes.h). Each row's arithmetic is that of osemRow, operation
+// for operation and in the same order, so the slices are those of osem() bit for bit on every
+// vector width.
 
-inline Lanes& lanesAt(double* p) { return *reinterpret_cast<Lanes*>(p); }
-inline const Lanes& lanesAt(const double* p) { return *reinterpret_cast<const Lanes*>(p); }
+// The volume projector's pixel lists, band by band of the slice's rows (about 256 KB of image a
+// band, so that the image read stays in cache at 256 bins) and eight bins side by side: step a
+// of group q in band t holds the a-th pixel of the band of each of its 8 bins (pixel 0, where
+// the image is 0, when a bin has no more), so that the eight chains of additions run together
+// without a tail each. Each bin's sum goes on from band to band, its pixels in ascending order.
+struct VolumeGroups {
+  int bands = 1;
+  struct View {
+    std::vector<std::uint32_t> start;   // [t * groups + q] in steps; one past the end last
+    std::vector<std::uint16_t> narrow;  // 8 a step, for slices of at most 65536 pixels
+    std::vector<std::uint32_t> wide;    // 8 a step, for larger slices
+  };
+  std::vector<View> views;
+};
+
+int volumeBandRows(int b) { return std::max(1, int((256u << 10) / (std::size_t(b) * kLanes * sizeof(double)))); }
+
+std::shared_ptr<const VolumeGroups> volumeGroups(const ProjectionStudy& study,
+                                                 const std::vector<AnyBinLists>& lists) {
+  return std::static_pointer_cast<const VolumeGroups>(study.derived("osem-volume-groups", [&] {
+    const int b = study.bins(), groups = (b + 7) / 8, bandRows = volumeBandRows(b);
+    const AnyGeometry g(b);
+    auto out = std::make_shared<VolumeGroups>();
+    out->bands = (b + bandRows - 1) / bandRows;
+    out->views.resize(lists.size());
+    std::vector<std::uint32_t> from(8), to(8);
+    for (std::size_t k = 0; k < lists.size(); ++k) {
+      const AnyBinLists& l = lists[k];
+      VolumeGroups::View& v = out->views[k];
+      v.start.assign(std::size_t(out->bands) * groups + 1, 0);
+      for (int t = 0; t < out->bands; ++t) {
+        const std::uint32_t lo = std::uint32_t(std::min(b, t * bandRows) * b);
+        const std::uint32_t hi = std::uint32_t(std::min(b, (t + 1) * bandRows) * b);
+        for (int q = 0; q < groups; ++q) {
+          std::uint32_t steps = 0;
+          for (int e = 0; e < 8; ++e) {
+            const int c = 8 * q + e;
+            from[std::size_t(e)] = to[std::size_t(e)] = 0;
+            if (c >= b) continue;
+            const std::uint32_t* first = l.pixels.data() + l.start[std::size_t(c + g.pad)];
+            const std::uint32_t* last = l.pixels.data() + l.start[std::size_t(c + g.pad) + 1];
+            from[std::size_t(e)] = std::uint32_t(std::lower_bound(first, last, lo) - l.pixels.data());
+            to[std::size_t(e)] = std::uint32_t(std::lower_bound(first, last, hi) - l.pixels.data());
+            steps = std::max(steps, to[std::size_t(e)] - from[std::size_t(e)]);
+          }
+          for (std::uint32_t a = 0; a < steps; ++a)
+            for (int e = 0; e < 8; ++e) {
+              const std::uint32_t q0 = from[std::size_t(e)] + a;
+              const std::uint32_t p = q0 < to[std::size_t(e)] ? l.pixels[q0] : 0u;
+              if (std::size_t(b) * b <= 65536)
+                v.narrow.push_back(std::uint16_t(p));
+              else
+                v.wide.push_back(p);
+            }
+          const std::size_t at = std::size_t(t) * groups + std::size_t(q);
+          v.start[at + 1] = v.start[at] + steps;
+        }
+      }
+    }
+    return std::static_pointer_cast<const void>(std::shared_ptr<const VolumeGroups>(std::move(out)));
+  }));
+}
 
 struct VolumePlan {
   const ProjectionStudy& study;
   const Subsets& sets;
   const AnyBinTable& table;
-  const std::vector<AnyBinLists>& lists;
+  const VolumeGroups& groups;
   int iterations;
   std::vector<std::pair<int, int>> spans;  // insideCircle's j range of each row of the slice
   std::size_t subsetViews = 0;             // the most views of any subset
-  // The slice's rows in bands of about 256 KB of image; bounds[k][t * B + c]: where band t's
-  // pixels start in bin c's list of view k (band `bands` is the list's end).
-  int bands = 1;
-  std::vector<std::vector<std::uint32_t>> bounds;
 };
 
+// One group of eight bins of one band: each bin's sum goes on with the group's steps.
+template <typename Index>
+__attribute__((always_inline)) inline void groupSums(const Index* x, const Index* end, const double* f, Lanes* s) {
+  const std::size_t L = kLanes;
+  Lanes s0 = s[0], s1 = s[1], s2 = s[2], s3 = s[3], s4 = s[4], s5 = s[5], s6 = s[6], s7 = s[7];
+  for (; x != end; x += 8) {
+    s0 += lanesAt(f + std::size_t(x[0]) * L);
+    s1 += lanesAt(f + std::size_t(x[1]) * L);
+    s2 += lanesAt(f + std::size_t(x[2]) * L);
+    s3 += lanesAt(f + std::size_t(x[3]) * L);
+    s4 += lanesAt(f + std::size_t(x[4]) * L);
+    s5 += lanesAt(f + std::size_t(x[5]) * L);
+    s6 += lanesAt(f + std::size_t(x[6]) * L);
+    s7 += lanesAt(f + std::size_t(x[7]) * L);
+  }
+  s[0] = s0, s[1] = s1, s[2] = s2, s[3] = s3, s[4] = s4, s[5] = s5, s[6] = s6, s[7] = s7;
+}
+
 struct BlockWork {
-  std::vector<double> y, f, rows, bp;
+  LineBuffer y, f, rows, bp;
 };
 
 // The OSEM of rows row0 .. row0 + 7 (rows past the study's end are zeros, and thrown away).
@@ -484,7 +603,7 @@ __attribute__((always_inline)) inline bool osemBlockBody(const VolumePlan& plan,
   if (w.f.size() != pixels * L) {
     w.y.assign(std::size_t(v) * b * L, 0.0);
     w.f.assign(pixels * L, 0.0);
-    w.bp.assign(pixels * L, 0.0);
+    w.bp.assign(std::size_t(b) * L, 0.0);  // one row of the slice
     w.rows.assign(plan.subsetViews * pr * L + L, 0.0);
   }
   std::vector<double> counts(static_cast<std::size_t>(b));
@@ -507,39 +626,23 @@ __attribute__((always_inline)) inline bool osemBlockBody(const VolumePlan& plan,
       // A f of each view into its padded row, band by band of the slice's rows so that the
       // image read stays in cache; each bin's sum goes on from band to band, its pixels still
       // added in ascending order. Then the ratio y / A f in place.
-      for (int t = 0; t < plan.bands; ++t) {
+      const int groups = (b + 7) / 8;
+      for (int t = 0; t < plan.groups.bands; ++t) {
         for (std::size_t n = 0; n < vs.size(); ++n) {
-          const int k = vs[n];
-          const std::uint32_t* from = plan.bounds[std::size_t(k)].data() + std::size_t(t) * b;
-          const std::uint32_t* to = from + b;
-          const std::uint32_t* px = plan.lists[std::size_t(k)].pixels.data();
+          const VolumeGroups::View& gv = plan.groups.views[std::size_t(vs[n])];
+          const std::uint32_t* start = gv.start.data() + std::size_t(t) * groups;
           double* sum = w.rows.data() + (n * pr + std::size_t(g.pad)) * L;
           auto at = [&](int c) -> Lanes& { return lanesAt(sum + std::size_t(c) * L); };
-          int c = 0;
-          for (; c + 4 <= b; c += 4) {
-            std::uint32_t q0 = from[c], q1 = from[c + 1], q2 = from[c + 2], q3 = from[c + 3];
-            const std::uint32_t e0 = to[c], e1 = to[c + 1], e2 = to[c + 2], e3 = to[c + 3];
-            Lanes s0 = t ? at(c) : zero, s1 = t ? at(c + 1) : zero, s2 = t ? at(c + 2) : zero,
-                  s3 = t ? at(c + 3) : zero;
-            while (q0 < e0 && q1 < e1 && q2 < e2 && q3 < e3) {
-              s0 += lanesAt(f + std::size_t(px[q0++]) * L);
-              s1 += lanesAt(f + std::size_t(px[q1++]) * L);
-              s2 += lanesAt(f + std::size_t(px[q2++]) * L);
-              s3 += lanesAt(f + std::size_t(px[q3++]) * L);
-            }
-            for (; q0 < e0; ++q0) s0 += lanesAt(f + std::size_t(px[q0]) * L);
-            for (; q1 < e1; ++q1) s1 += lanesAt(f + std::size_t(px[q1]) * L);
-            for (; q2 < e2; ++q2) s2 += lanesAt(f + std::size_t(px[q2]) * L);
-            for (; q3 < e3; ++q3) s3 += lanesAt(f + std::size_t(px[q3]) * L);
-            at(c) = s0;
-            at(c + 1) = s1;
-            at(c + 2) = s2;
-            at(c + 3) = s3;
-          }
-          for (; c < b; ++c) {
-            Lanes s0 = t ? at(c) : zero;
-            for (std::uint32_t q = from[c]; q < to[c]; ++q) s0 += lanesAt(f + std::size_t(px[q]) * L);
-            at(c) = s0;
+          for (int q = 0; q < groups; ++q) {
+            const int c = 8 * q;
+            Lanes sums[8];
+            for (int e = 0; e < 8; ++e) sums[e] = t && c + e < b ? at(c + e) : zero;
+            const std::size_t from = std::size_t(start[q]) * 8, to = std::size_t(start[q + 1]) * 8;
+            if (!gv.narrow.empty())
+              groupSums(gv.narrow.data() + from, gv.narrow.data() + to, f, sums);
+            else
+              groupSums(gv.wide.data() + from, gv.wide.data() + to, f, sums);
+            for (int e = 0; e < 8 && c + e < b; ++e) at(c + e) = sums[e];
           }
         }
       }
@@ -551,39 +654,38 @@ __attribute__((always_inline)) inline bool osemBlockBody(const VolumePlan& plan,
           lanesAt(ratio + std::size_t(c) * L) = s0 > 0 ? lanesAt(y + std::size_t(c) * L) / s0 : zero;
         }
       }
-      // A^T ratio over the pixels inside the circle, four views a pass, each pixel adding its
-      // views in order from 0.
+      // A^T ratio over the pixels inside the circle, row by row of the slice, four views a pass,
+      // each pixel adding its views in order from 0; then that row's f <- f / s x bp (0 where s
+      // is 0) while its sums are in cache. f stays 0 outside the circle.
       const double* rows = w.rows.data();
+      const double* s = plan.sets.sensitivity[std::size_t(m)].data();
       for (int i = 0; i < b; ++i) {
         const auto [j0, j1] = plan.spans[std::size_t(i)];
-        const std::size_t p0 = std::size_t(i) * b + std::size_t(j0), p1 = std::size_t(i) * b + std::size_t(j1);
-        for (std::size_t p = p0; p < p1; ++p) lanesAt(bp + p * L) = zero;
+        const std::size_t row = std::size_t(i) * b;
+        const std::uint16_t* at[4];
         std::size_t n = 0;
         for (; n + 4 <= vs.size(); n += 4) {
           const double *r0 = rows + n * pr * L, *r1 = r0 + pr * L, *r2 = r1 + pr * L, *r3 = r2 + pr * L;
-          const std::uint16_t *i0 = plan.table.view(vs[n]), *i1 = plan.table.view(vs[n + 1]),
-                              *i2 = plan.table.view(vs[n + 2]), *i3 = plan.table.view(vs[n + 3]);
-          for (std::size_t p = p0; p < p1; ++p) {
-            Lanes a = lanesAt(bp + p * L);
-            a = (((a + lanesAt(r0 + std::size_t(i0[p]) * L)) + lanesAt(r1 + std::size_t(i1[p]) * L)) +
-                 lanesAt(r2 + std::size_t(i2[p]) * L)) +
-                lanesAt(r3 + std::size_t(i3[p]) * L);
-            lanesAt(bp + p * L) = a;
+          for (int e = 0; e < 4; ++e) at[e] = plan.table.view(vs[n + std::size_t(e)]) + row;
+          for (int j = j0; j < j1; ++j) {
+            const Lanes from = n ? lanesAt(bp + std::size_t(j) * L) : zero;
+            lanesAt(bp + std::size_t(j) * L) =
+                (((from + lanesAt(r0 + std::size_t(at[0][j]) * L)) + lanesAt(r1 + std::size_t(at[1][j]) * L)) +
+                 lanesAt(r2 + std::size_t(at[2][j]) * L)) +
+                lanesAt(r3 + std::size_t(at[3][j]) * L);
           }
         }
         for (; n < vs.size(); ++n) {
           const double* r = rows + n * pr * L;
-          const std::uint16_t* idx = plan.table.view(vs[n]);
-          for (std::size_t p = p0; p < p1; ++p) lanesAt(bp + p * L) += lanesAt(r + std::size_t(idx[p]) * L);
+          const std::uint16_t* idx = plan.table.view(vs[n]) + row;
+          for (int j = j0; j < j1; ++j)
+            lanesAt(bp + std::size_t(j) * L) = (n ? lanesAt(bp + std::size_t(j) * L) : zero) + lanesAt(r + std::size_t(idx[j]) * L);
+        }
+        for (int j = j0; j < j1; ++j) {
+          const std::size_t p = row + std::size_t(j);
+          lanesAt(f + p * L) = s[p] > 0 ? lanesAt(f + p * L) / s[p] * lanesAt(bp + std::size_t(j) * L) : zero;
         }
       }
-      // f <- f / s x bp (0 where s is 0), inside the circle; f stays 0 outside it.
-      const double* s = plan.sets.sensitivity[std::size_t(m)].data();
-      for (int i = 0; i < b; ++i)
-        for (int j = plan.spans[std::size_t(i)].first; j < plan.spans[std::size_t(i)].second; ++j) {
-          const std::size_t p = std::size_t(i) * b + std::size_t(j);
-          lanesAt(f + p * L) = s[p] > 0 ? lanesAt(f + p * L) / s[p] * lanesAt(bp + p * L) : zero;
-        }
     }
   }
   return true;
@@ -651,35 +753,16 @@ std::vector<std::vector<double>> osemVolume(const ProjectionStudy& study, int su
     work();
     for (std::thread& t : pool) t.join();
   } else {
-    VolumePlan plan{study, *sets, *table, *lists, iterations, {}, 0};
+    VolumePlan plan{study, *sets, *table, *volumeGroups(study, *lists), iterations, {}, 0};
     for (int i = 0; i < b; ++i) plan.spans.push_back(circleSpan(i, b));
     for (const std::vector<int>& vs : sets->views) plan.subsetViews = std::max(plan.subsetViews, vs.size());
-    const int bandRows = std::max(1, int((256u << 10) / (std::size_t(b) * kLanes * sizeof(double))));
-    plan.bands = (b + bandRows - 1) / bandRows;
-    const AnyGeometry g(b);
-    plan.bounds.resize(lists->size());
-    for (std::size_t k = 0; k < lists->size(); ++k) {
-      const AnyBinLists& l = (*lists)[k];
-      std::vector<std::uint32_t>& out = plan.bounds[k];
-      out.resize(std::size_t(plan.bands + 1) * b);
-      for (int c = 0; c < b; ++c) {
-        const std::uint32_t* first = l.pixels.data() + l.start[std::size_t(c + g.pad)];
-        const std::uint32_t* last = l.pixels.data() + l.start[std::size_t(c + g.pad) + 1];
-        for (int t = 0; t <= plan.bands; ++t) {
-          const std::uint32_t edge = std::uint32_t(std::min(b, t * bandRows) * b);
-          out[std::size_t(t) * b + c] = std::uint32_t(std::lower_bound(first, last, edge) - l.pixels.data());
-        }
-      }
-    }
     // Each core takes the next block of rows: no hand-off inside a block.
     auto work = [&] {
       BlockWork w;
       for (int r0 = kLanes * next++; r0 < rows && !stop && !(cancel && *cancel); r0 = kLanes * next++) {
         if (!osemBlock(plan, r0, cancel, w)) return;
         for (int r = r0; r < std::min(rows, r0 + kLanes); ++r) {
-          std::vector<double> slice(std::size_t(b) * b);
-          for (std::size_t p = 0; p < slice.size(); ++p) slice[p] = w.f[p * kLanes + std::size_t(r - r0)];
-          volume[std::size_t(r)] = std::move(slice);
+          volume[std::size_t(r)] = laneSlice(w.f.data(), std::size_t(b) * b, r - r0);
           finished();
         }
       }
@@ -700,10 +783,11 @@ std::uint64_t volumeMemoryBytes(const ProjectionStudy& study, int threads) {
   if (v * pixels <= kMaxKeptBins) {
     tables += v * pixels * 2;                   // the bin table
     tables += v * (pixels + padded + 1) * 4;    // the projector's pixel lists (the circle's)
-    tables += v * pixels / 8 * 10;              // the blocks of 8
-    tables += v * pixels * 2 + v * b;           // four bins a word (a slice's projector)
-    const std::uint64_t bandRows = std::max<std::uint64_t>(1, (256u << 10) / (b * kLanes * sizeof(double)));
-    tables += v * b * 4 * ((b + bandRows - 1) / bandRows + 1);  // where the bands start
+    tables += v * pixels * (pixels <= 65536 ? 2 : 4);  // the same eight bins a step, band by band
+    tables += 2 * (v * pixels / 8 * 10);        // the blocks of 8, and again subset by subset
+    tables += v * pixels * 2 + v * b;           // eight bins two words (a slice's projector)
+    const std::uint64_t bands = std::uint64_t((study.bins() + volumeBandRows(study.bins()) - 1) / volumeBandRows(study.bins()));
+    tables += v * ((b + 7) / 8 * bands + 1) * 4;  // where the groups start
   }
   // Each core: eight rows' sinograms, image and backprojection, and a subset's padded rows (all
   // views' at most); FBP's rows are fewer.

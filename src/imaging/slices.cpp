@@ -8,7 +8,9 @@
 #include <thread>
 
 #include "imaging/backproject_blocks.h"
+#include "imaging/cpu.h"
 #include "imaging/geometry.h"
+#include "imaging/lanes.h"
 #include "imaging/reconstruction.h"
 
 namespace sinora {
@@ -185,10 +187,103 @@ std::vector<double> fbpOfSinogram(const ProjectionStudy& study, const std::vecto
   return acc;
 }
 
+namespace {
+
+// A volume's filtered backprojection eight rows at a time (lanes.h): each row's filtered views
+// are filtered as filteredSliceInto does, then laid side by side, so that one read of the bin
+// table serves eight rows; each pixel still adds its views in order from 0.
+struct FbpBlockWork {
+  LineBuffer rows, acc;
+  std::vector<double> in, smoothed, filtered;
+};
+
+struct FbpPlan {
+  const ProjectionStudy& study;
+  const AnyBinTable* table;
+  const std::vector<double>& ra;
+  const BwParameters* bw;
+  const ButterworthKernel& bk;
+};
+
+// The slices of rows row0 .. row0 + 7 into acc[p * 8 + r] (rows past the study's end are zeros).
+__attribute__((always_inline)) inline void fbpBlockBody(const FbpPlan& plan, int row0, FbpBlockWork& w) {
+  const ProjectionStudy& study = plan.study;
+  const int b = study.bins(), v = study.views();
+  const AnyGeometry g(b);
+  const std::size_t L = kLanes, pr = std::size_t(g.paddedRow);
+  // The padding of the rows is never written: cleared only when the buffer is made.
+  if (w.rows.size() != std::size_t(v) * pr * L + L) w.rows.assign(std::size_t(v) * pr * L + L, 0.0);
+  w.acc.resize(std::size_t(b) * b * L);
+  w.in.resize(std::size_t(b));
+  w.smoothed.resize(std::size_t(b));
+  w.filtered.resize(std::size_t(b));
+  for (int r = 0; r < kLanes; ++r) {
+    const bool real = row0 + r < study.rows();
+    for (int k = 0; k < v; ++k) {
+      // The counts as read (weighted counts kept as floats), as the recipe's other rows see them.
+      if (real)
+        exactRow(study, k, row0 + r, w.in.data());
+      else
+        std::fill(w.in.begin(), w.in.end(), 0.0);
+      const double* row = w.in.data();
+      if (plan.bw) {
+        smoothRowN(w.in.data(), w.smoothed.data(), plan.bk, b);
+        row = w.smoothed.data();
+      }
+      convolveRowN(row, w.filtered.data(), plan.ra, b);
+      double* out = w.rows.data() + (std::size_t(k) * pr + std::size_t(g.pad)) * L + std::size_t(r);
+      for (int c = 0; c < b; ++c) out[std::size_t(c) * L] = w.filtered[std::size_t(c)];
+    }
+  }
+  // Row by row of the slice (its sums stay in cache), four views a pass.
+  const Lanes zero = {};
+  const double* rows = w.rows.data();
+  for (int i = 0; i < b; ++i) {
+    const std::size_t row = std::size_t(i) * b;
+    double* a = w.acc.data() + row * L;
+    int k = 0;
+    for (; k + 4 <= v; k += 4) {
+      const double *r0 = rows + std::size_t(k) * pr * L, *r1 = r0 + pr * L, *r2 = r1 + pr * L, *r3 = r2 + pr * L;
+      const std::uint16_t *i0 = plan.table->view(k) + row, *i1 = plan.table->view(k + 1) + row,
+                          *i2 = plan.table->view(k + 2) + row, *i3 = plan.table->view(k + 3) + row;
+      for (int j = 0; j < b; ++j) {
+        const Lanes from = k ? lanesAt(a + std::size_t(j) * L) : zero;
+        lanesAt(a + std::size_t(j) * L) =
+            (((from + lanesAt(r0 + std::size_t(i0[j]) * L)) + lanesAt(r1 + std::size_t(i1[j]) * L)) +
+             lanesAt(r2 + std::size_t(i2[j]) * L)) +
+            lanesAt(r3 + std::size_t(i3[j]) * L);
+      }
+    }
+    for (; k < v; ++k) {
+      const double* r = rows + std::size_t(k) * pr * L;
+      const std::uint16_t* idx = plan.table->view(k) + row;
+      for (int j = 0; j < b; ++j)
+        lanesAt(a + std::size_t(j) * L) = (k ? lanesAt(a + std::size_t(j) * L) : zero) + lanesAt(r + std::size_t(idx[j]) * L);
+    }
+  }
+}
+
+__attribute__((target("avx512f"))) void fbpBlockAvx512(const FbpPlan& plan, int row0, FbpBlockWork& w) {
+  fbpBlockBody(plan, row0, w);
+}
+__attribute__((target("avx2"))) void fbpBlockAvx2(const FbpPlan& plan, int row0, FbpBlockWork& w) {
+  fbpBlockBody(plan, row0, w);
+}
+void fbpBlockPlain(const FbpPlan& plan, int row0, FbpBlockWork& w) { fbpBlockBody(plan, row0, w); }
+void fbpBlock(const FbpPlan& plan, int row0, FbpBlockWork& w) {
+  switch (isaInUse()) {
+    case Isa::Avx512: fbpBlockAvx512(plan, row0, w); break;
+    case Isa::Avx2: fbpBlockAvx2(plan, row0, w); break;
+    case Isa::Plain: fbpBlockPlain(plan, row0, w); break;
+  }
+}
+
+}  // namespace
+
 std::vector<std::vector<double>> fbpVolume(const ProjectionStudy& study, ReconFilter filter,
                                            int threads, const std::function<bool(int)>& step,
                                            const BwParameters* prefilter) {
-  const int rows = study.rows();
+  const int rows = study.rows(), b = study.bins();
   std::vector<std::vector<double>> volume(static_cast<std::size_t>(rows));
   std::atomic<int> next{0}, done{0};
   std::atomic<bool> stop{false};
@@ -197,19 +292,38 @@ std::vector<std::vector<double>> fbpVolume(const ProjectionStudy& study, ReconFi
   const std::vector<double> ra = reconKernelFor(filter, study.bins());
   ButterworthKernel bk{};
   if (prefilter) bk = butterworthKernelFor(prefilter->order, prefilter->cutoff, study.bins());
-  (void)study.blockTable();
-  auto work = [&] {
-    FilterWork w;
-    for (int r = next++; r < rows && !stop; r = next++) {
-      filteredSliceInto(study, r, ra, prefilter, bk, w, true);
-      volume[std::size_t(r)] = w.acc;
-      const int n = ++done;
-      if (step) {
-        std::lock_guard<std::mutex> lock(report);
-        if (!step(n)) stop = true;
-      }
-    }
+  auto finished = [&] {
+    const int n = ++done;
+    if (!step) return;
+    std::lock_guard<std::mutex> lock(report);
+    if (!step(n)) stop = true;
   };
+  std::function<void()> work;
+  // Eight rows at a time where the bin table is kept (fewer rows: one by one).
+  const AnyBinTable* table = rows >= kLanes ? study.binTable() : nullptr;
+  const FbpPlan plan{study, table, ra, prefilter, bk};
+  if (table) {
+    work = [&] {
+      FbpBlockWork w;
+      for (int r0 = kLanes * next++; r0 < rows && !stop; r0 = kLanes * next++) {
+        fbpBlock(plan, r0, w);
+        for (int r = r0; r < std::min(rows, r0 + kLanes); ++r) {
+          volume[std::size_t(r)] = laneSlice(w.acc.data(), std::size_t(b) * b, r - r0);
+          finished();
+        }
+      }
+    };
+  } else {
+    (void)study.blockTable();
+    work = [&] {
+      FilterWork w;
+      for (int r = next++; r < rows && !stop; r = next++) {
+        filteredSliceInto(study, r, ra, prefilter, bk, w, true);
+        volume[std::size_t(r)] = w.acc;
+        finished();
+      }
+    };
+  }
   std::vector<std::thread> pool;
   for (int t = 1; t < threads; ++t) pool.emplace_back(work);
   work();
@@ -280,6 +394,44 @@ std::vector<double> reconKernelFor(ReconFilter filter, int bins) {
   return k;
 }
 
+namespace {
+
+// out[i] = sum over ascending j of in[j] x Ra(j - i), with r[i] = rev[m - j + i] = Ra(j - i).
+// Four j a pass (each out[i] still adds its terms one after the other, in ascending j), and the
+// j whose input is 0 left out: their terms are +-0, and a sum that starts at +0 is never -0, so
+// adding them changes nothing.
+__attribute__((always_inline)) inline void convolveNBody(const double* in, double* out, const double* rev,
+                                                          int bins, double* acc, int* nonzero) {
+  const int m = bins - 1;
+  int count = 0;
+  for (int j = 0; j < bins; ++j)
+    if (in[j] != 0) nonzero[count++] = j;
+  for (int i = 0; i < bins; ++i) acc[i] = 0.0;
+  int n = 0;
+  for (; n + 4 <= count; n += 4) {
+    const int j0 = nonzero[n], j1 = nonzero[n + 1], j2 = nonzero[n + 2], j3 = nonzero[n + 3];
+    const double v0 = in[j0], v1 = in[j1], v2 = in[j2], v3 = in[j3];
+    const double *r0 = rev + m - j0, *r1 = rev + m - j1, *r2 = rev + m - j2, *r3 = rev + m - j3;
+    for (int i = 0; i < bins; ++i) acc[i] = (((acc[i] + v0 * r0[i]) + v1 * r1[i]) + v2 * r2[i]) + v3 * r3[i];
+  }
+  for (; n < count; ++n) {
+    const double v = in[nonzero[n]];
+    const double* r = rev + m - nonzero[n];
+    for (int i = 0; i < bins; ++i) acc[i] += v * r[i];
+  }
+  for (int i = 0; i < bins; ++i) out[i] = acc[i];
+}
+__attribute__((target("avx512f"))) void convolveNAvx512(const double* in, double* out, const double* rev,
+                                                        int bins, double* acc, int* nonzero) {
+  convolveNBody(in, out, rev, bins, acc, nonzero);
+}
+__attribute__((target("avx2"))) void convolveNAvx2(const double* in, double* out, const double* rev,
+                                                   int bins, double* acc, int* nonzero) {
+  convolveNBody(in, out, rev, bins, acc, nonzero);
+}
+
+}  // namespace
+
 void convolveRowN(const double* in, double* out, const std::vector<double>& ra, int bins) {
   if (bins == kSize) {
     ReconKernel k;
@@ -287,19 +439,18 @@ void convolveRowN(const double* in, double* out, const std::vector<double>& ra, 
     convolveRow(in, out, k);
     return;
   }
-  // As convolveRow: j outer, i inner, so every out[i] adds its terms in ascending j over
-  // contiguous memory. ra read backwards from n = j - i: r[i] = ra[m + j - i].
-  const int m = bins - 1;
+  // ra read backwards from n = j - i: r[i] = ra[m + j - i].
   thread_local std::vector<double> rev, acc;
+  thread_local std::vector<int> nonzero;
   if (rev.size() != ra.size() || !std::equal(ra.rbegin(), ra.rend(), rev.begin()))
     rev.assign(ra.rbegin(), ra.rend());  // rev[t] = Ra(m - t)
-  acc.assign(std::size_t(bins), 0.0);
-  for (int j = 0; j < bins; ++j) {
-    const double v = in[j];
-    const double* r = rev.data() + m - j;  // r[i] = Ra(j - i)
-    for (int i = 0; i < bins; ++i) acc[std::size_t(i)] += v * r[i];
+  acc.resize(std::size_t(bins));
+  nonzero.resize(std::size_t(bins));
+  switch (isaInUse()) {
+    case Isa::Avx512: convolveNAvx512(in, out, rev.data(), bins, acc.data(), nonzero.data()); break;
+    case Isa::Avx2: convolveNAvx2(in, out, rev.data(), bins, acc.data(), nonzero.data()); break;
+    case Isa::Plain: convolveNBody(in, out, rev.data(), bins, acc.data(), nonzero.data()); break;
   }
-  std::copy(acc.begin(), acc.end(), out);
 }
 
 Picture projectionPicture(const ProjectionStudy& study, int projection, int densityOffset) {

@@ -3,6 +3,8 @@
 // whole volumes, OSEM and the classic filtered slice.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "imaging/backproject_blocks.h"
 #include "imaging/cpu.h"
 #include "imaging/reconstruction.h"
@@ -62,6 +64,83 @@ TEST(CodePaths, EveryPathThisProcessorRunsGivesTheSameNumbers) {
   limitIsa(Isa::Avx512);
   RecordProperty("paths", paths);
   if (paths == 1) GTEST_SKIP() << "only the plain path runs here";
+}
+
+// A study of `rows` rows: every row a different noisy pattern, some rows and bins all zero.
+StudyPtr patterned(int views, int rows, int bins) {
+  StudyGeometry g;
+  g.views = views;
+  g.rows = rows;
+  g.bins = bins;
+  for (int k = 0; k < views; ++k) g.angles.push_back(0.5 + k * 360.0 / views);
+  std::vector<std::uint16_t> counts(std::size_t(views) * rows * bins);
+  std::uint32_t x = 12345;
+  for (int k = 0; k < views; ++k)
+    for (int r = 0; r < rows; ++r)
+      for (int c = 0; c < bins; ++c) {
+        x = x * 1664525u + 1013904223u;
+        const bool empty = r % 5 == 3 || std::abs(c - bins / 2) > bins / 3;
+        counts[(std::size_t(k) * rows + std::size_t(r)) * bins + std::size_t(c)] =
+            empty ? 0 : std::uint16_t((x >> 16) % (20 + 30 * r));
+      }
+  return std::make_shared<const ProjectionStudy>(g, std::move(counts));
+}
+
+TEST(CodePaths, EveryRowOfAnFbpVolumeIsItsOwnSlice) {
+  // 11 rows: a block of eight rows and a part block; 30 bins are no multiple of 8; 4 rows take
+  // the rows one by one.
+  const BwParameters bw{5, 0.2};
+  for (const auto& [rows, bins] : {std::pair{11, 40}, std::pair{11, 30}, std::pair{4, 64}}) {
+    const StudyPtr s = patterned(36, rows, bins);
+    for (const BwParameters* pre : {static_cast<const BwParameters*>(nullptr), &bw}) {
+      std::vector<std::vector<double>> want;
+      for (int r = 0; r < rows; ++r)
+        want.push_back(fbpSlice(*s, r, reconKernelFor(ReconFilter::SheppLogan, bins), pre));
+      for (Isa isa : {Isa::Plain, Isa::Avx2, Isa::Avx512}) {
+        if (int(isa) > int(widestIsa())) continue;
+        limitIsa(isa);
+        for (int threads : {1, 2}) {
+          const auto got = fbpVolume(*s, ReconFilter::SheppLogan, threads, nullptr, pre);
+          ASSERT_EQ(got.size(), want.size());
+          for (int r = 0; r < rows; ++r)
+            ASSERT_EQ(got[std::size_t(r)], want[std::size_t(r)])
+                << rows << " x " << bins << ", row " << r << ", path " << int(isa) << ", " << threads
+                << " threads" << (pre ? ", pre-filtered" : "");
+        }
+      }
+      limitIsa(Isa::Avx512);
+    }
+  }
+}
+
+TEST(CodePaths, TheRowConvolutionAddsEveryTermInOrder) {
+  // Zeros (left out by the fast loop), negatives and a row of zeros, against the sum written out.
+  for (int bins : {30, 64, 96}) {
+    for (ReconFilter filter : {ReconFilter::Ramp, ReconFilter::SheppLogan}) {
+      const std::vector<double> ra = reconKernelFor(filter, bins);
+      for (int pattern = 0; pattern < 3; ++pattern) {
+        std::vector<double> in(static_cast<std::size_t>(bins), 0.0);
+        for (int j = 0; j < bins; ++j)
+          if (pattern == 1 ? j % 3 != 0 : pattern == 2 ? (j % 7 == 2) : false) in[std::size_t(j)] = (j % 4 == 1 ? -1.0 : 1.0) * (j * 0.37 + 0.1);
+        std::vector<double> want(static_cast<std::size_t>(bins));
+        for (int i = 0; i < bins; ++i) {
+          double sum = 0;
+          for (int j = 0; j < bins; ++j) sum += in[std::size_t(j)] * ra[std::size_t(bins - 1 + j - i)];
+          want[std::size_t(i)] = sum;
+        }
+        for (Isa isa : {Isa::Plain, Isa::Avx2, Isa::Avx512}) {
+          if (int(isa) > int(widestIsa())) continue;
+          limitIsa(isa);
+          std::vector<double> got(static_cast<std::size_t>(bins), -7.0);
+          convolveRowN(in.data(), got.data(), ra, bins);
+          for (int i = 0; i < bins; ++i)
+            ASSERT_EQ(std::signbit(got[std::size_t(i)]), std::signbit(want[std::size_t(i)])) << bins << " " << i;
+          EXPECT_EQ(got, want) << bins << " bins, pattern " << pattern << ", path " << int(isa);
+        }
+        limitIsa(Isa::Avx512);
+      }
+    }
+  }
 }
 
 TEST(CodePaths, BlocksOfEightSpanAtMostEightBins) {
