@@ -758,7 +758,7 @@ int main(int argc, char** argv) {
   if (o.changIterations >= 0) {
     sinora::Recipe r = base;
     r.chang = o.changIterations == 0 ? sinora::ChangCorrection::FirstOrder : sinora::ChangCorrection::Iterated;
-    r.muMap = ct.map.perCm;
+    if (!ct.map.perCm.empty()) r.muMap = ct.map.perCm;
     std::vector<double> values;
     if (!run(r, values)) return 1;
     addSlice(outputs, "chang-fbp", values, study->bins(), o.palette, o.values);
@@ -815,7 +815,7 @@ int main(int argc, char** argv) {
   osemRecipe.subsets = o.osemSubsets;
   osemRecipe.iterations = o.osemIterations;
   osemRecipe.attenuatedProjector = o.osemAttenuated;
-  if (o.osemAttenuated) osemRecipe.muMap = ct.map.perCm;
+  if (o.osemAttenuated && !ct.map.perCm.empty()) osemRecipe.muMap = ct.map.perCm;
   std::vector<double> shown;  // the slice fused.png lays over the CT
   if (iterative) {
     std::vector<double> values;

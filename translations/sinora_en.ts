@@ -66,6 +66,8 @@
     <message>
         <source>レッスン(&amp;L)...</source>
         <translation>Lessons(&amp;L)...</translation>
+    </message>
+    <message>
         <source>CT / μマップを開く</source>
         <translation>Open CT / μ map</translation>
     </message>
@@ -750,6 +752,8 @@
     <message>
         <source>CT を x %1 mm、y %2 mm、z %3 mm ずらしました。</source>
         <translation>The CT was shifted by x %1 mm, y %2 mm, z %3 mm.</translation>
+    </message>
+    <message>
         <source>、</source>
         <translation>, </translation>
     </message>
