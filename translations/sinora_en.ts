@@ -1984,10 +1984,6 @@ Cancel Preview</translation>
         <translation>CT / μ map</translation>
     </message>
     <message>
-        <source>μ マップ</source>
-        <translation>μ map</translation>
-    </message>
-    <message>
         <source>肺を軟部組織とする</source>
         <translation>Lung as soft tissue</translation>
     </message>
