@@ -16,6 +16,7 @@
 #include "imaging/filter_analysis.h"
 #include "imaging/iterative.h"
 #include "imaging/phantom.h"
+#include "imaging/recipe.h"
 #include "imaging/slices.h"
 
 using namespace sinora;
@@ -42,6 +43,41 @@ const ProjectionStudy& phantom(int matrix, int views) {
     }
   }
   return *s;
+}
+
+// The thorax (128 x 128 of 3 mm, 60 views, noise), for attenuation.
+const ProjectionStudy& thorax() {
+  static StudyPtr s;
+  if (!s) {
+    PhantomSettings p;
+    p.kind = PhantomKind::Thorax;
+    p.matrix = 128;
+    p.pixelMm = 3;
+    p.views = 60;
+    p.muPerCm = 0.15;
+    p.counts = 5e6;
+    s = makePhantomStudy(p, kDefaultThreads).study;
+    if (!s) {
+      std::fprintf(stderr, "the thorax could not be made\n");
+      std::exit(1);
+    }
+  }
+  return *s;
+}
+
+// OSEM 10 x 4 of the heart's slice with the attenuated projector, the weights included: uniform
+// mu inside the body's outline, or the phantom's own mu map.
+void OsemSliceAttenuated(benchmark::State& s, bool fromMap) {
+  const ProjectionStudy& study = thorax();
+  Recipe r;
+  r.method = RecipeMethod::Osem;
+  r.subsets = 10;
+  r.iterations = 4;
+  r.attenuatedProjector = true;
+  r.outline = OutlineSource::Phantom;
+  if (fromMap) r.muMap = phantomMuMap(*phantomInfo(study));
+  benchmark::DoNotOptimize(runRecipe(study, r, 64, kDefaultThreads, nullptr, false));
+  for (auto _ : s) benchmark::DoNotOptimize(runRecipe(study, r, 64, kDefaultThreads, nullptr, false));
 }
 
 // OSEM 10 subsets x 4 iterations of the middle slice (no likelihood: the peers compute none).
@@ -120,6 +156,8 @@ BENCHMARK_CAPTURE(OsemSlice, 128x120, kDefaultThreads)->Unit(benchmark::kMillise
 BENCHMARK_CAPTURE(OsemVolume, 128x120, 128, 120)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 BENCHMARK_CAPTURE(OsemVolume, 256x120, 256, 120)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->Iterations(2);
 BENCHMARK_CAPTURE(OsemVolume, 256x360, 256, 360)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->Iterations(1);
+BENCHMARK_CAPTURE(OsemSliceAttenuated, 128x60, false)->Name("OsemSliceUniformMu/128x60")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(OsemSliceAttenuated, 128x60, true)->Name("OsemSliceMuMap/128x60")->Unit(benchmark::kMillisecond);
 BENCHMARK(FbpSlice)->Name("FbpSlice/128x120")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(FbpVolume, 128x120, 128, 120)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 BENCHMARK_CAPTURE(FbpVolume, 256x360, 256, 360)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->Iterations(1);

@@ -12,6 +12,7 @@
 
 #include "formats/formats.h"
 #include "formats/interfile.h"
+#include "imaging/open_way.h"
 #include "imaging/slices.h"
 
 namespace {
@@ -56,6 +57,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (study.bins() <= 64 && study.views() <= 256) {
     (void)prefilteredPicture(study, study.rows() / 2, ReconFilter::SheppLogan, {2, 0.3}, 7);
     (void)fitToFrame(smoothedPicture(study, 1, {3, 0.2}, 7), Palette::Ribbon);
+    // Weights kept as read, and the study opened another way (turned, mirrored, its last window).
+    const auto& set = study.geometry().energyWindows;
+    const StudyPtr other = openedWay(r.study, {90, true, set ? int(set->windows.size()) - 1 : -1});
+    if (other) (void)fbpSlice(*other, 0, reconKernelFor(ReconFilter::Ramp, other->bins()));
   }
   return 0;
 }

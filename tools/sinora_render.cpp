@@ -27,11 +27,14 @@
 #include "imaging/attenuation.h"
 #include "imaging/recipe.h"
 #include "imaging/iterative.h"
+#include "imaging/open_way.h"
 #include "imaging/phantom.h"
 #include "imaging/scatter.h"
 #include "imaging/slices.h"
 #include "platform/number.h"
 #include "platform/template_dialog.h"
+#include "render_ct.h"
+#include "platform/tr.h"
 #include "safe_output.h"
 #include "windows/Figure.h"
 #include "windows/PictureView.h"
@@ -52,19 +55,21 @@ const char kUsage[] =
     "                     [--osem SUBSETS:ITERATIONS [--volume]]\n"
     "                     [--window ramp|shepp-logan|hann|hamming|parzen|cosine|butterworth\n"
     "                      [--window-cutoff FC] [--window-order N]]\n"
-    "                     [--phantom sample|shepp-logan|jaszczak|cylinder|lines|point|contrast\n"
+    "                     [--phantom sample|shepp-logan|jaszczak|cylinder|lines|point|contrast|thorax\n"
     "                      [--ph-views N] [--ph-arc 180|360] [--ph-start DEG] [--ph-direction cw|cc]\n"
     "                      [--ph-matrix 64|128|256] [--ph-pixel MM] [--ph-counts N] [--ph-noise-free]\n"
     "                      [--ph-fwhm MM] [--ph-blur grows|constant] [--ph-radius MM] [--ph-cor PIXELS]\n"
     "                      [--ph-mu PER_CM] [--ph-point X,Y,Z] [--ph-seed N]\n"
     "                      [--ph-isotope tc99m|i123|lu177] [--ph-windows PEAK,LOWER,UPPER]\n"
     "                      [--ph-energy-resolution PCT] [--ph-scatter on|off]\n"
-    "                      [--ph-collimator lehr|legp|megp|R_I,R_C0,K]]\n"
+    "                      [--ph-collimator lehr|legp|megp|R_I,R_C0,K] [--ph-mu-map]]\n"
     "                     [--chang first|iterated] [--mu PER_CM] [--osem-attenuated]\n"
-    "                     [--energy-window N] [--scatter none|dew|tew] [--scatter-windows L,U]\n"
+    "                     [--energy-window N] [--turn 0|90|180|270] [--mirror]\n"
+    "                     [--scatter none|dew|tew] [--scatter-windows L,U]\n"
     "                     [--scatter-smooth none|FWHM] [--psf phantom|lehr|legp|megp|R_I,R_C0,K]\n"
     "                     [--radius MM]\n"
     "                     [--export dicom|interfile|nifti] [--export-projections dicom|interfile]\n"
+    "                     [--ct DIR|FILE [--ct-shift X,Y,Z]]\n"
     "Writes the pictures of Sinora's two windows into DIR as PNG files (the study's at its\n"
     "own size). STUDY is the study file, Interfile or DICOM NM, recognised by content; any\n"
     "--raw-* option reads it as raw counts of that layout instead (defaults: no header,\n"
@@ -73,7 +78,12 @@ const char kUsage[] =
     "instead (the phantom lab's settings; truth.png and truth.csv are the true slice). --chang\n"
     "writes chang-fbp.png, the FBP corrected for attenuation mu (default: the phantom's, else\n"
     "0.15) inside the phantom's outline or an ellipse fitted to 20 % of the FBP slice;\n"
-    "--osem-attenuated puts the same attenuation into --osem's projector. --export writes\n"
+    "--osem-attenuated puts the same attenuation into --osem's projector; --ph-mu-map takes the\n"
+    "phantom's own mu map for both instead and writes it (mu.png, and mu.csv in cm^-1).\n"
+    "--ct reads a CT series (a folder or one file of it) or an Interfile mu map for the study,\n"
+    "writes the slice's mu map at the study's photopeak (mu.png, mu.csv, cm^-1) and the slice\n"
+    "(--osem's, else FBP) over it (fused.png), and gives the map to --chang and\n"
+    "--osem-attenuated; --ct-shift moves the CT by X,Y,Z mm (patient axes). --export writes\n"
     "the reconstructed volume in counts per pixel (OSEM with --osem S:I --volume, else Ramp\n"
     "FBP of every row) as volume.dcm, volume.hv + volume.v or volume.nii; --export-projections\n"
     "writes the study as projections.dcm or projections.hs + projections.s. TEXT options are\n"
@@ -81,7 +91,9 @@ const char kUsage[] =
     "blocks); --format svg or pdf writes them as figures instead of PNG (the slices of --osem,\n"
     "--chang, --volume and the truth with their colour bar and unit). osem, chang-fbp, truth and\n"
     "the planes are coloured continuously over 0 .. their maximum, as the windows show them.\n"
-    "--energy-window N reconstructs the study's energy window N (from 1). --scatter estimates\n"
+    "--energy-window N reconstructs the study's energy window N (from 1); --turn adds that many\n"
+    "degrees to every view's angle and --mirror reverses the direction of rotation about the\n"
+    "first view, as the opening dialog does for a study whose header misled. --scatter estimates\n"
     "the scatter in it from the windows next to it (or --scatter-windows, numbers from 1),\n"
     "smoothed by a Gaussian of FWHM pixels unless none, writes scatter.png and scatter.csv (the\n"
     "slice's row, views x bins), fbp-scatter.png (FBP of the counts less the estimate, at least\n"
@@ -109,7 +121,10 @@ struct Options {
   int changIterations = -1;  // --chang: 0 first order, 1 iterated once
   double mu = -1;            // --mu; below 0: the phantom's, else 0.15
   bool osemAttenuated = false;
+  bool phantomMuMap = false;  // --ph-mu-map
   int energyWindow = 0;  // --energy-window N: 1.., 0 the study's own
+  int turn = 0;          // --turn: degrees added to every view's angle (0, 90, 180, 270)
+  bool mirror = false;   // --mirror: the direction of rotation reversed about the first view
   sinora::ScatterMethod scatter = sinora::ScatterMethod::None;
   int scatterLower = 0, scatterUpper = 0;  // --scatter-windows, from 1; 0: from the energies
   double scatterSmooth = 0;
@@ -119,6 +134,8 @@ struct Options {
   double radius = 0;
   std::string exportVolume, exportProjections;  // --export, --export-projections
 };
+
+sinora::ctrender::CtRequest ctRequest;  // --ct, --ct-shift
 
 bool parseInt(const std::string& text, long min, long max, int& out);
 bool parseReal(const std::string& text, double min, double max, double& out);
@@ -273,8 +290,11 @@ bool parseInt(const std::string& text, long min, long max, int& out) {
   return true;
 }
 
+// The core's and the readers' messages are written in Japanese; this tool speaks English.
+std::string english(const std::string& message) { return sinora::TE(message).toStdString(); }
+
 int usageError(const std::string& message) {
-  std::fprintf(stderr, "sinora-render: %s\n%s", message.c_str(), kUsage);
+  std::fprintf(stderr, "sinora-render: %s\n%s", english(message).c_str(), kUsage);
   return 2;
 }
 
@@ -486,10 +506,12 @@ int main(int argc, char** argv) {
       if (!value(o.psCutoff)) return usageError("--ps-cutoff needs a text");
     } else if (a == "--phantom") {
       if (!value(v) || !sinora::phantomFromKey(v, o.phantomSettings.kind))
-        return usageError("--phantom takes sample, shepp-logan, jaszczak, cylinder, lines, point or contrast");
+        return usageError("--phantom takes sample, shepp-logan, jaszczak, cylinder, lines, point, contrast or thorax");
       o.phantom = true;
     } else if (a == "--ph-noise-free") {
       o.phantomSettings.noiseFree = true;
+    } else if (a == "--ph-mu-map") {
+      o.phantomMuMap = true;
     } else if (a.rfind("--ph-", 0) == 0) {
       if (!value(v)) return usageError(a + " needs a value");
       std::string why;
@@ -509,6 +531,15 @@ int main(int argc, char** argv) {
         return usageError("--export-projections takes dicom or interfile");
     } else if (a == "--osem-attenuated") {
       o.osemAttenuated = true;
+    } else if (a == "--ct" || a == "--ct-shift") {
+      std::string why;
+      if (!value(v) || !sinora::ctrender::parseCtOption(a, v, ctRequest, why))
+        return usageError(why.empty() ? a + " needs a value" : why);
+    } else if (a == "--turn") {
+      if (!value(v) || !parseInt(v, 0, 270, o.turn) || !sinora::validTurn(o.turn))
+        return usageError("--turn takes 0, 90, 180 or 270");
+    } else if (a == "--mirror") {
+      o.mirror = true;
     } else if (a == "--energy-window") {
       if (!value(v) || !parseInt(v, 1, 64, o.energyWindow)) return usageError("--energy-window takes a window number from 1");
     } else if (a == "--scatter") {
@@ -568,7 +599,7 @@ int main(int argc, char** argv) {
       return usageError(problems.front().field + ": " + problems.front().message);
     const sinora::PhantomResult made = sinora::makePhantomStudy(o.phantomSettings, 2);
     if (!made.study) {
-      std::fprintf(stderr, "sinora-render: %s\n", made.error.c_str());
+      std::fprintf(stderr, "sinora-render: %s\n", english(made.error).c_str());
       return 1;
     }
     study = made.study;
@@ -582,13 +613,13 @@ int main(int argc, char** argv) {
     const sinora::StudyReadResult read = o.raw ? sinora::formats::readRaw(o.study, o.layout)
                                                : sinora::formats::readAnyStudy(o.study);
     if (!read.study) {
-      std::fprintf(stderr, "sinora-render: %s: %s\n", o.study.c_str(), read.error.c_str());
+      std::fprintf(stderr, "sinora-render: %s: %s\n", o.study.c_str(), english(read.error).c_str());
       return 1;
     }
     study = read.study;
     studyFiles = read.files;
     for (const std::string& note : study->geometry().notes)
-      std::fprintf(stderr, "sinora-render: %s\n", note.c_str());
+      std::fprintf(stderr, "sinora-render: %s\n", english(note).c_str());
   }
   if (o.energyWindow > 0) {
     const sinora::StudyPtr chosen = sinora::withEnergyWindow(*study, o.energyWindow - 1);
@@ -598,6 +629,8 @@ int main(int argc, char** argv) {
                         " energy window(s)");
     study = chosen;
   }
+  // As the opening dialog turns or mirrors a study whose header misled.
+  if (o.turn != 0 || o.mirror) study = sinora::openedWay(study, {o.turn, o.mirror, -1});
   // Which window of a file is reconstructed is worth a line where there was a choice; a phantom's
   // photopeak is the one asked for.
   const auto& windowSet = study->geometry().energyWindows;
@@ -688,16 +721,35 @@ int main(int argc, char** argv) {
     const sinora::PhantomInfo* info = sinora::phantomInfo(*study);
     base.muPerCm = o.mu >= 0 ? o.mu : info && info->settings.muPerCm > 0 ? info->settings.muPerCm : 0.15;
   }
+  // A CT's mu map, for the corrections that model attenuation.
+  sinora::ctrender::CtRendering ct;
+  if (ctRequest.given()) {
+    ct = sinora::ctrender::readCtFor(ctRequest, *study, sliceRow);
+    if (!ct.error.empty()) {
+      std::fprintf(stderr, "sinora-render: %s: %s\n", ctRequest.path.c_str(), ct.error.c_str());
+      return 1;
+    }
+    for (const std::string& n : ct.notes) std::fprintf(stderr, "sinora-render: %s\n", n.c_str());
+    addValues(outputs, "mu", ct.muSlice, study->bins(), study->bins(), sinora::Palette::BlackWhite, false, ValueUnit::PerCm);
+    outputs.push_back({"mu.csv", ct.muCsv});
+  }
   base.filter = o.filter == sinora::ReconFilter::SheppLogan ? sinora::FilterWindow::SheppLogan : sinora::FilterWindow::Ramp;
   base.outline = sinora::OutlineSource::PhantomElseThreshold;
   base.threshold = 0.2;
+  if (o.phantomMuMap) {
+    const sinora::PhantomInfo* info = sinora::phantomInfo(*study);
+    if (!info || info->mu.empty()) return usageError("--ph-mu-map needs --phantom with attenuation (--ph-mu above 0)");
+    base.muMap = sinora::phantomMuMap(*info);
+    const std::vector<float>& mu = info->mu[std::size_t(sliceRow)];
+    addSlice(outputs, "mu", std::vector<double>(mu.begin(), mu.end()), study->bins(), o.palette, true, ValueUnit::PerCm);
+  }
   auto run = [&](const sinora::Recipe& r, std::vector<double>& values) {
     const sinora::RecipeSlice s = sinora::runRecipe(*study, r, sliceRow, 2, nullptr, false);
     if (!s.ok()) {
       if (s.refusal.find("輪郭") != std::string::npos)
         std::fprintf(stderr, "sinora-render: slice %d has no outline to attenuate in\n", sliceRow);
       else
-        std::fprintf(stderr, "sinora-render: %s\n", s.refusal.c_str());
+        std::fprintf(stderr, "sinora-render: %s\n", english(s.refusal).c_str());
       return false;
     }
     values = s.values;
@@ -706,6 +758,7 @@ int main(int argc, char** argv) {
   if (o.changIterations >= 0) {
     sinora::Recipe r = base;
     r.chang = o.changIterations == 0 ? sinora::ChangCorrection::FirstOrder : sinora::ChangCorrection::Iterated;
+    r.muMap = ct.map.perCm;
     std::vector<double> values;
     if (!run(r, values)) return 1;
     addSlice(outputs, "chang-fbp", values, study->bins(), o.palette, o.values);
@@ -730,7 +783,7 @@ int main(int argc, char** argv) {
                                                               o.scatterUpper > 0 ? o.scatterUpper - 1 : o.scatterUpper == -2 ? -2 : -1,
                                                               0.5, o.scatterSmooth);
     if (!e.ok()) {
-      std::fprintf(stderr, "sinora-render: %s\n", e.refusal.c_str());
+      std::fprintf(stderr, "sinora-render: %s\n", english(e.refusal).c_str());
       return 1;
     }
     const int b = study->bins(), v = study->views();
@@ -762,10 +815,17 @@ int main(int argc, char** argv) {
   osemRecipe.subsets = o.osemSubsets;
   osemRecipe.iterations = o.osemIterations;
   osemRecipe.attenuatedProjector = o.osemAttenuated;
+  if (o.osemAttenuated) osemRecipe.muMap = ct.map.perCm;
+  std::vector<double> shown;  // the slice fused.png lays over the CT
   if (iterative) {
     std::vector<double> values;
     if (!run(osemRecipe, values)) return 1;
     addSlice(outputs, "osem", values, study->bins(), o.palette, o.values);
+    shown = values;
+  }
+  if (ctRequest.given()) {
+    if (shown.empty() && !run(sinora::Recipe(base), shown)) return 1;
+    addImageFile(outputs, "fused", sinora::ctrender::fusedSlice(ct, shown, sliceRow), nullptr);
   }
   std::vector<std::vector<double>> osemSlices;
   if (o.volume) {
@@ -802,7 +862,7 @@ int main(int argc, char** argv) {
         : o.exportVolume == "interfile" ? sinora::formats::interfileVolume(*study, v, "volume")
                                         : sinora::formats::niftiVolume(*study, v, "volume");
     if (!exported(r)) {
-      std::fprintf(stderr, "sinora-render: %s\n", r.error.c_str());
+      std::fprintf(stderr, "sinora-render: %s\n", english(r.error).c_str());
       return 1;
     }
   }
@@ -811,7 +871,7 @@ int main(int argc, char** argv) {
         o.exportProjections == "dicom" ? sinora::formats::dicomProjections(*study, "projections")
                                        : sinora::formats::interfileProjections(*study, "projections");
     if (!exported(r)) {
-      std::fprintf(stderr, "sinora-render: %s\n", r.error.c_str());
+      std::fprintf(stderr, "sinora-render: %s\n", english(r.error).c_str());
       return 1;
     }
   }

@@ -15,17 +15,23 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QComboBox>
+#include <QMenu>
 #include <QScrollBar>
 #include <QTest>
 
 #include <cstdio>
 #include <cstring>
 
+#include "thorax_screenshots.h"
+#include "ct_screenshots.h"
 #include "app/AboutDlg.h"
 #include "app/command_line.h"
 #include "app/language.h"
 #include "app/MainFrm.h"
 #include "app/Sinora.h"
+#include "doc/SinoraDoc.h"
+#include "imaging/phantom.h"
+#include "platform/tr.h"
 #include "platform/frame_control.h"
 #include "res/resource.h"
 #include "windows/ComparisonBoard.h"
@@ -35,7 +41,10 @@
 #include "windows/FilterWindow.h"
 #include "windows/IterativeWindow.h"
 #include "windows/PhantomWindow.h"
+#include "windows/OpenWayDialog.h"
 #include "windows/RawOpenDialog.h"
+#include "windows/ResolutionPanel.h"
+#include "windows/ScatterPanel.h"
 
 using namespace sinora::res;
 
@@ -90,6 +99,24 @@ void saveScreen(QWidget* w, const QString& name) {
   if (!w->screen()->grabWindow(0).save(path)) std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
 }
 
+// A study for the opening dialog: a phantom with the six energy windows of a Lu-177 camera and
+// the notes an import of such a file makes.
+sinora::StudyPtr openWayExample() {
+  sinora::PhantomSettings s;
+  s.views = 60;
+  const sinora::StudyPtr made = sinora::makePhantomStudy(s, 2).study;
+  sinora::StudyGeometry g = made->geometry();
+  auto set = std::make_shared<sinora::EnergyWindowSet>(*g.energyWindows);
+  set->windows = {{"Lu177_EM", 101.7, 124.3}, {"Lu177_EM", 187.2, 228.8}, {"sc4_SC", 229.63, 251.16},
+                  {"sc3_SC", 166.89, 186.31}, {"sc2_SC", 124.32, 134.68}, {"96.0_SC", 91.2, 100.8}};
+  set->counts.resize(6, set->counts[0]);
+  g.energyWindows = set;
+  g.format = "DICOM NM";
+  g.notes = {"エネルギーウィンドウが 6 個あります。1 番目（Lu177_EM 101.7–124.3 keV）を開きました。",
+             "患者の体位は足から仰臥位（FFS）です。DICOM の角度は患者を基準にしているので、そのまま読みました。"};
+  return std::make_shared<const sinora::ProjectionStudy>(g, made->counts());
+}
+
 // --fit DIR PREFIX: the windows under 応用 on this screen, in Japanese then English, each shot
 // with the main window behind it.
 int fitShots(const QString& prefix) {
@@ -124,8 +151,158 @@ int fitShots(const QString& prefix) {
       w.edit(QStringLiteral("views"))->setText(QStringLiteral("0"));
       saveScreen(&w, tag + QStringLiteral("-phantom"));
     }
+    {
+      // A phantom with scatter windows: the corrections' rows and tabs.
+      sinora::PhantomSettings s;
+      s.kind = sinora::PhantomKind::Jaszczak;
+      s.matrix = 64;
+      s.pixelMm = 4;
+      s.views = 32;
+      s.muPerCm = 0.15;
+      s.scatter = true;
+      s.realCollimator = true;
+      sinora::collimatorPreset("lehr", s.collimator);
+      CSinoraDoc phantom;
+      phantom.setMadeStudy(sinora::makePhantomStudy(s, 2).study, QStringLiteral("Jaszczak"));
+      IterativeWindow w(&phantom, sinora.mainFrame());
+      w.rowBox()->setValue(32);
+      w.iterationsBox()->setValue(2);
+      w.scatterControls()->methodBox()->setCurrentIndex(2);
+      w.resolutionControls()->onBox()->setChecked(true);
+      w.reconstruct();
+      w.tabs()->setCurrentIndex(3);
+      saveScreen(&w, tag + QStringLiteral("-iterative-scatter"));
+      w.tabs()->setCurrentIndex(4);
+      saveScreen(&w, tag + QStringLiteral("-iterative-psf"));
+      FilterAnalysisWindow f(&phantom, sinora.mainFrame());
+      f.rowBox()->setValue(32);
+      f.scatterControls()->methodBox()->setCurrentIndex(1);
+      f.tabs()->setCurrentIndex(2);
+      saveScreen(&f, tag + QStringLiteral("-filters-scatter"));
+    }
+    {
+      OpenWayDialog w(openWayExample(), QStringLiteral("bed2_projections.dcm"), {}, sinora.mainFrame());
+      saveScreen(&w, tag + QStringLiteral("-open-way"));
+    }
   }
   sinora::setLanguage(sinora::Language::Japanese);
+  return 0;
+}
+
+
+// --scatter DIR [GE_STUDY]: the scatter lesson as a student runs it, from the real windows. The
+// Jaszczak-like phantom with scatter (Tc-99m in water, LEHR): the spheres' plane by OSEM without
+// scatter correction, with DEW, TEW, and TEW with resolution recovery, each kept on the board;
+// then the GE Lu-177 study's 208 keV window without and with TEW.
+int scatterLesson(const QString& ge) {
+  CSinoraApp sinora(std::make_unique<QSettings>(outDir + QStringLiteral("/scatter.ini"), QSettings::IniFormat));
+  QString error;
+  sinora.InitInstance(QString(), &error);
+  sinora.mainFrame()->show();
+  ComparisonBoard* board = ComparisonBoard::instance();
+  board->clear();
+  {
+    PhantomWindow pw(sinora.settings(), sinora.mainFrame());
+    sinora::PhantomSettings s;
+    s.kind = sinora::PhantomKind::Jaszczak;
+    s.views = 120;
+    s.matrix = 128;
+    s.pixelMm = 2;
+    s.counts = 1e8;
+    s.radiusMm = 220;
+    s.muPerCm = 0.154;  // water at 140.5 keV
+    s.scatter = true;
+    s.realCollimator = true;
+    sinora::collimatorPreset("lehr", s.collimator);
+    pw.setSettings(s);
+    pw.show();
+    save(&pw, "scatter-phantom-lab");
+    pw.makeButton()->click();
+    pw.waitForMaking();
+    if (!pw.study()) {
+      std::fprintf(stderr, "phantom: %s\n", qPrintable(pw.message()->text()));
+      return 1;
+    }
+    sinora.mainFrame()->usePhantom(pw.study());
+  }
+  {
+    IterativeWindow it(sinora.document(), sinora.mainFrame());
+    it.show();
+    it.rowBox()->setValue(89);  // the spheres' plane, 50 mm above the centre
+    it.iterationsBox()->setValue(4);
+    it.attenuatedOsemBox()->setChecked(true);  // attenuation modelled in all four: only scatter differs
+    it.changBox()->setCurrentIndex(1);
+    const struct {
+      int scatter;  // 0 none, 1 DEW, 2 TEW
+      bool rr;
+      const char* shot;
+    } steps[] = {{0, false, "scatter-none"}, {1, false, nullptr}, {2, false, "scatter-tew"}, {2, true, "scatter-tew-rr"}};
+    for (const auto& step : steps) {
+      it.scatterControls()->methodBox()->setCurrentIndex(step.scatter);
+      it.resolutionControls()->onBox()->setChecked(step.rr);
+      it.tabs()->setCurrentIndex(0);
+      it.reconstructButton()->click();
+      it.waitForSlice();
+      ComparisonBoard::keepPicture(*it.osemView());
+      board->hide();  // the board comes forward with each picture; the window is shot alone
+      if (step.shot) save(&it, step.shot);
+    }
+    ComparisonBoard::keepPicture(*it.truthView());
+    board->hide();
+    it.tabs()->setCurrentIndex(3);
+    save(&it, "scatter-estimate");
+    it.tabs()->setCurrentIndex(4);
+    it.psfPanel()->distanceBox()->setValue(100);
+    save(&it, "scatter-psf");
+    FilterAnalysisWindow fw(sinora.document(), sinora.mainFrame());
+    fw.show();
+    fw.rowBox()->setValue(89);
+    fw.windowBox()->setCurrentIndex(2);  // Hann
+    fw.cutoffBox()->setValue(0.25);
+    fw.scatterControls()->methodBox()->setCurrentIndex(2);
+    fw.waitForSlices();
+    save(&fw, "scatter-filters");
+  }
+  board->resize(1300, 700);
+  board->show();
+  save(board, "scatter-board");
+  board->clear();
+  board->hide();
+  if (ge.isEmpty()) return 0;
+  sinora.mainFrame()->setNoteReporter([](const QString&) {});  // the import's notes would wait for a click
+  if (!sinora.mainFrame()->OpenDocumentFile(ge, &error)) {
+    std::fprintf(stderr, "%s\n", qPrintable(error));
+    return 1;
+  }
+  // The 208 keV photopeak, chosen from the main window's menu.
+  QMenu* applied = sinora.mainFrame()->appliedMenu();
+  emit applied->aboutToShow();
+  QMenu* windows = applied->findChild<QMenu*>(QStringLiteral("energyWindowMenu"));
+  if (!windows || windows->actions().size() < 2) return 1;
+  windows->actions().at(1)->trigger();
+  save(sinora.mainFrame(), "ge-main-window");
+  {
+    IterativeWindow it(sinora.document(), sinora.mainFrame());
+    it.show();
+    it.rowBox()->setValue(49);  // the kidneys
+    it.subsetsBox()->setCurrentIndex(it.subsetsBox()->findData(6));
+    it.iterationsBox()->setValue(6);
+    it.fwhmBox()->setValue(1.5);
+    for (int method : {0, 2}) {
+      it.scatterControls()->methodBox()->setCurrentIndex(method);
+      it.tabs()->setCurrentIndex(0);
+      it.reconstructButton()->click();
+      it.waitForSlice();
+      ComparisonBoard::keepPicture(*it.osemView());
+      board->hide();
+      if (method == 2) save(&it, "ge-tew");
+    }
+    it.tabs()->setCurrentIndex(3);
+    save(&it, "ge-estimate");
+  }
+  board->resize(900, 520);
+  board->show();
+  save(board, "ge-board");
   return 0;
 }
 
@@ -134,33 +311,57 @@ int fitShots(const QString& prefix) {
 const char kUsage[] =
     "usage: sinora-screenshots DIR [STUDY]\n"
     "       sinora-screenshots --fit DIR PREFIX\n"
+    "       sinora-screenshots --thorax DIR PREFIX\n"
+    "       sinora-screenshots --ct DIR PREFIX STUDY CT\n"
+    "       sinora-screenshots --scatter DIR [GE_STUDY]\n"
     "Writes a PNG picture of every window of Sinora, in Japanese and in English, into DIR\n"
     "(made if missing), on the sample study or STUDY. --fit shoots the windows under 応用 on\n"
-    "this screen, each in front of the main window, as PREFIX-*.png.\n";
+    "this screen, each in front of the main window, as PREFIX-*.png. --thorax shoots the thorax\n"
+    "lesson (the lab, the iterative window with and without its mu map) as PREFIX-*.png. --ct\n"
+    "shoots the iterative window with STUDY and its CT (a folder or file) fused, as PREFIX-*.png.\n"
+    "--scatter runs the scatter lesson (a phantom with scatter, then GE_STUDY's second energy\n"
+    "window) as scatter-*.png and ge-*.png.\n";
 
 int main(int argc, char** argv) {
   // Options are read before any window exists: "--help" is never taken for a folder.
   const bool fit = argc == 4 && std::strcmp(argv[1], "--fit") == 0;
+  const bool thorax = argc == 4 && std::strcmp(argv[1], "--thorax") == 0;
+  const bool ct = argc == 6 && std::strcmp(argv[1], "--ct") == 0;
+  const bool scatter = (argc == 3 || argc == 4) && std::strcmp(argv[1], "--scatter") == 0;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
       std::fputs(kUsage, stdout);
       return 0;
     }
-    if (argv[i][0] == '-' && argv[i][1] != '\0' && !(fit && i == 1)) {
+    if (argv[i][0] == '-' && argv[i][1] != '\0' && !((fit || thorax || ct || scatter) && i == 1)) {
       std::fprintf(stderr, "sinora-screenshots: unknown option %s\n%s", argv[i], kUsage);
       return 2;
     }
   }
-  if (!fit && argc != 2 && argc != 3) {
+  if (!fit && !thorax && !ct && !scatter && argc != 2 && argc != 3) {
     std::fputs(kUsage, stderr);
     return 2;
   }
   QApplication app(argc, argv);
   sinora::installTranslations(app);
+  if (thorax) {
+    QDir().mkpath(QString::fromLocal8Bit(argv[2]));
+    return thoraxShots(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+  }
+  if (ct) {
+    QDir().mkpath(QString::fromLocal8Bit(argv[2]));
+    return ctShots(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]), QFile::decodeName(argv[4]),
+                   QFile::decodeName(argv[5]));
+  }
   if (fit) {
     outDir = QString::fromLocal8Bit(argv[2]);
     QDir().mkpath(outDir);
     return fitShots(QString::fromLocal8Bit(argv[3]));
+  }
+  if (scatter) {
+    outDir = QString::fromLocal8Bit(argv[2]);
+    QDir().mkpath(outDir);
+    return scatterLesson(argc == 4 ? QFile::decodeName(argv[3]) : QString());
   }
   const QString study = argc == 3 ? QFile::decodeName(argv[2]) : QString();
   outDir = QString::fromLocal8Bit(argv[1]);
@@ -411,14 +612,22 @@ int main(int argc, char** argv) {
     raw.show();
     save(&raw, "raw-open");
     raw.hide();
+    for (const bool english : {false, true}) {
+      sinora::setLanguage(english ? sinora::Language::English : sinora::Language::Japanese);
+      OpenWayDialog w(openWayExample(), QStringLiteral("bed2_projections.dcm"), {});
+      w.show();
+      save(&w, english ? "en-open-way" : "open-way");
+    }
+    sinora::setLanguage(sinora::Language::Japanese);
 
     // A real study from outside, when one is named: the main window's line and the window.
     if (!study.isEmpty()) {
+      // Said on the terminal in English, as the tool's other words.
       sinora.mainFrame()->setNoteReporter(
-          [](const QString& note) { std::fprintf(stderr, "%s\n", qPrintable(note)); });
+          [](const QString& note) { std::fprintf(stderr, "%s\n", qPrintable(sinora::TE(note))); });
       QString error;
       if (!sinora.mainFrame()->OpenDocumentFile(study, &error)) {
-        std::fprintf(stderr, "%s\n", qPrintable(error));
+        std::fprintf(stderr, "%s\n", qPrintable(sinora::TE(error)));
         return 1;
       }
       save(sinora.mainFrame(), "main-study");

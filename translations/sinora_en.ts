@@ -60,8 +60,14 @@
         <translation>Open &amp;Raw Data...</translation>
     </message>
     <message>
+        <source>開き方(&amp;W)...</source>
+        <translation>Open &amp;Way...</translation>
+    </message>
+    <message>
         <source>レッスン(&amp;L)...</source>
         <translation>Lessons(&amp;L)...</translation>
+        <source>CT / μマップを開く</source>
+        <translation>Open CT / μ map</translation>
     </message>
     <message>
         <source>基本</source>
@@ -116,6 +122,10 @@
         <translation>日本語</translation>
     </message>
     <message>
+        <source>CT のスライスか μ マップ (*.dcm *.DCM *.ima *.hv *.h33 *)</source>
+        <translation>CT slices or μ maps (*.dcm *.DCM *.ima *.hv *.h33 *)</translation>
+    </message>
+    <message>
         <source>%1 を開けません。
 %2</source>
         <translation>Cannot open %1.
@@ -130,12 +140,240 @@
         <translation>Print Setup</translation>
     </message>
     <message>
+        <source>エネルギーウィンドウ(&amp;E)</source>
+        <translation>&amp;Energy window</translation>
+    </message>
+    <message>
+        <source>エネルギーウィンドウ %1（%2）を表示しています。</source>
+        <translation>Showing energy window %1 (%2).</translation>
+    </message>
+    <message>
         <source>無題</source>
         <translation>Untitled</translation>
     </message>
     <message>
         <source>ファントム: %1</source>
         <translation>Phantom: %1</translation>
+    </message>
+    <message>
+        <source>CT の画像ではありません（モダリティ %1）。</source>
+        <translation>Not a CT image (modality %1).</translation>
+    </message>
+    <message>
+        <source>なし</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>画素データがありません。</source>
+        <translation>There is no pixel data.</translation>
+    </message>
+    <message>
+        <source>画像の大きさ %1 x %2 は読めません（1 から %3 まで）。</source>
+        <translation>An image of %1 x %2 cannot be read (1 to %3).</translation>
+    </message>
+    <message>
+        <source>%1 フレームの画像です。1 ファイル 1 スライスの CT だけを読みます。</source>
+        <translation>The image has %1 frames. Only CT with one slice per file is read.</translation>
+    </message>
+    <message>
+        <source>画素のビット数 %1 は読めません（8 または 16）。</source>
+        <translation>Cannot read %1 bits per pixel (8 or 16).</translation>
+    </message>
+    <message>
+        <source>1 画素 1 サンプルの画像ではありません（Samples per Pixel (0028,0002)）。</source>
+        <translation>The image does not have one sample per pixel (Samples per Pixel (0028,0002)).</translation>
+    </message>
+    <message>
+        <source>Image Position (Patient) (0020,0032) がありません。</source>
+        <translation>Image Position (Patient) (0020,0032) is missing.</translation>
+    </message>
+    <message>
+        <source>Image Orientation (Patient) (0020,0037) がありません。</source>
+        <translation>Image Orientation (Patient) (0020,0037) is missing.</translation>
+    </message>
+    <message>
+        <source>Pixel Spacing (0028,0030) がないか、正しくありません。</source>
+        <translation>Pixel Spacing (0028,0030) is missing or wrong.</translation>
+    </message>
+    <message>
+        <source>Image Orientation (Patient) (0020,0037) が直交する 2 つの単位ベクトルではありません。</source>
+        <translation>Image Orientation (Patient) (0020,0037) is not two orthogonal unit vectors.</translation>
+    </message>
+    <message>
+        <source>Rescale Slope (0028,1053) か Rescale Intercept (0028,1052) が正しくありません。</source>
+        <translation>Rescale Slope (0028,1053) or Rescale Intercept (0028,1052) is wrong.</translation>
+    </message>
+    <message>
+        <source>ガントリが %1 度傾いています（Gantry/Detector Tilt (0018,1120)）。傾いた CT は読めません。</source>
+        <translation>The gantry is tilted by %1 degrees (Gantry/Detector Tilt (0018,1120)). A tilted CT cannot be read.</translation>
+    </message>
+    <message>
+        <source>画素データを読めません（Pixel Data (7FE0,0010) の形が違います）。</source>
+        <translation>Cannot read the pixel data (Pixel Data (7FE0,0010) is not of the right kind).</translation>
+    </message>
+    <message>
+        <source>圧縮された画素データに断片がありません。</source>
+        <translation>The compressed pixel data have no fragments.</translation>
+    </message>
+    <message>
+        <source>RLE で圧縮された画素データが壊れています。</source>
+        <translation>The RLE-compressed pixel data are damaged.</translation>
+    </message>
+    <message>
+        <source>画素データが短すぎます（%1 バイト、%2 バイトが必要）。</source>
+        <translation>The pixel data are too short (%1 bytes, %2 bytes needed).</translation>
+    </message>
+    <message>
+        <source>画素データを読めないか展開できません（DCMTK: %1）。</source>
+        <translation>The pixel data cannot be read or decompressed (DCMTK: %1).</translation>
+    </message>
+    <message>
+        <source>DICOM ファイルではありません。</source>
+        <translation>Not a DICOM file.</translation>
+    </message>
+    <message>
+        <source>CT のスライスとしては大きすぎます（%1 バイト、%2 バイトまで）。</source>
+        <translation>Too large for a CT slice (%1 bytes; at most %2 bytes).</translation>
+    </message>
+    <message>
+        <source>DICOM ファイルとして読めません（DCMTK: %1）。</source>
+        <translation>Cannot be read as a DICOM file (DCMTK: %1).</translation>
+    </message>
+    <message>
+        <source>フォルダまたはファイルが見つかりません。</source>
+        <translation>The folder or file does not exist.</translation>
+    </message>
+    <message>
+        <source>開けません（%1）。</source>
+        <translation>Cannot be opened (%1).</translation>
+    </message>
+    <message>
+        <source>ファイル %1: %2</source>
+        <translation>File %1: %2</translation>
+    </message>
+    <message>
+        <source>フォルダ %1 を読めません（%2）。</source>
+        <translation>The folder %1 cannot be read (%2).</translation>
+    </message>
+    <message>
+        <source>フォルダ %1 のファイルが多すぎます（%2 個まで）。</source>
+        <translation>The folder %1 holds too many files (at most %2).</translation>
+    </message>
+    <message>
+        <source>フォルダ %1 に CT のスライスがありません（DICOM ファイル %2 個、そのうち CT 以外 %3 個）。</source>
+        <translation>The folder %1 holds no CT slices (%2 DICOM files, %3 of them not CT).</translation>
+    </message>
+    <message>
+        <source>フォルダに CT のシリーズが %1 個あります。スライスのいちばん多いシリーズ（%2 枚）を読みました。</source>
+        <translation>The folder holds %1 CT series. The series with the most slices (%2) was read.</translation>
+    </message>
+    <message>
+        <source>%1: スライスが 1 枚しかありません。断面を作るには同じシリーズのスライスが 2 枚以上要ります。</source>
+        <translation>%1: there is only one slice. Sections need two or more slices of the same series.</translation>
+    </message>
+    <message>
+        <source>スライスが多すぎます（%1 枚、%2 枚まで）。</source>
+        <translation>Too many slices (%1; at most %2).</translation>
+    </message>
+    <message>
+        <source>%1: スライスの大きさ %2 x %3 が %4 の %5 x %6 と違います。</source>
+        <translation>%1: the slice size %2 x %3 differs from %5 x %6 of %4.</translation>
+    </message>
+    <message>
+        <source>%1: スライスの向き（Image Orientation (Patient)）が %2 と違います。</source>
+        <translation>%1: the slice orientation (Image Orientation (Patient)) differs from that of %2.</translation>
+    </message>
+    <message>
+        <source>%1: 画素の大きさ（Pixel Spacing）が %2 と違います。</source>
+        <translation>%1: the pixel size (Pixel Spacing) differs from that of %2.</translation>
+    </message>
+    <message>
+        <source>%1 と %2 が同じ位置にあります（Image Position (Patient)）。</source>
+        <translation>%1 and %2 lie at the same position (Image Position (Patient)).</translation>
+    </message>
+    <message>
+        <source>スライスの間隔がそろっていません: %1 と %2 の間は %3 mm、ほかは %4 mm です。</source>
+        <translation>The slices are not evenly spaced: %3 mm between %1 and %2, %4 mm elsewhere.</translation>
+    </message>
+    <message>
+        <source>%1 と %2 の位置が断面に垂直な向きからずれています（ガントリの傾き、%3 mm）。傾いた CT は読めません。</source>
+        <translation>The positions of %1 and %2 are offset across the slices' normal (gantry tilt, %3 mm). A tilted CT cannot be read.</translation>
+    </message>
+    <message>
+        <source>CT が大きすぎます（%1 x %2 x %3 ボクセル、%4 まで）。</source>
+        <translation>The CT is too large (%1 x %2 x %3 voxels; at most %4).</translation>
+    </message>
+    <message>
+        <source>CT: %1 枚のスライス（%2 x %3、%4 mm 間隔）を読みました。</source>
+        <translation>CT: %1 slices (%2 x %3, %4 mm apart) were read.</translation>
+    </message>
+    <message>
+        <source>%1: ヘッダが大きすぎます（%2 バイトまで）。</source>
+        <translation>%1: the header is too large (at most %2 bytes).</translation>
+    </message>
+    <message>
+        <source>%1: ヘッダのキー「%2」の値「%3」%4</source>
+        <translation>%1: the value "%3" of the header key "%2" %4</translation>
+    </message>
+    <message>
+        <source>%1: ヘッダにキー「%2」がありません。</source>
+        <translation>%1: the header has no key "%2".</translation>
+    </message>
+    <message>
+        <source>は 1 から 512 までの整数ではありません。</source>
+        <translation>is not a whole number from 1 to 512.</translation>
+    </message>
+    <message>
+        <source>%1: ヘッダにスライス数のキー（「matrix size [3]」「number of slices」「total number of images」）がありません。</source>
+        <translation>%1: the header has no key for the number of slices ("matrix size [3]", "number of slices", "total number of images").</translation>
+    </message>
+    <message>
+        <source>%1: μ マップの大きさ %2 x %3 x %4 が、今の収集の再構成 %5 x %5 x %6 と合いません。</source>
+        <translation>%1: the μ map's size %2 x %3 x %4 does not match the reconstruction of the current study, %5 x %5 x %6.</translation>
+    </message>
+    <message>
+        <source>μ マップの値の単位がヘッダにないので、cm^-1 と見なしました。</source>
+        <translation>The header gives no unit for the μ map's values: they were taken as cm^-1.</translation>
+    </message>
+    <message>
+        <source>%1: 値が 1 画素あたりですが、画素の大きさが分かりません（scaling factor (mm/pixel)）。</source>
+        <translation>%1: the values are per pixel, but the pixel size is not known (scaling factor (mm/pixel)).</translation>
+    </message>
+    <message>
+        <source>μ マップの値を 1 画素あたりと読み、画素の大きさ %1 mm で cm^-1 にしました。</source>
+        <translation>The μ map's values were read as per pixel and turned into cm^-1 with a pixel size of %1 mm.</translation>
+    </message>
+    <message>
+        <source>μ マップの値を mm^-1 と読み、cm^-1 にしました。</source>
+        <translation>The μ map's values were read as mm^-1 and turned into cm^-1.</translation>
+    </message>
+    <message>
+        <source>μ マップの値を cm^-1 と読みました。</source>
+        <translation>The μ map's values were read as cm^-1.</translation>
+    </message>
+    <message>
+        <source>は μ の単位（cm^-1、mm^-1、1 画素あたり）ではありません。</source>
+        <translation>is not a unit of μ (cm^-1, mm^-1, per pixel).</translation>
+    </message>
+    <message>
+        <source>%1: データファイル %2: %3</source>
+        <translation>%1: data file %2: %3</translation>
+    </message>
+    <message>
+        <source>%1: データファイル %2 は %3 バイトで、%4 バイトに足りません。</source>
+        <translation>%1: the data file %2 has %3 bytes, fewer than the %4 bytes needed.</translation>
+    </message>
+    <message>
+        <source>%1: データファイル %2 を最後まで読めません。</source>
+        <translation>%1: the data file %2 cannot be read to its end.</translation>
+    </message>
+    <message>
+        <source>負の値、数でない値、100 cm^-1 を超える値が %1 個あり、0 または 100 にしました。</source>
+        <translation>%1 values were negative, not numbers or above 100 cm^-1; they were set to 0 or 100.</translation>
+    </message>
+    <message>
+        <source>%1: DICOM の CT でも Interfile の μ マップでもありません。</source>
+        <translation>%1: neither a DICOM CT nor an Interfile μ map.</translation>
     </message>
     <message>
         <source>DICOM の構造として読めません</source>
@@ -162,16 +400,8 @@
         <translation>Cannot read it as a DICOM file: %1 (DCMTK: %2).</translation>
     </message>
     <message>
-        <source>画素データを読めません（Pixel Data (7FE0,0010) の形が違います）。</source>
-        <translation>Cannot read the pixel data (Pixel Data (7FE0,0010) is not of the right kind).</translation>
-    </message>
-    <message>
         <source>画素データが大きすぎます（%1 フレーム、%2 バイト。読めるのは %3 バイトまで）。</source>
         <translation>The pixel data is too large (%1 frames, %2 bytes; at most %3 bytes can be read).</translation>
-    </message>
-    <message>
-        <source>1 画素 1 サンプルの画像ではありません（Samples per Pixel (0028,0002)）。</source>
-        <translation>The image does not have one sample per pixel (Samples per Pixel (0028,0002)).</translation>
     </message>
     <message>
         <source>圧縮された画素データの断片が %1 個しかありません（%2 フレームには %2 個以上が必要）。</source>
@@ -190,12 +420,36 @@
         <translation>Cannot read or decompress the pixel data of frame %1 (DCMTK: %2).</translation>
     </message>
     <message>
-        <source>核医学（NM）の画像ではありません（モダリティ %1）。</source>
-        <translation>Not a nuclear medicine (NM) image (modality %1).</translation>
+        <source>検出器 %1 は開始角度がないので、Image Orientation (Patient) から %2 度としました。</source>
+        <translation>Detector %1 has no start angle; it was placed at %2 degrees from its Image Orientation (Patient).</translation>
     </message>
     <message>
-        <source>なし</source>
-        <translation>None</translation>
+        <source>検出器 %1 の Image Orientation (Patient) では列の向きが逆なので、そのビューを 180 度回して読みました。</source>
+        <translation>The Image Orientation (Patient) of detector %1 has its columns the other way round; its views were read turned by 180 degrees.</translation>
+    </message>
+    <message>
+        <source>検出器 %1 の Image Orientation (Patient)（%2 度）は開始角度 %3 度と合わないので使いませんでした。</source>
+        <translation>The Image Orientation (Patient) of detector %1 (%2 degrees) does not agree with its start angle of %3 degrees and was not used.</translation>
+    </message>
+    <message>
+        <source>頭から伏臥位（HFP）</source>
+        <translation>head first, prone (HFP)</translation>
+    </message>
+    <message>
+        <source>足から仰臥位（FFS）</source>
+        <translation>feet first, supine (FFS)</translation>
+    </message>
+    <message>
+        <source>足から伏臥位（FFP）</source>
+        <translation>feet first, prone (FFP)</translation>
+    </message>
+    <message>
+        <source>患者の体位は%1です。DICOM の角度は患者を基準にしているので、そのまま読みました。</source>
+        <translation>The patient lay %1. DICOM's angles are referred to the patient, so they were read as they are.</translation>
+    </message>
+    <message>
+        <source>核医学（NM）の画像ではありません（モダリティ %1）。</source>
+        <translation>Not a nuclear medicine (NM) image (modality %1).</translation>
     </message>
     <message>
         <source>再構成済みの断層画像（%1）です。プロジェクションデータではありません。</source>
@@ -228,14 +482,6 @@
     <message>
         <source>コリメータが平行多孔ではありません（%1、%2）。このプログラムは平行ビームの投影だけを再構成します。</source>
         <translation>The collimator is not parallel-hole (%1, %2). This program reconstructs parallel-beam projections only.</translation>
-    </message>
-    <message>
-        <source>画素データがありません。</source>
-        <translation>There is no pixel data.</translation>
-    </message>
-    <message>
-        <source>画素のビット数 %1 は読めません（8 または 16）。</source>
-        <translation>Cannot read %1 bits per pixel (8 or 16).</translation>
     </message>
     <message>
         <source>画像の大きさ %1 x %2 は読めません（1 から 512 まで）。</source>
@@ -310,6 +556,18 @@
         <translation>No file name was given.</translation>
     </message>
     <message>
+        <source>開始角度は DICOM と同じく 0 度で検出器が患者の背側にあるものと読みました（STIR の書き方、%1）。</source>
+        <translation>The start angle was read as DICOM's, 0 degrees with the detector at the patient's back (as STIR writes it: %1).</translation>
+    </message>
+    <message>
+        <source>開始角度は Interfile 3.3 のとおり 0 度で検出器が患者の腹側にある（DICOM の角度 + 180 度）ものと読みました（書いたプログラムを示すキーがありません）。</source>
+        <translation>The start angle was read as Interfile 3.3 has it, 0 degrees with the detector at the patient's front (DICOM's angle + 180 degrees); no key names the program that wrote the header.</translation>
+    </message>
+    <message>
+        <source>開始角度は Interfile 3.3 のとおり 0 度で検出器が患者の腹側にある（DICOM の角度 + 180 度）ものと読みました（%1）。</source>
+        <translation>The start angle was read as Interfile 3.3 has it, 0 degrees with the detector at the patient's front (DICOM's angle + 180 degrees; %1).</translation>
+    </message>
+    <message>
         <source>ヘッダにキー「%1」がありません。</source>
         <translation>The header has no key “%1”.</translation>
     </message>
@@ -356,10 +614,6 @@
     <message>
         <source>は浮動小数点数に使えません。</source>
         <translation>cannot be used for floating-point numbers.</translation>
-    </message>
-    <message>
-        <source>は 1 から 512 までの整数ではありません。</source>
-        <translation>is not a whole number from 1 to 512.</translation>
     </message>
     <message>
         <source>は 1 から 1024 までの整数ではありません。</source>
@@ -470,6 +724,52 @@
         <translation>The order must be 0.5 to 50.</translation>
     </message>
     <message>
+        <source>μ マップの大きさ %1 x %1 x %2 が、この収集の再構成 %3 x %3 x %4 と合いません。</source>
+        <translation>The μ map's size %1 x %1 x %2 does not match this study's reconstruction, %3 x %3 x %4.</translation>
+    </message>
+    <message>
+        <source>CT も μ マップも開かれていません。</source>
+        <translation>No CT or μ map is open.</translation>
+    </message>
+    <message>
+        <source>CT と SPECT の Frame of Reference UID が同じなので、DICOM の患者座標で位置を合わせました。</source>
+        <translation>The CT and the SPECT share their Frame of Reference UID: they were registered by DICOM patient coordinates.</translation>
+    </message>
+    <message>
+        <source>収集に患者座標がないので、CT の中心を再構成の中心に置きました。ずらしで位置を合わせてください。</source>
+        <translation>The study has no patient coordinates: the CT's middle was placed on the reconstruction's. Place it with the shift.</translation>
+    </message>
+    <message>
+        <source>CT と SPECT の Frame of Reference UID が違うので、CT の中心を再構成の中心に置きました。ずらしで位置を合わせてください。</source>
+        <translation>The CT and the SPECT have different Frame of Reference UIDs: the CT's middle was placed on the reconstruction's. Place it with the shift.</translation>
+    </message>
+    <message>
+        <source>CT が届くのは %1 行のうち %2 行です。届かない行は空気（μ = 0）としました。</source>
+        <translation>The CT reaches %2 of the %1 rows. The rows it does not reach were taken as air (μ = 0).</translation>
+    </message>
+    <message>
+        <source>CT を x %1 mm、y %2 mm、z %3 mm ずらしました。</source>
+        <translation>The CT was shifted by x %1 mm, y %2 mm, z %3 mm.</translation>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>%1 度回す</source>
+        <translation>turned by %1 degrees</translation>
+    </message>
+    <message>
+        <source>回転方向を逆に</source>
+        <translation>direction of rotation reversed</translation>
+    </message>
+    <message>
+        <source>エネルギーウィンドウ %1（%2）</source>
+        <translation>energy window %1 (%2)</translation>
+    </message>
+    <message>
+        <source>前回選んだ開き方（%1）で開きました。変えるときは「応用」→「開き方...」を選ぶか、Shift を押しながら開いてください。</source>
+        <translation>Opened the way chosen before (%1). To change it, choose Advanced &gt; Open Way... or hold Shift while opening.</translation>
+    </message>
+    <message>
         <source>ビュー数は 4 から 360 です。</source>
         <translation>Views: 4 to 360.</translation>
     </message>
@@ -534,6 +834,10 @@
         <translation>The collimator's R_i and R_c0 are 0 to 50 mm and k is 0 to 1.</translation>
     </message>
     <message>
+        <source>胸部は幅 330 mm あります。視野（マトリクス × 画素サイズ = %1 mm）を 340 mm 以上にしてください。</source>
+        <translation>The thorax is 330 mm wide. Make the field of view (matrix × pixel size = %1 mm) at least 340 mm.</translation>
+    </message>
+    <message>
         <source>点線源の位置に数でないものがあります。</source>
         <translation>A coordinate is not a number.</translation>
     </message>
@@ -586,6 +890,10 @@
         <translation>Hot and cold discs</translation>
     </message>
     <message>
+        <source>胸部（心筋）</source>
+        <translation>Thorax (myocardium)</translation>
+    </message>
+    <message>
         <source>%1 行目はファントムの輪郭の外です。</source>
         <translation>Row %1 is outside the phantom's outline.</translation>
     </message>
@@ -594,8 +902,12 @@
         <translation>No pixel of the FBP of row %1 is above the threshold.</translation>
     </message>
     <message>
-        <source>μ マップはまだ使えません。</source>
-        <translation>A mu map is not available yet.</translation>
+        <source>μ マップの大きさ（%1 値）がこの検査（%2 行 × %3 x %3 画素）と合いません。</source>
+        <translation>The μ map's size (%1 values) does not fit this study (%2 rows × %3 x %3 pixels).</translation>
+    </message>
+    <message>
+        <source>μ マップの値は 0 から 10 cm^-1 までです。</source>
+        <translation>The μ map's values are 0 to 10 cm^-1.</translation>
     </message>
     <message>
         <source>分解能補正は MLEM/OSEM にだけ使えます。</source>
@@ -682,6 +994,10 @@
         <translation>attenuated projector</translation>
     </message>
     <message>
+        <source>μ マップ</source>
+        <translation>μ map</translation>
+    </message>
+    <message>
         <source>ファントムの輪郭</source>
         <translation>Phantom's outline</translation>
     </message>
@@ -716,10 +1032,6 @@
     <message>
         <source>後処理なし</source>
         <translation>no post-filter</translation>
-    </message>
-    <message>
-        <source>、</source>
-        <translation>, </translation>
     </message>
     <message>
         <source>この検査にはエネルギーウィンドウが 1 つしかないため、散乱を推定できません。</source>
@@ -839,7 +1151,7 @@
     </message>
     <message>
         <source>「名前: 値」の形ではありません</source>
-        <translation>Not of the form &quot;key: value&quot;</translation>
+        <translation>Not of the form "key: value"</translation>
     </message>
     <message>
         <source>id は英小文字・数字・- で書きます</source>
@@ -932,6 +1244,10 @@
     <message>
         <source>検査はレッスンかデータのフォルダの中のファイルで示します: %1</source>
         <translation>Studies are files in the lesson's or the data folder: %1</translation>
+    </message>
+    <message>
+        <source>検査が見つかりません: %1</source>
+        <translation>The study is not found: %1</translation>
     </message>
     <message>
         <source>energy-window は 1 から 64 の整数です</source>
@@ -1043,7 +1359,7 @@
     </message>
     <message>
         <source>choice は「選択肢 | 測定」と書きます</source>
-        <translation>choice is written &quot;label | measurement&quot;</translation>
+        <translation>choice is written "label | measurement"</translation>
     </message>
     <message>
         <source>選択肢の文が空です</source>
@@ -1092,10 +1408,6 @@
     <message>
         <source>データのフォルダが見つかりません</source>
         <translation>The data folder is not found</translation>
-    </message>
-    <message>
-        <source>検査が見つかりません: %1</source>
-        <translation>The study is not found: %1</translation>
     </message>
     <message>
         <source>この検査にエネルギーウィンドウ %1 はありません</source>
@@ -1368,6 +1680,12 @@ Filter analysis</translation>
 Open raw data</translation>
     </message>
     <message>
+        <source>開いているファイルを、向きとエネルギーウィンドウを選び直して開き直す
+開き方</source>
+        <translation>Open the file again, choosing its orientation and energy window anew
+Open Way</translation>
+    </message>
+    <message>
         <source>既知の物体の収集を作り、現在の検査にする
 ファントム実験</source>
         <translation>Make an acquisition of a known object the current study
@@ -1378,6 +1696,12 @@ Phantom lab</translation>
 比較ボード</source>
         <translation>Shows the kept pictures side by side
 Comparison board</translation>
+    </message>
+    <message>
+        <source>CT のシリーズか Interfile の μ マップを開き、減弱補正と重ね合わせに使う
+CT / μマップを開く</source>
+        <translation>Open a CT series or an Interfile μ map for attenuation correction and fusion
+Open CT / μ map</translation>
     </message>
     <message>
         <source>ﾚﾃﾞｨ</source>
@@ -1652,6 +1976,46 @@ Cancel Preview</translation>
         <translation>RMSE against the truth %1 %, recovered contrast %2</translation>
     </message>
     <message>
+        <source>CT / μ マップ</source>
+        <translation>CT / μ map</translation>
+    </message>
+    <message>
+        <source>μ マップ</source>
+        <translation>μ map</translation>
+    </message>
+    <message>
+        <source>肺を軟部組織とする</source>
+        <translation>Lung as soft tissue</translation>
+    </message>
+    <message>
+        <source>骨を軟部組織とする</source>
+        <translation>Bone as soft tissue</translation>
+    </message>
+    <message>
+        <source>減弱補正にこの μ マップを使う</source>
+        <translation>Use this μ map for attenuation correction</translation>
+    </message>
+    <message>
+        <source>下に重ねる</source>
+        <translation>Underneath</translation>
+    </message>
+    <message>
+        <source>SPECT の不透明度</source>
+        <translation>SPECT opacity</translation>
+    </message>
+    <message>
+        <source>光子エネルギー</source>
+        <translation>Photon energy</translation>
+    </message>
+    <message>
+        <source>ずらし（mm）</source>
+        <translation>Shift (mm)</translation>
+    </message>
+    <message>
+        <source>CT も μ マップも開かれていません（応用 &gt; CT / μマップを開く）。</source>
+        <translation>No CT or μ map is open (Advanced &gt; Open CT / μ map).</translation>
+    </message>
+    <message>
         <source>書き出せる形式は DICOM（.dcm）、Interfile（.hv）、NIfTI（.nii）です。</source>
         <translation>Exports are DICOM (.dcm), Interfile (.hv) or NIfTI (.nii).</translation>
     </message>
@@ -1792,6 +2156,10 @@ Cancel Preview</translation>
         <translation>Plots</translation>
     </message>
     <message>
+        <source>散乱</source>
+        <translation>Scatter</translation>
+    </message>
+    <message>
         <source>%1: プロジェクション 0</source>
         <translation>%1: projection 0</translation>
     </message>
@@ -1896,6 +2264,14 @@ Cancel Preview</translation>
         <translation>FBP threshold</translation>
     </message>
     <message>
+        <source>ファントムの μ マップ</source>
+        <translation>The phantom's μ map</translation>
+    </message>
+    <message>
+        <source>ファントムの μ マップ（右へ 1 cm ずれた）</source>
+        <translation>The phantom's μ map, 1 cm to the right</translation>
+    </message>
+    <message>
         <source>方法</source>
         <translation>Method</translation>
     </message>
@@ -1966,6 +2342,10 @@ Cancel Preview</translation>
     <message>
         <source>表示</source>
         <translation>Show</translation>
+    </message>
+    <message>
+        <source>分解能</source>
+        <translation>Resolution</translation>
     </message>
     <message>
         <source>%1 行目を再構成しています...</source>
@@ -2115,7 +2495,7 @@ Recovered contrast (%3 / background): FBP %4, OSEM %5</translation>
     </message>
     <message>
         <source>「%1」を開く</source>
-        <translation>Open &quot;%1&quot;</translation>
+        <translation>Open "%1"</translation>
     </message>
     <message>
         <source>手順 %1 / %2</source>
@@ -2150,6 +2530,58 @@ Recovered contrast (%3 / background): FBP %4, OSEM %5</translation>
         <translation>This question cannot be measured now: %1</translation>
     </message>
     <message>
+        <source>開き方</source>
+        <translation>Open Way</translation>
+    </message>
+    <message>
+        <source>%1 の向きを確かめてください。断面が前を上に、患者の左を右にして見えるように、必要なら回すか回転方向を逆にします。</source>
+        <translation>Check the orientation of %1. The slice should show the front at the top and the patient's left on the right; turn it or reverse its direction of rotation if it does not.</translation>
+    </message>
+    <message>
+        <source>前 (A)</source>
+        <translation>Anterior (A)</translation>
+    </message>
+    <message>
+        <source>右 (R)</source>
+        <translation>Right (R)</translation>
+    </message>
+    <message>
+        <source>左 (L)</source>
+        <translation>Left (L)</translation>
+    </message>
+    <message>
+        <source>後 (P)</source>
+        <translation>Posterior (P)</translation>
+    </message>
+    <message>
+        <source>全行の和の FBP（Hann 0.25）、足側から見る</source>
+        <translation>FBP (Hann 0.25) of all rows added, seen from the feet</translation>
+    </message>
+    <message>
+        <source>開始角度に足す角度</source>
+        <translation>Add to the start angle</translation>
+    </message>
+    <message>
+        <source>そのまま</source>
+        <translation>As read</translation>
+    </message>
+    <message>
+        <source>%1 度</source>
+        <translation>%1°</translation>
+    </message>
+    <message>
+        <source>回転方向を逆にする（断面が鏡像のとき）</source>
+        <translation>Reverse the direction of rotation (when the slice is mirrored)</translation>
+    </message>
+    <message>
+        <source>光電ピークのエネルギーウィンドウ</source>
+        <translation>Photopeak energy window</translation>
+    </message>
+    <message>
+        <source>選んだ開き方はこのファイルについて記憶され、次からは確かめずに使われます。変えるときは「応用」→「開き方...」を選ぶか、Shift を押しながら開いてください。</source>
+        <translation>The way chosen is remembered for this file and used without asking next time. To change it, choose Advanced &gt; Open Way... or hold Shift while opening.</translation>
+    </message>
+    <message>
         <source>ビュー数 (4-360)</source>
         <translation>Views (4-360)</translation>
     </message>
@@ -2180,6 +2612,22 @@ Recovered contrast (%3 / background): FBP %4, OSEM %5</translation>
     <message>
         <source>減弱係数 μ (cm^-1, 水の Tc-99m は 0.15)</source>
         <translation>Attenuation μ (cm^-1; Tc-99m in water 0.15)</translation>
+    </message>
+    <message>
+        <source>光電ピークのウィンドウ幅 (%, 2-50)</source>
+        <translation>Photopeak window width (%, 2-50)</translation>
+    </message>
+    <message>
+        <source>下側ウィンドウの幅 (%, 1-30)</source>
+        <translation>Lower window width (%, 1-30)</translation>
+    </message>
+    <message>
+        <source>上側ウィンドウの幅 (%, 1-30)</source>
+        <translation>Upper window width (%, 1-30)</translation>
+    </message>
+    <message>
+        <source>エネルギー分解能 (% FWHM, 140 keV で)</source>
+        <translation>Energy resolution (% FWHM at 140 keV)</translation>
     </message>
     <message>
         <source>点線源 x (mm, 右へ)</source>
@@ -2230,6 +2678,22 @@ Recovered contrast (%3 / background): FBP %4, OSEM %5</translation>
         <translation>Constant</translation>
     </message>
     <message>
+        <source>散乱を入れる</source>
+        <translation>Add scatter</translation>
+    </message>
+    <message>
+        <source>FWHM で指定（下の 2 行）</source>
+        <translation>By FWHM (the two rows below)</translation>
+    </message>
+    <message>
+        <source>入力</source>
+        <translation>Typed</translation>
+    </message>
+    <message>
+        <source>核種</source>
+        <translation>Isotope</translation>
+    </message>
+    <message>
         <source>収集角度</source>
         <translation>Arc</translation>
     </message>
@@ -2244,6 +2708,14 @@ Recovered contrast (%3 / background): FBP %4, OSEM %5</translation>
     <message>
         <source>ぼけの広がり方</source>
         <translation>Blur</translation>
+    </message>
+    <message>
+        <source>コリメータ</source>
+        <translation>Collimator</translation>
+    </message>
+    <message>
+        <source>R_i, R_c0 (mm), k</source>
+        <translation>R_i, R_c0 (mm), k</translation>
     </message>
     <message>
         <source>作成</source>
@@ -2272,6 +2744,10 @@ Recovered contrast (%3 / background): FBP %4, OSEM %5</translation>
     <message>
         <source>0 以上の整数です。</source>
         <translation>A whole number from 0.</translation>
+    </message>
+    <message>
+        <source>R_i, R_c0, k を「3.5, 1.48, 0.0447」のように入力してください（R_i と R_c0 は 0 から 50 mm、k は 0 から 1）。</source>
+        <translation>Type R_i, R_c0, k as in "3.5, 1.48, 0.0447" (R_i and R_c0 0 to 50 mm, k 0 to 1).</translation>
     </message>
     <message>
         <source>作成中...</source>
@@ -2428,6 +2904,134 @@ Recovered contrast (%3 / background): FBP %4, OSEM %5</translation>
     <message>
         <source>ファイルを指定してください。</source>
         <translation>Name a file.</translation>
+    </message>
+    <message>
+        <source>ファントムのコリメータ</source>
+        <translation>The phantom's collimator</translation>
+    </message>
+    <message>
+        <source>検査の値（ビューごと %1-%2）</source>
+        <translation>The study's (per view, %1-%2)</translation>
+    </message>
+    <message>
+        <source>検査に記録なし</source>
+        <translation>Not in the study</translation>
+    </message>
+    <message>
+        <source>回転半径（mm）</source>
+        <translation>Radius of rotation (mm)</translation>
+    </message>
+    <message>
+        <source>回転半径は 0 より大きく 1000 mm までの数で入力してください（空欄は検査の値）。</source>
+        <translation>Type a radius of rotation above 0 and up to 1000 mm (empty: the study's).</translation>
+    </message>
+    <message>
+        <source>1 スライスの再構成ではビン方向（面内）だけ、全スライスでは行方向にも同じぼけを投影に入れます。</source>
+        <translation>A single slice's reconstruction blurs the projection along the bins only (in-plane); every slice's blurs along the rows too.</translation>
+    </message>
+    <message>
+        <source>系の FWHM と距離</source>
+        <translation>System FWHM against distance</translation>
+    </message>
+    <message>
+        <source>コリメータ面からの距離（mm）</source>
+        <translation>Distance from the collimator face (mm)</translation>
+    </message>
+    <message>
+        <source>FWHM（mm）</source>
+        <translation>FWHM (mm)</translation>
+    </message>
+    <message>
+        <source>コリメータ面からの距離</source>
+        <translation>Distance from the collimator face</translation>
+    </message>
+    <message>
+        <source>投影子が点に与えるぼけ（ビン→ 行↓）</source>
+        <translation>The projector's blur of a point (bins →, rows ↓)</translation>
+    </message>
+    <message>
+        <source>投影子の点広がり、距離 %1 mm、R_i %2、R_c0 %3 mm、k %4</source>
+        <translation>Projector's point spread, distance %1 mm, R_i %2, R_c0 %3 mm, k %4</translation>
+    </message>
+    <message>
+        <source>距離 %1 mm（回転中心から検出器側へ %2 mm）: 投影子の FWHM %3 mm（%4 画素）、式 √(R_i² + (R_c0 + k d)²) = %5 mm</source>
+        <translation>Distance %1 mm (%2 mm from the centre of rotation towards the detector): projector's FWHM %3 mm (%4 pixels), formula √(R_i² + (R_c0 + k d)²) = %5 mm</translation>
+    </message>
+    <message>
+        <source>式</source>
+        <translation>Formula</translation>
+    </message>
+    <message>
+        <source>投影子</source>
+        <translation>Projector</translation>
+    </message>
+    <message>
+        <source>選んだ距離</source>
+        <translation>Chosen distance</translation>
+    </message>
+    <message>
+        <source>散乱補正</source>
+        <translation>Scatter correction</translation>
+    </message>
+    <message>
+        <source>下側ウィンドウ</source>
+        <translation>Lower window</translation>
+    </message>
+    <message>
+        <source>上側ウィンドウ</source>
+        <translation>Upper window</translation>
+    </message>
+    <message>
+        <source>推定の平滑化 FWHM（画素）</source>
+        <translation>Estimate smoothing FWHM (pixels)</translation>
+    </message>
+    <message>
+        <source>計測のサイノグラム（ビュー↓ ビン→）</source>
+        <translation>Measured sinogram (views ↓, bins →)</translation>
+    </message>
+    <message>
+        <source>散乱の推定のサイノグラム</source>
+        <translation>Scatter estimate sinogram</translation>
+    </message>
+    <message>
+        <source>計測のプロジェクション</source>
+        <translation>Measured projection</translation>
+    </message>
+    <message>
+        <source>推定のプロジェクション</source>
+        <translation>Estimated projection</translation>
+    </message>
+    <message>
+        <source>真の散乱のサイノグラム</source>
+        <translation>True scatter sinogram</translation>
+    </message>
+    <message>
+        <source>推定の誤差（推定 − 真の散乱）</source>
+        <translation>Estimate's error (estimate − true scatter)</translation>
+    </message>
+    <message>
+        <source>プロジェクションのビュー</source>
+        <translation>Projection's view</translation>
+    </message>
+    <message>
+        <source>ビュー %1</source>
+        <translation>view %1</translation>
+    </message>
+    <message>
+        <source>散乱補正が「なし」のため、推定はありません。</source>
+        <translation>Scatter correction is "None": there is no estimate.</translation>
+    </message>
+    <message>
+        <source>光電ピーク %1、下側 %2、上側 %3</source>
+        <translation>Photopeak %1, lower %2, upper %3</translation>
+    </message>
+    <message>
+        <source>推定した散乱: %1 行目 %2 カウント（計測の %3 %）、全体 %4 カウント（計測の %5 %）</source>
+        <translation>Estimated scatter: row %1 %2 counts (%3 % of measured), whole study %4 counts (%5 % of measured)</translation>
+    </message>
+    <message>
+        <source>真の散乱: %1 行目 %2 カウント（推定の誤差 %3 %）、全体 %4 カウント（推定の誤差 %5 %）</source>
+        <translation>True scatter: row %1 %2 counts (estimate's error %3 %), whole study %4 counts (estimate's error %5 %)</translation>
     </message>
 </context>
 </TS>

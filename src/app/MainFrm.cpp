@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
@@ -20,9 +21,11 @@
 #include <QToolBar>
 
 #include "app/AboutDlg.h"
+#include "app/energy_window_menu.h"
 #include "app/language.h"
 #include "app/RecentFileList.h"
 #include "doc/SinoraDoc.h"
+#include "formats/ct.h"
 #include "res/icons.h"
 #include "res/resource.h"
 #include "platform/tr.h"
@@ -58,6 +61,13 @@ CMainFrame::CMainFrame(CSinoraDoc* doc, QSettings* settings, QWidget* parent)
   inform_ = [this](const QString& message) {
     QMessageBox::information(this, loadString(AFX_IDS_APP_TITLE), message);
   };
+  // A study of a file opens the way remembered for it, or the way the student chooses.
+  doc_->setShaper([this](const sinora::StudyPtr& read, const QByteArray& path) {
+    bool asked = false;
+    sinora::StudyPtr study = chooseOpenWay(this, settings_, path, read, ask_, &asked);
+    notesShown_ = asked && study;
+    return study;
+  });
   setAcceptDrops(true);  // a study dropped on the window opens
   resize(800, 600);
   updateTitle();
@@ -116,7 +126,10 @@ void CMainFrame::createActions() {
   });
   connect(makeAction(ID_OPEN_RAW, "生ﾃﾞｰﾀを開く(&R)..."), &QAction::triggered, this,
           &CMainFrame::OnOpenRaw);
+  connect(makeAction(ID_OPEN_WAY, "開き方(&W)..."), &QAction::triggered, this, &CMainFrame::OnOpenWay);
   connect(makeAction(ID_LESSONS, "レッスン(&L)..."), &QAction::triggered, this, &CMainFrame::OnLessons);
+  connect(makeAction(ID_OPEN_CT, "CT / μマップを開く"), &QAction::triggered, this,
+          &CMainFrame::OnOpenAttenuation);
   makeAction(ID_BASIC, "基本");
   // Commands that nothing handles: present for their keys and buttons, always disabled.
   const struct {
@@ -167,6 +180,10 @@ void CMainFrame::createMenus() {
   applied_->addAction(action(ID_LESSONS));
   applied_->addSeparator();
   applied_->addAction(action(ID_OPEN_RAW));
+  applied_->addAction(action(ID_OPEN_CT));
+  addEnergyWindowMenu(applied_, doc_, statusBar());
+  applied_->addAction(action(ID_OPEN_WAY));
+  updateOpenWayCommand();
   QMenu* help = addMenu(bar, "ﾍﾙﾌﾟ(&H)");
   help->addAction(action(ID_APP_ABOUT));
   // The same words in both languages, so that either can find the other.
@@ -293,13 +310,30 @@ void CMainFrame::updateTitle() {
   setWindowTitle(title);
 }
 
-bool CMainFrame::OpenDocumentFile(const QString& path, QString* error) {
-  return OpenDocumentFile(QFile::encodeName(path), error);
+bool CMainFrame::OpenDocumentFile(const QString& path, QString* error, OpenAsk ask) {
+  return OpenDocumentFile(QFile::encodeName(path), error, ask);
+}
+
+OpenAsk CMainFrame::askFromKeys() {
+  return QGuiApplication::queryKeyboardModifiers() & Qt::ShiftModifier ? OpenAsk::Always : OpenAsk::IfNew;
+}
+
+void CMainFrame::OnOpenWay() {
+  const sinora::StudyPtr study = doc_->ProjectionStudy();
+  if (doc_->GetPathName().isEmpty() || study->geometry().format.empty()) return;
+  OpenDocumentFile(doc_->GetPathName(), nullptr, OpenAsk::Always);
+}
+
+void CMainFrame::updateOpenWayCommand() {
+  // Only a study read from a file other than the study file of today has a way to open.
+  if (QAction* a = action(ID_OPEN_WAY))
+    a->setEnabled(!doc_->GetPathName().isEmpty() && !doc_->ProjectionStudy()->geometry().format.empty());
 }
 
 void CMainFrame::OnOpenRecentFile(const QByteArray& path) {
-  // An entry that no longer opens leaves the list, as the framework's list does.
-  if (!OpenDocumentFile(path)) {
+  // An entry that no longer opens leaves the list, as the framework's list does (not one whose
+  // opening the student cancelled).
+  if (!OpenDocumentFile(path, nullptr, askFromKeys()) && !doc_->openCancelled()) {
     recent_->remove(path);
     updateRecentFileMenu();
   }
@@ -309,6 +343,38 @@ void CMainFrame::OnOpenRaw() {
   RawOpenDialog dialog(settings_, this);
   if (dialog.exec() != QDialog::Accepted) return;
   OpenRawFile(dialog.path(), dialog.rawLayout());
+}
+
+void CMainFrame::OnOpenAttenuation() {
+  // One slice of a CT series stands for its series; a mu map is its Interfile header.
+  const QString path = askAttenuationPath
+                           ? askAttenuationPath()
+                           : QFileDialog::getOpenFileName(this, T("CT / μマップを開く"), QString(),
+                                                          T("CT のスライスか μ マップ (*.dcm *.DCM *.ima *.hv *.h33 *)"));
+  if (!path.isEmpty()) OpenAttenuation(QFile::encodeName(path));
+}
+
+bool CMainFrame::OpenAttenuation(const QByteArray& path, QString* error) {
+  QString why;
+  // A series of hundreds of slices takes a second or two to decode.
+  QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+  const bool opened = doc_->OnOpenAttenuation(path, &why);
+  QGuiApplication::restoreOverrideCursor();
+  if (!opened) {
+    const QString message = T("%1 を開けません。\n%2")
+                                .arg(QDir::toNativeSeparators(CSinoraDoc::displayName(path)), why);
+    if (error) *error = message;
+    else report_(message);
+    return false;
+  }
+  // What the reading chose, and how the CT meets the study now (placed by hand when it must be).
+  QStringList notes;
+  for (const std::string& n : doc_->attenuation()->notes) notes << sinora::TM(n);
+  const std::string placed =
+      sinora::ctPlacementNote(*doc_->attenuation(), sinora::formats::sliceGridOf(*doc_->ProjectionStudy()));
+  if (!placed.empty()) notes << sinora::TM(placed);
+  if (!notes.isEmpty()) inform_(notes.join(QLatin1Char('\n')));
+  return true;
 }
 
 void CMainFrame::OnPhantom() {
@@ -371,11 +437,14 @@ bool CMainFrame::OpenRawFile(const QByteArray& path, const sinora::formats::RawL
 
 void CMainFrame::opened() {
   view_->OnInitialUpdate();
-  // What the import changed or chose is said once, as the study opens.
+  updateOpenWayCommand();
+  // What the import changed or chose is said once, as the study opens (the opening dialog, when
+  // shown, said it already).
   QStringList notes;
   for (const std::string& n : doc_->ProjectionStudy()->geometry().notes)
     notes << sinora::TM(n);
-  if (!notes.isEmpty()) inform_(notes.join(QLatin1Char('\n')));
+  if (!notes.isEmpty() && !notesShown_) inform_(notes.join(QLatin1Char('\n')));
+  notesShown_ = false;
 }
 
 void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
@@ -387,12 +456,20 @@ void CMainFrame::dropEvent(QDropEvent* event) {
   const QList<QUrl> urls = event->mimeData()->urls();
   if (urls.isEmpty() || !urls.first().isLocalFile()) return;
   event->acceptProposedAction();
-  OpenDocumentFile(urls.first().toLocalFile());  // one study at a time: the first file
+  OpenDocumentFile(urls.first().toLocalFile(), nullptr, askFromKeys());  // one study at a time: the first file
 }
 
-bool CMainFrame::OpenDocumentFile(const QByteArray& path, QString* error) {
+bool CMainFrame::OpenDocumentFile(const QByteArray& path, QString* error, OpenAsk ask) {
   QString why;
-  if (!doc_->OnOpenDocument(path, &why)) {
+  ask_ = ask;
+  notesShown_ = false;
+  const bool ok = doc_->OnOpenDocument(path, &why);
+  ask_ = OpenAsk::Never;
+  if (!ok && doc_->openCancelled()) {  // the student chose not to open it: nothing to say
+    if (error) error->clear();
+    return false;
+  }
+  if (!ok) {
     const QString message = T("%1 を開けません。\n%2")
                                 .arg(QDir::toNativeSeparators(CSinoraDoc::displayName(path)), why);
     if (error) *error = message;
@@ -408,11 +485,12 @@ bool CMainFrame::OpenDocumentFile(const QByteArray& path, QString* error) {
 void CMainFrame::OnFileNew() {
   doc_->OnNewDocument();
   view_->OnInitialUpdate();
+  updateOpenWayCommand();
 }
 
 void CMainFrame::OnFileOpen() {
   const QString path = QFileDialog::getOpenFileName(this, T("開く"));
-  if (!path.isEmpty()) OpenDocumentFile(path);
+  if (!path.isEmpty()) OpenDocumentFile(path, nullptr, askFromKeys());
 }
 
 void CMainFrame::OnFilePrintSetup() {

@@ -10,6 +10,7 @@
 
 #include "app/language.h"
 #include "formats/raw.h"
+#include "windows/OpenWayDialog.h"
 
 class QAction;
 class QFontMetrics;
@@ -38,9 +39,13 @@ class CMainFrame : public QMainWindow {
   QList<QAction*> recentFileActions() const;
 
   // Opens a study; a failure changes nothing and is reported through the error reporter, or
-  // handed back in `error` when that is given.
-  bool OpenDocumentFile(const QByteArray& path, QString* error = nullptr);
-  bool OpenDocumentFile(const QString& path, QString* error = nullptr);
+  // handed back in `error` when that is given. `ask`: whether the opening dialog is shown (a
+  // study of a file otherwise opens the way remembered for it); cancelling it fails the opening
+  // with no error (document()->openCancelled()).
+  bool OpenDocumentFile(const QByteArray& path, QString* error = nullptr, OpenAsk ask = OpenAsk::Never);
+  bool OpenDocumentFile(const QString& path, QString* error = nullptr, OpenAsk ask = OpenAsk::Never);
+  // How an opening the student starts asks: again with Shift held, else for a file not seen.
+  static OpenAsk askFromKeys();
   // The recent entries' menu text: the path shortened in the middle to fit the menu.
   static QString recentMenuText(const QString& path, const QFontMetrics& metrics);
   static constexpr int kRecentMenuWidth = 360;  // pixels
@@ -57,12 +62,19 @@ class CMainFrame : public QMainWindow {
   void OnAppAbout();
   void OnOpenRecentFile(const QByteArray& path);
   void OnOpenRaw();
+  void OnOpenAttenuation();
+  void OnOpenWay();  // the open study's file again, through the opening dialog
   void OnPhantom();
   void OnLessons();  // 応用 > レッスン: the lesson panel
   // Makes a phantom's study the document's (what "作成" of the phantom lab ends in).
   void usePhantom(sinora::StudyPtr study);
 
  public:
+  // Opens a CT series (a folder or one file of it) or an Interfile mu map into the document;
+  // a failure changes nothing and is reported (or handed back in `error`).
+  bool OpenAttenuation(const QByteArray& path, QString* error = nullptr);
+  // Where "CT / μマップを開く" asks for the file (a file dialog unless replaced, e.g. by tests).
+  std::function<QString()> askAttenuationPath;
   // Opens raw counts of a layout; as OpenDocumentFile, but the file stays out of the recent list.
   bool OpenRawFile(const QByteArray& path, const sinora::formats::RawLayout& layout,
                    QString* error = nullptr);
@@ -88,6 +100,7 @@ class CMainFrame : public QMainWindow {
   void updateRecentFileMenu();
   void updateTitle();
   void opened();  // after any successful open
+  void updateOpenWayCommand();
 
   CSinoraDoc* doc_;
   QSettings* settings_;
@@ -109,4 +122,6 @@ class CMainFrame : public QMainWindow {
   QList<QAction*> recentActions_;
   std::function<void(const QString&)> report_;
   std::function<void(const QString&)> inform_;
+  OpenAsk ask_ = OpenAsk::Never;  // for the opening under way
+  bool notesShown_ = false;       // the opening dialog showed the import's notes
 };

@@ -31,7 +31,11 @@ bool CSinoraApp::InitInstance(const QByteArray& studyFile, QString* error, bool 
   doc_ = std::make_unique<CSinoraDoc>();
   frame_ = std::make_unique<CMainFrame>(doc_.get(), settings_.get());
   if (!studyFile.isEmpty()) {
-    if (!frame_->OpenDocumentFile(studyFile, error)) return false;
+    // Shown, the program asks how a file not seen before opens; cancelled, it starts without it.
+    if (!frame_->OpenDocumentFile(studyFile, error, show ? OpenAsk::IfNew : OpenAsk::Never)) {
+      if (!doc_->openCancelled()) return false;
+      doc_->OnNewDocument();
+    }
   } else {
     doc_->OnNewDocument();
   }

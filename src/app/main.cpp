@@ -10,6 +10,7 @@
 #include "app/Sinora.h"
 #include "app/command_line.h"
 #include "app/language.h"
+#include "platform/tr.h"
 #include "res/icons.h"
 
 int main(int argc, char** argv) {
@@ -32,7 +33,8 @@ int main(int argc, char** argv) {
                       : cmd.language == 2 ? sinora::Language::English : sinora::Language::Japanese);
   QString error;
   if (!sinora.InitInstance(cmd.study, &error)) {
-    std::fprintf(stderr, "sinora: %s\n", error.toLocal8Bit().constData());
+    // The terminal hears it in English, as from the other tools; the box in the chosen language.
+    std::fprintf(stderr, "sinora: %s\n", sinora::TE(error).toLocal8Bit().constData());
     // Where no one can see a message box, nobody could close it either.
     const QString platform = QGuiApplication::platformName();
     if (platform != QLatin1String("offscreen") && platform != QLatin1String("minimal"))

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "formats/ct.h"
 #include "formats/formats.h"
 #include "platform/tr.h"
 #include "imaging/sample_study.h"
@@ -85,20 +86,66 @@ bool CSinoraDoc::OnOpenRaw(const QByteArray& path, const sinora::formats::RawLay
 }
 
 bool CSinoraDoc::OnOpenDocument(const QByteArray& path, QString* error) {
-  return take(sinora::formats::readAnyStudy(path.toStdString()), path, error);
+  return take(sinora::formats::readAnyStudy(path.toStdString()), path, error, true);
 }
 
-bool CSinoraDoc::take(const sinora::StudyReadResult& read, const QByteArray& path, QString* error) {
+bool CSinoraDoc::take(const sinora::StudyReadResult& read, const QByteArray& path, QString* error,
+                      bool shaped) {
+  cancelled_ = false;
   if (!read.study) {
     if (error) *error = sinora::TM(read.error);
     return false;
   }
+  sinora::StudyPtr study = read.study;
+  if (shaped && shaper_) {
+    study = shaper_(study, absoluteNativePath(path));
+    if (!study) {
+      cancelled_ = true;
+      if (error) error->clear();
+      return false;
+    }
+  }
   forgetPrevious();
-  study_ = read.study;
+  study_ = std::move(study);
   path_ = absoluteNativePath(path);
   const int slash = path_.lastIndexOf('/');
   title_ = displayName(path_.mid(slash + 1));
   kind_ = TitleKind::File;
   emit titleChanged(GetTitle());
+  return true;
+}
+
+bool CSinoraDoc::OnOpenAttenuation(const QByteArray& path, QString* error) {
+  const sinora::formats::AttenuationReadResult read =
+      sinora::formats::readAttenuation(path.toStdString(), sinora::formats::sliceGridOf(*study_));
+  if (!read.source) {
+    if (error) *error = sinora::TM(read.error);
+    return false;
+  }
+  attenuation_ = read.source;
+  emit attenuationChanged();
+  return true;
+}
+
+std::shared_ptr<const sinora::AttenuationSource> CSinoraDoc::attenuationFor(const sinora::ProjectionStudy& study,
+                                                                             QString* error) {
+  if (!attenuation_) return nullptr;
+  const sinora::SliceGrid grid = sinora::formats::sliceGridOf(study);
+  if (sinora::sourceCovers(*attenuation_, grid)) return attenuation_;
+  // Read for another study's grid: the series again, for this one (the document keeps the
+  // first; a window keeps what it asked for).
+  const sinora::formats::AttenuationReadResult read = sinora::formats::readAttenuation(attenuation_->path, grid);
+  if (!read.source) {
+    if (error) *error = sinora::TM(read.error);
+    return nullptr;
+  }
+  return read.source;
+}
+
+bool CSinoraDoc::chooseEnergyWindow(int window) {
+  sinora::StudyPtr chosen = sinora::withEnergyWindow(*study_, window);
+  if (!chosen) return false;
+  study_ = std::move(chosen);
+  emit titleChanged(GetTitle());  // the study line names the window
   return true;
 }

@@ -7,7 +7,11 @@
 #include <QObject>
 #include <QString>
 
+#include <memory>
+#include <functional>
+
 #include "formats/raw.h"
+#include "imaging/mu_map.h"
 #include "imaging/study.h"
 
 class CSinoraDoc : public QObject {
@@ -26,6 +30,12 @@ class CSinoraDoc : public QObject {
   bool OnOpenDocument(const QString& path, QString* error);
   // Opens raw counts of the given layout, all or nothing as above.
   bool OnOpenRaw(const QByteArray& path, const sinora::formats::RawLayout& layout, QString* error);
+  // Given each study OnOpenDocument reads (and the file's absolute path) before it becomes the
+  // document's: the study to take instead, or null to leave everything as it was (the opening
+  // then fails with no error: openCancelled() is true).
+  using Shaper = std::function<sinora::StudyPtr(const sinora::StudyPtr& read, const QByteArray& path)>;
+  void setShaper(Shaper shaper) { shaper_ = std::move(shaper); }
+  bool openCancelled() const { return cancelled_; }
 
   // The document's title: the file name, the untitled name, or "ファントム: <name>", in the
   // language chosen now.
@@ -39,6 +49,20 @@ class CSinoraDoc : public QObject {
   // back. Opening a file forgets it.
   bool canRestorePrevious() const { return previous_.study != nullptr; }
   bool restorePrevious();
+  // The CT or mu map kept with the document (null: none); it stays when another study opens.
+  std::shared_ptr<const sinora::AttenuationSource> attenuation() const { return attenuation_; }
+  // Opens a CT series (a folder or one file of it) or an Interfile mu map for the current
+  // study's grid; all or nothing: on failure `error` says why and the one in use stays.
+  bool OnOpenAttenuation(const QByteArray& path, QString* error);
+  // The CT or mu map for a study: the one kept, or (a CT read only as far as another grid
+  // reached) the same series read again for this study's grid. Null with `error` when there is
+  // none or it cannot be read again.
+  std::shared_ptr<const sinora::AttenuationSource> attenuationFor(const sinora::ProjectionStudy& study,
+                                                                  QString* error);
+
+  // The same study with the counts of its energy window `window` (0-based): title, path and the
+  // study a made one replaced stay as they are. False, with nothing changed, when there is none.
+  bool chooseEnergyWindow(int window);
   // The opened file's absolute path, as the system's bytes; empty when untitled.
   QByteArray GetPathName() const { return path_; }
   static QString untitledName();
@@ -48,11 +72,15 @@ class CSinoraDoc : public QObject {
 
  signals:
   void titleChanged(const QString& title);
+  void attenuationChanged();
   void previousChanged(bool canRestore);
 
  private:
-  bool take(const sinora::StudyReadResult& read, const QByteArray& path, QString* error);
+  bool take(const sinora::StudyReadResult& read, const QByteArray& path, QString* error,
+            bool shaped = false);
   sinora::StudyPtr study_;
+  Shaper shaper_;
+  bool cancelled_ = false;
   enum class TitleKind { Untitled, File, Made };
   TitleKind kind_ = TitleKind::Untitled;
   QString title_;  // the file's name, or the made study's
@@ -64,4 +92,5 @@ class CSinoraDoc : public QObject {
     QByteArray path;
   } previous_;
   void forgetPrevious();
+  std::shared_ptr<const sinora::AttenuationSource> attenuation_;
 };

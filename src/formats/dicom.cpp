@@ -128,6 +128,54 @@ int at(const std::vector<int>& v, std::size_t i, int fallback) {
 // Sequences are read to this many items: a camera has a few heads, rotations and windows.
 constexpr unsigned long kMaxItems = 64;
 
+// Image Position (Patient) of an item (x, y, z in mm); false unless all three are numbers.
+bool imagePosition(DcmItem* item, double position[3]) {
+  for (unsigned long k = 0; k < 3; ++k)
+    if (!real(item, DCM_ImagePositionPatient, &position[k], k)) return false;
+  return true;
+}
+
+// Image Orientation (Patient) of an item: the direction of its rows (along a row, column by
+// column), then of its columns; false unless all six are numbers.
+bool imageOrientation(DcmItem* item, double orientation[6]) {
+  for (unsigned long k = 0; k < 6; ++k)
+    if (!real(item, DCM_ImageOrientationPatient, &orientation[k], k)) return false;
+  return true;
+}
+
+// One item of the Detector Information Sequence.
+DicomNm::Detector detectorOf(DcmItem* it) {
+  DicomNm::Detector d;
+  d.hasStartAngle = real(it, DCM_StartAngle, &d.startAngle);
+  d.collimator = upper(text(it, DCM_CollimatorType));
+  for (unsigned long v = 0; v < 4096; ++v) {
+    double radial;
+    if (!real(it, DCM_RadialPosition, &radial, v)) break;
+    d.radialMm.push_back(radial);
+  }
+  d.hasOrientation = imageOrientation(it, d.orientation);
+  return d;
+}
+
+// The patient's position as Patient Position (0018,5100) would say it, from the Patient Gantry
+// Relationship (head or feet first) and Patient Orientation Modifier (supine or prone) codes
+// that NM files carry instead (SNOMED codes, old and new designators); empty when unsaid.
+std::string positionFromCodes(DcmDataset* ds) {
+  auto codeOf = [](DcmItem* item, const DcmTagKey& key) -> std::string {
+    DcmSequenceOfItems* s = sequence(item, key);
+    return s && s->card() > 0 ? upper(text(s->getItem(0), DCM_CodeValue)) : std::string();
+  };
+  const std::string gantry = codeOf(ds, DCM_PatientGantryRelationshipCodeSequence);
+  const char* first = gantry == "F-10470" || gantry == "102540008" ? "HF"
+                      : gantry == "F-10480" || gantry == "102541007" ? "FF" : nullptr;
+  std::string modifier;
+  if (DcmSequenceOfItems* s = sequence(ds, DCM_PatientOrientationCodeSequence); s && s->card() > 0)
+    modifier = codeOf(s->getItem(0), DCM_PatientOrientationModifierCodeSequence);
+  const char* lying = modifier == "F-10340" || modifier == "40199007" ? "S"
+                      : modifier == "F-10310" || modifier == "1240000" ? "P" : nullptr;
+  return first && lying ? std::string(first) + lying : std::string();
+}
+
 StudyReadResult readDataset(DcmFileFormat& file, OFCondition loaded, std::uint64_t maxPixelBytes) {
   StudyReadResult result;
   if (loaded.bad()) {
@@ -153,6 +201,8 @@ StudyReadResult readDataset(DcmFileFormat& file, OFCondition loaded, std::uint64
   if (real(ds, DCM_PixelSpacing, &spacing, 1) || real(ds, DCM_PixelSpacing, &spacing, 0))
     nm.pixelSpacingMm = spacing;
   nm.patientPosition = upper(text(ds, DCM_PatientPosition));
+  const std::string positionStated = nm.patientPosition;
+  if (nm.patientPosition.empty()) nm.patientPosition = positionFromCodes(ds);
   nm.continuous = upper(text(ds, DCM_TypeOfDetectorMotion)) == "CONTINUOUS";
   nm.detectorVector = vectorOf(ds, DCM_DetectorVector);
   nm.rotationVector = vectorOf(ds, DCM_RotationVector);
@@ -173,27 +223,15 @@ StudyReadResult readDataset(DcmFileFormat& file, OFCondition loaded, std::uint64
   origin->studyDescription = text(ds, DCM_StudyDescription);
   origin->frameOfReferenceUid = text(ds, DCM_FrameOfReferenceUID);
   origin->positionReferenceIndicator = text(ds, DCM_PositionReferenceIndicator);
-  origin->patientPosition = nm.patientPosition;
+  origin->patientPosition = positionStated;
   if (DcmSequenceOfItems* s = sequence(ds, DCM_DetectorInformationSequence))
     for (unsigned long i = 0; i < std::min(s->card(), kMaxItems); ++i) {
       DcmItem* it = s->getItem(i);
       if (i == 0) {
-        bool all = true;
-        for (unsigned long k = 0; k < 3; ++k) all = all && real(it, DCM_ImagePositionPatient, &origin->position[k], k);
-        origin->hasPosition = all;
-        all = true;
-        for (unsigned long k = 0; k < 6; ++k) all = all && real(it, DCM_ImageOrientationPatient, &origin->orientation[k], k);
-        origin->hasOrientation = all;
+        origin->hasPosition = imagePosition(it, origin->position);
+        origin->hasOrientation = imageOrientation(it, origin->orientation);
       }
-      DicomNm::Detector d;
-      d.hasStartAngle = real(it, DCM_StartAngle, &d.startAngle);
-      d.collimator = upper(text(it, DCM_CollimatorType));
-      for (unsigned long v = 0; v < 4096; ++v) {
-        double radial;
-        if (!real(it, DCM_RadialPosition, &radial, v)) break;
-        d.radialMm.push_back(radial);
-      }
-      nm.detectors.push_back(d);
+      nm.detectors.push_back(detectorOf(it));
     }
   if (DcmSequenceOfItems* s = sequence(ds, DCM_RotationInformationSequence))
     for (unsigned long i = 0; i < std::min(s->card(), kMaxItems); ++i) {
@@ -204,6 +242,11 @@ StudyReadResult readDataset(DcmFileFormat& file, OFCondition loaded, std::uint64
       r.clockwise = upper(text(it, DCM_RotationDirection)) == "CW";
       r.framesInRotation = int(whole(it, DCM_NumberOfFramesInRotation, 0));
       real(it, DCM_ScanArc, &r.scanArc);
+      for (unsigned long v = 0; v < 4096; ++v) {
+        double radial;
+        if (!real(it, DCM_RadialPosition, &radial, v)) break;
+        r.radialMm.push_back(radial);
+      }
       nm.rotations.push_back(r);
     }
   if (DcmSequenceOfItems* s = sequence(ds, DCM_EnergyWindowInformationSequence))
@@ -349,6 +392,65 @@ bool looksLikeDicom(const std::uint8_t* b, std::size_t size) {
   return false;
 }
 
+double columnsAngle(const double o[6]) {
+  const double across = std::hypot(o[0], o[1]);
+  if (!(across >= 0.7 && across <= 1.05)) return NAN;  // mostly along the axis, or no direction
+  double a = std::atan2(o[1], -o[0]) * 180 / 3.14159265358979323846;
+  if (a < 0) a += 360;
+  return a >= 360 ? 0 : a;
+}
+
+namespace {
+
+std::string degrees(double a) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.4g", a);
+  return text;
+}
+
+// The DICOM angle of detector `det`'s first view of rotation `r`: its own Start Angle, else the
+// rotation's (which is the first head's). Its Image Orientation (Patient) has the last word on
+// the columns: within 10 degrees of that angle it agrees; about 180 degrees off, the camera keeps
+// the columns the other way round, which is the same views seen from the opposite side; another
+// angle contradicts a stated Start Angle and is left aside. A later head with no Start Angle of
+// its own is placed by its orientation alone. What the orientation changed goes into `notes` once.
+double headStart(const DicomNm& nm, int det, const DicomNm::Rotation& r, std::vector<std::string>& notes) {
+  const DicomNm::Detector* d = std::size_t(det - 1) < nm.detectors.size() ? &nm.detectors[std::size_t(det - 1)] : nullptr;
+  double start = d && d->hasStartAngle ? d->startAngle : r.startAngle;
+  const double o = d && d->hasOrientation ? columnsAngle(d->orientation) : NAN;
+  if (!std::isfinite(o)) return start;
+  auto say = [&](const std::string& note) {
+    if (std::find(notes.begin(), notes.end(), note) == notes.end()) notes.push_back(note);
+  };
+  const bool stated = (d && d->hasStartAngle) || det == 1;
+  const double off = std::remainder(o - start, 360.0);
+  if (!stated) {
+    say(fill("検出器 %1 は開始角度がないので、Image Orientation (Patient) から %2 度としました。",
+             {std::to_string(det), degrees(o)}));
+    return o;
+  }
+  if (std::fabs(off) <= 10) return start;
+  if (std::fabs(off) >= 170) {
+    say(fill("検出器 %1 の Image Orientation (Patient) では列の向きが逆なので、そのビューを 180 度回して読みました。",
+             {std::to_string(det)}));
+    return start + 180;
+  }
+  say(fill("検出器 %1 の Image Orientation (Patient)（%2 度）は開始角度 %3 度と合わないので使いませんでした。",
+           {std::to_string(det), degrees(o), degrees(start)}));
+  return start;
+}
+
+// Said once in the import: how the patient lay, when not head first and supine.
+std::string positionNote(const std::string& position) {
+  if (position.empty() || position == "HFS") return {};
+  const char* what = position == "HFP" ? "頭から伏臥位（HFP）" : position == "FFS" ? "足から仰臥位（FFS）"
+                   : position == "FFP" ? "足から伏臥位（FFP）" : nullptr;
+  const std::string said = what ? what : position;
+  return fill("患者の体位は%1です。DICOM の角度は患者を基準にしているので、そのまま読みました。", {said});
+}
+
+}  // namespace
+
 StudyReadResult interpretDicomNm(const DicomNm& nm) {
   StudyReadResult result;
   if (nm.modality != "NM") {
@@ -453,9 +555,7 @@ StudyReadResult interpretDicomNm(const DicomNm& nm) {
       r = nm.rotations[std::size_t(rot - 1)];
       step = steps[std::size_t(rot - 1)];
     }
-    double start = r.startAngle;
-    if (std::size_t(det - 1) < nm.detectors.size() && nm.detectors[std::size_t(det - 1)].hasStartAngle)
-      start = nm.detectors[std::size_t(det - 1)].startAngle;
+    const double start = headStart(nm, det, r, notes);
     // DICOM: CW is decreasing angle, CC increasing. The program's angle is 180 minus DICOM's.
     // Without any rotation information the frames are taken as one even turn.
     if (nm.rotations.empty()) step = 360.0 / nm.frames;
@@ -469,6 +569,11 @@ StudyReadResult interpretDicomNm(const DicomNm& nm) {
       const std::vector<double>& radial = nm.detectors[std::size_t(det - 1)].radialMm;
       if (view >= 0 && std::size_t(view) < radial.size()) radius = radial[std::size_t(view)];
       else if (radial.size() == 1) radius = radial[0];
+    }
+    // Radial Position may stand in the rotation's item instead (GE writes it there).
+    if (!std::isfinite(radius)) {
+      if (view >= 0 && std::size_t(view) < r.radialMm.size()) radius = r.radialMm[std::size_t(view)];
+      else if (r.radialMm.size() == 1) radius = r.radialMm[0];
     }
     if (energy == 1) {
       kept.push_back({f, theta, det, view, radius});
@@ -597,6 +702,7 @@ StudyReadResult interpretDicomNm(const DicomNm& nm) {
   for (const Frame& f : kept) everyRadius = everyRadius && std::isfinite(f.radius) && f.radius > 0;
   if (everyRadius)
     for (const Frame& f : kept) g.radiusMm.push_back(f.radius);
+  if (const std::string n = positionNote(nm.patientPosition); !n.empty()) notes.push_back(n);
   if (nm.continuous && !nm.rotations.empty())
     notes.push_back("連続回転の収集です。各フレームの角度を、そのフレームの間に検出器が回った角度の中ほどとしました。");
   if (negatives > 0)
@@ -633,6 +739,8 @@ StudyReadResult readDicomBytes(const std::uint8_t* bytes, std::size_t size, std:
   file.transferEnd();
   return readDataset(file, cond, maxPixelBytes);
 }
+
+void useDicomCodecs() { registerCodecs(); }
 
 void releaseDicomCodecs() {
   std::lock_guard<std::mutex> hold(codecLock);

@@ -443,13 +443,16 @@ ExportResult interfileProjections(const ProjectionStudy& study, const std::strin
     return r.error = "ビューの角度が等間隔ではないので、1 回転として書き出せません。", r;
   const int views = study.views();
   ExportFile data{base + ".s", {}};
+  // Counts that are not whole (Monte Carlo weights) leave as the floats they came as.
+  const std::vector<float>* exact = study.exactCounts();
   const std::vector<std::uint16_t>& c = study.counts();
-  data.bytes.assign(reinterpret_cast<const char*>(c.data()), c.size() * 2);  // little endian
+  if (exact) data.bytes.assign(reinterpret_cast<const char*>(exact->data()), exact->size() * 4);
+  else data.bytes.assign(reinterpret_cast<const char*>(c.data()), c.size() * 2);  // little endian
   const double px = study.geometry().pixelSizeMm;
   // Interfile's angle is minus the program's; CW makes the program's angle grow.
   std::string h = interfileHead(data.name, std::size_t(views));
-  h += "!number format := unsigned integer\n";
-  h += "!number of bytes per pixel := 2\n";
+  h += exact ? "!number format := short float\n" : "!number format := unsigned integer\n";
+  h += exact ? "!number of bytes per pixel := 4\n" : "!number of bytes per pixel := 2\n";
   h += "!number of projections := " + std::to_string(views) + "\n";
   h += "!extent of rotation := " + ds(views > 1 ? views * std::fabs(step) : 360) + "\n";
   h += "process status := Acquired\n";

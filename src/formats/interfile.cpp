@@ -89,6 +89,40 @@ std::map<std::string, std::string> parseInterfileKeys(const std::string& text) {
   return keys;
 }
 
+InterfileAngleConvention interfileAngleConvention(const std::map<std::string, std::string>& keys) {
+  auto value = [&](const char* key) {
+    auto it = keys.find(key);
+    return it == keys.end() ? std::string() : it->second;
+  };
+  auto said = [&](const char* key) { return std::string(key) + " := " + value(key); };
+  InterfileAngleConvention c;
+  for (const char* key : {"originating system", "conversion program", "program author"})
+    if (lower(value(key)).find("simind") != std::string::npos) {
+      c.evidence = said(key);
+      return c;
+    }
+  if (lower(value("originating system")) == "sinora") {
+    c.evidence = said("originating system");
+    return c;
+  }
+  c.angles = InterfileAngles::Dicom;
+  if (lower(value("version of keys")).rfind("stir", 0) == 0) c.evidence = "!" + said("version of keys");
+  else if (lower(value("imaging modality")) == "nm") c.evidence = "!" + said("imaging modality");
+  else if (keys.count("radii")) c.evidence = "radii := ...";
+  else c.angles = InterfileAngles::Interfile33;
+  return c;
+}
+
+std::string interfileAngleNote(const InterfileAngleConvention& c) {
+  if (c.angles == InterfileAngles::Dicom)
+    return fill("開始角度は DICOM と同じく 0 度で検出器が患者の背側にあるものと読みました（STIR の書き方、%1）。",
+                {c.evidence});
+  if (c.evidence.empty())
+    return "開始角度は Interfile 3.3 のとおり 0 度で検出器が患者の腹側にある（DICOM の角度 + 180 度）ものと読みました（書いたプログラムを示すキーがありません）。";
+  return fill("開始角度は Interfile 3.3 のとおり 0 度で検出器が患者の腹側にある（DICOM の角度 + 180 度）ものと読みました（%1）。",
+              {c.evidence});
+}
+
 bool looksLikeInterfile(const std::uint8_t* bytes, std::size_t size) {
   std::size_t i = 0;
   if (size >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) i = 3;  // UTF-8 BOM
@@ -193,9 +227,10 @@ bool interpretInterfile(const std::map<std::string, std::string>& keys, Interfil
   if (const std::string* s = get("start angle"))
     if (!number(*s, &start) || std::fabs(start) > 360)
       return wrong("start angle", *s, "は -360 から 360 までの角度ではありません。");
-  // Interfile's angles are DICOM's turned by 180 degrees (zero with the detector at the
-  // patient's front); the program's angle is their negative (docs/geometry.md).
-  l.startDegrees = -start;
+  // The program's angle is 180 minus DICOM's; Interfile 3.3's zero is DICOM's 180, so for it the
+  // program's angle is simply minus Interfile's (docs/geometry.md).
+  h->angles = interfileAngleConvention(keys);
+  l.startDegrees = h->angles.angles == InterfileAngles::Dicom ? 180 - start : -start;
   l.clockwise = true;
   if (const std::string* dir = get("direction of rotation")) {
     const std::string r = lower(*dir);
@@ -253,6 +288,7 @@ StudyReadResult withInterfileWindows(const std::map<std::string, std::string>& k
       if (i == 1) {
         set->windows.push_back(w);
         set->counts.push_back(first.study->counts());
+        set->exact.push_back(first.study->sharedExactCounts());
         continue;
       }
       const std::string* file = get("name of data file" + at);
@@ -281,12 +317,15 @@ StudyReadResult withInterfileWindows(const std::map<std::string, std::string>& k
       }
       set->windows.push_back(w);
       set->counts.push_back(r.study->counts());
+      set->exact.push_back(r.study->sharedExactCounts());
       first.files.push_back(data);
     }
     g.energyWindows = set;
     changed = true;
   }
-  if (changed) first.study = std::make_shared<const ProjectionStudy>(std::move(g), first.study->counts());
+  if (changed)
+    first.study = std::make_shared<const ProjectionStudy>(std::move(g), first.study->counts(),
+                                                          first.study->sharedExactCounts());
   return first;
 }
 
@@ -323,7 +362,7 @@ StudyReadResult readInterfile(const std::string& headerPath) {
                         {h.dataFile, std::to_string(ds.st_size), std::to_string(need)});
     return result;
   }
-  StudyReadResult r = readRaw(data, h.layout, "Interfile 3.3");
+  StudyReadResult r = readRaw(data, h.layout, "Interfile 3.3", {interfileAngleNote(h.angles)});
   if (!r.study) {
     r.error = fill("データファイル %1: %2", {h.dataFile, r.error});
     return r;

@@ -3,7 +3,9 @@
 #include "imaging/text.h"
 
 #include <cerrno>
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -53,6 +55,17 @@ struct Decoding {
   std::uint64_t changed = 0;
   double largest = -INFINITY;
   bool anyNan = false;
+  // The counts as read, begun at the first value whole counts cannot hold (a fraction, or more
+  // than 65535), the values before it taken from the whole counts: only a study that needs them
+  // pays for them.
+  std::vector<float> exact;
+  const std::uint16_t* whole = nullptr;  // every whole count of the study
+  std::uint64_t total = 0;               // values in the study
+  std::uint64_t at = 0;                  // where the piece being decoded starts
+  void beginExact(std::uint64_t upTo) {
+    exact.resize(total);
+    for (std::uint64_t n = 0; n < upTo; ++n) exact[n] = whole[n];
+  }
 };
 
 template <int N, NumberFormat F, bool BigEndian>
@@ -86,9 +99,16 @@ void decodeAs(const std::uint8_t* bytes, std::uint64_t count, std::uint16_t* out
     } else {
       c = static_cast<std::uint16_t>(std::floor(v + 0.5));  // half up
     }
-    if (!(v == v) || double(c) != v) ++d.changed;
+    const bool finite = std::isfinite(v);
+    if (!finite || double(c) != v) {
+      ++d.changed;
+      if (finite && v > 0 && d.exact.empty() && d.whole) d.beginExact(d.at + i);
+    }
     if (v == v && v > d.largest) d.largest = v;
     out[i] = c;
+    // Negatives are 0; what is not a number keeps its whole count (NaN 0, infinity 65535).
+    if (!d.exact.empty())
+      d.exact[d.at + i] = finite ? float(std::clamp(v, 0.0, double(std::numeric_limits<float>::max()))) : float(c);
   }
 }
 
@@ -150,11 +170,14 @@ StudyGeometry geometryOf(const RawLayout& l, const std::string& what) {
 }  // namespace
 
 std::vector<std::uint16_t> decodeCounts(const std::uint8_t* bytes, std::uint64_t count,
-                                        const RawLayout& l, std::vector<std::string>* notes) {
+                                        const RawLayout& l, std::vector<std::string>* notes,
+                                        std::vector<float>* exact) {
   std::vector<std::uint16_t> out(count);
   Decoding d;
+  if (exact) d.whole = out.data(), d.total = count;
   decodeInto(bytes, count, l, out.data(), d);
   noteDecoding(d, notes);
+  if (exact) *exact = std::move(d.exact);
   return out;
 }
 
@@ -207,7 +230,8 @@ bool readWholeFile(const std::string& path, std::uint64_t limit, std::vector<std
   return true;
 }
 
-StudyReadResult readRaw(const std::string& path, const RawLayout& l, const std::string& what) {
+StudyReadResult readRaw(const std::string& path, const RawLayout& l, const std::string& what,
+                        const std::vector<std::string>& notes) {
   StudyReadResult result;
   if (const std::string why = checkLayout(l); !why.empty()) {
     result.error = why;
@@ -231,6 +255,8 @@ StudyReadResult readRaw(const std::string& path, const RawLayout& l, const std::
   constexpr std::uint64_t kPiece = std::uint64_t(1) << 20;  // a multiple of every width
   std::vector<std::uint8_t> piece(std::min(kPiece, dataBytes));
   Decoding d;
+  d.whole = counts.data();
+  d.total = count;
   std::uint64_t done = 0;  // bytes decoded
   while (done < dataBytes) {
     const std::uint64_t want = std::min<std::uint64_t>(piece.size(), dataBytes - done);
@@ -249,13 +275,17 @@ StudyReadResult readRaw(const std::string& path, const RawLayout& l, const std::
       got += std::uint64_t(n);
     }
     const std::uint64_t first = done / std::uint64_t(l.bytesPerCount);
+    d.at = first;
     decodeInto(piece.data(), want / std::uint64_t(l.bytesPerCount), l, counts.data() + first, d);
     done += want;
   }
   ::close(fd);
   StudyGeometry g = geometryOf(l, what);
+  g.notes.insert(g.notes.begin(), notes.begin(), notes.end());
   noteDecoding(d, &g.notes);
-  result.study = std::make_shared<const ProjectionStudy>(std::move(g), std::move(counts));
+  ExactCounts exact;
+  if (!d.exact.empty()) exact = std::make_shared<const std::vector<float>>(std::move(d.exact));
+  result.study = std::make_shared<const ProjectionStudy>(std::move(g), std::move(counts), std::move(exact));
   result.files = {path};
   return result;
 }
@@ -263,8 +293,11 @@ StudyReadResult readRaw(const std::string& path, const RawLayout& l, const std::
 StudyPtr studyFromCounts(const std::uint8_t* bytes, const RawLayout& l, const std::string& what) {
   StudyGeometry g = geometryOf(l, what);
   const std::uint64_t count = std::uint64_t(l.views) * l.rows * l.bins;
-  std::vector<std::uint16_t> counts = decodeCounts(bytes, count, l, &g.notes);
-  return std::make_shared<const ProjectionStudy>(std::move(g), std::move(counts));
+  std::vector<float> exact;
+  std::vector<std::uint16_t> counts = decodeCounts(bytes, count, l, &g.notes, &exact);
+  return std::make_shared<const ProjectionStudy>(
+      std::move(g), std::move(counts),
+      exact.empty() ? nullptr : std::make_shared<const std::vector<float>>(std::move(exact)));
 }
 
 }  // namespace sinora::formats

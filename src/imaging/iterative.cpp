@@ -310,10 +310,7 @@ std::vector<double> sinogramOf(const ProjectionStudy& study, int row) {
   const int b = study.bins();
   const int g = row >= 0 && row < study.rows() ? row : 0;
   std::vector<double> y(std::size_t(study.views()) * b);
-  for (int k = 0; k < study.views(); ++k) {
-    const std::uint16_t* src = study.projection(k) + std::size_t(g) * b;
-    for (int c = 0; c < b; ++c) y[std::size_t(k) * b + c] = src[c];
-  }
+  for (int k = 0; k < study.views(); ++k) exactRow(study, k, g, y.data() + std::size_t(k) * b);
   return y;
 }
 
@@ -609,11 +606,12 @@ __attribute__((always_inline)) inline bool osemBlockBody(const VolumePlan& plan,
     w.bp.assign(std::size_t(b) * L, 0.0);  // one row of the slice
     w.rows.assign(plan.subsetViews * pr * L + L, 0.0);
   }
+  std::vector<double> counts(static_cast<std::size_t>(b));
   for (int r = 0; r < kLanes; ++r) {
     const bool real = row0 + r < study.rows();
     for (int k = 0; k < v; ++k) {
-      const std::uint16_t* src = study.projection(k) + std::size_t(real ? row0 + r : 0) * b;
-      for (int c = 0; c < b; ++c) w.y[(std::size_t(k) * b + c) * L + std::size_t(r)] = real ? src[c] : 0.0;
+      exactRow(study, k, real ? row0 + r : 0, counts.data());
+      for (int c = 0; c < b; ++c) w.y[(std::size_t(k) * b + c) * L + std::size_t(r)] = real ? counts[std::size_t(c)] : 0.0;
     }
   }
   for (int i = 0; i < b; ++i)

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <thread>
 
+#include "imaging/attenuation_map.h"
+#include "imaging/mu_map.h"
 #include "imaging/phantom_scatter.h"
 #include "imaging/random.h"
 #include "imaging/sample_study.h"
@@ -34,7 +36,11 @@ constexpr Kind kKinds[kPhantomKinds] = {
     {PhantomKind::LineSources, "lines", "3本の線線源"},
     {PhantomKind::PointSource, "point", "点線源"},
     {PhantomKind::Contrast, "contrast", "ホットとコールドの円板"},
+    {PhantomKind::Thorax, "thorax", "胸部（心筋）"},
 };
+
+// The thorax's body, whose half width the field of view must take (with a margin).
+constexpr double kThoraxHalfWidth = 165, kThoraxField = 340;
 
 PhantomPart part(PhantomPart::Shape shape, double cx, double cy, double cz, double ax, double ay,
                  double az, double activity, double phi = 0) {
@@ -116,6 +122,35 @@ PhantomObject sheppLogan() {
   return o;
 }
 
+// An adult's chest at the heart (x to the patient's left, y to the back, z to the feet): an
+// elliptic body of soft tissue 330 x 230 mm; two lungs (0.3 of water's density and of the
+// background's activity) down to the diaphragm 5 mm below the heart's centre, their bases
+// reaching 30 mm lower behind and outside it; the spine's vertebra (cortical bone) behind; the
+// liver (4 x the background) under the diaphragm; and the left ventricle: a myocardium of 5 x
+// the background round a cavity of blood (1 x), its long axis turned towards the patient's left
+// and front. The heart's lower half lies on the diaphragm, in tissue instead of lung.
+PhantomObject thorax() {
+  PhantomObject o;
+  auto add = [&](PhantomPart p, double water, double bone) {
+    p.water = water;
+    p.bone = bone;
+    o.parts.push_back(p);
+  };
+  add(part(PhantomPart::Cylinder, 0, 0, 0, kThoraxHalfWidth, 115, 250, 1), 1, 0);    // body
+  add(part(PhantomPart::Cylinder, -95, 5, -97.5, 52, 75, 102.5, -0.7), -0.7, 0);    // right lung
+  add(part(PhantomPart::Cylinder, 105, 5, -97.5, 45, 72, 102.5, -0.7), -0.7, 0);    // left lung
+  add(part(PhantomPart::Cylinder, -118, 25, 20, 33, 40, 15, -0.7), -0.7, 0);        // their bases,
+  add(part(PhantomPart::Cylinder, 118, 25, 20, 30, 40, 15, -0.7), -0.7, 0);         // behind and outside
+  add(part(PhantomPart::Cylinder, 0, 80, 0, 18, 16, 250, 0), 0, 1);                 // spine
+  add(part(PhantomPart::Ellipsoid, -60, 10, 140, 95, 62, 105, 3), 0, 0);            // liver
+  add(part(PhantomPart::Ellipsoid, 20, -30, 0, 45, 35, 40, 4, -0.5), 0, 0);         // myocardium
+  add(part(PhantomPart::Ellipsoid, 20, -30, 0, 33, 23, 28, -4, -0.5), 0, 0);        // cavity
+  o.outline = 0;
+  o.background = 1;
+  o.feature = 7;
+  return o;
+}
+
 }  // namespace
 
 std::string phantomName(PhantomKind kind) { return kKinds[int(kind)].name; }
@@ -166,8 +201,20 @@ PhantomObject phantomObject(PhantomKind kind) {
       o.background = 1;
       o.feature = 1;
       return o;
+    case PhantomKind::Thorax: return thorax();
   }
   return o;
+}
+
+bool hasMatter(const PhantomObject& o) {
+  return std::any_of(o.parts.begin(), o.parts.end(), [](const PhantomPart& p) { return p.water != 0 || p.bone != 0; });
+}
+
+double matterMuPerCm(const PhantomPart& p, const PhantomSettings& s) {
+  const double e = s.photonKeV(), water = waterMu(e);
+  // The settings' mu is the object's water; the rest of its matter has the same density scale.
+  const double density = s.muPerCm / water;
+  return density * (p.water * water + p.bone * (corticalBoneMu(e) - water));
 }
 
 Collimator PhantomSettings::effectiveCollimator() const {
@@ -228,6 +275,9 @@ std::vector<SettingProblem> checkPhantom(const PhantomSettings& s) {
         c.intrinsicMm > 50 || c.faceMm < 0 || c.faceMm > 50 || c.slope < 0 || c.slope > 1)
       bad("collimator", "コリメータは R_i と R_c0 が 0 から 50 mm、k が 0 から 1 です。");
   }
+  if (s.kind == PhantomKind::Thorax && pixelOk && s.matrix * s.pixelMm < kThoraxField)
+    bad("pixel", fill("胸部は幅 330 mm あります。視野（マトリクス × 画素サイズ = %1 mm）を 340 mm 以上にしてください。",
+                      {std::to_string(int(std::lround(s.matrix * s.pixelMm)))}));
   if (s.kind == PhantomKind::PointSource) {
     const double x = s.pointMm[0], y = s.pointMm[1], z = s.pointMm[2];
     if (!finite(x) || !finite(y) || !finite(z)) bad("point", "点線源の位置に数でないものがあります。");
@@ -301,6 +351,48 @@ double survivingAt(double t, double in, double out, double mu) {
   return std::exp(-mu * (out - std::max(t, in)));
 }
 
+// A ray's chord through a part with matter, and that part's mu (per mm).
+struct MatterChord {
+  double in, out, mu;
+};
+
+// The matter's line integral from t to the detector.
+double matterAbove(double t, const MatterChord* c, int n) {
+  double sum = 0;
+  for (int m = 0; m < n; ++m)
+    if (c[m].out > t) sum += c[m].mu * (c[m].out - std::max(t, c[m].in));
+  return sum;
+}
+
+// The integral over t in [a, b] of e^-(matter from t to the detector): exact, piece by piece
+// between the chords' ends, where the matter is constant.
+double survivingThrough(double a, double b, const MatterChord* c, int n) {
+  if (b <= a) return 0;
+  double few[2 + 2 * 8];
+  std::vector<double> many;
+  if (n > 8) many.resize(2 + 2 * std::size_t(n));
+  double* edges = n > 8 ? many.data() : few;
+  int e = 0;
+  edges[e++] = a;
+  edges[e++] = b;
+  for (int m = 0; m < n; ++m)
+    for (double x : {c[m].in, c[m].out})
+      if (x > a && x < b) edges[e++] = x;
+  std::sort(edges, edges + e);
+  double sum = 0;
+  for (int q = 0; q + 1 < e; ++q) {
+    const double lo = edges[q], hi = edges[q + 1], length = hi - lo;
+    if (!(length > 0)) continue;
+    const double mid = (lo + hi) / 2;
+    double mu = 0;
+    for (int m = 0; m < n; ++m)
+      if (c[m].in < mid && mid < c[m].out) mu += c[m].mu;
+    const double through = std::exp(-matterAbove(hi, c, n));
+    sum += through * (std::fabs(mu * length) > 1e-12 ? -std::expm1(-mu * length) / mu : length);
+  }
+  return sum;
+}
+
 // Half the part's extent along a unit direction (cos a, sin a) in the slice plane.
 double reachAlong(const PhantomPart& p, double cs, double sn) {
   const double c = std::cos(p.phi), s = std::sin(p.phi);
@@ -357,6 +449,9 @@ struct Acquisition {
   const PhantomObject& o;
   int b, rows;
   double c, pixel, mu;  // mu per mm
+  // An object of matter: each part's mu per mm (the outline's uniform mu is then 0).
+  bool matter;
+  std::vector<double> partMu;
   double reach;         // the activity lies within |t| <= reach (mm)
   int slabs;
   std::vector<double> angles;  // degrees
@@ -364,7 +459,12 @@ struct Acquisition {
 
   Acquisition(const PhantomSettings& settings, const PhantomObject& object)
       : s(settings), o(object), b(settings.matrix), rows(settings.matrix), c(settings.matrix / 2),
-        pixel(settings.pixelMm), mu(object.outline >= 0 ? settings.muPerCm / 10 : 0) {
+        pixel(settings.pixelMm), mu(object.outline >= 0 ? settings.muPerCm / 10 : 0),
+        matter(hasMatter(object) && settings.muPerCm > 0) {
+    if (matter) {
+      mu = 0;
+      for (const PhantomPart& p : o.parts) partMu.push_back(matterMuPerCm(p, s) / 10);
+    }
     reach = 1;
     for (const PhantomPart& p : o.parts)
       reach = std::max(reach, std::hypot(p.cx, p.cy) + std::max(p.ax, p.ay));
@@ -416,6 +516,29 @@ struct Acquisition {
     }
   }
 
+  // The chords of the ray at (u, z) through the parts with matter.
+  void matterChords(double u, double z, double cs, double sn, std::vector<MatterChord>& out) const {
+    out.clear();
+    for (std::size_t m = 0; m < o.parts.size(); ++m) {
+      double t0, t1;
+      if (partMu[m] != 0 && partChord(o.parts[m], u, z, cs, sn, t0, t1)) out.push_back({t0, t1, partMu[m]});
+    }
+  }
+
+  // f(n, share) for each slab the chord [t0, t1] crosses, through the ray's matter.
+  template <typename F>
+  void eachSlabThrough(double t0, double t1, const MatterChord* ch, int count, F f) const {
+    if (slabs == 1) {
+      f(0, survivingThrough(t0, t1, ch, count));
+      return;
+    }
+    for (int n = slabOf(t0), last = slabOf(t1); n <= last; ++n) {
+      const double lo = n == 0 ? t0 : std::max(t0, slabLo(n));
+      const double hi = n == slabs - 1 ? t1 : std::min(t1, slabLo(n + 1));
+      f(n, survivingThrough(lo, hi, ch, count));
+    }
+  }
+
   // Adds a chord's activity (a share of the detector pixel, `weight`) to the slabs' pictures.
   void addChord(std::vector<std::vector<double>>& slab, std::size_t at, double activity, double t0,
                 double t1, double in, double out, double weight) const {
@@ -439,6 +562,21 @@ struct Acquisition {
     std::vector<double> attenuated(static_cast<std::size_t>(slabs)), clear(static_cast<std::size_t>(slabs));
     // With a real collimator, points and lines are blurred at their own depth.
     std::vector<std::pair<double, std::vector<double>>> exact;
+    // Matter: every sub-ray's chords through it, found once for all the parts' activity.
+    std::vector<MatterChord> chords, rayMatter;
+    std::vector<std::uint32_t> first;
+    if (matter) {
+      first.reserve(std::size_t(rows) * kSub * b * kSub + 1);
+      first.push_back(0);
+      for (int r = 0; r < rows; ++r)
+        for (int qz = 0; qz < kSub; ++qz)
+          for (int n = 0; n < b; ++n)
+            for (int qu = 0; qu < kSub; ++qu) {
+              matterChords(uOf(n, qu), zOf(r, qz), cs, sn, rayMatter);
+              chords.insert(chords.end(), rayMatter.begin(), rayMatter.end());
+              first.push_back(std::uint32_t(chords.size()));
+            }
+    }
     for (const PhantomPart& p : o.parts) {
       if (p.activity == 0) continue;
       const double uc = p.cx * cs + p.cy * sn;
@@ -458,9 +596,16 @@ struct Acquisition {
           if (p.shape == PhantomPart::Point) amount = p.cz >= lo && p.cz < hi ? p.activity : 0;
           else amount = p.activity * std::max(0.0, std::min(hi, z1) - std::max(lo, z0));
           if (amount == 0) continue;
-          double in, out;
-          outlineChord(uc, (r - c) * pixel, in, out);
-          into[std::size_t(r) * b + n] += amount * survivingAt(tc, in, out, mu) / area;
+          double surviving;
+          if (matter) {
+            matterChords(uc, (r - c) * pixel, cs, sn, rayMatter);
+            surviving = std::exp(-matterAbove(tc, rayMatter.data(), int(rayMatter.size())));
+          } else {
+            double in, out;
+            outlineChord(uc, (r - c) * pixel, in, out);
+            surviving = survivingAt(tc, in, out, mu);
+          }
+          into[std::size_t(r) * b + n] += amount * surviving / area;
         }
         continue;
       }
@@ -471,7 +616,7 @@ struct Acquisition {
       const int r1 = std::min(rows - 1, int(std::ceil((p.cz + p.az) / pixel + c + 1)));
       // A cylinder's chord does not change along z, nor does a cylinder outline's: one chord
       // serves every sub-row inside both.
-      const bool straight = p.shape == PhantomPart::Cylinder &&
+      const bool straight = p.shape == PhantomPart::Cylinder && !matter &&
                             (!outline || mu <= 0 || outline->shape == PhantomPart::Cylinder);
       for (int n = n0; n <= n1; ++n)
         for (int qu = 0; qu < kSub; ++qu) {
@@ -506,6 +651,16 @@ struct Acquisition {
               const double z = zOf(r, qz);
               double t0, t1;
               if (!partChord(p, u, z, cs, sn, t0, t1)) continue;
+              if (matter) {
+                const std::size_t ray = ((std::size_t(r) * kSub + qz) * b + n) * kSub + qu;
+                const MatterChord* ch = chords.data() + first[ray];
+                const int count = int(first[ray + 1] - first[ray]);
+                std::vector<double>* into = &slab[0];
+                eachSlabThrough(t0, t1, ch, count, [&](int m, double share) {
+                  into[m][std::size_t(r) * b + n] += w * p.activity * share;
+                });
+                continue;
+              }
               double in, out;
               outlineChord(u, z, in, out);
               addChord(slab, std::size_t(r) * b + n, p.activity, t0, t1, in, out, w);
@@ -532,28 +687,35 @@ void inThreads(int threads, F f) {
 
 }  // namespace
 
-std::vector<float> truthSlice(const PhantomObject& o, const PhantomSettings& s, int row) {
+namespace {
+
+// Voxel means of a row of the parts' values (value(part): per mm^3 for the activity, a line's
+// per mm and a point's in all, when `sources` adds lines and points).
+template <typename Value>
+std::vector<float> voxelMeans(const PhantomObject& o, const PhantomSettings& s, int row, bool sources, Value value) {
   const int b = s.matrix;
   const double c = b / 2, p = s.pixelMm;
   std::vector<double> sum(std::size_t(b) * b, 0.0);
   const double z0 = (row - c - 0.5) * p, z1 = z0 + p;
   for (const PhantomPart& part : o.parts) {
     if (part.shape == PhantomPart::Point || part.shape == PhantomPart::Line) {
+      if (!sources) continue;
       const int i = int(std::floor(part.cx / p + c + 0.5)), j = int(std::floor(part.cy / p + c + 0.5));
       if (i < 0 || i >= b || j < 0 || j >= b) continue;
       double amount;
-      if (part.shape == PhantomPart::Point) amount = part.cz >= z0 && part.cz < z1 ? part.activity : 0;
-      else amount = part.activity * std::max(0.0, std::min(z1, part.cz + part.az) - std::max(z0, part.cz - part.az));
+      if (part.shape == PhantomPart::Point) amount = part.cz >= z0 && part.cz < z1 ? value(part) : 0;
+      else amount = value(part) * std::max(0.0, std::min(z1, part.cz + part.az) - std::max(z0, part.cz - part.az));
       sum[std::size_t(i) * b + j] += amount / (p * p * p);
       continue;
     }
+    if (value(part) == 0) continue;
     if (z1 < part.cz - part.az || z0 > part.cz + part.az) continue;
     const double hx = reachAlong(part, 1, 0), hy = reachAlong(part, 0, 1);
     const int i0 = std::max(0, int(std::floor((part.cx - hx) / p + c - 1)));
     const int i1 = std::min(b - 1, int(std::ceil((part.cx + hx) / p + c + 1)));
     const int j0 = std::max(0, int(std::floor((part.cy - hy) / p + c - 1)));
     const int j1 = std::min(b - 1, int(std::ceil((part.cy + hy) / p + c + 1)));
-    const double share = part.activity / (kSub * kSub * kSub);
+    const double share = value(part) / (kSub * kSub * kSub);
     for (int i = i0; i <= i1; ++i)
       for (int j = j0; j <= j1; ++j) {
         int inside = 0;
@@ -567,6 +729,37 @@ std::vector<float> truthSlice(const PhantomObject& o, const PhantomSettings& s, 
       }
   }
   return std::vector<float>(sum.begin(), sum.end());
+}
+
+}  // namespace
+
+std::vector<float> truthSlice(const PhantomObject& o, const PhantomSettings& s, int row) {
+  return voxelMeans(o, s, row, true, [](const PhantomPart& p) { return p.activity; });
+}
+
+std::vector<float> muSlice(const PhantomObject& o, const PhantomSettings& s, int row) {
+  if (hasMatter(o)) return voxelMeans(o, s, row, false, [&](const PhantomPart& p) { return matterMuPerCm(p, s); });
+  const PhantomPart* outline = o.outline >= 0 ? &o.parts[std::size_t(o.outline)] : nullptr;
+  return voxelMeans(o, s, row, false, [&](const PhantomPart& p) { return &p == outline ? s.muPerCm : 0.0; });
+}
+
+std::vector<float> phantomMuMap(const PhantomInfo& info, double shiftMm) {
+  std::vector<float> out;
+  for (const std::vector<float>& row : info.mu) out.insert(out.end(), row.begin(), row.end());
+  const double pixels = info.settings.pixelMm > 0 ? shiftMm / info.settings.pixelMm : 0;
+  if (pixels == 0 || out.empty() || !std::isfinite(pixels)) return out;
+  const int b = info.settings.matrix, whole = int(std::floor(pixels));
+  const double part = pixels - whole;
+  std::vector<float> moved(out.size(), 0.0f);
+  for (std::size_t r = 0; r < info.mu.size(); ++r)
+    for (int i = 0; i < b; ++i) {
+      // Pixel i takes what lay `pixels` to its left.
+      auto from = [&](int ii) { return ii >= 0 && ii < b ? out.data() + (r * b + std::size_t(ii)) * b : nullptr; };
+      const float *a = from(i - whole), *c = from(i - whole - 1);
+      float* to = moved.data() + (r * b + std::size_t(i)) * b;
+      for (int j = 0; j < b; ++j) to[j] = float((1 - part) * (a ? a[j] : 0.0f) + part * (c ? c[j] : 0.0f));
+    }
+  return moved;
 }
 
 const PhantomInfo* phantomInfo(const ProjectionStudy& study) { return study.geometry().phantom.get(); }
@@ -602,9 +795,13 @@ PhantomResult makePhantomStudyOf(const PhantomObject& object, const std::string&
   });
   if (cancel && *cancel) return {nullptr, "中止しました。"};
   info->truth.resize(std::size_t(acq.rows));
+  const bool attenuates = s.muPerCm > 0 && (info->object.outline >= 0 || hasMatter(info->object));
+  if (attenuates) info->mu.resize(std::size_t(acq.rows));
   inThreads(threads, [&](int part) {
-    for (int r = part; r < acq.rows; r += std::max(1, threads))
+    for (int r = part; r < acq.rows; r += std::max(1, threads)) {
       info->truth[std::size_t(r)] = truthSlice(info->object, s, r);
+      if (attenuates) info->mu[std::size_t(r)] = muSlice(info->object, s, r);
+    }
   });
   // The windows: the photopeak's expected counts are the primaries (and their scatter); the
   // side windows see the primaries' tails through the energy resolution and their own scatter.

@@ -22,8 +22,8 @@
 
 namespace sinora {
 
-enum class PhantomKind { Sample, SheppLogan, Jaszczak, Cylinder, LineSources, PointSource, Contrast };
-constexpr int kPhantomKinds = 7;
+enum class PhantomKind { Sample, SheppLogan, Jaszczak, Cylinder, LineSources, PointSource, Contrast, Thorax };
+constexpr int kPhantomKinds = 8;
 
 // The name shown (Japanese) and the name on the command line ("sample", "shepp-logan", ...).
 std::string phantomName(PhantomKind kind);
@@ -44,7 +44,7 @@ struct PhantomSettings {
   bool blurGrows = true;       // the FWHM grows in proportion to the distance to the detector
   double radiusMm = 200;       // radius of rotation (distance of the detector from the centre)
   double corPixels = 0;        // the projections are shifted by this along their bins
-  double muPerCm = 0;          // uniform attenuation inside the outer outline
+  double muPerCm = 0;          // uniform attenuation inside the outer outline (the thorax: water's)
   double pointMm[3] = {0, 0, 0};  // the point source: x, y, z
   std::uint64_t seed = 1;
   // Energy: the isotope's photopeak (isotopes() of scatter.h) into a window of peakPercent of its
@@ -69,7 +69,7 @@ struct PhantomSettings {
 
 // A setting out of range: which one ("views", "arc", "start", "matrix", "pixel", "counts",
 // "fwhm", "radius", "cor", "mu", "point", "seed", "isotope", "windows", "resolution",
-// "collimator") and what is wrong, in Japanese.
+// "collimator") and what is wrong, in Japanese. The thorax needs a field of view it fits in.
 struct SettingProblem {
   std::string field;
   std::string message;
@@ -84,6 +84,11 @@ struct PhantomPart {
   double ax = 0, ay = 0, az = 0;  // semi-axes; a cylinder's az and a line's az are half lengths
   double phi = 0;                 // turn in the slice plane, radians, from x towards y
   double activity = 0;            // per mm^3 (a line: per mm; a point: in all)
+  // Matter, added where parts overlap as activity is, in units of water's mu and of the excess
+  // of cortical bone's mu over water's at the photon energy (parts of volume only). An object
+  // with matter attenuates by it (mu of its water: settings.muPerCm, the rest in proportion);
+  // one without attenuates uniformly inside its outline.
+  double water = 0, bone = 0;
 };
 
 struct PhantomObject {
@@ -94,6 +99,12 @@ struct PhantomObject {
 };
 
 PhantomObject phantomObject(PhantomKind kind);
+
+// True when some part of the object has matter (water or bone).
+bool hasMatter(const PhantomObject& object);
+
+// A part's matter as mu (cm^-1) at the settings' photon energy, for water of mu settings.muPerCm.
+double matterMuPerCm(const PhantomPart& part, const PhantomSettings& settings);
 
 // Inside of a part at a point (mm): for Line and Point never (they have no volume).
 bool insidePart(const PhantomPart& part, double x, double y, double z);
@@ -113,6 +124,9 @@ struct PhantomInfo {
   PhantomObject object;
   // The true activity, voxel means, [row][i * B + j] (the slice as the reconstructions show it).
   std::vector<std::vector<float>> truth;
+  // The true mu (cm^-1) at the photon energy, voxel means in the same grid; empty when the
+  // acquisition has no attenuation.
+  std::vector<std::vector<float>> mu;
   // Each acquired window (photopeak, lower, upper): its expected counts from primary photons and
   // from scattered ones, V x R x B as the study's counts (scatter empty when not simulated).
   std::vector<EnergyWindow> windows;
@@ -157,5 +171,13 @@ double recoveredContrast(const std::vector<double>& slice, const PhantomInfo& in
 
 // The truth of one row (the same voxel means as PhantomInfo::truth), for tests and tools.
 std::vector<float> truthSlice(const PhantomObject& object, const PhantomSettings& settings, int row);
+
+// The mu (cm^-1) of one row, as PhantomInfo::mu: the matter's, or muPerCm inside the outline.
+std::vector<float> muSlice(const PhantomObject& object, const PhantomSettings& settings, int row);
+
+// The phantom's mu as a recipe's map (recipe.h): rows x B x B flattened; empty without one.
+// `shiftMm` moves it across the screen (towards the patient's left), linearly between pixels,
+// as a CT taken off the SPECT would lie.
+std::vector<float> phantomMuMap(const PhantomInfo& info, double shiftMm = 0);
 
 }  // namespace sinora

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <thread>
 
+#include "imaging/attenuation_map.h"
 #include "imaging/phantom.h"
 #include "imaging/resolution.h"
 #include "imaging/slices.h"
@@ -46,6 +47,50 @@ PsfSetup psfOf(const ProjectionStudy& study, const Recipe& r) {
   return p;
 }
 
+// The latest scatter estimate of a study and the study with it subtracted (for FBP), kept with
+// the study: moving a window's cut-off or iteration does not estimate it again.
+struct ScatterSlot {
+  mutable std::mutex mutex;
+  mutable std::string key;
+  mutable std::shared_ptr<const ScatterEstimate> estimate;
+  mutable StudyPtr subtracted;
+};
+
+const ScatterSlot& scatterSlot(const ProjectionStudy& study) {
+  return *static_cast<const ScatterSlot*>(
+      study.derived("scatter-slot", [] { return std::static_pointer_cast<const void>(std::make_shared<ScatterSlot>()); })
+          .get());
+}
+
+std::string scatterKey(const Recipe& r) {
+  char buffer[160];
+  std::snprintf(buffer, sizeof buffer, "%d %d %d %a %a", int(r.scatter), r.scatterLower, r.scatterUpper, r.dewK,
+                r.scatterSmoothFwhm);
+  return buffer;
+}
+
+// The study's estimate for the recipe, computed when the settings differ from the last ones.
+std::shared_ptr<const ScatterEstimate> slotEstimate(const ScatterSlot& slot, const ProjectionStudy& study,
+                                                    const Recipe& r) {
+  const std::string key = scatterKey(r);
+  if (slot.key != key || !slot.estimate) {
+    slot.estimate = std::make_shared<const ScatterEstimate>(
+        estimateScatter(study, r.scatter, r.scatterLower, r.scatterUpper, r.dewK, r.scatterSmoothFwhm));
+    slot.subtracted.reset();
+    slot.key = key;
+  }
+  return slot.estimate;
+}
+
+// The study with the recipe's estimate subtracted (clamped at 0).
+StudyPtr subtractedStudy(const ProjectionStudy& study, const Recipe& r) {
+  const ScatterSlot& slot = scatterSlot(study);
+  std::lock_guard<std::mutex> lock(slot.mutex);
+  const std::shared_ptr<const ScatterEstimate> e = slotEstimate(slot, study, r);
+  if (!slot.subtracted) slot.subtracted = scatterSubtracted(study, e->values);
+  return slot.subtracted;
+}
+
 // The rows of the estimate (V x R x B) for one row: V x B.
 std::vector<double> rowOf(const ProjectionStudy& study, const std::vector<double>& estimate, int row) {
   if (estimate.empty()) return {};
@@ -64,9 +109,15 @@ RecipeSlice runRow(const ProjectionStudy& study, const Recipe& r, int row, int t
   const int b = study.bins();
   const bool fbpMethod = r.method == RecipeMethod::Fbp;
   bool correct = r.correctsAttenuation();
-  std::vector<double> fbp;
-  if (fbpMethod || (correct && r.outline != OutlineSource::Phantom)) fbp = fbpCounts(study, r, row);
-  if (correct) {
+  const bool fromMap = correct && !r.muMap.empty();
+  std::vector<double> fbp, mu;
+  if (fbpMethod || (correct && !fromMap && r.outline != OutlineSource::Phantom)) fbp = fbpCounts(study, r, row);
+  if (fromMap) {
+    mu = muMapSlice(r.muMap, study.rows(), b, row, study.geometry().pixelSizeMm);
+    out.fromMuMap = true;
+    // A row without matter needs no correction.
+    correct = std::any_of(mu.begin(), mu.end(), [](double m) { return m > 0; });
+  } else if (correct) {
     out.muPerPixel = muPerPixel(r.muPerCm, study.geometry().pixelSizeMm);
     if (r.outline != OutlineSource::Threshold) out.outline = phantomOutline(study, row);
     if (!out.outline.present && r.outline != OutlineSource::Phantom)
@@ -81,6 +132,12 @@ RecipeSlice runRow(const ProjectionStudy& study, const Recipe& r, int row, int t
       correct = false;
     }
   }
+  if (fbpMethod && fromMap) {
+    const ReconFilter filter = r.filter == FilterWindow::SheppLogan ? ReconFilter::SheppLogan : ReconFilter::Ramp;
+    out.values = correct ? muMapChangCorrected(study, row, fbp, filter, mu, r.chang == ChangCorrection::Iterated ? 1 : 0)
+                         : std::move(fbp);
+    return out;
+  }
   if (fbpMethod) {
     out.values = correct ? changCorrected(study, row, fbp, r.filter == FilterWindow::SheppLogan
                                                                ? ReconFilter::SheppLogan
@@ -91,7 +148,7 @@ RecipeSlice runRow(const ProjectionStudy& study, const Recipe& r, int row, int t
     return out;
   }
   ViewWeights weights;
-  if (correct) weights = attenuationWeights(study, out.outline, out.muPerPixel);
+  if (correct) weights = fromMap ? muMapWeights(study, mu) : attenuationWeights(study, out.outline, out.muPerPixel);
   OsemResult o;
   if (r.resolutionRecovery || !scatter.empty()) {
     const PsfSetup psf = psfOf(study, r);
@@ -108,16 +165,29 @@ RecipeSlice runRow(const ProjectionStudy& study, const Recipe& r, int row, int t
 
 }  // namespace
 
+std::shared_ptr<const ScatterEstimate> recipeScatter(const ProjectionStudy& study, const Recipe& r) {
+  if (r.scatter == ScatterMethod::None) return nullptr;
+  const ScatterSlot& slot = scatterSlot(study);
+  std::lock_guard<std::mutex> lock(slot.mutex);
+  return slotEstimate(slot, study, r);
+}
+
 double fbpToCounts(const ProjectionStudy& study) {
   // The program's FBP sums its views without the factor pi / V of the inverse Radon transform.
   return 3.14159265358979323846 / study.views();
 }
 
 std::string checkRecipe(const ProjectionStudy& study, const Recipe& r) {
-  if (!r.muMap.empty()) return "μ マップはまだ使えません。";
+  if (!r.muMap.empty()) {
+    if (r.muMap.size() != std::size_t(study.rows()) * study.bins() * study.bins())
+      return fill("μ マップの大きさ（%1 値）がこの検査（%2 行 × %3 x %3 画素）と合いません。",
+                  {std::to_string(r.muMap.size()), std::to_string(study.rows()), std::to_string(study.bins())});
+    for (float m : r.muMap)
+      if (!(m >= 0 && m <= 10)) return "μ マップの値は 0 から 10 cm^-1 までです。";
+  }
   if (r.scatter != ScatterMethod::None) {
-    const ScatterEstimate e = estimateScatter(study, r.scatter, r.scatterLower, r.scatterUpper, r.dewK, r.scatterSmoothFwhm);
-    if (!e.ok()) return e.refusal;
+    const std::shared_ptr<const ScatterEstimate> e = recipeScatter(study, r);
+    if (!e->ok()) return e->refusal;
   }
   if (r.resolutionRecovery) {
     if (r.method != RecipeMethod::Osem) return "分解能補正は MLEM/OSEM にだけ使えます。";
@@ -163,10 +233,10 @@ RecipeSlice runRecipe(const ProjectionStudy& study, const Recipe& r, int row, in
   if (!out.ok()) return out;
   row = std::clamp(row, 0, study.rows() - 1);
   if (r.scatter != ScatterMethod::None) {
-    const ScatterEstimate e = estimateScatter(study, r.scatter, r.scatterLower, r.scatterUpper, r.dewK, r.scatterSmoothFwhm);
     if (r.method == RecipeMethod::Fbp)
-      return runRow(*scatterSubtracted(study, e.values), r, row, std::max(1, threads), cancel, withLikelihood, true);
-    return runRow(study, r, row, std::max(1, threads), cancel, withLikelihood, true, e.values);
+      return runRow(*subtractedStudy(study, r), r, row, std::max(1, threads), cancel, withLikelihood, true);
+    const std::shared_ptr<const ScatterEstimate> e = recipeScatter(study, r);
+    return runRow(study, r, row, std::max(1, threads), cancel, withLikelihood, true, e->values);
   }
   return runRow(study, r, row, std::max(1, threads), cancel, withLikelihood, true);
 }
@@ -176,15 +246,14 @@ RecipeVolume runRecipeVolume(const ProjectionStudy& given, const Recipe& r, int 
   RecipeVolume out;
   out.refusal = checkRecipe(given, r);
   if (!out.ok()) return out;
-  std::vector<double> scatter;
+  std::shared_ptr<const ScatterEstimate> estimate;
   StudyPtr subtracted;
   if (r.scatter != ScatterMethod::None) {
-    scatter = estimateScatter(given, r.scatter, r.scatterLower, r.scatterUpper, r.dewK, r.scatterSmoothFwhm).values;
-    if (r.method == RecipeMethod::Fbp) {
-      subtracted = scatterSubtracted(given, scatter);
-      scatter.clear();
-    }
+    if (r.method == RecipeMethod::Fbp) subtracted = subtractedStudy(given, r);
+    else estimate = recipeScatter(given, r);
   }
+  static const std::vector<double> kNone;
+  const std::vector<double>& scatter = estimate ? estimate->values : kNone;
   const ProjectionStudy& study = subtracted ? *subtracted : given;
   threads = std::max(1, threads);
   const int rows = study.rows();
@@ -270,10 +339,14 @@ std::vector<std::string> describeRecipe(const Recipe& r, const std::string& stud
     else
       parts.push_back("減弱込みの投影");
     const std::string threshold = number(r.threshold * 100);
-    parts.push_back(fill("μ = %1 cm^-1", {number(r.muPerCm)}));
-    parts.push_back(r.outline == OutlineSource::Phantom     ? std::string("ファントムの輪郭")
-                    : r.outline == OutlineSource::Threshold ? fill("FBP のしきい値 %1 % の輪郭", {threshold})
-                                                            : fill("ファントムの輪郭（なければ FBP の %1 %）", {threshold}));
+    if (!r.muMap.empty()) {
+      parts.push_back("μ マップ");
+    } else {
+      parts.push_back(fill("μ = %1 cm^-1", {number(r.muPerCm)}));
+      parts.push_back(r.outline == OutlineSource::Phantom     ? std::string("ファントムの輪郭")
+                      : r.outline == OutlineSource::Threshold ? fill("FBP のしきい値 %1 % の輪郭", {threshold})
+                                                              : fill("ファントムの輪郭（なければ FBP の %1 %）", {threshold}));
+    }
   } else {
     parts.push_back("減弱補正なし");
   }

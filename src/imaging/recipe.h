@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -39,13 +40,15 @@ struct Recipe {
   int subsets = 10, iterations = 10;
   // Gaussian post-filter of the MLEM/OSEM image, FWHM in pixels (0: none).
   double postFilterFwhm = 0;
-  // Attenuation, uniform mu inside an outline: Chang for FBP, the attenuated projector for OSEM.
+  // Attenuation: Chang for FBP, the attenuated projector for OSEM; from muMap when it is set,
+  // else uniform mu inside an outline (the case without a CT).
   ChangCorrection chang = ChangCorrection::None;
   bool attenuatedProjector = false;
   double muPerCm = 0.15;
   OutlineSource outline = OutlineSource::PhantomElseThreshold;
   double threshold = 0.2;  // of the FBP slice's maximum, for a threshold outline
-  // Not modelled yet; a recipe that sets one is refused rather than run without it.
+  // A map of mu (a CT's or a phantom's) in the study's slice grid, rows x B x B; it replaces
+  // muPerCm and the outline.
   std::vector<float> muMap;         // per pixel of each row, cm^-1, [row][i * B + j] flattened
   // Scatter, estimated from the study's energy windows (scatter.h): subtracted from the
   // projections for FBP (clamped at 0), an additive term of MLEM/OSEM's expected counts.
@@ -73,6 +76,7 @@ struct RecipeSlice {
   std::vector<double> likelihood;
   Outline outline;  // where attenuation was modelled
   double muPerPixel = 0;
+  bool fromMuMap = false;  // the recipe's map was used (outline and muPerPixel were not)
   bool ok() const { return refusal.empty(); }
 };
 
@@ -100,6 +104,11 @@ RecipeVolume runRecipeVolume(const ProjectionStudy& study, const Recipe& recipe,
 
 // The recipe's post-filter applied to one slice (MLEM/OSEM; FBP slices come back as they are).
 std::vector<double> postFiltered(const Recipe& recipe, const std::vector<double>& slice, int bins);
+
+// The scatter estimate the recipe uses (null when it corrects none; its refusal when the study
+// cannot give one). The latest one is kept with the study, so that the windows' pictures of it
+// and the reconstructions share one computation.
+std::shared_ptr<const ScatterEstimate> recipeScatter(const ProjectionStudy& study, const Recipe& recipe);
 
 // The FBP's factor to counts per pixel.
 double fbpToCounts(const ProjectionStudy& study);

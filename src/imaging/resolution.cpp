@@ -321,7 +321,9 @@ std::vector<std::vector<double>> osemPsfVolume(const ProjectionStudy& study, con
   if (subsets < 1 || v % subsets != 0 || iterations < 1) return volume;
   if (!scatter.empty() && scatter.size() != study.counts().size()) return volume;
   const PsfProjector a(study, psf ? *psf : noBlur(), rows);
-  const std::vector<double> y(study.counts().begin(), study.counts().end());
+  const std::vector<double> y = study.exactCounts()
+                                    ? std::vector<double>(study.exactCounts()->begin(), study.exactCounts()->end())
+                                    : std::vector<double>(study.counts().begin(), study.counts().end());
   const Engine e{a, y, scatter, nullptr, threads};
   std::vector<double> last;
   bool complete = false;
@@ -371,6 +373,49 @@ std::vector<double> studyRadii(const ProjectionStudy& study, double fallbackMm) 
   const std::vector<double>& r = study.geometry().radiusMm;
   if (r.size() == std::size_t(study.views()) || r.size() == 1) return r;
   return {fallbackMm};
+}
+
+ProjectorPsf projectorPsf(int bins, double pixelMm, const Collimator& collimator, double radiusMm,
+                          double distanceMm) {
+  ProjectorPsf out;
+  bins = std::clamp(bins, 2, kMaxRowsOrBins);
+  if (!(pixelMm > 0) || !std::isfinite(pixelMm) || !std::isfinite(radiusMm) || !std::isfinite(distanceMm)) return out;
+  // One view at 0 degrees looks along -y: depth t towards its detector is the pixel's c - j.
+  StudyGeometry g;
+  g.views = 1;
+  g.rows = 1;
+  g.bins = bins;
+  g.angles = {0.0};
+  g.pixelSizeMm = pixelMm;
+  const ProjectionStudy study(g, std::vector<std::uint16_t>(std::size_t(bins), 0));
+  PsfSetup setup;
+  setup.collimator = collimator;
+  setup.radiusMm = {radiusMm};
+  setup.pixelMm = pixelMm;
+  setup.acrossRows = false;
+  const PsfProjector projector(study, setup, 1);
+  const int c = bins / 2;
+  int t = int(std::lround((radiusMm - distanceMm) / pixelMm));
+  while (t != 0 && !insideCircle(c, c - t, bins)) t += t > 0 ? -1 : 1;
+  out.actualMm = radiusMm - t * pixelMm;
+  std::vector<double> f(std::size_t(bins) * bins, 0.0);
+  f[std::size_t(c) * bins + std::size_t(c - t)] = 1;
+  out.profile.assign(std::size_t(bins), 0.0);
+  projector.forwardView(0, f.data(), out.profile.data());
+  const auto top = std::max_element(out.profile.begin(), out.profile.end());
+  const int m = int(top - out.profile.begin());
+  const double half = *top / 2;
+  if (!(half > 0)) return out;
+  // Where the profile crosses half its maximum on each side, between samples.
+  auto cross = [&](int step) {
+    for (int n = m; n + step >= 0 && n + step < bins; n += step) {
+      const double a = out.profile[std::size_t(n)], b = out.profile[std::size_t(n + step)];
+      if (b < half) return n + step * (a - half) / (a - b);
+    }
+    return double(NAN);
+  };
+  out.fwhmMm = (cross(1) - cross(-1)) * pixelMm;
+  return out;
 }
 
 }  // namespace sinora

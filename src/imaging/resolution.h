@@ -72,6 +72,20 @@ OsemResult osemPsf(const ProjectionStudy& study, int row, const PsfSetup* psf,
                    int threads = 1, const std::atomic<bool>* cancel = nullptr,
                    bool withLikelihood = false, const ViewWeights* weights = nullptr);
 
+// What the projector does to a point: the detector's values (bins, summing to 1) for a point on
+// the central ray of a view, `distanceMm` from the collimator face, with the detector `radiusMm`
+// from the centre of rotation, in a study of `bins` bins of `pixelMm`. The point sits on the
+// pixel nearest that distance inside the reconstruction circle; `actualMm` gets that pixel's
+// distance. The 3-D projector blurs the rows with the same taps, so its 2-D PSF is this profile
+// times itself.
+struct ProjectorPsf {
+  std::vector<double> profile;
+  double actualMm = 0;
+  double fwhmMm = 0;  // the profile's FWHM, by linear interpolation at half its maximum
+};
+ProjectorPsf projectorPsf(int bins, double pixelMm, const Collimator& collimator, double radiusMm,
+                          double distanceMm);
+
 // The radii a study gives (one per view when it has them, else 1), or `fallbackMm`.
 std::vector<double> studyRadii(const ProjectionStudy& study, double fallbackMm);
 

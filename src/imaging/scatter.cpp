@@ -95,8 +95,11 @@ bool scatterMethodFromKey(const std::string& key, ScatterMethod& method) {
   return true;
 }
 
-void tewEstimate(const std::uint16_t* lower, const std::uint16_t* upper, std::size_t count,
-                 double wl, double wu, double wp, double* out) {
+namespace {
+
+template <typename Count>
+void tewOf(const Count* lower, const Count* upper, std::size_t count, double wl, double wu, double wp,
+           double* out) {
   // Written as the formula, operation for operation, so that a check by hand gives the same bits.
   if (!(wl > 0)) {
     std::fill(out, out + count, 0.0);
@@ -108,13 +111,40 @@ void tewEstimate(const std::uint16_t* lower, const std::uint16_t* upper, std::si
     for (std::size_t n = 0; n < count; ++n) out[n] = std::max(0.0, (lower[n] / wl + 0.0) * wp / 2);
 }
 
-void dewEstimate(const std::uint16_t* lower, std::size_t count, double wl, double wp, double k,
-                 double* out) {
+template <typename Count>
+void dewOf(const Count* lower, std::size_t count, double wl, double wp, double k, double* out) {
   if (!(wl > 0)) {
     std::fill(out, out + count, 0.0);
     return;
   }
   for (std::size_t n = 0; n < count; ++n) out[n] = std::max(0.0, k * lower[n] * wp / wl);
+}
+
+// A window's counts as read when the set keeps them, else null.
+const float* exactOf(const EnergyWindowSet& set, int window) {
+  return std::size_t(window) < set.exact.size() && set.exact[std::size_t(window)]
+             ? set.exact[std::size_t(window)]->data() : nullptr;
+}
+
+}  // namespace
+
+void tewEstimate(const std::uint16_t* lower, const std::uint16_t* upper, std::size_t count,
+                 double wl, double wu, double wp, double* out) {
+  tewOf(lower, upper, count, wl, wu, wp, out);
+}
+
+void tewEstimate(const float* lower, const float* upper, std::size_t count, double wl, double wu,
+                 double wp, double* out) {
+  tewOf(lower, upper, count, wl, wu, wp, out);
+}
+
+void dewEstimate(const std::uint16_t* lower, std::size_t count, double wl, double wp, double k,
+                 double* out) {
+  dewOf(lower, count, wl, wp, k, out);
+}
+
+void dewEstimate(const float* lower, std::size_t count, double wl, double wp, double k, double* out) {
+  dewOf(lower, count, wl, wp, k, out);
 }
 
 void smoothProjections(std::vector<double>& proj, int views, int rows, int bins, double fwhm) {
@@ -183,13 +213,22 @@ ScatterEstimate estimateScatter(const ProjectionStudy& study, ScatterMethod meth
     return out;
   }
   out.values.resize(count);
+  // Side windows of weighted counts are read as they were, all of them or none.
+  const float* exactLower = exactOf(*set, out.lower);
+  const float* exactUpper = out.upper >= 0 ? exactOf(*set, out.upper) : nullptr;
+  const bool exact = exactLower && (out.upper < 0 || exactUpper);
   if (method == ScatterMethod::Dew) {
     out.upper = -1;
-    dewEstimate(set->counts[std::size_t(out.lower)].data(), count, l.width(), p.width(), dewK, out.values.data());
+    if (exact) dewEstimate(exactLower, count, l.width(), p.width(), dewK, out.values.data());
+    else dewEstimate(set->counts[std::size_t(out.lower)].data(), count, l.width(), p.width(), dewK, out.values.data());
   } else {
     const bool above = out.upper >= 0;
-    tewEstimate(set->counts[std::size_t(out.lower)].data(), above ? set->counts[std::size_t(out.upper)].data() : nullptr,
-                count, l.width(), above ? set->windows[std::size_t(out.upper)].width() : 0, p.width(), out.values.data());
+    const double wu = above ? set->windows[std::size_t(out.upper)].width() : 0;
+    if (exact)
+      tewEstimate(exactLower, exactUpper, count, l.width(), wu, p.width(), out.values.data());
+    else
+      tewEstimate(set->counts[std::size_t(out.lower)].data(), above ? set->counts[std::size_t(out.upper)].data() : nullptr,
+                  count, l.width(), wu, p.width(), out.values.data());
   }
   smoothProjections(out.values, study.views(), study.rows(), study.bins(), smooth);
   return out;
@@ -197,10 +236,22 @@ ScatterEstimate estimateScatter(const ProjectionStudy& study, ScatterMethod meth
 
 StudyPtr scatterSubtracted(const ProjectionStudy& study, const std::vector<double>& estimate) {
   std::vector<std::uint16_t> counts(study.counts());
-  if (estimate.size() == counts.size())
+  const std::vector<float>* exact = study.exactCounts();
+  if (estimate.size() != counts.size())
+    return std::make_shared<const ProjectionStudy>(study.geometry(), std::move(counts), study.sharedExactCounts());
+  if (!exact) {
     for (std::size_t n = 0; n < counts.size(); ++n)
       counts[n] = std::uint16_t(std::clamp(std::floor(counts[n] - estimate[n] + 0.5), 0.0, 65535.0));
-  return std::make_shared<const ProjectionStudy>(study.geometry(), std::move(counts));
+    return std::make_shared<const ProjectionStudy>(study.geometry(), std::move(counts));
+  }
+  // Weighted counts stay weights: the difference is kept as it is, beside its whole counts.
+  auto left = std::make_shared<std::vector<float>>(exact->size());
+  for (std::size_t n = 0; n < counts.size(); ++n) {
+    const double v = std::max(0.0, double((*exact)[n]) - estimate[n]);
+    (*left)[n] = float(v);
+    counts[n] = std::uint16_t(std::min(std::floor(v + 0.5), 65535.0));
+  }
+  return std::make_shared<const ProjectionStudy>(study.geometry(), std::move(counts), std::move(left));
 }
 
 const std::vector<Isotope>& isotopes() {

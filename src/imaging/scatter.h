@@ -59,6 +59,11 @@ void tewEstimate(const std::uint16_t* lower, const std::uint16_t* upper, std::si
                  double widthLower, double widthUpper, double widthPeak, double* out);
 void dewEstimate(const std::uint16_t* lower, std::size_t count, double widthLower,
                  double widthPeak, double k, double* out);
+// The same of counts kept as read (ProjectionStudy::exactCounts).
+void tewEstimate(const float* lower, const float* upper, std::size_t count, double widthLower,
+                 double widthUpper, double widthPeak, double* out);
+void dewEstimate(const float* lower, std::size_t count, double widthLower, double widthPeak,
+                 double k, double* out);
 
 // The estimate of a study's scatter in its current window (V x R x B as its counts), from its
 // side windows (`lower`, `upper` 0-based; -1: findSideWindows; upper -2: none above). On a study without the windows
@@ -72,7 +77,8 @@ struct ScatterEstimate {
 ScatterEstimate estimateScatter(const ProjectionStudy& study, ScatterMethod method, int lower = -1,
                                 int upper = -1, double dewK = 0.5, double smoothFwhmPixels = 0);
 
-// The study with the estimate subtracted from its counts, rounded and clamped at 0 (for FBP).
+// The study with the estimate subtracted from its counts, rounded and clamped at 0 (for FBP); of
+// counts kept as read, the difference is kept too (clamped at 0).
 StudyPtr scatterSubtracted(const ProjectionStudy& study, const std::vector<double>& estimate);
 
 // Gaussian smoothing of V projections of R x B, in place, FWHM in pixels (<= 0: unchanged),

@@ -110,8 +110,11 @@ struct FilterWork {
   std::vector<double> rows, in, smoothed, acc;
 };
 
+// `exact`: the counts as read when the study keeps them (the recipe's reconstructions), else the
+// whole counts the described windows show.
 void filteredSliceInto(const ProjectionStudy& study, int sliceLine, const std::vector<double>& ra,
-                       const BwParameters* bw, const ButterworthKernel& bk, FilterWork& w) {
+                       const BwParameters* bw, const ButterworthKernel& bk, FilterWork& w,
+                       bool exact = false) {
   const int b = study.bins(), g = sliceRowOf(sliceLine, study.rows());
   const AnyGeometry geo(b);
   // Eight spare doubles at the end: the vector backprojection reads 8 from any bin. The padding
@@ -121,8 +124,12 @@ void filteredSliceInto(const ProjectionStudy& study, int sliceLine, const std::v
   w.in.resize(std::size_t(b));
   w.smoothed.resize(std::size_t(b));
   for (int k = 0; k < study.views(); ++k) {
-    const std::uint16_t* src = study.projection(k) + std::size_t(g) * b;
-    for (int c = 0; c < b; ++c) w.in[std::size_t(c)] = src[c];
+    if (exact) {
+      exactRow(study, k, g, w.in.data());
+    } else {
+      const std::uint16_t* src = study.projection(k) + std::size_t(g) * b;
+      for (int c = 0; c < b; ++c) w.in[std::size_t(c)] = src[c];
+    }
     const double* row = w.in.data();
     if (bw) {
       smoothRowN(w.in.data(), w.smoothed.data(), bk, b);
@@ -134,11 +141,12 @@ void filteredSliceInto(const ProjectionStudy& study, int sliceLine, const std::v
 }
 
 std::vector<double> filteredSliceWith(const ProjectionStudy& study, int sliceLine,
-                                      const std::vector<double>& ra, const BwParameters* bw) {
+                                      const std::vector<double>& ra, const BwParameters* bw,
+                                      bool exact = false) {
   ButterworthKernel bk{};
   if (bw) bk = butterworthKernelFor(bw->order, bw->cutoff, study.bins());
   FilterWork w;
-  filteredSliceInto(study, sliceLine, ra, bw, bk, w);
+  filteredSliceInto(study, sliceLine, ra, bw, bk, w, exact);
   return std::move(w.acc);
 }
 
@@ -162,7 +170,7 @@ Picture filteredPictureWith(const ProjectionStudy& study, int sliceLine,
 
 std::vector<double> fbpSlice(const ProjectionStudy& study, int row, const std::vector<double>& kernel,
                              const BwParameters* prefilter) {
-  return filteredSliceWith(study, row, kernel, prefilter);
+  return filteredSliceWith(study, row, kernel, prefilter, true);
 }
 
 std::vector<double> fbpOfSinogram(const ProjectionStudy& study, const std::vector<double>& sinogram,
@@ -212,8 +220,11 @@ __attribute__((always_inline)) inline void fbpBlockBody(const FbpPlan& plan, int
   for (int r = 0; r < kLanes; ++r) {
     const bool real = row0 + r < study.rows();
     for (int k = 0; k < v; ++k) {
-      const std::uint16_t* src = study.projection(k) + std::size_t(real ? row0 + r : 0) * b;
-      for (int c = 0; c < b; ++c) w.in[std::size_t(c)] = real ? src[c] : 0.0;
+      // The counts as read (weighted counts kept as floats), as the recipe's other rows see them.
+      if (real)
+        exactRow(study, k, row0 + r, w.in.data());
+      else
+        std::fill(w.in.begin(), w.in.end(), 0.0);
       const double* row = w.in.data();
       if (plan.bw) {
         smoothRowN(w.in.data(), w.smoothed.data(), plan.bk, b);
@@ -307,7 +318,7 @@ std::vector<std::vector<double>> fbpVolume(const ProjectionStudy& study, ReconFi
     work = [&] {
       FilterWork w;
       for (int r = next++; r < rows && !stop; r = next++) {
-        filteredSliceInto(study, r, ra, prefilter, bk, w);
+        filteredSliceInto(study, r, ra, prefilter, bk, w, true);
         volume[std::size_t(r)] = w.acc;
         finished();
       }

@@ -47,7 +47,8 @@ Picture filteredPictureWith(const ProjectionStudy& study, int sliceLine,
                             const std::vector<double>& kernel, int densityOffset);
 
 // The filtered backprojection (as filteredPicture, before rounding and display) of every row,
-// `threads` rows at a time; each slice [i * B + j]. `step` as for osemVolume.
+// `threads` rows at a time; each slice [i * B + j]. `step` as for osemVolume. This and fbpSlice
+// read the counts as read when the study keeps them (exactRow), the pictures the whole counts.
 std::vector<std::vector<double>> fbpVolume(const ProjectionStudy& study, ReconFilter filter,
                                            int threads, const std::function<bool(int)>& step,
                                            const BwParameters* prefilter = nullptr);

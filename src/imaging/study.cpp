@@ -18,15 +18,25 @@ ProjectionStudy::ProjectionStudy(std::vector<std::uint16_t> counts) : counts_(st
   finish();
 }
 
-ProjectionStudy::ProjectionStudy(StudyGeometry geometry, std::vector<std::uint16_t> counts)
-    : geometry_(std::move(geometry)), counts_(std::move(counts)) {
+ProjectionStudy::ProjectionStudy(StudyGeometry geometry, std::vector<std::uint16_t> counts, ExactCounts exact)
+    : geometry_(std::move(geometry)), counts_(std::move(counts)), exact_(std::move(exact)) {
   geometry_.views = std::clamp(geometry_.views, 1, kMaxViews);
   geometry_.rows = std::clamp(geometry_.rows, 1, kMaxRowsOrBins);
   geometry_.bins = std::clamp(geometry_.bins, 1, kMaxRowsOrBins);
   rows_ = geometry_.rows;
   bins_ = geometry_.bins;
   counts_.resize(std::size_t(geometry_.views) * rows_ * bins_, 0);
+  if (exact_ && exact_->size() != counts_.size()) exact_ = nullptr;
   finish();
+}
+
+void exactRow(const ProjectionStudy& study, int view, int row, double* out) {
+  const std::size_t at = (std::size_t(view) * study.rows() + std::size_t(row)) * study.bins();
+  if (const std::vector<float>* exact = study.exactCounts()) {
+    std::copy_n(exact->data() + at, study.bins(), out);
+  } else {
+    std::copy_n(study.counts().data() + at, study.bins(), out);
+  }
 }
 
 std::shared_ptr<const void> ProjectionStudy::derived(
@@ -154,7 +164,9 @@ StudyPtr withEnergyWindow(const ProjectionStudy& study, int window) {
   if (!set || window < 0 || std::size_t(window) >= set->counts.size()) return nullptr;
   StudyGeometry g = study.geometry();
   g.energyWindow = window;
-  return std::make_shared<const ProjectionStudy>(std::move(g), set->counts[std::size_t(window)]);
+  return std::make_shared<const ProjectionStudy>(
+      std::move(g), set->counts[std::size_t(window)],
+      std::size_t(window) < set->exact.size() ? set->exact[std::size_t(window)] : nullptr);
 }
 
 const EnergyWindow* currentEnergyWindow(const ProjectionStudy& study) {

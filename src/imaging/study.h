@@ -37,11 +37,16 @@ struct EnergyWindow {
   double centre() const { return (lowerKeV + upperKeV) / 2; }
 };
 
-// Every window of an acquisition and each one's counts, laid out as ProjectionStudy::counts().
+// Every window of an acquisition and each one's counts, laid out as ProjectionStudy::counts();
+// `exact` holds a window's counts as read when they were not whole (ProjectionStudy::exactCounts),
+// null or missing for a window whose counts are.
 struct EnergyWindowSet {
   std::vector<EnergyWindow> windows;
   std::vector<std::vector<std::uint16_t>> counts;
+  std::vector<std::shared_ptr<const std::vector<float>>> exact;
 };
+
+using ExactCounts = std::shared_ptr<const std::vector<float>>;
 
 struct StudyGeometry {
   int views = kProjections;
@@ -70,8 +75,10 @@ class ProjectionStudy {
   // The classic study: counts[k * 16384 + r * 128 + c]; must hold kStudyCounts values.
   explicit ProjectionStudy(std::vector<std::uint16_t> counts);
   // Any geometry: counts[(k * rows + r) * bins + c]; sizes are clamped into their ranges and the
-  // counts padded or cut to fit (readers check them before).
-  ProjectionStudy(StudyGeometry geometry, std::vector<std::uint16_t> counts);
+  // counts padded or cut to fit (readers check them before). `exact`: the counts as read when they
+  // are not whole numbers (Monte Carlo weights; NaN and negatives as 0), laid out as `counts`,
+  // which then hold them rounded; ignored unless it has as many values as the study.
+  ProjectionStudy(StudyGeometry geometry, std::vector<std::uint16_t> counts, ExactCounts exact = nullptr);
   ~ProjectionStudy();
 
   std::uint16_t count(int projection, int row, int column) const {
@@ -81,6 +88,10 @@ class ProjectionStudy {
     return counts_.data() + std::size_t(k) * rows_ * bins_;
   }
   const std::vector<std::uint16_t>& counts() const { return counts_; }
+  // The counts as read when they were not whole numbers, else null. The two described windows
+  // show the whole counts(); the reconstructions of the recipe read these (exactRow).
+  const std::vector<float>* exactCounts() const { return exact_.get(); }
+  const ExactCounts& sharedExactCounts() const { return exact_; }
   // Largest count of the whole study, never below 10 (computed once).
   std::int32_t maximum() const { return maximum_; }
 
@@ -112,6 +123,7 @@ class ProjectionStudy {
   StudyGeometry geometry_;
   int rows_ = kSize, bins_ = kSize;
   std::vector<std::uint16_t> counts_;
+  ExactCounts exact_;
   std::int32_t maximum_ = 10;
   std::uint64_t total_ = 0;
   bool classic_ = true;
@@ -128,6 +140,10 @@ class ProjectionStudy {
 };
 
 using StudyPtr = std::shared_ptr<const ProjectionStudy>;
+
+// Row `row` of view `view` as the recipe's reconstructions read it: the exact counts when the
+// study keeps them, else the whole ones; `out` gets bins() values.
+void exactRow(const ProjectionStudy& study, int view, int row, double* out);
 
 // The same study with the counts of another of its energy windows (0-based); null when it has
 // no such window.

@@ -1,6 +1,8 @@
 #include "platform/tr.h"
 
 #include <QFile>
+#include <QStringList>
+#include <QTranslator>
 #include <QRegularExpression>
 #include <QXmlStreamReader>
 
@@ -49,9 +51,27 @@ const std::vector<Pattern>& patterns() {
   return all;
 }
 
-QString translateMessage(const QString& text, int depth) {
+// Translates one text as it stands (the interface's translators, or English alone).
+using Translator = QString (*)(const char* source);
+
+QString withInterface(const char* source) { return QCoreApplication::translate(kTextContext, source); }
+
+QString withEnglish(const char* source) {
+  static const QTranslator* english = [] {
+    auto* t = new QTranslator;  // kept for the program's life
+    if (!t->load(QStringLiteral(":/i18n/sinora_en.qm"))) {
+      delete t;
+      return static_cast<QTranslator*>(nullptr);
+    }
+    return t;
+  }();
+  const QString t = english ? english->translate(kTextContext, source) : QString();
+  return t.isEmpty() ? QString::fromUtf8(source) : t;
+}
+
+QString translateMessage(const QString& text, int depth, Translator translate = withInterface) {
   const QByteArray utf8 = text.toUtf8();
-  const QString exact = QCoreApplication::translate(kTextContext, utf8.constData());
+  const QString exact = translate(utf8.constData());
   if (exact != text || depth > 3) return exact;
   const Pattern* best = nullptr;
   QRegularExpressionMatch found;
@@ -64,7 +84,7 @@ QString translateMessage(const QString& text, int depth) {
     }
   }
   if (!best) return text;
-  const QString translated = QCoreApplication::translate(kTextContext, best->source.constData());
+  const QString translated = translate(best->source.constData());
   if (translated == QString::fromUtf8(best->source)) return text;  // no translation installed
   // Values in one pass, so that a value holding "%2" is left as it is.
   QString out;
@@ -74,7 +94,7 @@ QString translateMessage(const QString& text, int depth) {
         translated[i + 1] <= QLatin1Char('9')) {
       const int n = translated[i + 1].digitValue();
       if (n <= found.lastCapturedIndex()) {
-        out += translateMessage(found.captured(n), depth + 1);
+        out += translateMessage(found.captured(n), depth + 1, translate);
         ++i;
         continue;
       }
@@ -87,5 +107,16 @@ QString translateMessage(const QString& text, int depth) {
 }  // namespace
 
 QString TM(const std::string& japanese) { return translateMessage(QString::fromStdString(japanese), 0); }
+
+QString TE(const QString& japanese) {
+  // A message of several lines is one text, or lines of their own (the notes of an import).
+  const QString whole = translateMessage(japanese, 0, withEnglish);
+  if (whole != japanese || !japanese.contains(QLatin1Char('\n'))) return whole;
+  QStringList lines = japanese.split(QLatin1Char('\n'));
+  for (QString& line : lines) line = translateMessage(line, 0, withEnglish);
+  return lines.join(QLatin1Char('\n'));
+}
+
+QString TE(const std::string& japanese) { return TE(QString::fromStdString(japanese)); }
 
 }  // namespace sinora

@@ -20,6 +20,12 @@ inline QString T(const char* japanese) { return QCoreApplication::translate(kTex
 // put back, each translated in turn. Without an entry it stays as written.
 QString TM(const std::string& japanese);
 
+// The same message in English whatever language the interface speaks: what the command-line
+// tools print (they speak English everywhere). Text of several lines that is not one message
+// is translated line by line.
+QString TE(const std::string& japanese);
+QString TE(const QString& japanese);
+
 }  // namespace sinora
 
 // Marks a text kept in a table for T() to translate where it is shown (the translation script

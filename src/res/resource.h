@@ -19,7 +19,9 @@ enum : int {
   ID_FILTER_ANALYSIS = 32792,  // 応用: the filter-analysis window
   ID_PHANTOM = 32793,  // 応用: the phantom lab
   ID_COMPARISON_BOARD = 32795,  // 応用: the board of kept pictures
+  ID_OPEN_WAY = 32796,  // 応用: how the open study's file opens (turn, mirror, energy window)
   ID_LESSONS = 32810,  // 応用: the lesson panel
+  ID_OPEN_CT = 32798,  // 応用: open a CT series or an Interfile mu map
 
   ID_FILE_NEW = 57600,
   ID_FILE_OPEN = 57601,

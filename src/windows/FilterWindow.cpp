@@ -32,6 +32,7 @@
 #include "imaging/psf.h"
 #include "imaging/recipe.h"
 #include "windows/PictureView.h"
+#include "windows/ScatterPanel.h"
 
 using namespace sinora;
 
@@ -123,6 +124,7 @@ FilterAnalysisWindow::FilterAnalysisWindow(CSinoraDoc* doc, QWidget* parent)
   bwMessage->setStyleSheet(QStringLiteral("color: #b00000"));
   bwMessage->setWordWrap(true);
   form->addRow(bwMessage);
+  scatter_ = new ScatterControls(study_, form, this);
   form->addRow(T("画素サイズ（mm）"), pixelMm_);
   form->addRow(T("周波数の単位"), units_);
   form->addRow(message_);
@@ -184,6 +186,8 @@ FilterAnalysisWindow::FilterAnalysisWindow(CSinoraDoc* doc, QWidget* parent)
   };
   tabs_->addTab(page(pictures), T("画像"));
   tabs_->addTab(page(plots), T("グラフ"));
+  scatterPanel_ = new ScatterPanel(study_, studyTitle_);
+  tabs_->addTab(scatterPanel_, T("散乱"));
   auto* content = new QWidget;
   auto* top = new QBoxLayout(QBoxLayout::LeftToRight, content);
   top->addLayout(form);
@@ -210,6 +214,7 @@ FilterAnalysisWindow::FilterAnalysisWindow(CSinoraDoc* doc, QWidget* parent)
   connect(row_, &QSpinBox::valueChanged, this, &FilterAnalysisWindow::refresh);
   connect(studySource_, &QRadioButton::toggled, this, &FilterAnalysisWindow::refresh);
   connect(units_, &QComboBox::currentIndexChanged, this, &FilterAnalysisWindow::drawPlot);
+  connect(scatter_, &ScatterControls::changed, this, &FilterAnalysisWindow::refresh);
   for (QLineEdit* e : {bwOrder_, bwCutoff_, pixelMm_})
     connect(e, &QLineEdit::editingFinished, this, &FilterAnalysisWindow::refresh);
   connect(projection_, &PictureView::pointChosen, this, [this](QPoint p) {
@@ -260,8 +265,12 @@ void FilterAnalysisWindow::refresh() {
     sinogram_->setCaption(T("%1、%2 行目: サイノグラム").arg(studyTitle_).arg(row));
   }
   sinogram_->setValues(sinogram);
+  Recipe corrections;
+  scatter_->fill(corrections);
+  scatterPanel_->setRecipe(corrections, row);
   // A refused setting is said next to the boxes; the last pictures stay.
-  const std::string why = checkWindowSettings(w, fc, order);
+  std::string why = checkWindowSettings(w, fc, order);
+  if (why.empty() && !pointSource_->isChecked()) why = checkRecipe(*study_, corrections);
   message_->setText(TM(why));
   if (!why.empty()) return;
   SliceJob job;
@@ -272,6 +281,7 @@ void FilterAnalysisWindow::refresh() {
   job.cutoff = fc;
   job.order = order;
   job.windowName = window_->currentText();
+  job.corrections = corrections;
   const std::vector<double> kernel = windowedKernel(w, fc, order, b);
   job.kernel = kernel;
   // A large study's two FBPs would hold the window: they are made in the background, the
@@ -362,7 +372,7 @@ FilterAnalysisWindow::SliceResult FilterAnalysisWindow::computeSlices(const Proj
       for (double& v : *f) v *= fbpToCounts(study);  // counts per pixel, as the study's slices
   } else {
     // Both slices by the one recipe, in counts per pixel as they are.
-    Recipe windowed, plain;
+    Recipe windowed = job.corrections, plain = job.corrections;
     windowed.filter = job.window;
     windowed.windowCutoff = job.cutoff;
     windowed.windowOrder = job.order;
@@ -412,7 +422,11 @@ void FilterAnalysisWindow::showSlices(const SliceJob& job, SliceResult r) {
   shown.filter = job.window;
   shown.windowCutoff = job.cutoff;
   shown.windowOrder = job.order;
-  const QString what = TM(describeRecipe(shown, std::string(), -1)[1]);
+  QString what = TM(describeRecipe(shown, std::string(), -1)[1]);
+  QString rampWhat = TM("FBP（Ramp）");
+  if (!job.point)
+    for (const std::string& part : describeRecipe(job.corrections, std::string(), -1))
+      if (part.rfind("散乱補正", 0) == 0) what += T("、") + TM(part), rampWhat += T("、") + TM(part);
   if (job.point) {
     const QString at = T("点線源 (%1, %2)").arg(job.at.x()).arg(job.at.y());
     windowedCaption_->setText(at + T("、") + what);
@@ -427,7 +441,7 @@ void FilterAnalysisWindow::showSlices(const SliceJob& job, SliceResult r) {
   } else {
     const QString at = TM(describeRecipe(shown, std::string(), row)[0]);
     windowedCaption_->setText(at + T("、") + what);
-    rampCaption_->setText(at + T("、") + TM("FBP（Ramp）"));
+    rampCaption_->setText(at + T("、") + rampWhat);
     psfWidths_->clear();
   }
   // The pictures carry what made them: study, row or point, filter.

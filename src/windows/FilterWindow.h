@@ -1,7 +1,8 @@
 // FilterAnalysisWindow: the mathematics of the filters. The sinogram of the chosen row (or of a
 // point source the student places), the frequency responses of every filter the program uses
 // (computed from the kernels it applies, beside the ideal curves), the rows' power spectrum, and
-// the slice reconstructed with a windowed ramp filter at a chosen cut-off beside plain Ramp FBP.
+// the slice reconstructed with a windowed ramp filter at a chosen cut-off beside plain Ramp FBP,
+// both with the scatter correction chosen (its estimate shown beside the measured data).
 #pragma once
 
 #include <QDialog>
@@ -10,10 +11,13 @@
 #include <vector>
 
 #include "imaging/filter_analysis.h"
+#include "imaging/recipe.h"
 
 class CSinoraDoc;
 class PictureView;
 class PlotView;
+class ScatterControls;
+class ScatterPanel;
 class QChart;
 class QComboBox;
 class QDoubleSpinBox;
@@ -54,6 +58,8 @@ class FilterAnalysisWindow : public QDialog {
   QLabel* psfLabel() const { return psfWidths_; }
   QLabel* windowedCaption() const { return windowedCaption_; }
   QTabWidget* tabs() const { return tabs_; }
+  ScatterControls* scatterControls() const { return scatter_; }
+  ScatterPanel* scatterPanel() const { return scatterPanel_; }
   QChart* responseChart() const;
   QChart* profileChart() const;
   PlotView* responsePlot() const { return responses_; }
@@ -75,6 +81,7 @@ class FilterAnalysisWindow : public QDialog {
     double cutoff = 0, order = 0;
     QString windowName;
     std::vector<double> kernel;
+    sinora::Recipe corrections;  // the scatter correction both slices share
   };
   struct SliceResult {
     std::vector<double> windowed, ramp;  // counts per pixel, [i * B + j]
@@ -97,6 +104,8 @@ class FilterAnalysisWindow : public QDialog {
   QLabel* truthError_;   // both FBPs' distance from it
   QLabel *windowedCaption_, *rampCaption_, *psfWidths_;
   QTabWidget* tabs_;
+  ScatterControls* scatter_;
+  ScatterPanel* scatterPanel_;
   PictureView *projection_, *sinogram_, *source_, *windowed_, *ramp_;
   PlotView *responses_, *profile_;
   QPoint sourceAt_;

@@ -35,10 +35,14 @@
 
 #include "doc/SinoraDoc.h"
 #include "imaging/phantom.h"
+#include "imaging/resolution.h"
 #include "platform/number.h"
 #include "platform/tr.h"
+#include "windows/CtPanel.h"
 #include "windows/ExportResult.h"
 #include "windows/PictureView.h"
+#include "windows/ResolutionPanel.h"
+#include "windows/ScatterPanel.h"
 
 using namespace sinora;
 
@@ -175,6 +179,16 @@ IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
   outline_ = new QComboBox;
   outline_->addItem(T("ファントムの輪郭"));
   outline_->addItem(T("FBP のしきい値"));
+  // Instead of mu inside an outline: the phantom's own map, and the same map 1 cm off as a CT
+  // taken apart from the SPECT would be.
+  outline_->addItem(T("ファントムの μ マップ"));
+  outline_->addItem(T("ファントムの μ マップ（右へ 1 cm ずれた）"));
+  if (!phantom || phantom->mu.empty())
+    for (int item : {2, 3}) outline_->setItemData(item, 0, Qt::UserRole - 1);
+  // As wide as the outlines' names: the longer choices show whole in the list, and the window
+  // keeps the width that lets its settings stand beside the pictures.
+  outline_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  outline_->setMinimumContentsLength(14);
   const bool ownOutline = phantom && phantom->object.outline >= 0;
   if (!ownOutline) {
     outline_->setItemData(0, 0, Qt::UserRole - 1);  // not selectable without a phantom's outline
@@ -216,6 +230,10 @@ IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
   outlineRow->addWidget(outline_);
   outlineRow->addWidget(threshold_);
   form->addRow(T("減弱の輪郭"), outlineRow);
+  ct_ = new CtPanel(doc_, study_);
+  form->addRow(ct_);
+  scatter_ = new ScatterControls(study_, form, this);
+  resolution_ = new ResolutionControls(study_, form, this);
   form->addRow(T("ドラッグ"), dragMode_);
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(run_);
@@ -312,6 +330,10 @@ IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
   tabs_->addTab(page(pictures), T("画像"));
   tabs_->addTab(page(charts), T("グラフ"));
   tabs_->addTab(page(planeColumn), T("全スライス"));
+  scatterPanel_ = new ScatterPanel(study_, studyTitle_);
+  tabs_->addTab(scatterPanel_, T("散乱"));
+  psfPanel_ = new PsfPanel(study_);
+  tabs_->addTab(psfPanel_, T("分解能"));
 
   auto* content = new QWidget;
   auto* top = new QBoxLayout(QBoxLayout::LeftToRight, content);
@@ -339,6 +361,7 @@ IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
       const ColourMap map = grey_->isChecked() ? ColourMap::Grey : ColourMap::Ribbon;
       for (PictureView* v : {projection_, fbp_, osemView_, truth_, planes_[0], planes_[1], planes_[2]})
         v->setColourMap(map);
+      scatterPanel_->setColourMap(map);
     });
   // FBP and OSEM in the same unit: "link" gives them one display window.
   auto* link = new WindowLink(this);
@@ -362,10 +385,19 @@ IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
     connect(v, &PictureView::lineChosen, this, &IterativeWindow::setProfile);
   }
   connect(volume_, &QPushButton::clicked, this, &IterativeWindow::startVolume);
+  connect(scatter_, &ScatterControls::changed, this, &IterativeWindow::correctionsChanged);
+  connect(resolution_, &ResolutionControls::changed, this, &IterativeWindow::correctionsChanged);
+  connect(row_, &QSpinBox::valueChanged, this,
+          [this] { scatterPanel_->setRecipe(recipeFromControls(RecipeMethod::Osem), row_->value()); });
   connect(export_, &QPushButton::clicked, this, &IterativeWindow::exportShown);
   connect(planeSource_, &QComboBox::currentIndexChanged, this, &IterativeWindow::drawPlanes);
   connect(cancel_, &QPushButton::clicked, this, &IterativeWindow::cancelVolume);
   connect(method_, &QComboBox::currentIndexChanged, this, &IterativeWindow::updateRowHint);
+  // The map carries its own mu and extent.
+  connect(outline_, &QComboBox::currentIndexChanged, this, [this](int i) {
+    mu_->setEnabled(i < 2);
+    threshold_->setEnabled(i < 2);
+  });
   connect(planes_[0], &PictureView::pointChosen, this,
           [this](QPoint p) { setCrosshair(p.x(), p.y(), cross_[2]); });
   connect(planes_[1], &PictureView::pointChosen, this,
@@ -373,8 +405,10 @@ IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
   connect(planes_[2], &PictureView::pointChosen, this,
           [this](QPoint p) { setCrosshair(cross_[0], p.x(), p.y()); });
 
+  connect(ct_, &CtPanel::changed, this, &IterativeWindow::showUnderlays);
   registerFigureWindow(this, [this] { return windowFigure(this); });
   updateSubsets();
+  correctionsChanged();
   showProjection();
   projection_->setLine({0, row_->value()}, {study_->bins() - 1, row_->value()});
   (void)views;
@@ -444,9 +478,33 @@ Recipe IterativeWindow::recipeFromControls(RecipeMethod method) const {
   r.chang = ChangCorrection(chang_->currentIndex());
   r.attenuatedProjector = attenuatedOsem_->isChecked();
   r.muPerCm = mu_->value();
-  r.outline = outline_->currentIndex() == 0 ? OutlineSource::Phantom : OutlineSource::Threshold;
+  r.outline = outline_->currentIndex() == 1 ? OutlineSource::Threshold : OutlineSource::Phantom;
+  if (const PhantomInfo* phantom = phantomInfo(*study_); phantom && outline_->currentIndex() >= 2)
+    r.muMap = phantomMuMap(*phantom, outline_->currentIndex() == 3 ? 10 : 0);
   r.threshold = threshold_->value() / 100.0;
+  // The CT's map, when the student asks for it, is the attenuation a correction models; else the
+  // phantom's map chosen above, or the uniform outline.
+  if (r.correctsAttenuation()) {
+    if (std::vector<float> ct = ct_->muMapForRecipe(); !ct.empty()) r.muMap = std::move(ct);
+  } else {
+    r.muMap.clear();
+  }
+  scatter_->fill(r);
+  resolution_->fill(r);
   return r;
+}
+
+// The scatter estimate and the projector's PSF follow the settings as they change.
+void IterativeWindow::correctionsChanged() {
+  scatterPanel_->setRecipe(recipeFromControls(RecipeMethod::Osem), row_->value());
+  sinora::Collimator c;
+  double radius = 0;
+  QString why;
+  if (resolution_->current(c, radius, &why) && !(radius > 0)) {
+    const std::vector<double> radii = studyRadii(*study_, 0);
+    radius = radii.empty() ? 0 : radii[0];  // the first view's, for the picture
+  }
+  psfPanel_->setCollimator(c, radius, why);
 }
 
 QString IterativeWindow::describe(const Recipe& r, int row) const {
@@ -457,9 +515,15 @@ QString IterativeWindow::describe(const Recipe& r, int row) const {
 
 void IterativeWindow::reconstruct() {
   const Recipe fbpRecipe = recipeFromControls(RecipeMethod::Fbp);
-  const Recipe osemRecipe = recipeFromControls(RecipeMethod::Osem);
+  Recipe osemRecipe;
+  osemRecipe.method = RecipeMethod::Osem;
   // All or nothing: a refusal leaves the pictures as they were.
-  for (const Recipe* r : {&fbpRecipe, &osemRecipe})
+  if (const QString why = resolution_->fill(osemRecipe); !why.isEmpty()) {
+    message_->setText(why);
+    return;
+  }
+  osemRecipe = recipeFromControls(RecipeMethod::Osem);
+  for (const Recipe* r : {&fbpRecipe, static_cast<const Recipe*>(&osemRecipe)})
     if (const std::string why = checkRecipe(*study_, *r); !why.empty()) {
       message_->setText(TM(why));
       return;
@@ -556,6 +620,21 @@ void IterativeWindow::finishSlice(const Recipe& fbpRecipe, const Recipe& osemRec
   showIteration(slider_->value());
   if (regionRect_.isValid()) setRegion(regionRect_);
   updateRowHint();
+  showUnderlays();
+}
+
+// The CT or mu map under the slice and the planes, where they show.
+void IterativeWindow::showUnderlays() {
+  for (PictureView* v : {fbp_, osemView_})
+    if (v->values().empty()) v->clearUnderlay();
+    else ct_->applyTo(v, 0, resultRow_);
+  if (!volumeDone_ || osemVolume_.empty()) {
+    for (PictureView* p : planes_) p->clearUnderlay();
+    return;
+  }
+  ct_->applyTo(planes_[0], 0, cross_[2]);
+  ct_->applyTo(planes_[1], 1, cross_[1]);
+  ct_->applyTo(planes_[2], 2, cross_[0]);
 }
 
 void IterativeWindow::showErrors() {
@@ -672,8 +751,14 @@ void IterativeWindow::setProfile(const QPoint& a, const QPoint& b) {
 void IterativeWindow::startVolume() {
   if (worker_.joinable()) return;
   const Recipe fbpRecipe = recipeFromControls(RecipeMethod::Fbp);
-  const Recipe osemRecipe = recipeFromControls(RecipeMethod::Osem);
-  for (const Recipe* r : {&fbpRecipe, &osemRecipe})
+  Recipe osemRecipe;
+  osemRecipe.method = RecipeMethod::Osem;
+  if (const QString why = resolution_->fill(osemRecipe); !why.isEmpty()) {
+    message_->setText(why);
+    return;
+  }
+  osemRecipe = recipeFromControls(RecipeMethod::Osem);
+  for (const Recipe* r : {&fbpRecipe, static_cast<const Recipe*>(&osemRecipe)})
     if (const std::string why = checkRecipe(*study_, *r); !why.empty()) {
       message_->setText(TM(why));
       return;
@@ -772,6 +857,7 @@ void IterativeWindow::clearPlanes(const QString& why) {
   for (PictureView* p : planes_) {
     p->setPicture(none, palette());
     p->setCrosshair({-1, -1});
+    p->clearUnderlay();
   }
   planesCaption_->setText(why);
 }
@@ -870,6 +956,7 @@ void IterativeWindow::drawPlanes() {
   planes_[2]->setCrosshair({cross_[1], cross_[2]});
   planesCaption_->setText(describe(recipe, -1) + T("、") +
                           T("横断 %1 行目、冠状断 j = %2、矢状断 i = %3").arg(cross_[2]).arg(cross_[1]).arg(cross_[0]));
+  showUnderlays();
 }
 
 void IterativeWindow::exportShown() {

@@ -6,7 +6,10 @@
 // crosshair. Attenuation can be corrected: Chang's correction of the FBP (first order, or with
 // one step of its iteration) and an attenuated projector in OSEM, with uniform mu inside the
 // phantom's own outline or an ellipse fitted to a threshold of the FBP slice. For a phantom the
-// true slice is shown beside them with each one's error and recovered contrast.
+// true slice is shown beside them with each one's error and recovered contrast. Scatter is
+// corrected from the study's energy windows (TEW or DEW: subtracted for FBP, an additive term
+// in OSEM), its estimate shown beside the measured data; OSEM can model the collimator's blur
+// (resolution recovery), with the PSF it assumes shown at a chosen distance.
 #pragma once
 
 #include <QDialog>
@@ -24,7 +27,12 @@
 #include "windows/PictureView.h"
 
 class CSinoraDoc;
+class CtPanel;
 class PlotView;
+class PsfPanel;
+class ResolutionControls;
+class ScatterControls;
+class ScatterPanel;
 class QButtonGroup;
 class QChart;
 class QChartView;
@@ -76,6 +84,11 @@ class IterativeWindow : public QDialog {
   PictureView* truthView() const { return truth_; }
   QTabWidget* tabs() const { return tabs_; }
   QLabel* errorsLabel() const { return errors_; }
+  CtPanel* ctPanel() const { return ct_; }
+  ScatterControls* scatterControls() const { return scatter_; }
+  ScatterPanel* scatterPanel() const { return scatterPanel_; }
+  ResolutionControls* resolutionControls() const { return resolution_; }
+  PsfPanel* psfPanel() const { return psfPanel_; }
   // The FBP slice shown now in counts per pixel (corrected when asked), [i * B + j].
   const std::vector<double>& shownFbp() const { return fbpSlice_; }
 
@@ -145,6 +158,8 @@ class IterativeWindow : public QDialog {
   QString viewCaption(const sinora::Recipe& recipe, int row) const;
   void drawPlanes();
   void showErrors();
+  void showUnderlays();
+  void correctionsChanged();
 
   CSinoraDoc* doc_;
   QString studyTitle_;  // for captions, as it was when the window opened
@@ -172,7 +187,12 @@ class IterativeWindow : public QDialog {
   QSpinBox* threshold_;
   PictureView* truth_;
   QLabel* errors_;
+  CtPanel* ct_;
   QTabWidget* tabs_;
+  ScatterControls* scatter_;
+  ScatterPanel* scatterPanel_;
+  ResolutionControls* resolution_;
+  PsfPanel* psfPanel_;
   QLabel *fbpCaption_, *osemCaption_, *truthCaption_, *planesCaption_, *rowHint_;
   sinora::Recipe fbpRecipe_, osemRecipe_, volumeFbpRecipe_, volumeOsemRecipe_;
   bool unsaved_ = false;

@@ -43,6 +43,10 @@ constexpr Field kFields[] = {
     {"radius", SINORA_TEXT("回転半径 (mm)"), "radius", false},
     {"cor", SINORA_TEXT("回転中心のずれ (画素)"), "cor", false},
     {"mu", SINORA_TEXT("減弱係数 μ (cm^-1, 水の Tc-99m は 0.15)"), "mu", false},
+    {"peak", SINORA_TEXT("光電ピークのウィンドウ幅 (%, 2-50)"), "windows", false},
+    {"lower", SINORA_TEXT("下側ウィンドウの幅 (%, 1-30)"), "windows", false},
+    {"upper", SINORA_TEXT("上側ウィンドウの幅 (%, 1-30)"), "windows", false},
+    {"eres", SINORA_TEXT("エネルギー分解能 (% FWHM, 140 keV で)"), "resolution", false},
     {"pointX", SINORA_TEXT("点線源 x (mm, 右へ)"), "point", false},
     {"pointY", SINORA_TEXT("点線源 y (mm, 背側へ)"), "point", false},
     {"pointZ", SINORA_TEXT("点線源 z (mm, 尾側へ)"), "point", false},
@@ -100,6 +104,19 @@ PhantomWindow::PhantomWindow(QSettings* settings, QWidget* parent)
   blur_ = new QComboBox;
   blur_->addItem(T("検出器からの距離に比例"), true);
   blur_->addItem(T("一定"), false);
+  isotope_ = new QComboBox;
+  for (const sinora::Isotope& i : sinora::isotopes())
+    isotope_->addItem(QStringLiteral("%1 (%2 keV)").arg(QString::fromLatin1(i.name)).arg(i.energyKeV), QString::fromLatin1(i.key));
+  scatter_ = new QCheckBox(T("散乱を入れる"));
+  collimator_ = new QComboBox;
+  collimator_->addItem(T("FWHM で指定（下の 2 行）"), QStringLiteral("fwhm"));
+  for (const std::string& key : sinora::collimatorPresetKeys())
+    collimator_->addItem(QString::fromStdString(key).toUpper(), QString::fromStdString(key));
+  collimator_->addItem(T("入力"), QStringLiteral("typed"));
+  collimatorNumbers_ = new QLineEdit;
+  collimatorNumbers_->setObjectName(QStringLiteral("collimator"));
+  collimatorNumbers_->setFixedWidth(170);
+  connect(collimatorNumbers_, &QLineEdit::textChanged, this, &PhantomWindow::check);
   auto addEdit = [&](const Field& f) {
     auto* e = new QLineEdit;
     e->setObjectName(QString::fromLatin1(f.name));
@@ -120,7 +137,9 @@ PhantomWindow::PhantomWindow(QSettings* settings, QWidget* parent)
       h->addWidget(noiseFree_);
       control = box;
     }
-    if (name == QLatin1String("pointX") || name == QLatin1String("pointY")) {
+    if (name == QLatin1String("pointX") || name == QLatin1String("pointY") || name == QLatin1String("peak") ||
+        name == QLatin1String("lower")) {
+      if (name == QLatin1String("peak")) form->addRow(T("核種"), isotope_);
       form->addRow(T(f.label), control);
       continue;
     }
@@ -136,6 +155,11 @@ PhantomWindow::PhantomWindow(QSettings* settings, QWidget* parent)
       form->addRow(T("マトリクス (ビン x 行)"), withProblem(matrix_, QStringLiteral("matrix")));
     } else if (name == QLatin1String("fwhm")) {
       form->addRow(T("ぼけの広がり方"), blur_);
+    } else if (name == QLatin1String("counts")) {
+      form->addRow(T("コリメータ"), collimator_);
+      form->addRow(T("R_i, R_c0 (mm), k"), withProblem(collimatorNumbers_, QStringLiteral("collimator")));
+    } else if (name == QLatin1String("eres")) {
+      form->addRow(QString(), scatter_);
     }
   }
   message_ = new QLabel;
@@ -172,9 +196,14 @@ PhantomWindow::PhantomWindow(QSettings* settings, QWidget* parent)
     emit backRequested();
     message_->setText(T("前の検査に戻しました。"));
   });
-  for (QComboBox* c : {object_, arc_, direction_, matrix_, blur_})
+  for (QComboBox* c : {object_, arc_, direction_, matrix_, blur_, isotope_})
     connect(c, &QComboBox::currentIndexChanged, this, &PhantomWindow::check);
+  connect(collimator_, &QComboBox::currentIndexChanged, this, [this] {
+    showCollimator();
+    check();
+  });
   connect(noiseFree_, &QCheckBox::toggled, this, &PhantomWindow::check);
+  connect(scatter_, &QCheckBox::toggled, this, &PhantomWindow::check);
   poll_ = new QTimer(this);
   poll_->setInterval(30);
   connect(poll_, &QTimer::timeout, this, [this] {
@@ -206,6 +235,27 @@ PhantomWindow::PhantomWindow(QSettings* settings, QWidget* parent)
   s.pointMm[1] = settings_->value(QStringLiteral("PointY"), 0.0).toDouble();
   s.pointMm[2] = settings_->value(QStringLiteral("PointZ"), 0.0).toDouble();
   s.seed = settings_->value(QStringLiteral("Seed"), qulonglong(s.seed)).toULongLong();
+  s.isotope = settings_->value(QStringLiteral("Isotope"), QString::fromStdString(s.isotope)).toString().toStdString();
+  s.peakPercent = settings_->value(QStringLiteral("PeakPercent"), s.peakPercent).toDouble();
+  s.lowerPercent = settings_->value(QStringLiteral("LowerPercent"), s.lowerPercent).toDouble();
+  s.upperPercent = settings_->value(QStringLiteral("UpperPercent"), s.upperPercent).toDouble();
+  s.energyResolutionPercent = settings_->value(QStringLiteral("EnergyResolution"), s.energyResolutionPercent).toDouble();
+  s.scatter = settings_->value(QStringLiteral("Scatter"), s.scatter).toBool();
+  {
+    // A preset's key, "typed" with its numbers, or the FWHM setting.
+    const QString key = settings_->value(QStringLiteral("Collimator"), QStringLiteral("fwhm")).toString();
+    std::string error;
+    sinora::Collimator c;
+    if (key != QLatin1String("fwhm") &&
+        sinora::parseCollimator(key == QLatin1String("typed")
+                                    ? settings_->value(QStringLiteral("CollimatorNumbers")).toString().toStdString()
+                                    : key.toStdString(),
+                                c, error)) {
+      s.realCollimator = true;
+      s.collimator = c;
+    }
+    typedCollimator_ = key == QLatin1String("typed");
+  }
   settings_->endGroup();
   setSettings(s);
   check();
@@ -246,7 +296,56 @@ void PhantomWindow::setSettings(const PhantomSettings& s) {
   edit(QStringLiteral("pointY"))->setText(number(s.pointMm[1]));
   edit(QStringLiteral("pointZ"))->setText(number(s.pointMm[2]));
   edit(QStringLiteral("seed"))->setText(QString::number(qulonglong(s.seed)));
+  isotope_->setCurrentIndex(std::max(0, isotope_->findData(QString::fromStdString(s.isotope))));
+  edit(QStringLiteral("peak"))->setText(number(s.peakPercent));
+  edit(QStringLiteral("lower"))->setText(number(s.lowerPercent));
+  edit(QStringLiteral("upper"))->setText(number(s.upperPercent));
+  edit(QStringLiteral("eres"))->setText(number(s.energyResolutionPercent));
+  scatter_->setChecked(s.scatter);
+  // A real collimator shows as its preset when its numbers are one, else as typed.
+  int pick = 0;
+  if (s.realCollimator) {
+    pick = collimator_->findData(QStringLiteral("typed"));
+    for (const std::string& key : sinora::collimatorPresetKeys()) {
+      sinora::Collimator c;
+      sinora::collimatorPreset(key, c);
+      if (!typedCollimator_ && c.intrinsicMm == s.collimator.intrinsicMm && c.faceMm == s.collimator.faceMm &&
+          c.slope == s.collimator.slope)
+        pick = collimator_->findData(QString::fromStdString(key));
+    }
+  }
+  typedCollimator_ = false;
+  collimator_->setCurrentIndex(pick);
+  collimatorNumbers_->setText(QStringLiteral("%1, %2, %3")
+                                  .arg(number(s.collimator.intrinsicMm), number(s.collimator.faceMm),
+                                       number(s.collimator.slope)));
+  showCollimator();
   check();
+}
+
+void PhantomWindow::showCollimator() {
+  // A preset's numbers are shown as they are; typed ones start from the last shown.
+  const QString key = collimator_->currentData().toString();
+  const bool typed = key == QLatin1String("typed"), fwhm = key == QLatin1String("fwhm");
+  collimatorNumbers_->setEnabled(!fwhm);
+  collimatorNumbers_->setReadOnly(!typed);
+  sinora::Collimator c;
+  if (!fwhm && !typed && sinora::collimatorPreset(key.toStdString(), c)) {
+    const QSignalBlocker block(collimatorNumbers_);
+    collimatorNumbers_->setText(QStringLiteral("%1, %2, %3").arg(number(c.intrinsicMm), number(c.faceMm), number(c.slope)));
+  }
+  edit(QStringLiteral("fwhm"))->setEnabled(fwhm);
+  blur_->setEnabled(fwhm);
+}
+
+bool PhantomWindow::readCollimator(sinora::PhantomSettings& s) const {
+  const QString key = collimator_->currentData().toString();
+  s.realCollimator = key != QLatin1String("fwhm");
+  if (!s.realCollimator) return true;
+  QString text = key == QLatin1String("typed") ? collimatorNumbers_->text() : key;
+  text.remove(QLatin1Char(' '));
+  std::string error;
+  return sinora::parseCollimator(text.toStdString(), s.collimator, error);
 }
 
 bool PhantomWindow::readSettings(PhantomSettings& s) const {
@@ -272,7 +371,14 @@ bool PhantomWindow::readSettings(PhantomSettings& s) const {
   real("pointX", s.pointMm[0]);
   real("pointY", s.pointMm[1]);
   real("pointZ", s.pointMm[2]);
+  real("peak", s.peakPercent);
+  real("lower", s.lowerPercent);
+  real("upper", s.upperPercent);
+  real("eres", s.energyResolutionPercent);
   real("seed", seed);
+  s.isotope = isotope_->currentData().toString().toStdString();
+  s.scatter = scatter_->isChecked();
+  if (!readCollimator(s)) all = false;
   // Whole numbers only; anything else is left for the checks to refuse.
   s.views = std::isfinite(views) && views == std::floor(views) && std::fabs(views) < 1e6 ? int(views) : 0;
   if (!(std::isfinite(seed) && seed >= 0 && seed == std::floor(seed) && seed < 1.8e19)) all = false;
@@ -299,6 +405,14 @@ void PhantomWindow::check() {
     else continue;
     valid = false;
   }
+  {
+    sinora::PhantomSettings c;
+    if (!readCollimator(c)) {
+      problem(QStringLiteral("collimator"))
+          ->setText(T("R_i, R_c0, k を「3.5, 1.48, 0.0447」のように入力してください（R_i と R_c0 は 0 から 50 mm、k は 0 から 1）。"));
+      valid = false;
+    }
+  }
   for (const sinora::SettingProblem& pr : sinora::checkPhantom(s)) {
     QLabel* p = problem(QString::fromStdString(pr.field));
     if (p && p->text().isEmpty()) p->setText(sinora::TM(pr.message));
@@ -306,7 +420,7 @@ void PhantomWindow::check() {
   }
   const bool point = s.kind == PhantomKind::PointSource;
   for (const char* f : {"pointX", "pointY", "pointZ"}) edit(QString::fromLatin1(f))->setEnabled(point);
-  edit(QStringLiteral("radius"))->setEnabled(s.blurGrows);
+  edit(QStringLiteral("radius"))->setEnabled(s.blurGrows || s.realCollimator);
   make_->setEnabled(valid && !making());
 }
 
@@ -388,6 +502,17 @@ void PhantomWindow::remember() const {
   settings_->setValue(QStringLiteral("PointY"), s.pointMm[1]);
   settings_->setValue(QStringLiteral("PointZ"), s.pointMm[2]);
   settings_->setValue(QStringLiteral("Seed"), qulonglong(s.seed));
+  settings_->setValue(QStringLiteral("Isotope"), QString::fromStdString(s.isotope));
+  settings_->setValue(QStringLiteral("PeakPercent"), s.peakPercent);
+  settings_->setValue(QStringLiteral("LowerPercent"), s.lowerPercent);
+  settings_->setValue(QStringLiteral("UpperPercent"), s.upperPercent);
+  settings_->setValue(QStringLiteral("EnergyResolution"), s.energyResolutionPercent);
+  settings_->setValue(QStringLiteral("Scatter"), s.scatter);
+  const QString key = collimator_->currentData().toString();
+  settings_->setValue(QStringLiteral("Collimator"), key);
+  settings_->setValue(QStringLiteral("CollimatorNumbers"),
+                      QStringLiteral("%1,%2,%3").arg(number(s.collimator.intrinsicMm), number(s.collimator.faceMm),
+                                                     number(s.collimator.slope)));
   settings_->endGroup();
   settings_->sync();
 }

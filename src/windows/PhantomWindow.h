@@ -1,6 +1,7 @@
 // PhantomWindow: the phantom lab. The student picks an object and the acquisition (views, arc,
-// start, direction, matrix, pixel size, counts or none, collimator blur, centre-of-rotation
-// offset, attenuation, seed); every setting is checked as it is typed, with its message beside
+// start, direction, matrix, pixel size, counts or none, collimator (a FWHM, or a real one:
+// LEHR / LEGP / MEGP or typed), centre-of-rotation offset, attenuation, the isotope with its
+// photopeak and side windows and the detector's energy resolution, scatter on or off, seed); every setting is checked as it is typed, with its message beside
 // it, and "作成" stays disabled until all are valid. "作成" makes the study in the background
 // (the window stays live; Cancel stops it) and hands it on (studyMade) for the document; the lab
 // stays open for the next one and offers to go back to the study it replaced. The settings are
@@ -45,6 +46,9 @@ class PhantomWindow : public QDialog {
   QComboBox* directionBox() const { return direction_; }
   QComboBox* blurBox() const { return blur_; }
   QCheckBox* noiseFreeBox() const { return noiseFree_; }
+  QComboBox* isotopeBox() const { return isotope_; }
+  QComboBox* collimatorBox() const { return collimator_; }
+  QCheckBox* scatterBox() const { return scatter_; }
   QPushButton* makeButton() const { return make_; }
   QLabel* message() const { return message_; }
   QPushButton* defaultsButton() const { return defaults_; }
@@ -66,11 +70,16 @@ class PhantomWindow : public QDialog {
 
  private:
   void finishMaking();
+  void showCollimator();
+  bool readCollimator(sinora::PhantomSettings& s) const;  // false: typed numbers that are none
   void remember() const;
 
   QSettings* settings_;
   QComboBox *object_, *arc_, *direction_, *matrix_, *blur_;
-  QCheckBox* noiseFree_;
+  QCheckBox *noiseFree_, *scatter_;
+  QComboBox *isotope_, *collimator_;
+  QLineEdit* collimatorNumbers_;
+  bool typedCollimator_ = false;  // the remembered collimator was typed (shown so again)
   std::map<QString, QLineEdit*> edits_;
   std::map<QString, QLabel*> problems_;
   QPushButton *make_, *cancel_, *defaults_, *back_;

@@ -106,6 +106,7 @@ namespace {
 constexpr int kBar = 12;        // colour bar width
 constexpr int kBarGap = 6;      // between picture and bar
 constexpr int kFigureFont = 11; // figure text, pixels
+constexpr double kFadeIn = 0.15; // of a fused picture's window: the values that fade in
 
 QImage colours(const PictureValues& v, DisplayWindow w, ColourMap map) {
   if (v.empty()) return {};
@@ -212,6 +213,35 @@ void PictureFigure::paintFigure(QPainter& p, bool vector) const {
   p.restore();
 }
 
+QImage fusedPicture(const PictureValues& over, DisplayWindow overWindow, ColourMap map, const PictureValues& under,
+                    DisplayWindow underWindow, double opacity) {
+  if (over.empty() || under.empty()) return {};
+  const std::vector<std::uint32_t> top = sinora::mapValues(over.values, overWindow, map);
+  const std::vector<std::uint32_t> grey = sinora::mapValues(under.values, underWindow, ColourMap::Grey);
+  QImage out(under.width, under.height, QImage::Format_RGB32);
+  const double a = std::clamp(opacity, 0.0, 1.0);
+  for (int y = 0; y < under.height; ++y) {
+    auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
+    const int oy = std::min(over.height - 1, int(std::int64_t(y) * over.height / under.height));
+    for (int x = 0; x < under.width; ++x) {
+      const int ox = std::min(over.width - 1, int(std::int64_t(x) * over.width / under.width));
+      const std::size_t o = std::size_t(oy) * over.width + ox;
+      const QRgb g = grey[std::size_t(y) * under.width + x];
+      // The lowest values fade in, so that the background's noise does not veil the CT.
+      const double t = sinora::windowPosition(over.values[o], overWindow);
+      if (!(t > 0)) {
+        line[x] = g | 0xff000000u;
+        continue;
+      }
+      const double alpha = a * std::min(1.0, t / kFadeIn);
+      const QRgb c = top[o];
+      auto mix = [&](int s, int u) { return int(std::lround(s * (1 - alpha) + u * alpha)); };
+      line[x] = qRgb(mix(qRed(g), qRed(c)), mix(qGreen(g), qGreen(c)), mix(qBlue(g), qBlue(c)));
+    }
+  }
+  return out;
+}
+
 // ---- PictureView
 
 PictureView::PictureView(QWidget* parent) : QWidget(parent) {
@@ -283,6 +313,8 @@ void PictureView::setPicture(const sinora::Picture& picture, sinora::Palette pal
 void PictureView::clear() {
   values_ = PictureValues{};
   image_ = QImage();
+  under_ = PictureValues{};
+  fused_ = QImage();
   caption_.clear();
   sourceStudy_.reset();
   sourceRow_ = -1;
@@ -296,7 +328,26 @@ void PictureView::setColourMap(ColourMap map) {
 
 void PictureView::remap() {
   image_ = colours(values_, window_, map_);
+  fused_ = fusedPicture(values_, window_, map_, under_, underWindow_, opacity_);
   update();
+}
+
+void PictureView::setUnderlay(const PictureValues& under, DisplayWindow window, const QString& unit) {
+  under_ = under;
+  underWindow_ = sinora::validWindow(window.low, window.high);
+  underUnit_ = unit;
+  remap();
+}
+
+void PictureView::clearUnderlay() {
+  if (under_.empty()) return;
+  under_ = PictureValues{};
+  remap();
+}
+
+void PictureView::setOpacity(double opacity) {
+  opacity_ = std::clamp(opacity, 0.0, 1.0);
+  if (!under_.empty()) remap();
 }
 
 void PictureView::changeWindow(DisplayWindow w, bool fromUser) {
@@ -381,7 +432,7 @@ void PictureView::paintEvent(QPaintEvent*) {
   const QPointF o = origin();
   p.save();
   p.setClipRect(area);
-  p.drawImage(QRectF(o.x(), o.y(), values_.width * s, values_.height * s), image_);  // nearest neighbour
+  p.drawImage(QRectF(o.x(), o.y(), values_.width * s, values_.height * s), fused_.isNull() ? image_ : fused_);  // nearest neighbour
   p.setPen(QPen(Qt::white, 1, Qt::DashLine));
   QRect shown = region_;
   if (gesture_ == Gesture::Mark && drag_ == Drag::Region) shown = QRect(pressAt_, dragAt_).normalized();
@@ -419,6 +470,14 @@ void PictureView::updateReadout(const QPoint& w) {
                   .arg((ij.x() + 0.5 - values_.width / 2.0) * values_.pixelMm, 0, 'f', 1)
                   .arg((ij.y() + 0.5 - values_.height / 2.0) * values_.pixelMm, 0, 'f', 1);
     text += QStringLiteral("  %1 %2").arg(QString::number(values_.at(ij.x(), ij.y()), 'g', 6), unitText(values_.unit));
+    if (!under_.empty()) {
+      // The picture under it at the cursor itself (it may be finer).
+      const double s = shownScale();
+      const QPointF o = origin();
+      const int ux = std::clamp(int(std::floor((w.x() - o.x()) / s * under_.width / values_.width)), 0, under_.width - 1);
+      const int uy = std::clamp(int(std::floor((w.y() - o.y()) / s * under_.height / values_.height)), 0, under_.height - 1);
+      text += QStringLiteral("  (%1 %2)").arg(QString::number(under_.at(ux, uy), 'g', 4), underUnit_);
+    }
   }
   if (text != readout_) {
     readout_ = text;
@@ -554,7 +613,7 @@ bool PictureView::saveCsv(const QString& path) const {
 
 PictureFigure PictureView::figure() const {
   PictureFigure f;
-  f.image = image_;
+  f.image = fused_.isNull() ? image_ : fused_;
   f.caption = caption_;
   f.unit = unitText(values_.unit);
   f.window = window_;

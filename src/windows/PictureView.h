@@ -61,6 +61,13 @@ class WindowLink : public QObject {
   bool has_ = false;
 };
 
+// SPECT over CT: `under` in grey through its window, `over`'s colours (its window and map) laid
+// over it at `opacity` (0..1); over values at or below the window's low end let the picture
+// under them through, and the lowest 15 % of the window fade in. The result has the under picture's size, which covers the same extent as
+// the over picture's (each over pixel is under.width / over.width under pixels across).
+QImage fusedPicture(const PictureValues& over, sinora::DisplayWindow overWindow, sinora::ColourMap map,
+                    const PictureValues& under, sinora::DisplayWindow underWindow, double opacity);
+
 // A picture drawn as a figure: caption on top, the picture (pixels as blocks), its colour bar
 // with numbers and unit beside it.
 struct PictureFigure : FigureSource {
@@ -97,6 +104,16 @@ class PictureView : public QWidget, public FigureSource {
   void setSource(sinora::StudyPtr study, int row) { sourceStudy_ = std::move(study), sourceRow_ = row; }
   const sinora::StudyPtr& sourceStudy() const { return sourceStudy_; }
   int sourceRow() const { return sourceRow_; }
+
+  // A picture under this one (a CT or mu map of the same extent at any size; `unit` for the
+  // read-out), shown grey in `window`, with this one over it at the opacity (fusedPicture).
+  void setUnderlay(const PictureValues& under, sinora::DisplayWindow window, const QString& unit);
+  void clearUnderlay();
+  bool hasUnderlay() const { return !under_.empty(); }
+  const PictureValues& underlay() const { return under_; }
+  void setOpacity(double opacity);
+  double opacity() const { return opacity_; }
+  QImage fusedImage() const { return fused_; }  // null without an underlay
 
   // Display window: set by hand (and to the link), or back to the picture's own.
   void setWindow(sinora::DisplayWindow w);
@@ -166,6 +183,11 @@ class PictureView : public QWidget, public FigureSource {
 
   PictureValues values_;
   QImage image_;
+  PictureValues under_;
+  sinora::DisplayWindow underWindow_;
+  QString underUnit_;
+  double opacity_ = 0.6;
+  QImage fused_;
   QString caption_, readout_;
   sinora::StudyPtr sourceStudy_;
   int sourceRow_ = -1;

@@ -23,13 +23,16 @@ namespace fs = std::filesystem;
 
 namespace {
 
+const std::string kGe = std::string(SINORA_SHARED_DATA) + "/ge-lu177-spectct/bed2_projections.dcm";
+
 class Written : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     dir_ = fs::temp_directory_path() / ("sinora-dicom-" + std::to_string(::getpid()));
     fs::remove_all(dir_);
+    // With the GE study (when the shared data is here), its conversion by STIR's converter too.
     const std::string cmd = std::string("/usr/bin/python3 '") + SINORA_TEST_WRITER + "' '" +
-                            dir_.string() + "' > /dev/null";
+                            dir_.string() + "' '" + kGe + "' > /dev/null";
     written_ = std::system(cmd.c_str()) == 0;
     // Compressed copies, made by DCMTK's own tools.
     for (const char* tool : {"dcmcrle", "dcmcjpls", "dcmcjpeg --encode-lossless-sv1"}) {
@@ -91,7 +94,13 @@ TEST_F(Written, ContinuousRotationTakesEachFramesMiddleAngle) {
 TEST_F(Written, EveryVariantShowsTheSameSliceTheRightWayRound) {
   const char* variants[] = {"dicom-CC-0.dcm",     "dicom-CW-0.dcm",      "dicom-CC-180.dcm",
                             "dicom-CW-180.dcm",   "interfile-CCW-0.hs",  "interfile-CW-0.hs",
-                            "interfile-CCW-180.hs", "interfile-CW-180.hs", "dicom-two-heads.dcm"};
+                            "interfile-CCW-180.hs", "interfile-CW-180.hs", "dicom-two-heads.dcm",
+                            // STIR's converter keeps DICOM's angle, SIMIND adds 180 degrees.
+                            "stir-CC-0.hs", "stir-CW-0.hs", "stir-CC-180.hs", "stir-CW-180.hs",
+                            "simind-CC-0.h00", "simind-CW-0.h00", "simind-CC-180.h00", "simind-CW-180.h00",
+                            // Prone and feet first; a second head placed by its orientation.
+                            "dicom-HFP.dcm", "dicom-FFS.dcm", "dicom-FFP.dcm", "dicom-FFS-codes.dcm",
+                            "dicom-head2-oriented.dcm"};
   Picture first;
   for (const char* v : variants) {
     const StudyReadResult r = readAnyStudy(file(v));
@@ -113,6 +122,90 @@ TEST_F(Written, EveryVariantShowsTheSameSliceTheRightWayRound) {
       top = std::max(top, first.values[p]);
     }
     EXPECT_LE(worst, top / 100) << v;
+  }
+}
+
+bool saysSomething(const ProjectionStudy& s, const std::string& part) {
+  for (const std::string& n : s.geometry().notes)
+    if (n.find(part) != std::string::npos) return true;
+  return false;
+}
+
+// Slices of two studies agree to a thousandth of the brighter's top.
+::testing::AssertionResult sameSlice(const Picture& a, const Picture& b) {
+  if (a.values.size() != b.values.size()) return ::testing::AssertionFailure() << "sizes differ";
+  std::int32_t worst = 0, top = 1;
+  std::size_t at = 0;
+  for (std::size_t p = 0; p < a.values.size(); ++p) {
+    top = std::max({top, a.values[p], b.values[p]});
+    if (std::abs(a.values[p] - b.values[p]) > worst) worst = std::abs(a.values[p] - b.values[p]), at = p;
+  }
+  if (worst <= top / 1000) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "differ by " << worst << " of " << top << " at pixel " << at;
+}
+
+// STIR's converter copies DICOM's Start Angle and writes CC as CCW: the Interfile it writes opens
+// as the very study it came from, and the import says which convention it took and why.
+TEST_F(Written, AStirConversionOpensAsTheDicomItCameFrom) {
+  for (const char* variant : {"CC-0", "CW-0", "CC-180", "CW-180"}) {
+    const StudyReadResult dicom = readAnyStudy(file(std::string("dicom-") + variant + ".dcm"));
+    const StudyReadResult stir = readAnyStudy(file(std::string("stir-") + variant + ".hs"));
+    ASSERT_TRUE(dicom.study && stir.study) << variant << ": " << stir.error;
+    ASSERT_EQ(dicom.study->views(), stir.study->views());
+    for (int k = 0; k < dicom.study->views(); ++k)
+      ASSERT_NEAR(std::remainder(dicom.study->angleDegrees(k) - stir.study->angleDegrees(k), 360.0), 0, 1e-9)
+          << variant << " view " << k;
+    EXPECT_EQ(dicom.study->counts(), stir.study->counts()) << variant;
+    EXPECT_TRUE(saysSomething(*stir.study, "imaging modality := NM")) << variant;
+    EXPECT_TRUE(sameSlice(filteredPicture(*dicom.study, 1, ReconFilter::Ramp, 10),
+                          filteredPicture(*stir.study, 1, ReconFilter::Ramp, 10))) << variant;
+  }
+  const StudyReadResult simind = readAnyStudy(file("simind-CW-0.h00"));
+  ASSERT_TRUE(simind.study) << simind.error;
+  EXPECT_TRUE(saysSomething(*simind.study, "originating system := simind"));
+}
+
+// The GE study and its conversion by STIR's converter show the same slice; read by Interfile
+// 3.3's convention instead, the converted study would come out turned by 180 degrees.
+TEST_F(Written, TheGeStudyConvertedByStirShowsTheSameSlice) {
+  if (!fs::exists(file("stir-ge.hs"))) GTEST_SKIP() << "no shared data at " << kGe;
+  const StudyReadResult dicom = readAnyStudy(kGe);
+  const StudyReadResult stir = readAnyStudy(file("stir-ge.hs"));
+  ASSERT_TRUE(dicom.study && stir.study) << stir.error;
+  ASSERT_EQ(stir.study->views(), 60);
+  EXPECT_EQ(dicom.study->counts(), stir.study->counts());
+  const int row = 64;
+  const Picture fromDicom = filteredPicture(*dicom.study, row, ReconFilter::Ramp, 10);
+  EXPECT_TRUE(sameSlice(fromDicom, filteredPicture(*stir.study, row, ReconFilter::Ramp, 10)));
+  // The same header without STIR's marks is Interfile 3.3: another slice.
+  std::ifstream in(file("stir-ge.hs"));
+  std::string header((std::istreambuf_iterator<char>(in)), {});
+  header.replace(header.find("NM"), 2, "nucmed");
+  std::ofstream(file("stir-ge-as-33.hs")) << header;
+  const StudyReadResult as33 = readAnyStudy(file("stir-ge-as-33.hs"));
+  ASSERT_TRUE(as33.study) << as33.error;
+  EXPECT_NEAR(std::remainder(as33.study->angleDegrees(0) - stir.study->angleDegrees(0), 360.0), 180, 1e-9);
+  EXPECT_FALSE(sameSlice(fromDicom, filteredPicture(*as33.study, row, ReconFilter::Ramp, 10)));
+}
+
+// What the detector's orientation changed, and how the patient lay, is said at opening.
+TEST_F(Written, OrientationAndPositionAreSaid) {
+  const struct {
+    const char* name;
+    std::vector<std::string> said, unsaid;
+  } cases[] = {
+      {"dicom-FFS.dcm", {"列の向きが逆", "足から仰臥位（FFS）"}, {}},
+      {"dicom-FFP.dcm", {"列の向きが逆", "FFP"}, {}},
+      {"dicom-HFP.dcm", {"頭から伏臥位（HFP）"}, {"列の向きが逆"}},
+      {"dicom-FFS-codes.dcm", {"足から仰臥位（FFS）"}, {"列の向きが逆"}},
+      {"dicom-head2-oriented.dcm", {"検出器 2 は開始角度がない", "180 度"}, {"列の向きが逆"}},
+      {"dicom-CC-0.dcm", {}, {"体位", "Image Orientation"}},
+  };
+  for (const auto& c : cases) {
+    const StudyReadResult r = readAnyStudy(file(c.name));
+    ASSERT_TRUE(r.study) << c.name << ": " << r.error;
+    for (const std::string& s : c.said) EXPECT_TRUE(saysSomething(*r.study, s)) << c.name << ": " << s;
+    for (const std::string& s : c.unsaid) EXPECT_FALSE(saysSomething(*r.study, s)) << c.name << ": " << s;
   }
 }
 
@@ -285,6 +378,54 @@ TEST(DicomNmInterpretation, FramesAnglesAndVectors) {
     EXPECT_DOUBLE_EQ(r.study->angleDegrees(3), 120);  // 40 degrees over 4 frames: 10 each
     nm.rotations = {{90, step, true, 4, 0}};
     EXPECT_NE(interpretDicomNm(nm).error.find("Angular Step"), std::string::npos);
+  }
+}
+
+// A detector's orientation: the angle whose columns run along its row; a stated angle it
+// contradicts keeps its own, a head without one takes the orientation's.
+TEST(DicomNmInterpretation, DetectorOrientationPlacesAndTurnsHeads) {
+  const double rowAt90[6] = {0, 1, 0, 0, 0, -1};  // b(90) = (0, 1)
+  EXPECT_NEAR(columnsAngle(rowAt90), 90, 1e-12);
+  const double along[6] = {0, 0, 1, 1, 0, 0};
+  EXPECT_TRUE(std::isnan(columnsAngle(along)));
+  DicomNm nm;
+  nm.modality = "NM";
+  nm.imageType = "TOMO";
+  nm.rows = 1;
+  nm.columns = 2;
+  nm.frames = 2;
+  nm.hasPixelData = true;
+  nm.pixels = {1, 2, 3, 4};
+  nm.detectorVector = {1, 2};
+  nm.rotations.push_back({0, 10, false, 1});
+  const struct {
+    bool secondHasStart;
+    double secondStart;
+    double orientationAngle;  // of head 2
+    double expected;          // head 2's program angle: 180 minus its DICOM angle
+    const char* said;
+  } cases[] = {
+      {false, 0, 90, 90, "検出器 2 は開始角度がない"},
+      {true, 90, 92, 90, nullptr},
+      {true, 90, 270, 270, "列の向きが逆"},
+      {true, 90, 0, 90, "合わないので使いませんでした"},
+  };
+  for (const auto& c : cases) {
+    nm.detectors.assign(2, DicomNm::Detector{});
+    nm.detectors[1].hasStartAngle = c.secondHasStart;
+    nm.detectors[1].startAngle = c.secondStart;
+    nm.detectors[1].hasOrientation = true;
+    const double a = c.orientationAngle * 3.14159265358979323846 / 180;
+    const double o[6] = {-std::cos(a), std::sin(a), 0, 0, 0, -1};
+    std::copy(o, o + 6, nm.detectors[1].orientation);
+    const StudyReadResult r = interpretDicomNm(nm);
+    ASSERT_TRUE(r.study) << r.error;
+    double head2 = NAN;
+    for (int k = 0; k < 2; ++k)
+      if (r.study->count(k, 0, 0) == 3) head2 = r.study->angleDegrees(k);
+    EXPECT_NEAR(std::remainder(head2 - (180 - c.expected), 360.0), 0, 1e-9) << c.orientationAngle;
+    if (c.said) EXPECT_TRUE(saysSomething(*r.study, c.said)) << c.said;
+    else EXPECT_FALSE(saysSomething(*r.study, "Image Orientation")) << c.orientationAngle;
   }
 }
 

@@ -35,6 +35,8 @@ TEST(RealEnergyWindows, GeLu177StudyHasSixWindowsAndTewOfThe208PeakHelpsTheKidne
   EXPECT_EQ(windowLabel(set->windows[1]), "Lu177_EM 187.2-228.8 keV");
   for (const auto& c : set->counts) EXPECT_EQ(c.size(), r.study->counts().size());
   EXPECT_EQ(set->counts[0], r.study->counts());
+  // GE writes Radial Position in the Rotation Information Sequence: 254.8 mm, a circular orbit.
+  EXPECT_EQ(r.study->geometry().radiusMm, std::vector<double>(std::size_t(r.study->views()), 254.8));
   // Both photopeaks open and reconstruct.
   const StudyPtr peak = withEnergyWindow(*r.study, 1);
   ASSERT_TRUE(peak);

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <limits>
 
+#include "formats/export.h"
 #include "formats/formats.h"
 #include "formats/interfile.h"
 #include "imaging/sample_study.h"
@@ -62,6 +63,48 @@ TEST(InterfileKeys, AreCaseBlindWithOptionalBangAndComments) {
   for (const char* t : yes) EXPECT_TRUE(looksLikeInterfile(reinterpret_cast<const std::uint8_t*>(t), std::strlen(t))) << t;
   const char* no[] = {"INTERFILE", "!INTERFIL", ""};
   for (const char* t : no) EXPECT_FALSE(looksLikeInterfile(reinterpret_cast<const std::uint8_t*>(t), std::strlen(t))) << t;
+}
+
+// Which writer's start angle a header has, from its own keys; the first match decides.
+TEST(InterfileKeys, TheStartAnglesConventionComesFromTheHeadersEvidence) {
+  const struct {
+    const char* keys;
+    InterfileAngles angles;
+    const char* evidence;
+  } cases[] = {
+      {"!imaging modality := nucmed\n!version of keys := 3.3\n", InterfileAngles::Interfile33, ""},
+      {"!version of keys := STIR4.0\n", InterfileAngles::Dicom, "!version of keys := STIR4.0"},
+      {"!version of keys := stir6.0\n", InterfileAngles::Dicom, "!version of keys := stir6.0"},
+      {"!imaging modality := NM\n", InterfileAngles::Dicom, "!imaging modality := NM"},
+      {"orbit := non-circular\nradii := {150,151}\n", InterfileAngles::Dicom, "radii := ..."},
+      {"!originating system := SIMIND\n", InterfileAngles::Interfile33, "originating system := SIMIND"},
+      {"conversion program := simind\n", InterfileAngles::Interfile33, "conversion program := simind"},
+      {"originating system := Sinora\n", InterfileAngles::Interfile33, "originating system := Sinora"},
+      // SIMIND named outweighs what else the header says.
+      {"!imaging modality := NM\nprogram author := SIMIND team\n", InterfileAngles::Interfile33,
+       "program author := SIMIND team"},
+      // A camera's name is no evidence.
+      {"originating system := Cubresa SPARK\n", InterfileAngles::Interfile33, ""},
+  };
+  for (const auto& c : cases) {
+    const InterfileAngleConvention got = interfileAngleConvention(parseInterfileKeys(c.keys));
+    EXPECT_EQ(got.angles, c.angles) << c.keys;
+    EXPECT_EQ(got.evidence, c.evidence) << c.keys;
+    const std::string note = interfileAngleNote(got);
+    EXPECT_NE(note.find(c.angles == InterfileAngles::Dicom ? "背側" : "腹側"), std::string::npos) << note;
+    if (*c.evidence) EXPECT_NE(note.find(c.evidence), std::string::npos) << note;
+  }
+  // The same header by STIR's convention is DICOM's: 180 degrees from Interfile 3.3's.
+  std::string error;
+  InterfileHeader stir, plain;
+  const std::string base = "!INTERFILE :=\n!type of data := Tomographic\nname of data file := d.s\n"
+                           "!matrix size [1] := 4\n!matrix size [2] := 4\n!number of projections := 4\n"
+                           "start angle := 30\n!direction of rotation := CCW\n";
+  ASSERT_TRUE(interpretInterfile(parseInterfileKeys(base + "!version of keys := STIR5.0\n"), &stir, &error)) << error;
+  ASSERT_TRUE(interpretInterfile(parseInterfileKeys(base), &plain, &error)) << error;
+  EXPECT_DOUBLE_EQ(stir.layout.startDegrees, 150);   // 180 - 30
+  EXPECT_DOUBLE_EQ(plain.layout.startDegrees, -30);  // -(30)
+  EXPECT_EQ(stir.layout.clockwise, plain.layout.clockwise);
 }
 
 TEST(InterfileKeys, BadHeadersNameTheKey) {
@@ -149,13 +192,30 @@ TEST_F(Files, InterfileFloatsBecomeWholeCountsAndTheImportSaysSo) {
   EXPECT_EQ(s.count(0, 1, 1), 65535);
   EXPECT_EQ(s.count(0, 1, 2), 6);
   EXPECT_EQ(s.count(3, 1, 2), 23);  // 23.25
+  // Beside them, the values as read for the recipe's reconstructions: what is not a number keeps
+  // its whole count, negatives are 0, the rest as it was, 70000 and 23.25 too.
+  ASSERT_TRUE(s.exactCounts());
+  const std::vector<float> expected = {0, 0, 65535, 2.5f, 70000, 6};
+  for (std::size_t n = 0; n < expected.size(); ++n) EXPECT_EQ((*s.exactCounts())[n], expected[n]) << n;
+  EXPECT_EQ((*s.exactCounts())[23], 23.25f);
+  // Exported as Interfile, the weights leave as floats and come back the same.
+  const ExportResult out = interfileProjections(s, "p");
+  ASSERT_TRUE(out.error.empty()) << out.error;
+  for (const ExportFile& f : out.files) write(f.name, f.bytes);
+  const StudyReadResult back = readAnyStudy((dir / "p.hs").string());
+  ASSERT_TRUE(back.study) << back.error;
+  ASSERT_TRUE(back.study->exactCounts());
+  EXPECT_EQ(*back.study->exactCounts(), *s.exactCounts());
+  EXPECT_EQ(back.study->counts(), s.counts());
   // CCW from Interfile's 0: the program's 0, falling by 90 a view.
   EXPECT_DOUBLE_EQ(s.angleDegrees(0), 0);
   EXPECT_DOUBLE_EQ(s.angleDegrees(1), 270);
   EXPECT_DOUBLE_EQ(s.angleDegrees(3), 90);
-  ASSERT_EQ(s.geometry().notes.size(), 1u);
-  EXPECT_NE(s.geometry().notes[0].find("23 個"), std::string::npos) << s.geometry().notes[0];
-  EXPECT_NE(s.geometry().notes[0].find("NaN"), std::string::npos);
+  // The start angle's convention, then the rounding.
+  ASSERT_EQ(s.geometry().notes.size(), 2u);
+  EXPECT_NE(s.geometry().notes[0].find("Interfile 3.3"), std::string::npos) << s.geometry().notes[0];
+  EXPECT_NE(s.geometry().notes[1].find("23 個"), std::string::npos) << s.geometry().notes[1];
+  EXPECT_NE(s.geometry().notes[1].find("NaN"), std::string::npos);
 }
 
 TEST_F(Files, WholeIntegerDataNeedsNoNote) {
@@ -167,7 +227,10 @@ TEST_F(Files, WholeIntegerDataNeedsNoNote) {
                   header().substr(14)));
   ASSERT_TRUE(r.study) << r.error;
   EXPECT_EQ(r.study->count(1, 0, 0), 256 + 6);
-  EXPECT_TRUE(r.study->geometry().notes.empty());
+  EXPECT_FALSE(r.study->exactCounts());  // whole counts need no copy
+  // Only the start angle's convention is said.
+  ASSERT_EQ(r.study->geometry().notes.size(), 1u);
+  EXPECT_NE(r.study->geometry().notes[0].find("開始角度"), std::string::npos);
 }
 
 TEST_F(Files, BadStudiesAreRefusedWithAReason) {
@@ -240,7 +303,8 @@ TEST(StirSimulation, OpensAndShowsTheCylinder) {
   EXPECT_EQ(s.rows(), 64);
   EXPECT_EQ(s.bins(), 128);
   EXPECT_DOUBLE_EQ(s.geometry().pixelSizeMm, 3.32);
-  EXPECT_EQ(s.geometry().notes.size(), 1u);  // weighted counts were rounded
+  ASSERT_EQ(s.geometry().notes.size(), 2u);  // the start angle's convention; weighted counts were rounded
+  EXPECT_NE(s.geometry().notes[1].find("丸めました"), std::string::npos);
   EXPECT_NEAR(double(s.totalCounts()), 2.5e7, 0.3e7);
   const Picture slice = filteredPicture(s, 32, ReconFilter::Ramp, 7);
   ASSERT_EQ(slice.width, 128);

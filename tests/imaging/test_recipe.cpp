@@ -87,7 +87,7 @@ TEST(Recipe, RefusesBeforeWorking) {
       {"subsets", sample, [](Recipe& r) { r.method = RecipeMethod::Osem, r.subsets = 7; }, 60, "割り切れません"},
       {"iterations", sample, [](Recipe& r) { r.method = RecipeMethod::Osem, r.iterations = 0; }, 60, "反復回数"},
       {"pixel size", sample, [](Recipe& r) { r.chang = ChangCorrection::FirstOrder; }, 60, "画素サイズ"},
-      {"mu map", sample, [](Recipe& r) { r.muMap.assign(4, 0.1f); }, 60, "μ マップ"},
+      {"mu map of another size", sample, [](Recipe& r) { r.muMap.assign(4, 0.1f); }, 60, "μ マップの大きさ"},
       {"scatter", sample, [](Recipe& r) { r.scatter = ScatterMethod::Tew; }, 60, "散乱"},
       {"window cut-off", sample, [](Recipe& r) { r.filter = FilterWindow::Hann, r.windowCutoff = 0; }, 60, ""},
       {"chang with a window", phantom, [](Recipe& r) { r.filter = FilterWindow::Hann, r.chang = ChangCorrection::FirstOrder; }, 32, "Chang"},

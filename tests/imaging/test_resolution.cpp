@@ -4,7 +4,9 @@
 // TEW in the reconstruction brings a cold sphere's contrast back towards its truth.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <numeric>
 #include <cstdio>
 #include <random>
 
@@ -300,6 +302,82 @@ TEST(RecipeScatterAndPsf, RunsTheStagesAndRefusesWhatItCannot) {
   EXPECT_EQ(checkRecipe(one, rr), "");
   rr.method = RecipeMethod::Fbp;
   EXPECT_NE(checkRecipe(one, rr).find("MLEM/OSEM"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+// The PSF the window shows is the projector's: a point's profile sums to 1, and its width is
+// the collimator's at the point's distance (to the projector's slabs, 0.5 mm of FWHM each).
+TEST(ProjectorPsf, IsTheCollimatorsWidthAtThePointsDistance) {
+  Collimator lehr;
+  ASSERT_TRUE(collimatorPreset("lehr", lehr));
+  struct Case {
+    int bins;
+    double pixel, radius, distance;
+  };
+  // Points within the field: at most B / 2 pixels from the centre of rotation.
+  for (const Case& c : {Case{256, 1, 100, 0}, Case{256, 1, 150, 100}, Case{256, 1, 150, 250}, Case{128, 2, 200, 150},
+                        Case{64, 4, 200, 320}}) {
+    const ProjectorPsf p = projectorPsf(c.bins, c.pixel, lehr, c.radius, c.distance);
+    ASSERT_EQ(p.profile.size(), std::size_t(c.bins));
+    EXPECT_NEAR(std::accumulate(p.profile.begin(), p.profile.end(), 0.0), 1.0, 1e-9) << c.distance;
+    EXPECT_NEAR(p.actualMm, c.distance, c.pixel) << c.distance;
+    // A width found between samples: a pixel's worth of the sampling's error on top.
+    EXPECT_NEAR(p.fwhmMm, lehr.fwhmMm(p.actualMm), 0.5 + 0.25 * c.pixel) << c.distance;
+    if (c.distance == 0) EXPECT_GT(p.fwhmMm, 3.5);  // never 0 at the face
+  }
+  // Beyond the field the point stays at its edge; without blur a point stays in one bin.
+  const ProjectorPsf far = projectorPsf(64, 4, lehr, 200, 2000);
+  EXPECT_LT(far.actualMm, 200 + 32 * 4);
+  const ProjectorPsf sharp = projectorPsf(64, 4, Collimator{}, 200, 100);
+  EXPECT_EQ(*std::max_element(sharp.profile.begin(), sharp.profile.end()), 1.0);
+  EXPECT_NEAR(sharp.fwhmMm, 4, 1e-12);
+  EXPECT_TRUE(projectorPsf(64, 0, lehr, 200, 100).profile.empty());  // no pixel size, no PSF
+}
+
+// The windows' pictures of the estimate and the reconstructions share one computation: the
+// same settings give the same estimate, other settings a new one, equal to estimateScatter's.
+TEST(RecipeScatter, TheLatestEstimateIsKeptWithItsStudy) {
+  PhantomSettings s;
+  s.kind = PhantomKind::Cylinder;
+  s.views = 16;
+  s.matrix = 64;
+  s.pixelMm = 4;
+  s.counts = 1e5;
+  s.muPerCm = 0.15;
+  s.scatter = true;
+  PhantomResult made = makePhantomStudy(s, 2);
+  ASSERT_TRUE(made.study) << made.error;
+  const ProjectionStudy& study = *made.study;
+  Recipe r;
+  EXPECT_EQ(recipeScatter(study, r), nullptr);
+  r.scatter = ScatterMethod::Tew;
+  const auto first = recipeScatter(study, r);
+  ASSERT_TRUE(first && first->ok());
+  EXPECT_EQ(recipeScatter(study, r), first);
+  EXPECT_EQ(first->values, estimateScatter(study, ScatterMethod::Tew).values);
+  r.scatter = ScatterMethod::Dew;
+  r.dewK = 0.7;
+  const auto dew = recipeScatter(study, r);
+  EXPECT_NE(dew, first);
+  EXPECT_EQ(dew->values, estimateScatter(study, ScatterMethod::Dew, -1, -1, 0.7).values);
+  r.scatterSmoothFwhm = 2;
+  EXPECT_EQ(recipeScatter(study, r)->values, estimateScatter(study, ScatterMethod::Dew, -1, -1, 0.7, 2).values);
+  // A refusal is kept too, and said again.
+  r.scatterLower = 0;  // the photopeak itself
+  EXPECT_FALSE(recipeScatter(study, r)->ok());
+  EXPECT_FALSE(checkRecipe(study, r).empty());
+  // FBP subtracts the latest estimate: TEW then DEW then TEW again give TEW's slice each time.
+  Recipe fbp;
+  fbp.scatter = ScatterMethod::Tew;
+  const std::vector<double> tew = runRecipe(study, fbp, 32).values;
+  fbp.scatter = ScatterMethod::Dew;
+  const std::vector<double> other = runRecipe(study, fbp, 32).values;
+  fbp.scatter = ScatterMethod::Tew;
+  EXPECT_EQ(runRecipe(study, fbp, 32).values, tew);
+  EXPECT_NE(other, tew);
 }
 
 }  // namespace

@@ -192,6 +192,8 @@ TEST_F(Tools, ABadStudyAtStartUpEndsWithoutWaitingOnAnInvisibleMessage) {
   const Outcome r = run(SINORA_APP, {dir + "/missing.dat"});
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("missing.dat"), std::string::npos) << r.err;
+  // The terminal hears the reason in English, as from the other tools.
+  EXPECT_NE(r.err.find("The file is not there."), std::string::npos) << r.err;
 }
 
 TEST_F(Tools, NamesThatAreNotUtf8AreKept) {

@@ -14,6 +14,7 @@
 #include "imaging/point_source.h"
 #include "imaging/reconstruction.h"
 #include "imaging/sample_study.h"
+#include "imaging/scatter.h"
 #include "platform/number.h"
 
 using namespace sinora;
@@ -135,6 +136,98 @@ TEST(SinoraRender, UsageErrorsAndUnreadableStudies) {
   EXPECT_TRUE(missing.err.contains(QStringLiteral("missing.dat")));
 }
 
+// Japanese on the terminal: hiragana, katakana or kanji.
+bool anyJapanese(const QString& text) {
+  for (const QChar c : text)
+    if ((c.unicode() >= 0x3040 && c.unicode() <= 0x30FF) || (c.unicode() >= 0x4E00 && c.unicode() <= 0x9FFF) ||
+        (c.unicode() >= 0xFF01 && c.unicode() <= 0xFF9F))
+      return true;
+  return false;
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write(bytes);
+}
+
+// The tools speak English: the readers' refusals and notes too, with their numbers.
+TEST(SinoraRender, TheReadersMessagesAreInEnglish) {
+  QTemporaryDir dir;
+  const QString out = dir.filePath(QStringLiteral("o"));
+  const QByteArray head = "!INTERFILE :=\n!imaging modality := nucmed\nname of data file := d.s\n"
+                          "!type of data := Tomographic\nimagedata byte order := LITTLEENDIAN\n"
+                          "!number format := float\n!number of bytes per pixel := 4\n"
+                          "!matrix size [1] := 8\n!matrix size [2] := 2\n!number of projections := 4\n";
+  writeFile(dir.filePath(QStringLiteral("short.hs")), head);
+  writeFile(dir.filePath(QStringLiteral("d.s")), QByteArray(100, '\0'));
+  writeFile(dir.filePath(QStringLiteral("nm.hs")), head + "!imaging modality := PET\n");
+  writeFile(dir.filePath(QStringLiteral("stir.hs")), "!INTERFILE :=\n!imaging modality := NM\n" + head.mid(14));
+  writeFile(dir.filePath(QStringLiteral("reco.hs")), head + "!process status := reconstructed\n");
+  QByteArray weights;
+  for (int n = 0; n < 64; ++n) {
+    const float v = 0.25f * float(n);
+    weights.append(reinterpret_cast<const char*>(&v), 4);
+  }
+  writeFile(dir.filePath(QStringLiteral("w.s")), weights);
+  writeFile(dir.filePath(QStringLiteral("w.hs")), QByteArray(head).replace("d.s", "w.s"));
+  const struct {
+    const char* file;
+    int status;
+    const char* english;  // a piece of the message
+  } cases[] = {
+      {"short.hs", 1, "bytes"},
+      {"reco.hs", 1, "reconstructed"},
+      {"missing.hs", 1, "not there"},
+      {"stir.hs", 1, "bytes"},  // short as well: refused, not for its modality
+      {"w.hs", 0, "start angle was read as Interfile 3.3 has it"},
+      {"w.hs", 0, "whole counts"},
+  };
+  for (const auto& c : cases) {
+    const ToolRun r = run(SINORA_RENDER, {"--out", out, dir.filePath(QString::fromLatin1(c.file))});
+    EXPECT_EQ(r.status, c.status) << c.file << ": " << r.err.toStdString();
+    EXPECT_FALSE(anyJapanese(r.err)) << c.file << ": " << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QLatin1String(c.english), Qt::CaseInsensitive)) << c.file << ": " << r.err.toStdString();
+  }
+}
+
+// --turn and --mirror open a study as the opening dialog does: the slice turns or reflects.
+TEST(SinoraRender, TurnAndMirrorTheStudy) {
+  QTemporaryDir dir;
+  auto fbp = [&](const QStringList& extra) {
+    const QString out = dir.filePath(QStringLiteral("o%1").arg(extra.join(QString())));
+    const ToolRun r = run(SINORA_RENDER, QStringList{"--out", out, "--values", "--slice", "64"} + extra);
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    QFile csv(out + QStringLiteral("/fbp.csv"));
+    EXPECT_TRUE(csv.open(QIODevice::ReadOnly));
+    std::vector<std::vector<int>> v;
+    for (const QByteArray& line : csv.readAll().trimmed().split('\n')) {
+      v.emplace_back();
+      for (const QByteArray& cell : line.split(',')) v.back().push_back(cell.toInt());
+    }
+    return v;
+  };
+  // Where the slice is brightest: a turn of 180 puts it opposite the centre, a mirror about the
+  // first view's bin axis (across the screen) reflects it top to bottom.
+  auto brightest = [](const std::vector<std::vector<int>>& v) {
+    int bx = 0, by = 0;
+    for (int y = 0; y < int(v.size()); ++y)
+      for (int x = 0; x < int(v[std::size_t(y)].size()); ++x)
+        if (v[std::size_t(y)][std::size_t(x)] > v[std::size_t(by)][std::size_t(bx)]) bx = x, by = y;
+    return std::make_pair(bx, by);
+  };
+  const auto plain = brightest(fbp({}));
+  const auto turned = brightest(fbp({"--turn", "180"}));
+  const auto mirrored = brightest(fbp({"--mirror"}));
+  EXPECT_NEAR(turned.first, 128 - plain.first, 1);
+  EXPECT_NEAR(turned.second, 128 - plain.second, 1);
+  EXPECT_NEAR(mirrored.first, plain.first, 1);
+  EXPECT_NEAR(mirrored.second, 128 - plain.second, 1);
+  const ToolRun bad = run(SINORA_RENDER, {"--out", dir.filePath(QStringLiteral("b")), "--turn", "45"});
+  EXPECT_EQ(bad.status, 2);
+  EXPECT_TRUE(bad.err.contains(QLatin1String("--turn takes 0, 90, 180 or 270")));
+}
+
 TEST(SinoraRender, RefusesVolumesPastTheMemoryLimitBeforeWritingAnything) {
   // 4 views of 512 x 512 (2 MB) whose two volumes would take 2 GiB.
   QTemporaryDir dir;
@@ -241,6 +334,38 @@ TEST(SinoraRender, PhantomWritesItsTruthAndTheCorrectedPictures) {
   ASSERT_EQ(a.status, 0) << a.err.toStdString();
   for (const char* name : {"chang-fbp.png", "osem.png", "truth.png", "truth.csv"})
     EXPECT_TRUE(QFile::exists(att + QLatin1Char('/') + QLatin1String(name))) << name;
+}
+
+TEST(SinoraRender, TheThoraxAndItsMuMap) {
+  QTemporaryDir dir;
+  const QString uniform = dir.filePath(QStringLiteral("u")), mapped = dir.filePath(QStringLiteral("m"));
+  const QStringList thorax = {"--phantom", "thorax", "--ph-matrix", "64", "--ph-pixel", "6", "--ph-views", "32",
+                              "--ph-mu", "0.15", "--ph-noise-free", "--slice", "32", "--chang", "first",
+                              "--osem", "8:2", "--osem-attenuated", "--values"};
+  ASSERT_EQ(run(SINORA_RENDER, QStringList(thorax) << "--out" << uniform).status, 0);
+  const ToolRun m = run(SINORA_RENDER, QStringList(thorax) << "--ph-mu-map" << "--out" << mapped);
+  ASSERT_EQ(m.status, 0) << m.err.toStdString();
+  EXPECT_FALSE(QFile::exists(uniform + QStringLiteral("/mu.csv")));
+  // mu.csv: screen rows (towards the back) by columns, cm^-1. The vertebra 80 mm behind the
+  // centre is bone, the lung 95 mm to the right of it (the screen's left) 0.3 of water.
+  const auto mu = readCsv(mapped + QStringLiteral("/mu.csv"));
+  ASSERT_EQ(mu.size(), 64u);
+  EXPECT_NEAR(mu[32 + 13][32], 0.15 / waterMu(140.5) * 0.295, 0.003);
+  EXPECT_NEAR(mu[32 + 1][32 - 16], 0.3 * 0.15, 1e-6);
+  EXPECT_NEAR(mu[32 - 15][32], 0.15, 1e-6);
+  EXPECT_FALSE(QImage(mapped + QStringLiteral("/mu.png")).isNull());
+  // The map changes both corrections.
+  for (const char* name : {"/chang-fbp.csv", "/osem.csv"})
+    EXPECT_NE(readCsv(mapped + QLatin1String(name)), readCsv(uniform + QLatin1String(name))) << name;
+  // Without attenuation there is no map; a field too small for the thorax is refused.
+  const QString none = dir.filePath(QStringLiteral("n"));
+  for (const QStringList& bad : {QStringList{"--phantom", "thorax", "--ph-pixel", "6", "--ph-matrix", "64", "--ph-mu-map"},
+                                 QStringList{"--phantom", "thorax", "--ph-mu", "0.15"}}) {
+    const ToolRun r = run(SINORA_RENDER, QStringList(bad) << "--out" << none);
+    EXPECT_EQ(r.status, 2) << bad.join(' ').toStdString();
+    EXPECT_FALSE(r.err.isEmpty());
+    EXPECT_FALSE(QDir(none).exists());
+  }
 }
 
 TEST(SinoraRender, ScatterEstimateIsTheFormulaAndCorrectsFbpAndOsem) {

@@ -4,6 +4,7 @@
 // fixed when it starts): the driver runs this binary again with the screen and scale set.
 #include <QAbstractButton>
 #include <QAbstractSpinBox>
+#include <QCheckBox>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -29,7 +30,10 @@
 #include "imaging/phantom.h"
 #include "windows/FilterWindow.h"
 #include "windows/IterativeWindow.h"
+#include "windows/OpenWayDialog.h"
 #include "windows/PhantomWindow.h"
+#include "windows/ResolutionPanel.h"
+#include "windows/ScatterPanel.h"
 
 using namespace sinora;
 
@@ -108,10 +112,55 @@ TEST(FitScreens, DISABLED_OnThisScreen) {
       expectFits(&w, "iterative on a phantom");
     }
     {
+      // A study with scatter windows: every correction's rows filled in, each tab shown.
+      PhantomSettings s;
+      s.kind = PhantomKind::Cylinder;
+      s.matrix = 64;
+      s.pixelMm = 4;
+      s.views = 16;
+      s.muPerCm = 0.15;
+      s.scatter = true;
+      s.realCollimator = true;
+      collimatorPreset("lehr", s.collimator);
+      CSinoraDoc phantom;
+      phantom.setMadeStudy(makePhantomStudy(s, 2).study, QStringLiteral("x"));
+      IterativeWindow w(&phantom);
+      w.iterationsBox()->setValue(1);
+      w.scatterControls()->methodBox()->setCurrentIndex(2);
+      w.resolutionControls()->onBox()->setChecked(true);
+      w.reconstruct();
+      for (int tab : {0, 3, 4}) {
+        w.tabs()->setCurrentIndex(tab);
+        expectFits(&w, tab == 0 ? "iterative with scatter" : tab == 3 ? "iterative, scatter tab" : "iterative, PSF tab");
+      }
+      FilterAnalysisWindow f(&phantom);
+      f.scatterControls()->methodBox()->setCurrentIndex(1);
+      f.tabs()->setCurrentIndex(2);
+      expectFits(&f, "filter, scatter tab");
+    }
+    {
       FilterAnalysisWindow w(&doc);
       expectFits(&w, "filter");
       w.setSource(QPoint(70, 50));
       expectFits(&w, "filter, point source");
+    }
+    {
+      // The opening dialog on a study of six energy windows, as the GE camera writes them.
+      PhantomSettings s;
+      s.matrix = 64;
+      s.views = 32;
+      StudyGeometry g = makePhantomStudy(s, 2).study->geometry();
+      auto set = std::make_shared<EnergyWindowSet>(*g.energyWindows);
+      set->windows = {{"Lu177_EM", 101.7, 124.3}, {"Lu177_EM", 187.2, 228.8}, {"sc4_SC", 229.63, 251.16},
+                      {"sc3_SC", 166.89, 186.31}, {"sc2_SC", 124.32, 134.68}, {"96.0_SC", 91.2, 100.8}};
+      set->counts.resize(6, set->counts[0]);
+      g.energyWindows = set;
+      g.notes = {"開始角度は DICOM と同じく 0 度で検出器が患者の背側にあるものと読みました（STIR の書き方、!imaging modality := NM）。",
+                 "エネルギーウィンドウが 6 個あります。1 番目（Lu177_EM 101.7–124.3 keV）を開きました。",
+                 "患者の体位は足から仰臥位（FFS）です。DICOM の角度は患者を基準にしているので、そのまま読みました。"};
+      const auto study = std::make_shared<const ProjectionStudy>(g, set->counts[0]);
+      OpenWayDialog w(study, QStringLiteral("bed2_projections.dcm"), OpenWay{});
+      expectFits(&w, "opening dialog");
     }
     {
       QTemporaryDir dir;

@@ -22,6 +22,7 @@
 #include "app/Sinora.h"
 #include "doc/SinoraDoc.h"
 #include "imaging/phantom.h"
+#include "imaging/recipe.h"
 #include "imaging/sample_study.h"
 #include "res/resource.h"
 #include "windows/FilterWindow.h"
@@ -274,6 +275,64 @@ TEST_F(PhantomLab, TheIterativeWindowShowsTheTruthAndCorrectsAttenuation) {
   w.reconstructButton()->click();
   EXPECT_TRUE(w.message()->text().contains(QStringLiteral("輪郭の外")));
   EXPECT_EQ(w.shownOsem(), kept);
+}
+
+TEST_F(PhantomLab, TheThoraxBringsItsMuMapToTheIterativeWindow) {
+  PhantomWindow lab(settings.get());
+  setSmall(lab, PhantomKind::Cylinder);
+  const int thorax = lab.objectBox()->findData(int(PhantomKind::Thorax));
+  ASSERT_GE(thorax, 0);
+  lab.objectBox()->setCurrentIndex(thorax);
+  // 64 x 4 mm is too small a field for it: said beside the pixel size.
+  EXPECT_TRUE(lab.problem(QStringLiteral("pixel"))->text().contains(QStringLiteral("340 mm")));
+  EXPECT_FALSE(lab.makeButton()->isEnabled());
+  lab.edit(QStringLiteral("pixel"))->setText(QStringLiteral("6"));
+  lab.edit(QStringLiteral("radius"))->setText(QStringLiteral("200"));
+  lab.edit(QStringLiteral("mu"))->setText(QStringLiteral("0.15"));
+  EXPECT_TRUE(lab.problem(QStringLiteral("pixel"))->text().isEmpty());
+  ASSERT_TRUE(lab.makeButton()->isEnabled());
+  lab.makeButton()->click();
+  lab.waitForMaking();
+  ASSERT_TRUE(lab.study());
+  const PhantomInfo* info = phantomInfo(*lab.study());
+  ASSERT_EQ(info->mu.size(), 64u);
+  CSinoraDoc doc;
+  doc.setMadeStudy(lab.study(), QStringLiteral("胸部"));
+  IterativeWindow w(&doc);
+  auto selectable = [&](int item) {
+    return w.outlineBox()->itemData(item, Qt::UserRole - 1).isNull();
+  };
+  EXPECT_TRUE(selectable(2));
+  EXPECT_TRUE(selectable(3));
+  w.outlineBox()->setCurrentIndex(2);
+  EXPECT_FALSE(w.muBox()->isEnabled());  // the map has its own
+  w.rowBox()->setValue(32);
+  w.iterationsBox()->setValue(2);
+  w.changBox()->setCurrentIndex(1);
+  w.attenuatedOsemBox()->setChecked(true);
+  w.reconstructButton()->click();
+  w.waitForSlice();
+  EXPECT_EQ(w.osemRecipe().muMap, phantomMuMap(*info));
+  EXPECT_EQ(w.fbpRecipe().muMap, phantomMuMap(*info));
+  EXPECT_TRUE(w.osemCaption()->text().contains(QStringLiteral("μ マップ"))) << w.osemCaption()->text().toStdString();
+  EXPECT_EQ(w.shownOsem(), runRecipe(*lab.study(), w.osemRecipe(), 32, 2, nullptr, false).values);
+  EXPECT_EQ(w.shownFbp(), runRecipe(*lab.study(), w.fbpRecipe(), 32).values);
+  // The same map 1 cm off: another picture.
+  w.outlineBox()->setCurrentIndex(3);
+  EXPECT_FALSE(w.muBox()->isEnabled());
+  const std::vector<double> aligned = w.shownOsem();
+  w.reconstructButton()->click();
+  w.waitForSlice();
+  EXPECT_EQ(w.osemRecipe().muMap, phantomMuMap(*info, 10));
+  EXPECT_NE(w.shownOsem(), aligned);
+  // Back to an outline: mu is typed again and the map is not used.
+  w.outlineBox()->setCurrentIndex(0);
+  EXPECT_TRUE(w.muBox()->isEnabled());
+  EXPECT_TRUE(w.recipeFromControls(RecipeMethod::Osem).muMap.empty());
+  // A study without a mu map does not offer one.
+  CSinoraDoc sample;
+  IterativeWindow plain(&sample);
+  for (int item : {2, 3}) EXPECT_FALSE(plain.outlineBox()->itemData(item, Qt::UserRole - 1).isNull()) << item;
 }
 
 TEST_F(PhantomLab, WithoutAPixelSizeAttenuationIsRefused) {

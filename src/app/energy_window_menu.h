@@ -1,0 +1,12 @@
+// The main window's choice of the energy window a study shows: a submenu listing each window of
+// the study with its name and range, the one shown now ticked. Choosing one makes the document's
+// study that window's counts (windows already open keep the study they opened with).
+#pragma once
+
+class CSinoraDoc;
+class QMenu;
+class QStatusBar;
+
+// Adds the submenu to `menu`; it is filled afresh each time `menu` opens. `status` (may be null)
+// says what was chosen.
+void addEnergyWindowMenu(QMenu* menu, CSinoraDoc* doc, QStatusBar* status);
