@@ -66,6 +66,8 @@
     <message>
         <source>レッスン(&amp;L)...</source>
         <translation>Lessons(&amp;L)...</translation>
+    </message>
+    <message>
         <source>CT / μマップを開く</source>
         <translation>Open CT / μ map</translation>
     </message>
@@ -724,14 +726,6 @@
         <translation>The order must be 0.5 to 50.</translation>
     </message>
     <message>
-        <source>μ マップの大きさ %1 x %1 x %2 が、この収集の再構成 %3 x %3 x %4 と合いません。</source>
-        <translation>The μ map's size %1 x %1 x %2 does not match this study's reconstruction, %3 x %3 x %4.</translation>
-    </message>
-    <message>
-        <source>CT も μ マップも開かれていません。</source>
-        <translation>No CT or μ map is open.</translation>
-    </message>
-    <message>
         <source>CT と SPECT の Frame of Reference UID が同じなので、DICOM の患者座標で位置を合わせました。</source>
         <translation>The CT and the SPECT share their Frame of Reference UID: they were registered by DICOM patient coordinates.</translation>
     </message>
@@ -744,12 +738,22 @@
         <translation>The CT and the SPECT have different Frame of Reference UIDs: the CT's middle was placed on the reconstruction's. Place it with the shift.</translation>
     </message>
     <message>
+        <source>μ マップの大きさ %1 x %1 x %2 が、この収集の再構成 %3 x %3 x %4 と合いません。</source>
+        <translation>The μ map's size %1 x %1 x %2 does not match this study's reconstruction, %3 x %3 x %4.</translation>
+    </message>
+    <message>
+        <source>CT も μ マップも開かれていません。</source>
+        <translation>No CT or μ map is open.</translation>
+    </message>
+    <message>
         <source>CT が届くのは %1 行のうち %2 行です。届かない行は空気（μ = 0）としました。</source>
         <translation>The CT reaches %2 of the %1 rows. The rows it does not reach were taken as air (μ = 0).</translation>
     </message>
     <message>
         <source>CT を x %1 mm、y %2 mm、z %3 mm ずらしました。</source>
         <translation>The CT was shifted by x %1 mm, y %2 mm, z %3 mm.</translation>
+    </message>
+    <message>
         <source>、</source>
         <translation>, </translation>
     </message>
@@ -1978,10 +1982,6 @@ Cancel Preview</translation>
     <message>
         <source>CT / μ マップ</source>
         <translation>CT / μ map</translation>
-    </message>
-    <message>
-        <source>μ マップ</source>
-        <translation>μ map</translation>
     </message>
     <message>
         <source>肺を軟部組織とする</source>
