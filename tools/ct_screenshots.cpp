@@ -82,6 +82,15 @@ int ctShots(const QString& outDir, const QString& prefix, const QString& study, 
     w.ctPanel()->shiftBox(0)->setValue(0);
     w.ctPanel()->underBox()->setCurrentIndex(1);
     shoot(&w, tag + QStringLiteral("-mumap.png"));
+    // The slice again, corrected with the CT's map in OSEM's projector.
+    w.ctPanel()->underBox()->setCurrentIndex(0);
+    w.ctPanel()->useBox()->setChecked(true);
+    w.attenuatedOsemBox()->setChecked(true);
+    w.reconstruct();
+    w.waitForSlice();
+    w.tabs()->setCurrentIndex(0);
+    if (auto* area = w.findChild<QScrollArea*>()) area->ensureWidgetVisible(w.osemView(), 0, 60);
+    shoot(&w, tag + QStringLiteral("-corrected.png"));
   }
   sinora::setLanguage(sinora::Language::Japanese);
   return 0;

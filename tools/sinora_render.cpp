@@ -743,6 +743,10 @@ int main(int argc, char** argv) {
     const std::vector<float>& mu = info->mu[std::size_t(sliceRow)];
     addSlice(outputs, "mu", std::vector<double>(mu.begin(), mu.end()), study->bins(), o.palette, true, ValueUnit::PerCm);
   }
+  if (ctRequest.given()) {
+    if (o.phantomMuMap) return usageError("--ct and --ph-mu-map are two mu maps: give one");
+    base.muMap = ct.map.perCm;  // used by the corrections that model attenuation
+  }
   auto run = [&](const sinora::Recipe& r, std::vector<double>& values) {
     const sinora::RecipeSlice s = sinora::runRecipe(*study, r, sliceRow, 2, nullptr, false);
     if (!s.ok()) {
@@ -758,7 +762,6 @@ int main(int argc, char** argv) {
   if (o.changIterations >= 0) {
     sinora::Recipe r = base;
     r.chang = o.changIterations == 0 ? sinora::ChangCorrection::FirstOrder : sinora::ChangCorrection::Iterated;
-    if (!ct.map.perCm.empty()) r.muMap = ct.map.perCm;
     std::vector<double> values;
     if (!run(r, values)) return 1;
     addSlice(outputs, "chang-fbp", values, study->bins(), o.palette, o.values);
@@ -815,7 +818,6 @@ int main(int argc, char** argv) {
   osemRecipe.subsets = o.osemSubsets;
   osemRecipe.iterations = o.osemIterations;
   osemRecipe.attenuatedProjector = o.osemAttenuated;
-  if (o.osemAttenuated && !ct.map.perCm.empty()) osemRecipe.muMap = ct.map.perCm;
   std::vector<double> shown;  // the slice fused.png lays over the CT
   if (iterative) {
     std::vector<double> values;

@@ -726,14 +726,6 @@
         <translation>The order must be 0.5 to 50.</translation>
     </message>
     <message>
-        <source>μ マップの大きさ %1 x %1 x %2 が、この収集の再構成 %3 x %3 x %4 と合いません。</source>
-        <translation>The μ map's size %1 x %1 x %2 does not match this study's reconstruction, %3 x %3 x %4.</translation>
-    </message>
-    <message>
-        <source>CT も μ マップも開かれていません。</source>
-        <translation>No CT or μ map is open.</translation>
-    </message>
-    <message>
         <source>CT と SPECT の Frame of Reference UID が同じなので、DICOM の患者座標で位置を合わせました。</source>
         <translation>The CT and the SPECT share their Frame of Reference UID: they were registered by DICOM patient coordinates.</translation>
     </message>
@@ -744,6 +736,14 @@
     <message>
         <source>CT と SPECT の Frame of Reference UID が違うので、CT の中心を再構成の中心に置きました。ずらしで位置を合わせてください。</source>
         <translation>The CT and the SPECT have different Frame of Reference UIDs: the CT's middle was placed on the reconstruction's. Place it with the shift.</translation>
+    </message>
+    <message>
+        <source>μ マップの大きさ %1 x %1 x %2 が、この収集の再構成 %3 x %3 x %4 と合いません。</source>
+        <translation>The μ map's size %1 x %1 x %2 does not match this study's reconstruction, %3 x %3 x %4.</translation>
+    </message>
+    <message>
+        <source>CT も μ マップも開かれていません。</source>
+        <translation>No CT or μ map is open.</translation>
     </message>
     <message>
         <source>CT が届くのは %1 行のうち %2 行です。届かない行は空気（μ = 0）としました。</source>

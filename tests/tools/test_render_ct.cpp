@@ -61,6 +61,18 @@ TEST(SinoraRenderCt, WritesTheSlicesMuMapAndTheFusedSlice) {
   ASSERT_EQ(shifted.size(), 128);
   for (int y = 0; y < 128; ++y)
     for (int x = 4; x < 128; ++x) ASSERT_EQ(shifted[y][x], mu[y][x - 4]) << x << "," << y;
+  // The map goes to the attenuated OSEM: on a phantom (no patient coordinates, the CT centred)
+  // the corrected slice differs from the uniform outline's; a phantom's own map besides is refused.
+  const QStringList phantom = {"--phantom", "cylinder", "--ph-matrix", "64", "--ph-pixel", "4", "--ph-views", "32",
+                               "--ph-noise-free", "--slice", "32", "--osem", "8:2", "--osem-attenuated", "--values"};
+  const QString uniform = dir.filePath(QStringLiteral("uniform")), fromCt = dir.filePath(QStringLiteral("fromct"));
+  ASSERT_EQ(render(QStringList(phantom) << "--out" << uniform, &err), 0) << err.toStdString();
+  ASSERT_EQ(render(QStringList(phantom) << "--out" << fromCt << "--ct" << dir.filePath(QStringLiteral("ct")), &err), 0)
+      << err.toStdString();
+  EXPECT_NE(readCsv(fromCt + QStringLiteral("/osem.csv")), readCsv(uniform + QStringLiteral("/osem.csv")));
+  EXPECT_EQ(render(QStringList(phantom) << "--ph-mu" << "0.15" << "--ph-mu-map" << "--out" << dir.filePath(QStringLiteral("two"))
+                                        << "--ct" << dir.filePath(QStringLiteral("ct")), &err), 2);
+  EXPECT_TRUE(err.contains(QStringLiteral("two mu maps"))) << err.toStdString();
   // A CT that cannot be read: the reason, and nothing written.
   const QString none = dir.filePath(QStringLiteral("none"));
   EXPECT_EQ(render({"--out", none, "--ct", dir.filePath(QStringLiteral("tilted"))}, &err), 1);

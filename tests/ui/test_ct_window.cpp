@@ -201,6 +201,15 @@ TEST(CtWindow, SpectOverCtWithAnOpacityAndTheLessonsSwitches) {
   ct->useBox()->setChecked(true);
   EXPECT_EQ(w.recipeFromControls(RecipeMethod::Osem).muMap, ct->map().perCm);
   EXPECT_TRUE(w.recipeFromControls(RecipeMethod::Fbp).muMap.empty()) << "no Chang chosen";
+  // OSEM corrected with the CT's map: inside the water the attenuation is given back.
+  const std::vector<double> uncorrected = w.shownOsem();
+  w.reconstruct();
+  ASSERT_EQ(w.osemRecipe().muMap, ct->map().perCm) << w.message()->text().toStdString();
+  const std::vector<double> corrected = w.shownOsem();
+  ASSERT_EQ(corrected.size(), uncorrected.size());
+  double sumBefore = 0, sumAfter = 0;
+  for (std::size_t p = 0; p < corrected.size(); ++p) sumBefore += uncorrected[p], sumAfter += corrected[p];
+  EXPECT_GT(sumAfter, 1.3 * sumBefore) << sumBefore;
   w.attenuatedOsemBox()->setChecked(false);
 
   // The planes, once every row is done, have the CT under each, cut where the crosshair is.
