@@ -785,15 +785,22 @@ void setIterationTicks(QChart* chart, int last) {
   ax->setLabelFormat(QStringLiteral("%d"));
 }
 
-void setScrollingContent(QWidget* window, QWidget* content) {
+void setScrollingContent(QWidget* window, QWidget* content, QLayout* below) {
   auto* scroll = new QScrollArea;
   scroll->setWidget(content);
   scroll->setWidgetResizable(true);
   scroll->setFrameShape(QFrame::NoFrame);
   auto* outer = new QVBoxLayout(window);
   outer->setContentsMargins(0, 0, 0, 0);
-  outer->addWidget(scroll);
+  outer->addWidget(scroll, 1);
   QSize wanted = content->sizeHint() + QSize(4, 4);
+  if (below) {
+    const QMargins m = content->layout() ? content->layout()->contentsMargins() : QMargins(9, 9, 9, 9);
+    below->setContentsMargins(m.left(), 0, m.right(), m.bottom());
+    outer->addLayout(below);
+    wanted.rheight() += below->sizeHint().height();
+    wanted.rwidth() = std::max(wanted.width(), below->sizeHint().width());
+  }
   const QRect room = window->screen() ? window->screen()->availableGeometry() : QRect(0, 0, 1600, 1000);
   // Scrolling down takes a bar's width: it is added, so that nothing scrolls across.
   if (wanted.height() > room.height() - 80) wanted.rwidth() += scroll->verticalScrollBar()->sizeHint().width();

@@ -240,8 +240,9 @@ void useLineLegend(QChart* chart);
 void setIterationTicks(QChart* chart, int last);  // 1..last, whole numbers only
 
 // Puts a window's content in a scroll area filling it, and sizes the window to the content or to
-// the screen, whichever is smaller: on a small or scaled screen it still fits and scrolls.
-void setScrollingContent(QWidget* window, QWidget* content);
+// the screen, whichever is smaller: on a small or scaled screen it still fits and scrolls. `below`
+// (the window's buttons and what they report) stays under the scroll area, always in sight.
+void setScrollingContent(QWidget* window, QWidget* content, QLayout* below = nullptr);
 
 // Values of a slice [i * B + j] along a line of picture pixels (x = i, y = j), one sample per
 // pixel of its length: (distance, value).
