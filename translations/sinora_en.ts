@@ -2950,6 +2950,10 @@ Recovered contrast (%3 / background): FBP %4, OSEM %5</translation>
         <translation>The projector's blur of a point (bins →, rows ↓)</translation>
     </message>
     <message>
+        <source>点の割合/画素</source>
+        <translation>share of the point/pixel</translation>
+    </message>
+    <message>
         <source>投影子の点広がり、距離 %1 mm、R_i %2、R_c0 %3 mm、k %4</source>
         <translation>Projector's point spread, distance %1 mm, R_i %2, R_c0 %3 mm, k %4</translation>
     </message>

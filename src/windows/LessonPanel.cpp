@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QStyledItemDelegate>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -108,6 +109,19 @@ QString stepMarkdown(const std::string& title, const std::string& text) {
   return "## " + QString::fromStdString(title) + "\n\n" + done;
 }
 
+// Rows a whole number of lines high: a name in two scripts measures 2.93 lines with its fonts'
+// leading, and a row of that height was painted with two lines and an ellipsis.
+class WholeLinesDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QSize s = QStyledItemDelegate::sizeHint(option, index);
+    const int line = option.fontMetrics.lineSpacing();
+    if (line > 0) s.setHeight(std::max(s.height(), (s.height() + line / 2) / line * line));
+    return s;
+  }
+};
+
 }  // namespace
 
 LessonPanel::LessonPanel(QSettings* settings, QWidget* parent) : QWidget(parent, Qt::Window), settings_(settings) {
@@ -116,6 +130,10 @@ LessonPanel::LessonPanel(QSettings* settings, QWidget* parent) : QWidget(parent,
   list_->setWordWrap(true);
   list_->setTextElideMode(Qt::ElideNone);
   list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  // Rows are measured again whenever the list's width changes: measured once, before the panel
+  // had its size, a long name kept too few lines and lost its end.
+  list_->setResizeMode(QListView::Adjust);
+  list_->setItemDelegate(new WholeLinesDelegate(list_));
   open_ = new QPushButton;
   folder_ = new QPushButton;
   auto* left = new QWidget;

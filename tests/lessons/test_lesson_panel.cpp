@@ -269,3 +269,37 @@ int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }
+
+TEST_F(LessonPanelTest, EveryLessonsNameShowsWholeInTheList) {
+  // The list wraps long names; each row must take the lines its name needs at the list's width,
+  // in either language, opened from the menu as a student opens it, and narrower.
+  for (sinora::Language language : {sinora::Language::Japanese, sinora::Language::English}) {
+    ASSERT_TRUE(sinora::setLanguage(language));
+    CSinoraApp app(std::make_unique<QSettings>(dir.filePath("names.ini"), QSettings::IniFormat));
+    QString error;
+    ASSERT_TRUE(app.InitInstance(QString(), &error, false));
+    app.mainFrame()->action(sinora::res::ID_LESSONS)->trigger();
+    auto* p = app.mainFrame()->findChild<LessonPanel*>();
+    ASSERT_NE(p, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(p));
+    for (int width : {0, 520}) {
+      if (width) p->resize(width, 600);
+      QCoreApplication::processEvents();
+      QListWidget* list = p->lessonList();
+      for (int k = 0; k < list->count(); ++k) {
+        QListWidgetItem* item = list->item(k);
+        const QRect row = list->visualItemRect(item);
+        // The name is painted across the list's whole width, less the item's margins.
+        const QRect text = list->fontMetrics().boundingRect(QRect(0, 0, list->viewport()->width() - 6, 100000),
+                                                            int(Qt::TextWordWrap), item->text());
+        // Lines are painted whole: a row a pixel short of three lines shows two and an ellipsis.
+        const int line = list->fontMetrics().lineSpacing();
+        const int lines = (text.height() + line / 2) / line;
+        EXPECT_GE(row.height(), lines * line) << width << " px, row " << row.width() << " x " << row.height() << " in "
+                                               << list->viewport()->width() << ": " << item->text().toStdString();
+      }
+    }
+    p->close();
+  }
+  sinora::setLanguage(sinora::Language::Japanese);
+}
