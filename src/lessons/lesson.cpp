@@ -259,7 +259,7 @@ const std::set<std::string> kPhantomKeys = {"phantom", "views", "arc", "start", 
 // What the iterative window takes when a step opens it; a reconstruction takes more.
 const std::set<std::string> kWindowKeys = {"window", "method", "filter", "cutoff", "order",
                                            "subsets", "iterations", "post-filter", "chang",
-                                           "attenuated", "mu", "row", "prefilter"};
+                                           "attenuated", "mu", "row", "prefilter", "scatter", "psf"};
 const std::set<std::string> kReconKeys = {"reconstruct", "method", "filter", "cutoff", "order",
                                           "subsets", "iterations", "post-filter", "chang",
                                           "attenuated", "mu", "row", "prefilter", "scatter",

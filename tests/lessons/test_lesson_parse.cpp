@@ -205,7 +205,8 @@ INSTANTIATE_TEST_SUITE_P(
         Bad{"mu shift of two numbers", recon("chang: first\nmu-map: phantom\nmu-shift: 10, 0\n"), 19, "mu-shift"},
         Bad{"mu shift too far", recon("chang: first\nmu-map: phantom\nmu-shift: 0, 0, 60\n"), 19, "50"},
         Bad{"mu shift without a map", recon("chang: first\nmu-shift: 10, 0, 0\n"), 18, "mu-map"},
-        Bad{"scatter in a window action", lesson(kWater + "```action\nwindow: iterative\nscatter: tew\n```\n"), 17, "scatter"},
+        Bad{"a mu map in a window action", lesson(kWater + "```action\nwindow: iterative\nmu-map: phantom\n```\n"), 17, "mu-map"},
+        Bad{"unknown scatter in a window action", lesson(kWater + "```action\nwindow: iterative\nscatter: all\n```\n"), 17, "scatter"},
         Bad{"sphere contrast without its sphere", lesson(kWater + "```action\nreconstruct: r\n```\n```question\nask: a\nanswer: number\nmeasure: sphere-contrast(r)\ntolerance: 1\nreference: 1\nhint: h\n```\n"), 21, "sphere-contrast"},
         Bad{"heart of a real study", lesson("## S\n```action\nopen: sample\n```\n```action\nreconstruct: r\n```\n```question\nask: a\nanswer: number\nmeasure: heart-rmse(r)\ntolerance: 1\nreference: 1\nhint: h\n```\n"), 16, "真の分布"}),
     [](const ::testing::TestParamInfo<Bad>& info) {
