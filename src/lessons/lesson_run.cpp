@@ -144,8 +144,8 @@ bool LessonSession::run(const Action& a, std::string& error) {
       else if (f.key == "windows")
         std::sscanf(v.c_str(), "%lf , %lf , %lf", &s.peakPercent, &s.lowerPercent, &s.upperPercent);
       else if (f.key == "collimator") {
-        std::string why;
-        if (!parseCollimator(v, s.collimator, why)) return error = why, false;
+        std::string why;  // the reader refused what this cannot read
+        if (!parseCollimator(v, s.collimator, why)) return error = fill("値が読めません: %1", {f.key}), false;
         s.realCollimator = true;
       }
     }
@@ -238,7 +238,7 @@ bool LessonSession::run(const Action& a, std::string& error) {
         recipe.collimator = info->settings.effectiveCollimator();
       } else {
         std::string why;
-        if (!parseCollimator(f->value, recipe.collimator, why)) return error = why, false;
+        if (!parseCollimator(f->value, recipe.collimator, why)) return error = fill("値が読めません: %1", {f->key}), false;
       }
     }
     const std::string why = checkRecipe(*study_, recipe);
