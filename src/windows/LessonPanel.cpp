@@ -30,6 +30,8 @@
 #include "imaging/phantom.h"
 #include "platform/tr.h"
 #include "windows/IterativeWindow.h"
+#include "windows/ResolutionPanel.h"
+#include "windows/ScatterPanel.h"
 
 using sinora::T;
 using sinora::TM;
@@ -456,6 +458,20 @@ void LessonPanel::openWindow(const lessons::Action& a) {
     w->changBox()->setCurrentIndex(value("chang") == "first" ? 1 : value("chang") == "iterated" ? 2 : 0);
   if (!value("attenuated").isEmpty()) w->attenuatedOsemBox()->setChecked(value("attenuated") == "yes");
   if (!value("mu").isEmpty()) w->muBox()->setValue(value("mu").toDouble());
+  if (!value("scatter").isEmpty())
+    w->scatterControls()->methodBox()->setCurrentIndex(value("scatter") == "dew" ? 1 : value("scatter") == "tew" ? 2 : 0);
+  if (!value("psf").isEmpty()) {
+    // A preset or the phantom's collimator as listed; numbers go in the typed box.
+    ResolutionControls* rr = w->resolutionControls();
+    const int k = rr->collimatorBox()->findData(value("psf"));
+    if (k >= 0) {
+      rr->collimatorBox()->setCurrentIndex(k);
+    } else {
+      rr->collimatorBox()->setCurrentIndex(rr->collimatorBox()->findData(QStringLiteral("typed")));
+      rr->numbersBox()->setText(value("psf"));
+    }
+    rr->onBox()->setChecked(true);
+  }
   w->reconstructButton()->click();
 }
 

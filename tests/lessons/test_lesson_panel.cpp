@@ -27,6 +27,8 @@
 #include "doc/SinoraDoc.h"
 #include "res/resource.h"
 #include "windows/IterativeWindow.h"
+#include "windows/ResolutionPanel.h"
+#include "windows/ScatterPanel.h"
 #include "windows/LessonPanel.h"
 
 namespace {
@@ -56,7 +58,7 @@ class LessonPanelTest : public ::testing::Test {
 
 TEST_F(LessonPanelTest, ListsTheBuiltInLessonsOfTheLanguage) {
   LessonPanel p(settings.get());
-  ASSERT_EQ(p.lessonList()->count(), 10);
+  ASSERT_EQ(p.lessonList()->count(), 12);
   for (int k = 0; k < p.lessonList()->count(); ++k) {
     p.selectLesson(k);
     ASSERT_NE(p.lesson(), nullptr);
@@ -203,7 +205,7 @@ TEST_F(LessonPanelTest, ChangingTheLanguageKeepsTheLesson) {
   EXPECT_EQ(p.lesson()->id, "attenuation");
   EXPECT_EQ(p.lesson()->lang, "en");
   EXPECT_EQ(p.nextButton()->text(), "Next >");
-  EXPECT_EQ(p.lessonList()->count(), 10);
+  EXPECT_EQ(p.lessonList()->count(), 12);
   sinora::setLanguage(sinora::Language::Japanese);
   QApplication::processEvents();
   EXPECT_EQ(p.lesson()->lang, "ja");
@@ -260,6 +262,44 @@ TEST_F(LessonPanelTest, AStepOpensTheIterativeWindowWithItsSettings) {
   w->waitForSlice();
   EXPECT_FALSE(w->shownFbp().empty());  // reconstructed at once
   w->close();
+  panel->close();
+}
+
+// The scatter correction and resolution recovery a step names are set in the window too.
+TEST_F(LessonPanelTest, AStepOpensTheIterativeWindowWithScatterAndResolutionRecovery) {
+  CSinoraApp app(std::make_unique<QSettings>(dir.filePath("app.ini"), QSettings::IniFormat));
+  QString error;
+  ASSERT_TRUE(app.InitInstance(QString(), &error, false));
+  app.mainFrame()->action(sinora::res::ID_LESSONS)->trigger();
+  LessonPanel* panel = app.mainFrame()->findChild<LessonPanel*>();
+  ASSERT_NE(panel, nullptr);
+  const QString file = write("scatter.en.md",
+                             "---\nid: s\nlang: en\ntitle: S\n---\n## S\n```action\nphantom: cylinder\nviews: 24\n"
+                             "matrix: 64\npixel: 4\ncounts: 1e5\nmu: 0.15\nscatter: yes\ncollimator: legp\n```\n"
+                             "```action\nwindow: iterative\nmethod: osem\nsubsets: 4\niterations: 2\nscatter: tew\npsf: phantom\n```\n"
+                             "```action\nwindow: iterative\nmethod: osem\nsubsets: 4\niterations: 2\nscatter: dew\npsf: 3, 1, 0.04\n```\n");
+  ASSERT_TRUE(panel->openLessonFile(file));
+  ASSERT_EQ(panel->windowButtons().size(), 2);
+  struct Case {
+    int button, scatter;
+    const char* collimator;
+  } cases[] = {{0, 2, "phantom"}, {1, 1, "typed"}};
+  for (const Case& c : cases) {
+    QList<IterativeWindow*> before;
+    for (QWidget* t : QApplication::topLevelWidgets())
+      if (auto* it = qobject_cast<IterativeWindow*>(t)) before.append(it);
+    panel->windowButtons()[c.button]->click();
+    IterativeWindow* w = nullptr;
+    for (QWidget* t : QApplication::topLevelWidgets())
+      if (auto* it = qobject_cast<IterativeWindow*>(t); it && it->isVisible() && !before.contains(it)) w = it;
+    ASSERT_NE(w, nullptr) << c.button;
+    EXPECT_EQ(w->scatterControls()->methodBox()->currentIndex(), c.scatter) << c.button;
+    EXPECT_TRUE(w->resolutionControls()->onBox()->isChecked()) << c.button;
+    EXPECT_EQ(w->resolutionControls()->collimatorBox()->currentData().toString(), c.collimator) << c.button;
+    if (c.button == 1) EXPECT_EQ(w->resolutionControls()->numbersBox()->text(), "3, 1, 0.04");
+    w->waitForSlice();
+    w->close();
+  }
   panel->close();
 }
 
