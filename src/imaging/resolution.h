@@ -46,11 +46,16 @@ class PsfProjector {
   void forwardView(int k, const double* f, double* out, const double* weights = nullptr) const;
   // Adds A_k^T y (y: R x B) into out [p * R + r].
   void backAddView(int k, const double* y, double* out, const double* weights = nullptr) const;
+  // The same in single precision, as the volume's OSEM computes them.
+  void forwardView(int k, const float* f, float* out) const;
+  void backAddView(int k, const float* y, float* out) const;
 
  private:
   struct View;
+  friend struct PsfWork;
   int views_, rows_, bins_, pad_, padded_;
   bool acrossRows_;
+  int maxHalf_ = 0;  // the widest kernel's half width (pixels)
   std::vector<View> perView_;
 };
 
