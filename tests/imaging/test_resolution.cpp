@@ -73,6 +73,90 @@ TEST(PsfProjector, BackprojectorIsTheExactTransposeIn2DAnd3D) {
   }
 }
 
+// The single-precision projector of the volume's OSEM: the same operator, and its transpose to
+// float's precision.
+TEST(PsfProjector, SinglePrecisionIsTheSameOperatorAndItsTranspose) {
+  std::mt19937_64 gen(11);
+  std::uniform_real_distribution<double> u(0, 1);
+  Collimator lehr, megp;
+  ASSERT_TRUE(collimatorPreset("lehr", lehr));
+  ASSERT_TRUE(collimatorPreset("megp", megp));
+  struct Case {
+    int views, rows, bins;
+    Collimator c;
+    bool across;
+  };
+  for (const Case& c : {Case{30, 8, 32, lehr, true}, Case{24, 1, 48, megp, false}, Case{12, 21, 40, megp, true}}) {
+    const StudyPtr s = blank(c.views, c.rows, c.bins, 4.0);
+    PsfSetup setup;
+    setup.collimator = c.c;
+    setup.radiusMm = {150};
+    setup.acrossRows = c.across;
+    const PsfProjector a(*s, setup, c.rows);
+    const std::size_t voxels = std::size_t(c.bins) * c.bins * c.rows, per = std::size_t(c.rows) * c.bins;
+    std::vector<double> f(voxels), y(per * c.views), af(y.size()), aty(voxels, 0.0);
+    for (double& v : f) v = u(gen);
+    for (double& v : y) v = u(gen);
+    const std::vector<float> ff(f.begin(), f.end()), yf(y.begin(), y.end());
+    std::vector<float> aff(y.size()), atyf(voxels, 0.0f);
+    for (int k = 0; k < c.views; ++k) {
+      a.forwardView(k, f.data(), af.data() + std::size_t(k) * per);
+      a.backAddView(k, y.data() + std::size_t(k) * per, aty.data());
+      a.forwardView(k, ff.data(), aff.data() + std::size_t(k) * per);
+      a.backAddView(k, yf.data() + std::size_t(k) * per, atyf.data());
+    }
+    for (std::size_t n = 0; n < af.size(); ++n) ASSERT_NEAR(aff[n], af[n], 1e-5 * (1 + af[n])) << n;
+    for (std::size_t n = 0; n < aty.size(); ++n) ASSERT_NEAR(atyf[n], aty[n], 1e-5 * (1 + aty[n])) << n;
+    const double lhs = dot(std::vector<double>(aff.begin(), aff.end()), y);
+    const double rhs = dot(f, std::vector<double>(atyf.begin(), atyf.end()));
+    EXPECT_NEAR(lhs, rhs, 1e-6 * std::fabs(lhs)) << c.views << " " << c.rows;
+  }
+}
+
+// The 3-D projector blurs a point by the collimator's FWHM at the point's distance from the face,
+// sqrt(R_i^2 + (R_c0 + k d)^2), along the bins and along the rows alike (from the profile's second
+// moment: the incremental blurs' variances add up to the model's).
+TEST(PsfProjector, BlursAPointByTheModelsFwhmAtItsDepthInBothDirections) {
+  constexpr int kBins = 96, kRows = 64, kRow = 32;
+  constexpr double kPixel = 3, kRadius = 200;
+  const StudyPtr s = blank(4, kRows, kBins, kPixel);
+  for (const char* key : {"lehr", "megp"}) {
+    Collimator col;
+    ASSERT_TRUE(collimatorPreset(key, col));
+    PsfSetup setup;
+    setup.collimator = col;
+    setup.radiusMm = {kRadius};
+    const PsfProjector a(*s, setup, kRows);
+    const int c = kBins / 2;
+    // View 0 looks along -y: a pixel's depth towards its detector is c - j.
+    for (int t : {-30, -12, 0, 15, 30}) {
+      std::vector<float> f(std::size_t(kBins) * kBins * kRows, 0.0f), out(std::size_t(kRows) * kBins);
+      const std::size_t p = std::size_t(c) * kBins + std::size_t(c - t);
+      f[p * kRows + kRow] = 1;
+      a.forwardView(0, f.data(), out.data());
+      int bin = 0;
+      for (int b = 0; b < kBins; ++b)
+        if (out[std::size_t(kRow) * kBins + b] > out[std::size_t(kRow) * kBins + bin]) bin = b;
+      // Second moments along the bins (through the point's row) and along the rows (its bin).
+      auto width = [&](bool alongRows) {
+        const int n = alongRows ? kRows : kBins, at = alongRows ? kRow : bin;
+        double sum = 0, m2 = 0;
+        for (int e = 0; e < n; ++e) {
+          const double v = alongRows ? out[std::size_t(e) * kBins + bin] : out[std::size_t(kRow) * kBins + e];
+          sum += v;
+          m2 += v * (e - at) * (e - at);
+        }
+        return std::sqrt(m2 / sum) * 2.3548200450309493 * kPixel;
+      };
+      const double model = col.fwhmMm(kRadius - t * kPixel);
+      // Within half a slab's 0.5 mm of FWHM (each slab is blurred for its middle's depth).
+      EXPECT_NEAR(width(false), model, 0.3) << key << " depth " << t;
+      EXPECT_NEAR(width(true), model, 0.3) << key << " depth " << t;
+      EXPECT_NEAR(a.fwhmAtDepth(0, t), model, 1e-12);
+    }
+  }
+}
+
 TEST(PsfProjector, WithoutBlurItIsTheProgramsProjector) {
   const StudyPtr s = blank(40, 1, 48, 4.0);
   std::mt19937_64 gen(5);
