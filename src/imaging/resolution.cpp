@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <thread>
 #include <type_traits>
 
@@ -29,6 +30,8 @@ std::vector<double> varianceKernel(double v) {
 }
 
 constexpr double kFwhmPerSigma = 2.3548200450309493;  // 2 sqrt(2 ln 2)
+constexpr int kMostInBatch = 8;  // views sharing a pass over the image (PsfWork)
+constexpr std::uint32_t kFirst = 1u << 31, kLine = kFirst - 1;  // a stack line's first pixel; the line
 
 std::vector<float> toFloat(const std::vector<double>& w) { return std::vector<float>(w.begin(), w.end()); }
 
@@ -43,6 +46,10 @@ struct PsfProjector::View {
   std::vector<double> last;               // the nearest slab's own blur
   std::vector<std::vector<float>> stepF;  // the same in single precision
   std::vector<float> lastF;
+  // Each slab's bins as lines of a stack, slab after slab: slab n's bin e at line
+  // stackStart[n] + e - lo[n]; each circle pixel's line (in the order of circle_), kFirst added
+  // for the first pixel of its line; the lines no pixel falls on.
+  std::vector<std::uint32_t> stackStart, stackLine, emptyLines;
   double tFirst = 0, slabWidth = 1, radius = 0, pixel = 1;
   Collimator collimator;
 };
@@ -110,6 +117,27 @@ PsfProjector::PsfProjector(const ProjectionStudy& study, const PsfSetup& setup, 
     }
     v.lastF = toFloat(v.last);
     maxHalf_ = std::max(maxHalf_, int(v.last.size()) - 1);
+    v.stackStart.assign(1, 0);
+    std::vector<int> slabOf(std::size_t(bins_) * bins_, -1);
+    for (int n = 0; n < slabs; ++n) {
+      v.stackStart.push_back(v.stackStart.back() + std::uint32_t(std::max(0, v.hi[std::size_t(n)] - v.lo[std::size_t(n)])));
+      for (std::uint32_t m = v.start[std::size_t(n)]; m < v.start[std::size_t(n) + 1]; ++m) slabOf[v.pixels[m]] = n;
+    }
+    maxStack_ = std::max(maxStack_, v.stackStart.back());
+    if (k == 0)
+      for (int i = 0; i < bins_; ++i)
+        for (int j = 0; j < bins_; ++j)
+          if (insideCircle(i, j, bins_)) circle_.push_back(std::uint32_t(i * bins_ + j));
+    v.stackLine.reserve(circle_.size());
+    std::vector<bool> met(v.stackStart.back(), false);
+    for (std::uint32_t p : circle_) {
+      const int n = slabOf[p];
+      const std::uint32_t line = v.stackStart[std::size_t(n)] + std::uint32_t(idx[p] - v.lo[std::size_t(n)]);
+      v.stackLine.push_back(line | (met[line] ? 0 : kFirst));
+      met[line] = true;
+    }
+    for (std::uint32_t line = 0; line < met.size(); ++line)
+      if (!met[line]) v.emptyLines.push_back(line);
   }
 }
 
@@ -127,12 +155,13 @@ double PsfProjector::fwhmAtDepth(int view, double depthPixels) const {
 struct PsfWork {
   struct Layout {
     int padded = 0, guard = 0, margin = 0, line = 0, rows = 0;
+    std::size_t stride = 0;  // a stack's line (the rows, rounded up)
     bool acrossRows = false;
     Layout(const PsfProjector& a)
         : padded(a.padded_), guard(a.maxHalf_), rows(a.rows_), acrossRows(a.acrossRows_) {
-      const int stride = (a.rows_ + 15) / 16 * 16;
+      stride = std::size_t(a.rows_ + 15) / 16 * 16;
       margin = acrossRows ? (a.maxHalf_ + 15) / 16 * 16 : 0;
-      line = stride + 2 * margin;
+      line = int(stride) + 2 * margin;
     }
     std::size_t size() const { return std::size_t(padded + 2 * guard) * std::size_t(line); }
     std::size_t at(int e) const { return std::size_t(guard + e) * std::size_t(line) + std::size_t(margin); }
@@ -285,75 +314,187 @@ struct PsfWork {
     }
   }
 
-  // One view of an OSEM sub-iteration on the volume's layout (every line `stride` long): the
-  // ratio y / (A_k f + S) on the detector, and its back projection added into out. With
-  // `ones`, A_k^T 1 instead (the sensitivity). y and S: the view's [b * R + r].
-  static void osemView(const PsfProjector& a, const Layout& l, int k, const float* f, std::size_t stride,
-                       const float* y, const float* scatter, bool ones, float* out, Planes<float>& q);
-  static void osemViewPlain(const PsfProjector& a, const Layout& l, int k, const float* f, std::size_t stride,
-                            const float* y, const float* scatter, bool ones, float* out, Planes<float>& q);
-  static void osemViewAvx2(const PsfProjector& a, const Layout& l, int k, const float* f, std::size_t stride,
-                           const float* y, const float* scatter, bool ones, float* out, Planes<float>& q);
-  static void osemViewAvx512(const PsfProjector& a, const Layout& l, int k, const float* f, std::size_t stride,
-                             const float* y, const float* scatter, bool ones, float* out, Planes<float>& q);
+  // The views of a batch share one pass over the image each way: the forward pass adds each
+  // pixel's rows into the line of its slab's bin in every view's stack (the image read once for
+  // all of them), then each view's sums run from slab to slab through the blurs; backwards, each
+  // view's running sum leaves every slab's bins in its stack, and one pass adds every view's line
+  // into each pixel (the image of back projections read and written once).
+  struct Batch {
+    Planes<float> q;
+    std::vector<BigVector<float>> stacks;
+    Batch(const PsfProjector& a, const Layout& l, int views) : q(l) {
+      for (int n = 0; n < views; ++n) stacks.emplace_back(std::size_t(a.maxStack_) * l.stride, 0.0f);
+    }
+  };
 
-  __attribute__((always_inline)) static inline void osemViewBody(const PsfProjector& a, const Layout& l, int k,
-                                                                 const float* f, std::size_t stride,
-                                                                 const float* y, const float* scatter, bool ones,
-                                                                 float* out, Planes<float>& q) {
+  __attribute__((always_inline)) static inline void gather(const PsfProjector& a, const Layout& l, const int* views,
+                                                           int count, const float* f, std::size_t stride, Batch& w) {
     const int rows = l.rows;
-    if (!ones) {
-      forward(a, l, k, f, stride, nullptr, q);
-      // Off the detector: dropped. On it: the ratio, in place.
-      for (int e = q.lo; e < q.hi; ++e)
-        if (e < a.pad_ || e >= a.pad_ + a.bins_) std::fill_n(q.cur + l.at(e), rows, 0.0f);
-      for (int b = 0; b < a.bins_; ++b) {
-        float* __restrict acc = q.cur + l.at(a.pad_ + b);
-        const float* __restrict yb = y + std::size_t(b) * rows;
-        const float* __restrict sb = scatter ? scatter + std::size_t(b) * rows : nullptr;
-        if (sb) {
-          for (int r = 0; r < rows; ++r) {
-            const float mean = acc[r] + sb[r];
-            acc[r] = mean > 0 ? yb[r] / mean : 0.0f;
-          }
+    const std::uint32_t* line[kMostInBatch];
+    float* stack[kMostInBatch];
+    for (int n = 0; n < count; ++n) {
+      const PsfProjector::View& v = a.perView_[std::size_t(views[n])];
+      line[n] = v.stackLine.data();
+      stack[n] = w.stacks[std::size_t(n)].data();
+      for (std::uint32_t e : v.emptyLines) std::fill_n(stack[n] + std::size_t(e) * l.stride, rows, 0.0f);
+    }
+    // A line's first pixel replaces what the stack held (no clearing beforehand).
+    const std::size_t pixels = a.circle_.size();
+    for (std::size_t m = 0; m < pixels; ++m) {
+      const float* __restrict src = f + std::size_t(a.circle_[m]) * stride;
+      for (int n = 0; n < count; ++n) {
+        const std::uint32_t at = line[n][m];
+        float* __restrict dst = stack[n] + std::size_t(at & kLine) * l.stride;
+        if (at & kFirst) {
+          for (int r = 0; r < rows; ++r) dst[r] = src[r];
         } else {
-          for (int r = 0; r < rows; ++r) acc[r] = acc[r] > 0 ? yb[r] / acc[r] : 0.0f;
+          for (int r = 0; r < rows; ++r) dst[r] += src[r];
         }
       }
-      // The other plane: back to 0 where the forward pass left its sums.
-      for (int e = q.dirtyLo; e < q.dirtyHi; ++e) std::fill_n(q.other + l.at(e), rows, 0.0f);
-    } else {
-      for (int b = 0; b < a.bins_; ++b) std::fill_n(q.cur + l.at(a.pad_ + b), rows, 1.0f);
     }
-    back(a, l, k, out, stride, nullptr, q);
-    q.clear(l);
+  }
+
+  __attribute__((always_inline)) static inline void scatter(const PsfProjector& a, const Layout& l, const int* views,
+                                                            int count, float* out, std::size_t stride, Batch& w) {
+    const int rows = l.rows;
+    const std::uint32_t* line[kMostInBatch];
+    const float* stack[kMostInBatch];
+    for (int n = 0; n < count; ++n) {
+      line[n] = a.perView_[std::size_t(views[n])].stackLine.data();
+      stack[n] = w.stacks[std::size_t(n)].data();
+    }
+    const std::size_t pixels = a.circle_.size();
+    for (std::size_t m = 0; m < pixels; ++m) {
+      float* __restrict dst = out + std::size_t(a.circle_[m]) * stride;
+      for (int n = 0; n < count; ++n) {
+        const float* __restrict src = stack[n] + std::size_t(line[n][m] & kLine) * l.stride;
+        for (int r = 0; r < rows; ++r) dst[r] += src[r];
+      }
+    }
+  }
+
+  // The planes (clear) <- A_k f from the view's stack of slab sums.
+  __attribute__((always_inline)) static inline void chainForward(const PsfProjector& a, const Layout& l, int k,
+                                                                 const float* stack, Planes<float>& q) {
+    const PsfProjector::View& v = a.perView_[std::size_t(k)];
+    const int slabs = int(v.lo.size()), rows = l.rows;
+    for (int n = 0; n < slabs; ++n) {
+      if (n > 0) blur(l, q, v.stepF[std::size_t(n)]);
+      const int lo = v.lo[std::size_t(n)], hi = v.hi[std::size_t(n)];
+      if (lo >= hi) continue;
+      const float* s = stack + std::size_t(v.stackStart[std::size_t(n)]) * l.stride;
+      for (int e = lo; e < hi; ++e) {
+        float* __restrict dst = q.cur + l.at(e);
+        const float* __restrict src = s + std::size_t(e - lo) * l.stride;
+        for (int r = 0; r < rows; ++r) dst[r] += src[r];
+      }
+      q.lo = std::min(q.lo, lo);
+      q.hi = std::max(q.hi, hi);
+      q.widen();
+    }
+    blur(l, q, v.lastF);
+  }
+
+  // From what the planes hold on the detector's bins: each slab's bins of A_k^T's running sum
+  // into the view's stack.
+  __attribute__((always_inline)) static inline void chainBack(const PsfProjector& a, const Layout& l, int k,
+                                                              Planes<float>& q, float* stack) {
+    const PsfProjector::View& v = a.perView_[std::size_t(k)];
+    const int rows = l.rows;
+    q.lo = a.pad_;
+    q.hi = a.pad_ + a.bins_;
+    q.widen();
+    blur(l, q, v.lastF);
+    for (int n = int(v.lo.size()) - 1; n >= 0; --n) {
+      const int lo = v.lo[std::size_t(n)], hi = v.hi[std::size_t(n)];
+      float* s = stack + std::size_t(v.stackStart[std::size_t(n)]) * l.stride;
+      for (int e = lo; e < hi; ++e) {
+        const float* __restrict src = q.cur + l.at(e);
+        float* __restrict dst = s + std::size_t(e - lo) * l.stride;
+        for (int r = 0; r < rows; ++r) dst[r] = src[r];
+      }
+      if (n > 0 && v.start[std::size_t(n)] > 0) blur(l, q, v.stepF[std::size_t(n)]);
+    }
+  }
+
+  // A batch of an OSEM sub-iteration on the volume's layout (every pixel's line `stride` long):
+  // for each view, the ratio y / (A_k f + S) on the detector, and the back projections of all
+  // of them added into out. With `ones`, A_k^T 1 instead (the sensitivity). y and S: every
+  // view's [c * R + r], `perView` apart.
+  struct OsemBatch {
+    const int* views;
+    int count;
+    const float* f;
+    std::size_t stride;
+    const float* y;
+    const float* scatter;
+    std::size_t perView;
+    bool ones;
+    float* out;
+  };
+  static void osemBatch(const PsfProjector& a, const Layout& l, const OsemBatch& b, Batch& w);
+  static void osemBatchPlain(const PsfProjector& a, const Layout& l, const OsemBatch& b, Batch& w);
+  static void osemBatchAvx2(const PsfProjector& a, const Layout& l, const OsemBatch& b, Batch& w);
+  static void osemBatchAvx512(const PsfProjector& a, const Layout& l, const OsemBatch& b, Batch& w);
+
+  __attribute__((always_inline)) static inline void osemBatchBody(const PsfProjector& a, const Layout& l,
+                                                                  const OsemBatch& b, Batch& w) {
+    const int rows = l.rows;
+    Planes<float>& q = w.q;
+    if (!b.ones) gather(a, l, b.views, b.count, b.f, b.stride, w);
+    for (int n = 0; n < b.count; ++n) {
+      const int k = b.views[n];
+      float* stack = w.stacks[std::size_t(n)].data();
+      if (!b.ones) {
+        chainForward(a, l, k, stack, q);
+        // Off the detector: dropped. On it: the ratio, in place.
+        for (int e = q.lo; e < q.hi; ++e)
+          if (e < a.pad_ || e >= a.pad_ + a.bins_) std::fill_n(q.cur + l.at(e), rows, 0.0f);
+        const float* y = b.y + std::size_t(k) * b.perView;
+        const float* sc = b.scatter ? b.scatter + std::size_t(k) * b.perView : nullptr;
+        for (int c = 0; c < a.bins_; ++c) {
+          float* __restrict acc = q.cur + l.at(a.pad_ + c);
+          const float* __restrict yc = y + std::size_t(c) * rows;
+          if (sc) {
+            const float* __restrict sb = sc + std::size_t(c) * rows;
+            for (int r = 0; r < rows; ++r) {
+              const float mean = acc[r] + sb[r];
+              acc[r] = mean > 0 ? yc[r] / mean : 0.0f;
+            }
+          } else {
+            for (int r = 0; r < rows; ++r) acc[r] = acc[r] > 0 ? yc[r] / acc[r] : 0.0f;
+          }
+        }
+        // The other plane: back to 0 where the forward pass left its sums.
+        for (int e = q.dirtyLo; e < q.dirtyHi; ++e) std::fill_n(q.other + l.at(e), rows, 0.0f);
+      } else {
+        for (int c = 0; c < a.bins_; ++c) std::fill_n(q.cur + l.at(a.pad_ + c), rows, 1.0f);
+      }
+      chainBack(a, l, k, q, stack);
+      q.clear(l);
+    }
+    scatter(a, l, b.views, b.count, b.out, b.stride, w);
   }
 };
 
-void PsfWork::osemViewPlain(const PsfProjector& a, const Layout& l, int k, const float* f, std::size_t stride,
-                            const float* y, const float* scatter, bool ones, float* out, Planes<float>& q) {
-  osemViewBody(a, l, k, f, stride, y, scatter, ones, out, q);
+void PsfWork::osemBatchPlain(const PsfProjector& a, const Layout& l, const OsemBatch& b, Batch& w) {
+  osemBatchBody(a, l, b, w);
 }
-__attribute__((target("avx2"))) void PsfWork::osemViewAvx2(const PsfProjector& a, const Layout& l, int k,
-                                                           const float* f, std::size_t stride, const float* y,
-                                                           const float* scatter, bool ones, float* out,
-                                                           Planes<float>& q) {
-  osemViewBody(a, l, k, f, stride, y, scatter, ones, out, q);
+__attribute__((target("avx2"))) void PsfWork::osemBatchAvx2(const PsfProjector& a, const Layout& l,
+                                                            const OsemBatch& b, Batch& w) {
+  osemBatchBody(a, l, b, w);
 }
-__attribute__((target("avx512f"))) void PsfWork::osemViewAvx512(const PsfProjector& a, const Layout& l, int k,
-                                                                const float* f, std::size_t stride, const float* y,
-                                                                const float* scatter, bool ones, float* out,
-                                                                Planes<float>& q) {
-  osemViewBody(a, l, k, f, stride, y, scatter, ones, out, q);
+__attribute__((target("avx512f"))) void PsfWork::osemBatchAvx512(const PsfProjector& a, const Layout& l,
+                                                                 const OsemBatch& b, Batch& w) {
+  osemBatchBody(a, l, b, w);
 }
-void PsfWork::osemView(const PsfProjector& a, const Layout& l, int k, const float* f, std::size_t stride,
-                       const float* y, const float* scatter, bool ones, float* out, Planes<float>& q) {
+void PsfWork::osemBatch(const PsfProjector& a, const Layout& l, const OsemBatch& b, Batch& w) {
   switch (isaInUse()) {
-    case Isa::Avx512: return osemViewAvx512(a, l, k, f, stride, y, scatter, ones, out, q);
-    case Isa::Avx2: return osemViewAvx2(a, l, k, f, stride, y, scatter, ones, out, q);
+    case Isa::Avx512: return osemBatchAvx512(a, l, b, w);
+    case Isa::Avx2: return osemBatchAvx2(a, l, b, w);
     case Isa::Plain: break;
   }
-  osemViewPlain(a, l, k, f, stride, y, scatter, ones, out, q);
+  osemBatchPlain(a, l, b, w);
 }
 
 void PsfProjector::forwardView(int k, const double* f, double* out, const double* weights) const {
@@ -372,16 +513,18 @@ void PsfProjector::backAddView(int k, const double* y, double* out, const double
 
 void PsfProjector::forwardView(int k, const float* f, float* out) const {
   const PsfWork::Layout l(*this);
-  PsfWork::Planes<float> q(l);
-  PsfWork::forward(*this, l, k, f, std::size_t(rows_), nullptr, q);
-  PsfWork::take(*this, l, q, out);
+  PsfWork::Batch w(*this, l, 1);
+  PsfWork::gather(*this, l, &k, 1, f, std::size_t(rows_), w);
+  PsfWork::chainForward(*this, l, k, w.stacks[0].data(), w.q);
+  PsfWork::take(*this, l, w.q, out);
 }
 
 void PsfProjector::backAddView(int k, const float* y, float* out) const {
   const PsfWork::Layout l(*this);
-  PsfWork::Planes<float> q(l);
-  PsfWork::put(*this, l, y, q);
-  PsfWork::back(*this, l, k, out, std::size_t(rows_), nullptr, q);
+  PsfWork::Batch w(*this, l, 1);
+  PsfWork::put(*this, l, y, w.q);
+  PsfWork::chainBack(*this, l, k, w.q, w.stacks[0].data());
+  PsfWork::scatter(*this, l, &k, 1, out, std::size_t(rows_), w);
 }
 
 namespace {
@@ -389,6 +532,7 @@ namespace {
 // The back projections of a subset are summed in two fixed groups of views (views alternate
 // between them), whatever the number of threads, so the numbers never depend on it.
 constexpr int kGroups = 2;
+constexpr int kBatch = 3;  // views a core projects in one pass over the image
 
 template <typename F>
 void inThreads(int threads, F f) {
@@ -533,18 +677,22 @@ std::vector<std::vector<double>> osemPsfVolume(const ProjectionStudy& study, con
     for (int j = spans[std::size_t(i)].first; j < spans[std::size_t(i)].second; ++j)
       std::fill_n(f.data() + (std::size_t(i) * b + std::size_t(j)) * stride, rows, 1.0f);
   threads = std::clamp(threads, 1, kGroups);
-  std::vector<PsfWork::Planes<float>> planes;
-  planes.reserve(std::size_t(threads));
-  for (int t = 0; t < threads; ++t) planes.emplace_back(l);
-  // A subset's views, alternating between the two groups' sums; a core takes whole groups.
+  std::vector<std::unique_ptr<PsfWork::Batch>> work;
+  for (int t = 0; t < threads; ++t) work.push_back(std::make_unique<PsfWork::Batch>(a, l, kBatch));
+  // A subset's views, alternating between the two groups' sums, each group's in batches of
+  // kBatch in order; a core takes whole groups.
   auto project = [&](const std::vector<int>& vs, bool ones) {
     inThreads(threads, [&](int part, int parts) {
-      for (int gi = part; gi < kGroups; gi += parts)
-        for (std::size_t n = std::size_t(gi); n < vs.size(); n += kGroups) {
-          const std::size_t at = std::size_t(vs[n]) * perView;
-          PsfWork::osemView(a, l, vs[n], f.data(), stride, y.data() + at, sc.empty() ? nullptr : sc.data() + at,
-                            ones, gi ? g1.data() : g0.data(), planes[std::size_t(part)]);
+      for (int gi = part; gi < kGroups; gi += parts) {
+        std::vector<int> mine;
+        for (std::size_t n = std::size_t(gi); n < vs.size(); n += kGroups) mine.push_back(vs[n]);
+        for (std::size_t n = 0; n < mine.size(); n += kBatch) {
+          const PsfWork::OsemBatch batch{mine.data() + n, int(std::min(mine.size() - n, std::size_t(kBatch))),
+                                         f.data(), stride, y.data(), sc.empty() ? nullptr : sc.data(),
+                                         perView, ones, gi ? g1.data() : g0.data()};
+          PsfWork::osemBatch(a, l, batch, *work[std::size_t(part)]);
         }
+      }
     });
   };
   // fn(first, last) over the voxels of the circle's pixels, the slice's rows split between cores.

@@ -56,6 +56,8 @@ class PsfProjector {
   int views_, rows_, bins_, pad_, padded_;
   bool acrossRows_;
   int maxHalf_ = 0;  // the widest kernel's half width (pixels)
+  std::vector<std::uint32_t> circle_;  // the pixels inside the circle, ascending
+  std::uint32_t maxStack_ = 0;         // the most lines of any view's slabs (PsfWork)
   std::vector<View> perView_;
 };
 
