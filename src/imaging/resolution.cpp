@@ -737,11 +737,9 @@ std::vector<std::vector<double>> osemPsfVolume(const ProjectionStudy& study, con
     }
     if (step && !step(it + 1) && it + 1 < iterations) return volume;
   }
-  for (int r = 0; r < rows; ++r) {
-    std::vector<double>& out = volume[std::size_t(r)];
-    out.resize(std::size_t(b) * b);
-    for (std::size_t p = 0; p < out.size(); ++p) out[p] = f[p * stride + std::size_t(r)];
-  }
+  for (std::vector<double>& out : volume) out.resize(std::size_t(b) * b);
+  for (std::size_t p = 0; p < std::size_t(b) * b; ++p)
+    for (int r = 0; r < rows; ++r) volume[std::size_t(r)][p] = f[p * stride + std::size_t(r)];
   return volume;
 }
 
