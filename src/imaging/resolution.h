@@ -63,8 +63,9 @@ class PsfProjector {
 
 // MLEM/OSEM, f <- f / s x A^T (y / (A f + S)), s = A^T 1 for the subset, starting from 1 inside
 // the circle, with the projector above and an additive scatter estimate S (V x R x B of the
-// study, or empty for none). Volume: every row of the study; slices [row][i * B + j]. `psf`
-// null: no blur. `threads` views at a time; the numbers do not depend on it. `step` is called
+// study, or empty for none). Volume: every row of the study, in single precision; slices
+// [row][i * B + j]. `psf` null: no blur. `threads` cores (two at most: the views of a subset go
+// to two fixed groups); the numbers do not depend on it. `step` is called
 // after each iteration with the number done (false stops). Slices are empty when stopped.
 std::vector<std::vector<double>> osemPsfVolume(const ProjectionStudy& study, const PsfSetup* psf,
                                                const std::vector<double>& scatter, int subsets,
