@@ -177,7 +177,7 @@ struct PsfWork {
     explicit Planes(const Layout& l) : one(l.size(), T(0)), two(l.size(), T(0)), line(std::size_t(l.line), T(0)) {
       cur = one.data();
       other = two.data();
-      dirtyLo = l.padded;
+      lo = dirtyLo = l.padded;
     }
     void widen() {
       dirtyLo = std::min(dirtyLo, lo);
@@ -533,6 +533,7 @@ namespace {
 // between them), whatever the number of threads, so the numbers never depend on it.
 constexpr int kGroups = 2;
 constexpr int kBatch = 3;  // views a core projects in one pass over the image
+static_assert(kBatch <= kMostInBatch);
 
 template <typename F>
 void inThreads(int threads, F f) {
