@@ -181,7 +181,7 @@ void CMainFrame::createMenus() {
   applied_->addSeparator();
   applied_->addAction(action(ID_OPEN_RAW));
   applied_->addAction(action(ID_OPEN_CT));
-  addEnergyWindowMenu(applied_, doc_, statusBar());
+  addEnergyWindowMenu(applied_, doc_, statusBar(), settings_);
   applied_->addAction(action(ID_OPEN_WAY));
   updateOpenWayCommand();
   QMenu* help = addMenu(bar, "ﾍﾙﾌﾟ(&H)");

@@ -9,6 +9,7 @@
 #include "doc/SinoraDoc.h"
 #include "imaging/scatter.h"
 #include "platform/tr.h"
+#include "windows/OpenWayDialog.h"
 
 using sinora::T;
 
@@ -25,15 +26,24 @@ class TitleKeeper : public QObject {
   }
 };
 
+// The file the study was read from opens on window `w` from now on, as if chosen when it opened.
+void rememberWindow(QSettings* settings, const CSinoraDoc* doc, int w) {
+  const QByteArray path = doc->GetPathName();
+  if (!settings || path.isEmpty() || doc->ProjectionStudy()->geometry().format.empty()) return;
+  sinora::OpenWay way = rememberedOpenWay(settings, path).value_or(sinora::OpenWay{});
+  way.energyWindow = w;
+  rememberOpenWay(settings, path, way);
+}
+
 }  // namespace
 
-void addEnergyWindowMenu(QMenu* menu, CSinoraDoc* doc, QStatusBar* status) {
+void addEnergyWindowMenu(QMenu* menu, CSinoraDoc* doc, QStatusBar* status, QSettings* settings) {
   QMenu* windows = menu->addMenu(T("エネルギーウィンドウ(&E)"));
   windows->setObjectName(QStringLiteral("energyWindowMenu"));
   windows->installEventFilter(new TitleKeeper(windows));
   auto* group = new QActionGroup(windows);
   // Filled as the parent menu opens: the study and the language may have changed since.
-  QObject::connect(menu, &QMenu::aboutToShow, windows, [windows, group, doc, status] {
+  QObject::connect(menu, &QMenu::aboutToShow, windows, [windows, group, doc, status, settings] {
     windows->setTitle(T("エネルギーウィンドウ(&E)"));
     for (QAction* a : group->actions()) delete a;
     const sinora::StudyPtr study = doc->ProjectionStudy();
@@ -46,9 +56,10 @@ void addEnergyWindowMenu(QMenu* menu, CSinoraDoc* doc, QStatusBar* status) {
       a->setCheckable(true);
       a->setChecked(w == study->geometry().energyWindow);
       windows->addAction(a);
-      QObject::connect(a, &QAction::triggered, windows, [doc, status, w, label] {
-        if (doc->chooseEnergyWindow(w) && status)
-          status->showMessage(T("エネルギーウィンドウ %1（%2）を表示しています。").arg(w + 1).arg(label), 5000);
+      QObject::connect(a, &QAction::triggered, windows, [doc, status, settings, w, label] {
+        if (!doc->chooseEnergyWindow(w)) return;
+        rememberWindow(settings, doc, w);
+        if (status) status->showMessage(T("エネルギーウィンドウ %1（%2）を表示しています。").arg(w + 1).arg(label), 5000);
       });
     }
   });

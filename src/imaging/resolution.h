@@ -46,18 +46,26 @@ class PsfProjector {
   void forwardView(int k, const double* f, double* out, const double* weights = nullptr) const;
   // Adds A_k^T y (y: R x B) into out [p * R + r].
   void backAddView(int k, const double* y, double* out, const double* weights = nullptr) const;
+  // The same in single precision, as the volume's OSEM computes them.
+  void forwardView(int k, const float* f, float* out) const;
+  void backAddView(int k, const float* y, float* out) const;
 
  private:
   struct View;
+  friend struct PsfWork;
   int views_, rows_, bins_, pad_, padded_;
   bool acrossRows_;
+  int maxHalf_ = 0;  // the widest kernel's half width (pixels)
+  std::vector<std::uint32_t> circle_;  // the pixels inside the circle, ascending
+  std::uint32_t maxStack_ = 0;         // the most lines of any view's slabs (PsfWork)
   std::vector<View> perView_;
 };
 
 // MLEM/OSEM, f <- f / s x A^T (y / (A f + S)), s = A^T 1 for the subset, starting from 1 inside
 // the circle, with the projector above and an additive scatter estimate S (V x R x B of the
-// study, or empty for none). Volume: every row of the study; slices [row][i * B + j]. `psf`
-// null: no blur. `threads` views at a time; the numbers do not depend on it. `step` is called
+// study, or empty for none). Volume: every row of the study, in single precision; slices
+// [row][i * B + j]. `psf` null: no blur. `threads` cores (two at most: the views of a subset go
+// to two fixed groups); the numbers do not depend on it. `step` is called
 // after each iteration with the number done (false stops). Slices are empty when stopped.
 std::vector<std::vector<double>> osemPsfVolume(const ProjectionStudy& study, const PsfSetup* psf,
                                                const std::vector<double>& scatter, int subsets,

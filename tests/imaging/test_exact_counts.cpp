@@ -76,13 +76,18 @@ TEST(ExactCounts, TheRecipeReadsTheWeightsAndThePicturesTheWholeCounts) {
   osem.method = RecipeMethod::Osem;
   osem.subsets = 4;
   osem.iterations = 3;
-  for (const Recipe& r : {fbp, osem}) {
+  Recipe rr = osem;  // resolution recovery (single precision in the volume)
+  rr.resolutionRecovery = true;
+  rr.radiusMm = 200;
+  for (const Recipe& r : {fbp, osem, rr}) {
     const std::vector<double> a = runRecipe(*whole, r, 1).values;
     EXPECT_TRUE(scaled(a, runRecipe(*weights, r, 1).values)) << methodName(r);
     EXPECT_FALSE(scaled(a, runRecipe(*rounded, r, 1).values)) << methodName(r);
     const RecipeVolume v = runRecipeVolume(*weights, r, 2, nullptr);
     ASSERT_TRUE(v.ok() && v.complete) << v.refusal;
     EXPECT_TRUE(scaled(runRecipeVolume(*whole, r, 2, nullptr).slices[2], v.slices[2])) << methodName(r);
+    EXPECT_FALSE(scaled(runRecipeVolume(*whole, r, 2, nullptr).slices[2],
+                        runRecipeVolume(*rounded, r, 2, nullptr).slices[2])) << methodName(r);
   }
   // The described windows' pictures are those of the whole counts, to the pixel.
   EXPECT_EQ(filteredPicture(*weights, 1, ReconFilter::Ramp, 10).values,

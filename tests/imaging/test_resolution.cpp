@@ -11,6 +11,7 @@
 #include <random>
 
 #include "imaging/attenuation.h"
+#include "imaging/geometry.h"
 #include "imaging/iterative.h"
 #include "imaging/phantom.h"
 #include "imaging/recipe.h"
@@ -70,6 +71,158 @@ TEST(PsfProjector, BackprojectorIsTheExactTransposeIn2DAnd3D) {
     const double lhs = dot(af, y), rhs = dot(f, aty);
     EXPECT_NEAR(lhs, rhs, 1e-12 * std::fabs(lhs)) << c.views << " " << c.rows;
     EXPECT_GT(lhs, 0);
+  }
+}
+
+// The single-precision projector of the volume's OSEM: the same operator, and its transpose to
+// float's precision.
+TEST(PsfProjector, SinglePrecisionIsTheSameOperatorAndItsTranspose) {
+  std::mt19937_64 gen(11);
+  std::uniform_real_distribution<double> u(0, 1);
+  Collimator lehr, megp;
+  ASSERT_TRUE(collimatorPreset("lehr", lehr));
+  ASSERT_TRUE(collimatorPreset("megp", megp));
+  struct Case {
+    int views, rows, bins;
+    Collimator c;
+    bool across;
+  };
+  for (const Case& c : {Case{30, 8, 32, lehr, true}, Case{24, 1, 48, megp, false}, Case{12, 21, 40, megp, true}}) {
+    const StudyPtr s = blank(c.views, c.rows, c.bins, 4.0);
+    PsfSetup setup;
+    setup.collimator = c.c;
+    setup.radiusMm = {150};
+    setup.acrossRows = c.across;
+    const PsfProjector a(*s, setup, c.rows);
+    const std::size_t voxels = std::size_t(c.bins) * c.bins * c.rows, per = std::size_t(c.rows) * c.bins;
+    std::vector<double> f(voxels), y(per * c.views), af(y.size()), aty(voxels, 0.0);
+    for (double& v : f) v = u(gen);
+    for (double& v : y) v = u(gen);
+    const std::vector<float> ff(f.begin(), f.end()), yf(y.begin(), y.end());
+    std::vector<float> aff(y.size()), atyf(voxels, 0.0f);
+    for (int k = 0; k < c.views; ++k) {
+      a.forwardView(k, f.data(), af.data() + std::size_t(k) * per);
+      a.backAddView(k, y.data() + std::size_t(k) * per, aty.data());
+      a.forwardView(k, ff.data(), aff.data() + std::size_t(k) * per);
+      a.backAddView(k, yf.data() + std::size_t(k) * per, atyf.data());
+    }
+    for (std::size_t n = 0; n < af.size(); ++n) ASSERT_NEAR(aff[n], af[n], 1e-5 * (1 + af[n])) << n;
+    for (std::size_t n = 0; n < aty.size(); ++n) ASSERT_NEAR(atyf[n], aty[n], 1e-5 * (1 + aty[n])) << n;
+    const double lhs = dot(std::vector<double>(aff.begin(), aff.end()), y);
+    const double rhs = dot(f, std::vector<double>(atyf.begin(), atyf.end()));
+    EXPECT_NEAR(lhs, rhs, 1e-6 * std::fabs(lhs)) << c.views << " " << c.rows;
+  }
+}
+
+// The 3-D projector blurs a point by the collimator's FWHM at the point's distance from the face,
+// sqrt(R_i^2 + (R_c0 + k d)^2), along the bins and along the rows alike (from the profile's second
+// moment: the incremental blurs' variances add up to the model's).
+TEST(PsfProjector, BlursAPointByTheModelsFwhmAtItsDepthInBothDirections) {
+  constexpr int kBins = 96, kRows = 64, kRow = 32;
+  constexpr double kPixel = 3, kRadius = 200;
+  const StudyPtr s = blank(4, kRows, kBins, kPixel);
+  for (const char* key : {"lehr", "megp"}) {
+    Collimator col;
+    ASSERT_TRUE(collimatorPreset(key, col));
+    PsfSetup setup;
+    setup.collimator = col;
+    setup.radiusMm = {kRadius};
+    const PsfProjector a(*s, setup, kRows);
+    const int c = kBins / 2;
+    // View 0 looks along -y: a pixel's depth towards its detector is c - j.
+    for (int t : {-30, -12, 0, 15, 30}) {
+      std::vector<float> f(std::size_t(kBins) * kBins * kRows, 0.0f), out(std::size_t(kRows) * kBins);
+      const std::size_t p = std::size_t(c) * kBins + std::size_t(c - t);
+      f[p * kRows + kRow] = 1;
+      a.forwardView(0, f.data(), out.data());
+      int bin = 0;
+      for (int b = 0; b < kBins; ++b)
+        if (out[std::size_t(kRow) * kBins + b] > out[std::size_t(kRow) * kBins + bin]) bin = b;
+      // Second moments along the bins (through the point's row) and along the rows (its bin).
+      auto width = [&](bool alongRows) {
+        const int n = alongRows ? kRows : kBins, at = alongRows ? kRow : bin;
+        double sum = 0, m2 = 0;
+        for (int e = 0; e < n; ++e) {
+          const double v = alongRows ? out[std::size_t(e) * kBins + bin] : out[std::size_t(kRow) * kBins + e];
+          sum += v;
+          m2 += v * (e - at) * (e - at);
+        }
+        return std::sqrt(m2 / sum) * 2.3548200450309493 * kPixel;
+      };
+      const double model = col.fwhmMm(kRadius - t * kPixel);
+      // Within half a slab's 0.5 mm of FWHM (each slab is blurred for its middle's depth).
+      EXPECT_NEAR(width(false), model, 0.3) << key << " depth " << t;
+      EXPECT_NEAR(width(true), model, 0.3) << key << " depth " << t;
+      EXPECT_NEAR(a.fwhmAtDepth(0, t), model, 1e-12);
+    }
+  }
+}
+
+// The volume's OSEM (single precision, views in batches and groups on two cores, the scatter
+// term) against OSEM written out here on the double-precision projector.
+TEST(PsfProjector, VolumeOsemIsOsemWithTheBlurringProjector) {
+  constexpr int kViews = 24, kRows = 20, kBins = 32, kSubsets = 4, kIterations = 3;
+  Collimator megp;
+  ASSERT_TRUE(collimatorPreset("megp", megp));
+  StudyGeometry g;
+  g.views = kViews;
+  g.rows = kRows;
+  g.bins = kBins;
+  g.pixelSizeMm = 4;
+  std::mt19937 gen(9);
+  std::vector<std::uint16_t> counts(std::size_t(kViews) * kRows * kBins);
+  for (std::size_t n = 0; n < counts.size(); ++n) {
+    const int c = int(n % kBins) - kBins / 2;
+    counts[n] = std::uint16_t(std::max(0, 100 - c * c / 2) + int(gen() % 20));
+  }
+  const ProjectionStudy study(g, counts);
+  std::vector<double> scatter(counts.size());
+  for (double& v : scatter) v = 2 + gen() % 5;
+  PsfSetup setup;
+  setup.collimator = megp;
+  setup.radiusMm = {180};
+  const PsfProjector a(study, setup, kRows);
+  const std::size_t per = std::size_t(kRows) * kBins, voxels = std::size_t(kBins) * kBins * kRows;
+  std::vector<double> f(voxels, 0.0);
+  for (int i = 0; i < kBins; ++i)
+    for (int j = 0; j < kBins; ++j)
+      if (insideCircle(i, j, kBins))
+        for (int r = 0; r < kRows; ++r) f[(std::size_t(i) * kBins + j) * kRows + r] = 1;
+  const std::vector<double> ones(per, 1.0);
+  std::vector<double> af(per);
+  for (int it = 0; it < kIterations; ++it)
+    for (int m : subsetOrder(kSubsets)) {
+      std::vector<double> s(voxels, 0.0), bp(voxels, 0.0);
+      for (int k : subsetViews(kViews, kSubsets, m)) {
+        a.backAddView(k, ones.data(), s.data());
+        a.forwardView(k, f.data(), af.data());
+        for (std::size_t n = 0; n < per; ++n) {
+          const std::size_t at = std::size_t(k) * per + n;
+          const double mean = af[n] + scatter[at];
+          af[n] = mean > 0 ? counts[at] / mean : 0;
+        }
+        a.backAddView(k, af.data(), bp.data());
+      }
+      for (std::size_t p = 0; p < voxels; ++p) f[p] = s[p] > 0 ? f[p] / s[p] * bp[p] : 0;
+    }
+  // The study's scatter laid out as its counts: [(k * R + r) * B + c]; f above as [p * R + r].
+  std::vector<double> laidOut(scatter.size());
+  for (int k = 0; k < kViews; ++k)
+    for (int r = 0; r < kRows; ++r)
+      for (int c = 0; c < kBins; ++c)
+        laidOut[(std::size_t(k) * kRows + r) * kBins + c] = scatter[std::size_t(k) * per + std::size_t(r) * kBins + c];
+  for (int threads : {1, 2}) {
+    const auto volume = osemPsfVolume(study, &setup, laidOut, kSubsets, kIterations, threads);
+    ASSERT_EQ(volume.size(), std::size_t(kRows));
+    double top = 0, worst = 0;
+    for (int r = 0; r < kRows; ++r)
+      for (std::size_t p = 0; p < std::size_t(kBins) * kBins; ++p) {
+        const double want = f[p * kRows + std::size_t(r)];
+        top = std::max(top, want);
+        worst = std::max(worst, std::fabs(volume[std::size_t(r)][p] - want));
+      }
+    EXPECT_GT(top, 10);
+    EXPECT_LT(worst, 1e-4 * top) << threads;
   }
 }
 

@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QListWidget>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -184,6 +185,66 @@ TEST(OpenWay, AskedOnceRememberedAndAskedAgainOnRequest) {
   const std::optional<OpenWay> kept = rememberedOpenWay(a.app->settings(), QFile::encodeName(path));
   ASSERT_TRUE(kept);
   EXPECT_EQ(*kept, (OpenWay{0, true, 0}));
+}
+
+// A window chosen later from the main window's menu is the file's window from then on, the turn
+// chosen when it opened kept; a file opened without asking gets a way of its own.
+TEST(OpenWay, TheEnergyWindowMenusChoiceIsRememberedForTheFile) {
+  Files files;
+  const QString path = files.header(true);
+  App a;
+  {
+    DialogWatch watch([](OpenWayDialog* d) {
+      d->turnGroup()->button(90)->click();
+      d->windowList()->setCurrentRow(0);
+      d->accept();
+    });
+    ASSERT_TRUE(a.frame()->OpenDocumentFile(path, nullptr, OpenAsk::IfNew));
+    EXPECT_EQ(watch.seen, 1);
+  }
+  EXPECT_EQ(a.study()->geometry().energyWindow, 0);
+  QMenu* applied = a.frame()->appliedMenu();
+  auto* windows = applied->findChild<QMenu*>(QStringLiteral("energyWindowMenu"));
+  ASSERT_NE(windows, nullptr);
+  emit applied->aboutToShow();
+  ASSERT_EQ(windows->actions().size(), 2);
+  windows->actions().at(1)->trigger();
+  EXPECT_EQ(a.study()->geometry().energyWindow, 1);
+  std::optional<OpenWay> kept = rememberedOpenWay(a.app->settings(), QFile::encodeName(path));
+  ASSERT_TRUE(kept);
+  EXPECT_EQ(*kept, (OpenWay{90, false, 1}));
+
+  // Opened again: not asked, on the second window, still turned (its point at (0, -8)).
+  a.app->document()->OnNewDocument();
+  {
+    DialogWatch watch([](OpenWayDialog* d) { d->reject(); });
+    ASSERT_TRUE(a.frame()->OpenDocumentFile(path, nullptr, OpenAsk::IfNew));
+    EXPECT_EQ(watch.seen, 0);
+  }
+  EXPECT_EQ(a.study()->geometry().energyWindow, 1);
+  EXPECT_EQ(brightest(*a.study()), std::make_pair(0, -8));
+
+  // Once the study no longer has the file's name (新規作成), a choice is the study's alone.
+  a.app->document()->OnNewDocument();
+  emit applied->aboutToShow();
+  windows->actions().at(0)->trigger();
+  EXPECT_EQ(a.study()->geometry().energyWindow, 0);
+  kept = rememberedOpenWay(a.app->settings(), QFile::encodeName(path));
+  ASSERT_TRUE(kept);
+  EXPECT_EQ(kept->energyWindow, 1);
+
+  // A copy opened without asking (as programs open) has no way yet: the menu makes one.
+  const QString copy = files.dir.filePath(QStringLiteral("copy.hs"));
+  ASSERT_TRUE(QFile::copy(path, copy));
+  ASSERT_TRUE(a.frame()->OpenDocumentFile(copy));
+  EXPECT_FALSE(rememberedOpenWay(a.app->settings(), QFile::encodeName(copy)));
+  EXPECT_EQ(a.study()->geometry().energyWindow, 0);
+  emit applied->aboutToShow();
+  windows->actions().at(1)->trigger();
+  kept = rememberedOpenWay(a.app->settings(), QFile::encodeName(copy));
+  ASSERT_TRUE(kept);
+  EXPECT_EQ(*kept, (OpenWay{0, false, 1}));
+  EXPECT_TRUE(a.errors.isEmpty()) << a.errors.join(QLatin1Char('\n')).toStdString();
 }
 
 TEST(OpenWay, AChangedFileIsAskedAgainAndTheStudyFileOfTodayNever) {
