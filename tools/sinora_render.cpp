@@ -834,6 +834,13 @@ int main(int argc, char** argv) {
     sinora::Recipe fbpRecipe = base;
     fbpRecipe.attenuatedProjector = false;
     osemRecipe.attenuatedProjector = false;  // the volumes as the window's 全スライス without corrections
+    // Resolution recovery and scatter hold more than the plain volumes checked above.
+    if (const std::uint64_t need = sinora::recipeVolumeMemoryBytes(*study, osemRecipe); need > sinora::kVolumeMemoryLimit) {
+      std::fprintf(stderr, "sinora-render: --volume would need about %llu MB of memory, more than the limit of %llu MB; nothing was written\n",
+                   static_cast<unsigned long long>((need + (1u << 20) - 1) >> 20),
+                   static_cast<unsigned long long>(sinora::kVolumeMemoryLimit >> 20));
+      return 1;
+    }
     const auto fbp = sinora::runRecipeVolume(*study, fbpRecipe, 2, nullptr);
     auto os = sinora::runRecipeVolume(*study, osemRecipe, 2, nullptr);
     addPlanes(outputs, "fbp-volume", fbp.slices, study->bins(), o.palette, o.values, fbp.unit);

@@ -241,6 +241,17 @@ RecipeSlice runRecipe(const ProjectionStudy& study, const Recipe& r, int row, in
   return runRow(study, r, row, std::max(1, threads), cancel, withLikelihood, true);
 }
 
+std::uint64_t recipeVolumeMemoryBytes(const ProjectionStudy& study, const Recipe& r, int threads) {
+  std::uint64_t need = volumeMemoryBytes(study, threads);
+  const bool scatter = r.scatter != ScatterMethod::None;
+  if (scatter) need += std::uint64_t(study.views()) * study.rows() * study.bins() * 8;  // the estimate
+  if (!r.correctsAttenuation() && r.method == RecipeMethod::Osem && (r.resolutionRecovery || scatter)) {
+    const PsfSetup psf = psfOf(study, r);
+    need += psfVolumeMemoryBytes(study, r.resolutionRecovery ? &psf : nullptr, r.subsets, scatter, threads);
+  }
+  return need;
+}
+
 RecipeVolume runRecipeVolume(const ProjectionStudy& given, const Recipe& r, int threads,
                              const std::function<bool(int)>& step, const std::atomic<bool>* cancel) {
   RecipeVolume out;

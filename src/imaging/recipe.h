@@ -102,6 +102,10 @@ RecipeVolume runRecipeVolume(const ProjectionStudy& study, const Recipe& recipe,
                              const std::function<bool(int done)>& step,
                              const std::atomic<bool>* cancel = nullptr);
 
+// About the most memory runRecipeVolume holds for this recipe (bytes): the plain volumes' and,
+// where the recipe's OSEM blurs or adds scatter, that projector's and the estimate's too.
+std::uint64_t recipeVolumeMemoryBytes(const ProjectionStudy& study, const Recipe& recipe, int threads = 2);
+
 // The recipe's post-filter applied to one slice (MLEM/OSEM; FBP slices come back as they are).
 std::vector<double> postFiltered(const Recipe& recipe, const std::vector<double>& slice, int bins);
 

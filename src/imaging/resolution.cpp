@@ -744,6 +744,32 @@ std::vector<std::vector<double>> osemPsfVolume(const ProjectionStudy& study, con
   return volume;
 }
 
+std::uint64_t psfVolumeMemoryBytes(const ProjectionStudy& study, const PsfSetup* psf, int subsets,
+                                   bool withScatter, int threads) {
+  const std::uint64_t v = std::uint64_t(study.views()), rows = std::uint64_t(study.rows());
+  const std::uint64_t b = std::uint64_t(study.bins());
+  const std::uint64_t stride = (rows + 15) / 16 * 16, voxels = b * b * stride;
+  std::uint64_t circle = 0;
+  for (int i = 0; i < study.bins(); ++i)
+    for (int j = 0; j < study.bins(); ++j) circle += insideCircle(i, j, study.bins());
+  // As the projector makes its slabs: the thinner they are, the more lines a view's stack has.
+  std::uint64_t slabs = 1;
+  if (psf && psf->collimator.blurs()) {
+    const double pixel = psf->pixelMm > 0 ? psf->pixelMm
+                         : study.geometry().pixelSizeMm > 0 ? study.geometry().pixelSizeMm : 1.0;
+    int width = study.bins();
+    if (psf->collimator.slope > 0) width = std::clamp(int(0.5 / psf->collimator.slope / pixel), 1, study.bins());
+    slabs = std::uint64_t((2 * (study.bins() / 2) + width - 1) / width + 1);
+  }
+  const std::uint64_t padded = std::uint64_t(AnyGeometry(study.bins()).paddedRow);
+  const std::uint64_t counts = v * rows * b * 4 * (withScatter ? 2 : 1);
+  const std::uint64_t images = voxels * 4 * (3 + std::uint64_t(std::max(1, subsets)));
+  const std::uint64_t tables = v * circle * 10;  // each view's pixels, bins and stack lines
+  const std::uint64_t stacks = std::uint64_t(std::clamp(threads, 1, kGroups)) * kBatch * slabs * padded * stride * 4;
+  const std::uint64_t slices = rows * b * b * 8;
+  return counts + images + tables + stacks + slices;
+}
+
 OsemResult osemPsf(const ProjectionStudy& study, int row, const PsfSetup* psf,
                    const std::vector<double>& scatterSinogram, int subsets, int iterations,
                    int threads, const std::atomic<bool>* cancel, bool withLikelihood,

@@ -73,6 +73,12 @@ std::vector<std::vector<double>> osemPsfVolume(const ProjectionStudy& study, con
                                                const RowProgress& step = nullptr,
                                                const std::atomic<bool>* cancel = nullptr);
 
+// About the most memory osemPsfVolume holds at once (bytes): the single-precision counts, scatter,
+// image, its two sums and each subset's sensitivity, the per-view tables, each core's stacks and
+// the slices it returns. `psf` null: no blur.
+std::uint64_t psfVolumeMemoryBytes(const ProjectionStudy& study, const PsfSetup* psf, int subsets,
+                                   bool withScatter, int threads);
+
 // One row, in-plane blur: as osem() of iterative.h with the blur, the scatter sinogram (V x B, or
 // empty) and the attenuation weights when given.
 OsemResult osemPsf(const ProjectionStudy& study, int row, const PsfSetup* psf,

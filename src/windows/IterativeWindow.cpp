@@ -769,7 +769,7 @@ void IterativeWindow::startVolume() {
       return;
     }
   // Refused before it starts when it would hold more than the limit.
-  if (const std::uint64_t need = volumeMemoryBytes(*study_); need > kVolumeMemoryLimit) {
+  if (const std::uint64_t need = recipeVolumeMemoryBytes(*study_, osemRecipe); need > kVolumeMemoryLimit) {
     message_->setText(T("全スライスには約 %1 MB のメモリーが要り、上限の %2 MB を超えるため再構成しません。")
                           .arg((need + (1u << 20) - 1) >> 20)
                           .arg(kVolumeMemoryLimit >> 20));

@@ -10,6 +10,10 @@
 #include <cstdio>
 #include <random>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "imaging/attenuation.h"
 #include "imaging/geometry.h"
 #include "imaging/iterative.h"
@@ -531,6 +535,64 @@ TEST(RecipeScatter, TheLatestEstimateIsKeptWithItsStudy) {
   fbp.scatter = ScatterMethod::Tew;
   EXPECT_EQ(runRecipe(study, fbp, 32).values, tew);
   EXPECT_NE(other, tew);
+}
+
+}  // namespace
+
+namespace {
+
+// Peak resident memory of a child that makes the FBP volume and then the OSEM volume with
+// resolution recovery (as the window's 全スライス does), less the child's own before it started:
+// within what the recipe states, and not far below it (a statement far too high would refuse
+// volumes that fit).
+TEST(ResolutionRecovery, PeakMemoryOfTheVolumeStaysWithinWhatIsStated) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer's own memory would be counted";
+#endif
+  StudyGeometry g;
+  g.views = 120;
+  g.rows = 128;
+  g.bins = 128;
+  g.pixelSizeMm = 3;
+  std::vector<std::uint16_t> counts(std::size_t(120) * 128 * 128);
+  for (std::size_t n = 0; n < counts.size(); ++n) counts[n] = std::uint16_t((n * 2654435761u) % 40);
+  const auto study = std::make_shared<const ProjectionStudy>(g, std::move(counts));
+  Recipe fbp;
+  Recipe osem;
+  osem.method = RecipeMethod::Osem;
+  osem.subsets = 10;
+  osem.iterations = 1;
+  osem.resolutionRecovery = true;
+  osem.radiusMm = 250;
+  ASSERT_EQ(checkRecipe(*study, osem), "");
+  const std::uint64_t stated = recipeVolumeMemoryBytes(*study, osem);
+  const std::uint64_t plain = volumeMemoryBytes(*study);
+  ASSERT_GT(stated, plain + (std::uint64_t(100) << 20)) << "ten sensitivities of 8 MB and more";
+  int pipeFd[2];
+  ASSERT_EQ(pipe(pipeFd), 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    rusage before{}, after{};
+    getrusage(RUSAGE_SELF, &before);
+    const RecipeVolume f = runRecipeVolume(*study, fbp, 2, nullptr);
+    const RecipeVolume o = runRecipeVolume(*study, osem, 2, nullptr);
+    getrusage(RUSAGE_SELF, &after);
+    const long grown[2] = {after.ru_maxrss - before.ru_maxrss, long(f.slices.size() + o.slices.size())};
+    _exit(write(pipeFd[1], grown, sizeof grown) == sizeof grown ? 0 : 1);
+  }
+  close(pipeFd[1]);
+  long grown[2] = {-1, 0};
+  const bool read = ::read(pipeFd[0], grown, sizeof grown) == sizeof grown;
+  close(pipeFd[0]);
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(read && WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(grown[1], 256);
+  const double grownMb = grown[0] / 1024.0, statedMb = double(stated) / (1 << 20);
+  RecordProperty("peak_growth_kb", int(grown[0]));
+  EXPECT_LE(grownMb, statedMb + 4) << "stated " << statedMb << " MB";
+  EXPECT_GE(grownMb, statedMb / 3) << "stated " << statedMb << " MB";
 }
 
 }  // namespace
