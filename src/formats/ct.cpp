@@ -180,10 +180,31 @@ bool rleSound(DcmPixelSequence* fragments, unsigned long have, std::uint64_t pla
   return true;
 }
 
-// One slice's pixels in HU, rows x columns; `buffer` and `cache` are the caller's, kept between
-// slices.
-std::string slicePixels(DcmDataset* ds, const CtSliceHeader& h, std::vector<Uint8>& buffer,
-                        DcmFileCache* cache, float* hu) {
+// How a slice's stored pixels become HU: the bits below the allocated ones kept, the sign taken
+// from the top one, then Rescale Slope and Intercept.
+struct StoredToHu {
+  bool eightBits = false, pixelSigned = false;
+  std::int32_t mask = -1, top = 0;
+  double slope = 1, intercept = 0;
+  float operator()(const Uint8* buffer, std::size_t i) const {
+    std::int32_t v;
+    if (eightBits) {
+      v = buffer[i];
+    } else {
+      Uint16 w;
+      std::memcpy(&w, buffer + 2 * i, 2);
+      v = w;
+    }
+    v &= mask;
+    if (pixelSigned && (v & top)) v -= 2 * top;
+    return float(v * slope + intercept);
+  }
+};
+
+// One slice's stored pixels, decoded into `buffer` (the caller's, kept between slices, as is
+// `cache`), and how they become HU.
+std::string decodeSlice(DcmDataset* ds, const CtSliceHeader& h, std::vector<Uint8>& buffer,
+                        DcmFileCache* cache, StoredToHu* toHu) {
   DcmElement* element = nullptr;
   auto* pixels = ds->findAndGetElement(DCM_PixelData, element).good() ? dynamic_cast<DcmPixelData*>(element) : nullptr;
   if (!pixels) return "画素データを読めません（Pixel Data (7FE0,0010) の形が違います）。";
@@ -210,25 +231,14 @@ std::string slicePixels(DcmDataset* ds, const CtSliceHeader& h, std::vector<Uint
   const OFCondition c = pixels->getUncompressedFrame(ds, 0, startFragment, buffer.data(),
                                                      Uint32(buffer.size() & ~std::size_t(1)), colourModel, cache);
   if (c.bad()) return fill("画素データを読めないか展開できません（DCMTK: %1）。", {c.text()});
-  // Stored bits below the allocated ones: the rest masked off, the sign taken from the top one.
   long stored = whole(ds, DCM_BitsStored, h.bitsAllocated);
   if (stored < 1 || stored > h.bitsAllocated) stored = h.bitsAllocated;
-  const std::int32_t mask = stored >= 32 ? -1 : std::int32_t((std::int64_t(1) << stored) - 1);
-  const std::int32_t top = std::int32_t(std::int64_t(1) << (stored - 1));
-  const std::size_t n = std::size_t(h.rows) * std::size_t(h.columns);
-  for (std::size_t i = 0; i < n; ++i) {
-    std::int32_t v;
-    if (h.bitsAllocated == 8) {
-      v = buffer[i];
-    } else {
-      Uint16 w;
-      std::memcpy(&w, buffer.data() + 2 * i, 2);
-      v = w;
-    }
-    v &= mask;
-    if (h.pixelSigned && (v & top)) v -= 2 * top;
-    hu[i] = float(v * h.slope + h.intercept);
-  }
+  toHu->eightBits = h.bitsAllocated == 8;
+  toHu->pixelSigned = h.pixelSigned;
+  toHu->mask = stored >= 32 ? -1 : std::int32_t((std::int64_t(1) << stored) - 1);
+  toHu->top = std::int32_t(std::int64_t(1) << (stored - 1));
+  toHu->slope = h.slope;
+  toHu->intercept = h.intercept;
   return {};
 }
 
@@ -278,7 +288,10 @@ std::string readCtSlice(const std::string& path, CtSliceHeader* header, std::vec
   hu->assign(std::size_t(header->rows) * std::size_t(header->columns), 0.0f);
   std::vector<Uint8> buffer;
   DcmFileCache cache;
-  return slicePixels(s.file->getDataset(), *header, buffer, &cache, hu->data());
+  StoredToHu toHu;
+  if (std::string why = decodeSlice(s.file->getDataset(), *header, buffer, &cache, &toHu); !why.empty()) return why;
+  for (std::size_t i = 0; i < hu->size(); ++i) (*hu)[i] = toHu(buffer.data(), i);
+  return {};
 }
 
 AttenuationReadResult readCtSeries(const std::string& path, int threads, const SliceGrid* grid) {
@@ -506,10 +519,10 @@ AttenuationReadResult readCtSeries(const std::string& path, int threads, const S
     std::atomic<std::size_t> next{0};
     auto work = [&] {
       std::vector<Uint8> buffer;
-      std::vector<float> full(std::size_t(h0.rows) * h0.columns);
       DcmFileCache cache;
+      StoredToHu toHu;
       for (std::size_t s; (s = next++) < kept.size();) {
-        errors[s] = slicePixels(kept[s].file->getDataset(), kept[s].header, buffer, &cache, full.data());
+        errors[s] = decodeSlice(kept[s].file->getDataset(), kept[s].header, buffer, &cache, &toHu);
         if (!errors[s].empty()) continue;
         // Below -1000 (the padding outside the field of view) is air.
         std::int16_t* out = ct->hu.data() + s * std::size_t(cols) * rows;
@@ -518,9 +531,10 @@ AttenuationReadResult readCtSeries(const std::string& path, int threads, const S
         for (int y = 0; y < rows; ++y) {
           std::fill(sums.begin(), sums.end(), 0.0f);
           for (int dy = 0; dy < k; ++dy) {
-            const float* line = full.data() + std::size_t(y * k + dy) * h0.columns;
+            const std::size_t line = std::size_t(y * k + dy) * h0.columns;
             for (int x = 0; x < cols; ++x)
-              for (int dx = 0; dx < k; ++dx) sums[std::size_t(x)] += std::max(line[x * k + dx], -1000.0f);
+              for (int dx = 0; dx < k; ++dx)
+                sums[std::size_t(x)] += std::max(toHu(buffer.data(), line + std::size_t(x * k + dx)), -1000.0f);
           }
           for (int x = 0; x < cols; ++x)
             out[std::size_t(y) * cols + x] = std::int16_t(std::min(std::floor(sums[std::size_t(x)] * scale + 0.5f), 32767.0f));
