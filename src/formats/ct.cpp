@@ -582,6 +582,17 @@ bool wholeIn(const std::string& t, long lo, long hi, long* out) {
   return true;
 }
 
+bool realIn(const std::string& t, double lo, double hi, double* out) {
+  char* end = nullptr;
+  errno = 0;
+  const double v = std::strtod(t.c_str(), &end);
+  if (errno || end == t.c_str() || !std::isfinite(v) || v < lo || v > hi) return false;
+  while (*end == ' ' || *end == '\t') ++end;
+  if (*end) return false;
+  *out = v;
+  return true;
+}
+
 }  // namespace
 
 AttenuationReadResult readInterfileMuMap(const std::string& headerPath, int bins, int rows, double pixelMm) {
@@ -668,6 +679,19 @@ AttenuationReadResult readInterfileMuMap(const std::string& headerPath, int bins
       }
       break;
     }
+  // The photon energy its values are for: the centre of its (first) energy window, when given.
+  double keV = 0;
+  for (const char* at : {" [1]", ""}) {
+    const std::string loKey = std::string("energy window lower level") + at, hiKey = std::string("energy window upper level") + at;
+    const std::string *lo = get(loKey.c_str()), *hi = get(hiKey.c_str());
+    if (!lo && !hi) continue;
+    double l = 0, u = 0;
+    if (!lo || !realIn(*lo, 1, 2000, &l)) return wrong(loKey, lo ? *lo : "", "は keV の数（1 から 2000）ではありません。");
+    if (!hi || !realIn(*hi, l, 2000, &u) || !(u > l))
+      return wrong(hiKey, hi ? *hi : "", "は下限より大きい keV の数（2000 まで）ではありません。");
+    keV = (l + u) / 2;
+    break;
+  }
   std::string data = h.dataFile;
   if (data[0] != '/') {
     const std::size_t slash = headerPath.rfind('/');
@@ -689,6 +713,7 @@ AttenuationReadResult readInterfileMuMap(const std::string& headerPath, int bins
   auto map = std::make_shared<GivenMuMap>();
   map->bins = bins;
   map->slices = rows;
+  map->keV = keV;
   map->perCm.assign(count, 0.0f);
   // Slice by slice; the file's [1] runs across (i), [2] down (j): the map is [i * B + j].
   const int bpp = l.bytesPerCount;
