@@ -726,10 +726,10 @@ int main(int argc, char** argv) {
   if (ctRequest.given()) {
     ct = sinora::ctrender::readCtFor(ctRequest, *study, sliceRow);
     if (!ct.error.empty()) {
-      std::fprintf(stderr, "sinora-render: %s: %s\n", ctRequest.path.c_str(), ct.error.c_str());
+      std::fprintf(stderr, "sinora-render: %s: %s\n", ctRequest.path.c_str(), english(ct.error).c_str());
       return 1;
     }
-    for (const std::string& n : ct.notes) std::fprintf(stderr, "sinora-render: %s\n", n.c_str());
+    for (const std::string& n : ct.notes) std::fprintf(stderr, "sinora-render: %s\n", english(n).c_str());
     addValues(outputs, "mu", ct.muSlice, study->bins(), study->bins(), sinora::Palette::BlackWhite, false, ValueUnit::PerCm);
     outputs.push_back({"mu.csv", ct.muCsv});
   }

@@ -20,6 +20,7 @@
 #include "imaging/recipe.h"
 #include "imaging/scatter.h"
 #include "peak.h"
+#include "written_once.h"
 
 using namespace sinora;
 using namespace sinora::formats;
@@ -32,22 +33,28 @@ const char kFrame[] = "1.2.826.0.1.3680043.2.1125.77.1";
 class Ct : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    dir_ = fs::temp_directory_path() / ("sinora-ct-" + std::to_string(::getpid()));
-    fs::remove_all(dir_);
-    const std::string cmd = std::string("/usr/bin/python3 '") + SINORA_CT_WRITER + "' '" + dir_.string() + "' > /dev/null";
-    written_ = std::system(cmd.c_str()) == 0;
-    // Compressed copies of the good series, by DCMTK's own tools.
-    for (const char* tool : {"dcmcjpls", "dcmcrle"}) {
-      fs::create_directories(dir_ / tool);
-      for (const auto& e : fs::directory_iterator(dir_ / "ct")) {
-        const std::string c = std::string(tool) + " '" + e.path().string() + "' '" +
-                              (dir_ / tool / e.path().filename()).string() + "' 2> /dev/null";
-        compressed_ = compressed_ && std::system(c.c_str()) == 0;
+    dir_ = sinora::testing::writtenOnce("ct", {SINORA_CT_WRITER, "/usr/bin/dcmcjpls", "/usr/bin/dcmcrle"},
+                                        [](const fs::path& d) {
+      const std::string cmd = std::string("/usr/bin/python3 '") + SINORA_CT_WRITER + "' '" + d.string() + "' > /dev/null";
+      if (std::system(cmd.c_str()) != 0) return false;
+      // Compressed copies of the good series, by DCMTK's own tools.
+      for (const char* tool : {"dcmcjpls", "dcmcrle"}) {
+        fs::create_directories(d / tool);
+        for (const auto& e : fs::directory_iterator(d / "ct")) {
+          const std::string c = std::string(tool) + " '" + e.path().string() + "' '" +
+                                (d / tool / e.path().filename()).string() + "' 2> /dev/null";
+          if (std::system(c.c_str()) != 0) return false;
+        }
       }
-    }
+      return true;
+    });
+    written_ = !dir_.empty();
+    scratch_ = fs::temp_directory_path() / ("sinora-ct-" + std::to_string(::getpid()));
+    fs::remove_all(scratch_);
+    fs::create_directories(scratch_);
   }
-  static void TearDownTestSuite() { fs::remove_all(dir_); }
-  void SetUp() override { ASSERT_TRUE(written_) << "the test writer (python3-pydicom) failed"; }
+  static void TearDownTestSuite() { fs::remove_all(scratch_); }
+  void SetUp() override { ASSERT_TRUE(written_) << "the test writer (python3-pydicom) or DCMTK's dcmcjpls or dcmcrle failed"; }
   static std::string path(const std::string& name) { return (dir_ / name).string(); }
   // A 40 x 40 grid of 4 mm pixels centred on the patient's axis, rows 3 mm apart towards the
   // feet from z = 27, in the series' Frame of Reference.
@@ -68,15 +75,14 @@ class Ct : public ::testing::Test {
     const int r = int(std::lround((z - g.origin[2]) / g.rowStep[2]));
     return m[std::size_t(r) * g.bins * g.bins + std::size_t(i) * g.bins + j];
   }
-  static fs::path dir_;
-  static bool written_, compressed_;
+  static fs::path dir_, scratch_;  // the shared written series; this process's own files
+  static bool written_;
 };
-fs::path Ct::dir_;
-bool Ct::written_ = false, Ct::compressed_ = true;
+fs::path Ct::dir_, Ct::scratch_;
+bool Ct::written_ = false;
 
 // Each way of storing the same series reads to the same HU where the object puts them.
 TEST_F(Ct, EveryEncodingReadsTheObjectWhereItLies) {
-  ASSERT_TRUE(compressed_) << "DCMTK's dcmcjpls or dcmcrle failed";
   const struct {
     const char* what;
     std::string path;
@@ -473,7 +479,7 @@ TEST(MuMap, HuFromMuUndoesTheBilinearLine) {
 // A folder with a hostile file (a DICOM preamble and then a terabyte of nothing) beside a
 // series: read in bounded time and memory, the hostile file passed over.
 TEST_F(Ct, AHostileFileInTheFolderCostsNothing) {
-  const fs::path folder = dir_ / "hostile";
+  const fs::path folder = scratch_ / "hostile";
   fs::create_directories(folder);
   for (const auto& e : fs::directory_iterator(dir_ / "ct")) fs::copy_file(e.path(), folder / e.path().filename());
   {
@@ -510,7 +516,7 @@ TEST_F(Ct, OneSliceReadsAloneAndAHostileLengthCostsNothing) {
   const std::size_t at = bytes.rfind(tag);
   ASSERT_NE(at, std::string::npos);
   bytes.replace(at + 8, 4, std::string("\0\0\0\xf0", 4));
-  const std::string hostile = (dir_ / "hostile.dcm").string();
+  const std::string hostile = (scratch_ / "hostile.dcm").string();
   std::ofstream(hostile, std::ios::binary) << bytes;
   const auto r = sinora::testing::inChild([&] {
     CtSliceHeader hh;

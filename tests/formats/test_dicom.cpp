@@ -16,6 +16,7 @@
 #include "formats/formats.h"
 #include "imaging/slices.h"
 #include "peak.h"
+#include "written_once.h"
 
 using namespace sinora;
 using namespace sinora::formats;
@@ -28,28 +29,36 @@ const std::string kGe = std::string(SINORA_SHARED_DATA) + "/ge-lu177-spectct/bed
 class Written : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    dir_ = fs::temp_directory_path() / ("sinora-dicom-" + std::to_string(::getpid()));
-    fs::remove_all(dir_);
     // With the GE study (when the shared data is here), its conversion by STIR's converter too.
-    const std::string cmd = std::string("/usr/bin/python3 '") + SINORA_TEST_WRITER + "' '" +
-                            dir_.string() + "' '" + kGe + "' > /dev/null";
-    written_ = std::system(cmd.c_str()) == 0;
-    // Compressed copies, made by DCMTK's own tools.
-    for (const char* tool : {"dcmcrle", "dcmcjpls", "dcmcjpeg --encode-lossless-sv1"}) {
-      const std::string name = std::string(tool).substr(0, std::string(tool).find(' '));
-      const std::string c = std::string(tool) + " '" + (dir_ / "dicom-CC-0.dcm").string() + "' '" +
-                            (dir_ / (name + ".dcm")).string() + "' 2> /dev/null";
-      compressed_ += std::system(c.c_str()) == 0;
-    }
+    dir_ = sinora::testing::writtenOnce("dicom", {SINORA_TEST_WRITER, kGe, "/usr/bin/dcmcrle", "/usr/bin/dcmcjpls", "/usr/bin/dcmcjpeg"},
+                                        [](const fs::path& d) {
+      const std::string cmd = std::string("/usr/bin/python3 '") + SINORA_TEST_WRITER + "' '" +
+                              d.string() + "' '" + kGe + "' > /dev/null";
+      if (std::system(cmd.c_str()) != 0) return false;
+      // Compressed copies, made by DCMTK's own tools (a test counts them).
+      for (const char* tool : {"dcmcrle", "dcmcjpls", "dcmcjpeg --encode-lossless-sv1"}) {
+        const std::string name = std::string(tool).substr(0, std::string(tool).find(' '));
+        const std::string c = std::string(tool) + " '" + (d / "dicom-CC-0.dcm").string() + "' '" +
+                              (d / (name + ".dcm")).string() + "' 2> /dev/null";
+        (void)std::system(c.c_str());
+      }
+      return true;
+    });
+    written_ = !dir_.empty();
+    compressed_ = 0;
+    for (const char* name : {"dcmcrle.dcm", "dcmcjpls.dcm", "dcmcjpeg.dcm"}) compressed_ += written_ && fs::exists(dir_ / name);
+    scratch_ = fs::temp_directory_path() / ("sinora-dicom-" + std::to_string(::getpid()));
+    fs::remove_all(scratch_);
+    fs::create_directories(scratch_);
   }
-  static void TearDownTestSuite() { fs::remove_all(dir_); }
+  static void TearDownTestSuite() { fs::remove_all(scratch_); }
   void SetUp() override { ASSERT_TRUE(written_) << "the test writer (python3-pydicom) failed"; }
   static std::string file(const std::string& name) { return (dir_ / name).string(); }
-  static fs::path dir_;
+  static fs::path dir_, scratch_;  // the shared written files; this process's own
   static bool written_;
   static int compressed_;
 };
-fs::path Written::dir_;
+fs::path Written::dir_, Written::scratch_;
 bool Written::written_ = false;
 int Written::compressed_ = 0;
 
@@ -181,8 +190,11 @@ TEST_F(Written, TheGeStudyConvertedByStirShowsTheSameSlice) {
   std::ifstream in(file("stir-ge.hs"));
   std::string header((std::istreambuf_iterator<char>(in)), {});
   header.replace(header.find("NM"), 2, "nucmed");
-  std::ofstream(file("stir-ge-as-33.hs")) << header;
-  const StudyReadResult as33 = readAnyStudy(file("stir-ge-as-33.hs"));
+  // Beside its data file, under this process's own name (the written folder is shared).
+  const std::string as33Name = file("stir-ge-as-33-" + std::to_string(::getpid()) + ".hs");
+  std::ofstream(as33Name) << header;
+  const StudyReadResult as33 = readAnyStudy(as33Name);
+  fs::remove(as33Name);
   ASSERT_TRUE(as33.study) << as33.error;
   EXPECT_NEAR(std::remainder(as33.study->angleDegrees(0) - stir.study->angleDegrees(0), 360.0), 180, 1e-9);
   EXPECT_FALSE(sameSlice(fromDicom, filteredPicture(*as33.study, row, ReconFilter::Ramp, 10)));
@@ -321,7 +333,7 @@ TEST_F(Written, WhatDcmtkCannotReadIsSaidInOurWordsFirst) {
     bytes.assign(std::istreambuf_iterator<char>(in), {});
   }
   // Cut inside an element: our reason, then DCMTK's own words after "DCMTK:".
-  const std::string cut = (dir_ / "cut.dcm").string();
+  const std::string cut = (scratch_ / "cut.dcm").string();
   std::ofstream(cut, std::ios::binary) << bytes.substr(0, 600);
   const std::string why = readAnyStudy(cut).error;
   EXPECT_EQ(why.rfind("DICOM ファイルとして読めません: ", 0), 0u) << why;

@@ -9,8 +9,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 
 #include "imaging/mu_map.h"
+#include "written_once.h"
 
 namespace {
 
@@ -36,12 +38,17 @@ int render(const QStringList& args, QString* err) {
 
 TEST(SinoraRenderCt, WritesTheSlicesMuMapAndTheFusedSlice) {
   QTemporaryDir dir;
-  const std::string cmd = std::string("/usr/bin/python3 '") + SINORA_CT_WRITER + "' '" + dir.path().toStdString() + "' > /dev/null";
-  ASSERT_EQ(std::system(cmd.c_str()), 0) << "the CT writer (python3-pydicom) failed";
+  const std::filesystem::path written = sinora::testing::writtenOnce("ct-series", {SINORA_CT_WRITER}, [](const std::filesystem::path& d) {
+    const std::string cmd = std::string("/usr/bin/python3 '") + SINORA_CT_WRITER + "' '" + d.string() + "' > /dev/null";
+    return std::system(cmd.c_str()) == 0;
+  });
+  ASSERT_FALSE(written.empty()) << "the CT writer (python3-pydicom) failed";
+  auto series = [&](const char* name) { return QString::fromStdString((written / name).string()); };
   QString err;
   const QString out = dir.filePath(QStringLiteral("out")), moved = dir.filePath(QStringLiteral("moved"));
-  ASSERT_EQ(render({"--out", out, "--slice", "60", "--ct", dir.filePath(QStringLiteral("ct"))}, &err), 0) << err.toStdString();
-  EXPECT_TRUE(err.contains(QStringLiteral("CT の中心を再構成の中心に置きました"))) << err.toStdString();
+  ASSERT_EQ(render({"--out", out, "--slice", "60", "--ct", series("ct")}, &err), 0) << err.toStdString();
+  // The reader's notes on the terminal, in English as the tool's other words.
+  EXPECT_TRUE(err.contains(QStringLiteral("the CT's middle was placed on the reconstruction's"))) << err.toStdString();
   const QList<QList<double>> mu = readCsv(out + QStringLiteral("/mu.csv"));
   ASSERT_EQ(mu.size(), 128);
   ASSERT_EQ(mu[0].size(), 128);
@@ -55,7 +62,7 @@ TEST(SinoraRenderCt, WritesTheSlicesMuMapAndTheFusedSlice) {
   EXPECT_EQ(fused.size(), QSize(256, 256)) << "twice as fine as the slice";
   EXPECT_FALSE(QImage(out + QStringLiteral("/mu.png")).isNull());
   // --ct-shift: 4 mm to the patient's left is 4 pixels to the right.
-  ASSERT_EQ(render({"--out", moved, "--slice", "60", "--ct", dir.filePath(QStringLiteral("ct")), "--ct-shift", "4,0,0"}, &err), 0)
+  ASSERT_EQ(render({"--out", moved, "--slice", "60", "--ct", series("ct"), "--ct-shift", "4,0,0"}, &err), 0)
       << err.toStdString();
   const QList<QList<double>> shifted = readCsv(moved + QStringLiteral("/mu.csv"));
   ASSERT_EQ(shifted.size(), 128);
@@ -67,18 +74,18 @@ TEST(SinoraRenderCt, WritesTheSlicesMuMapAndTheFusedSlice) {
                                "--ph-noise-free", "--slice", "32", "--osem", "8:2", "--osem-attenuated", "--values"};
   const QString uniform = dir.filePath(QStringLiteral("uniform")), fromCt = dir.filePath(QStringLiteral("fromct"));
   ASSERT_EQ(render(QStringList(phantom) << "--out" << uniform, &err), 0) << err.toStdString();
-  ASSERT_EQ(render(QStringList(phantom) << "--out" << fromCt << "--ct" << dir.filePath(QStringLiteral("ct")), &err), 0)
+  ASSERT_EQ(render(QStringList(phantom) << "--out" << fromCt << "--ct" << series("ct"), &err), 0)
       << err.toStdString();
   EXPECT_NE(readCsv(fromCt + QStringLiteral("/osem.csv")), readCsv(uniform + QStringLiteral("/osem.csv")));
   EXPECT_EQ(render(QStringList(phantom) << "--ph-mu" << "0.15" << "--ph-mu-map" << "--out" << dir.filePath(QStringLiteral("two"))
-                                        << "--ct" << dir.filePath(QStringLiteral("ct")), &err), 2);
+                                        << "--ct" << series("ct"), &err), 2);
   EXPECT_TRUE(err.contains(QStringLiteral("two mu maps"))) << err.toStdString();
   // A CT that cannot be read: the reason, and nothing written.
   const QString none = dir.filePath(QStringLiteral("none"));
-  EXPECT_EQ(render({"--out", none, "--ct", dir.filePath(QStringLiteral("tilted"))}, &err), 1);
-  EXPECT_TRUE(err.contains(QStringLiteral("ガントリの傾き"))) << err.toStdString();
+  EXPECT_EQ(render({"--out", none, "--ct", series("tilted")}, &err), 1);
+  EXPECT_TRUE(err.contains(QStringLiteral("gantry tilt"))) << err.toStdString();
   EXPECT_FALSE(QFile::exists(none));
-  EXPECT_EQ(render({"--out", none, "--ct", dir.filePath(QStringLiteral("ct")), "--ct-shift", "60,0,0"}, &err), 2);
+  EXPECT_EQ(render({"--out", none, "--ct", series("ct"), "--ct-shift", "60,0,0"}, &err), 2);
   EXPECT_FALSE(QFile::exists(none));
 }
 

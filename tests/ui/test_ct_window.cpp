@@ -26,6 +26,7 @@
 #include "windows/CtPanel.h"
 #include "windows/IterativeWindow.h"
 #include "windows/PictureView.h"
+#include "written_once.h"
 
 using namespace sinora;
 
@@ -33,12 +34,11 @@ namespace {
 
 // The CT series, written once for these tests.
 const QString& ctFolder() {
-  static QTemporaryDir dir;
-  static const bool written = [] {
-    const std::string cmd = std::string("/usr/bin/python3 '") + SINORA_CT_WRITER + "' '" + dir.path().toStdString() + "' > /dev/null";
-    return std::system(cmd.c_str()) == 0;
-  }();
-  static const QString path = written ? dir.path() : QString();
+  static const QString path = QString::fromStdString(
+      sinora::testing::writtenOnce("ct-series", {SINORA_CT_WRITER}, [](const std::filesystem::path& d) {
+        const std::string cmd = std::string("/usr/bin/python3 '") + SINORA_CT_WRITER + "' '" + d.string() + "' > /dev/null";
+        return std::system(cmd.c_str()) == 0;
+      }).string());
   return path;
 }
 
