@@ -24,6 +24,7 @@
 #include <thread>
 
 #include "formats/dicom.h"
+#include "formats/dicom_values.h"
 #include "formats/interfile.h"
 #include "formats/raw.h"
 #include "imaging/text.h"
@@ -35,53 +36,17 @@ namespace {
 namespace fs = std::filesystem;
 
 // Header values the reader looks at are short; a longer one (a hostile length) is taken as
-// absent rather than loaded.
-constexpr Uint32 kMaxValueBytes = 64 * 1024;
+// absent rather than loaded. Rows, Columns and the bits are US: read as such first.
+constexpr DicomValues kValues{64 * 1024, true};
 // Files a folder may hold for the reader to look through.
 constexpr std::size_t kMaxFolderFiles = 20000;
 // A slice of 2048 x 2048 16-bit pixels with its header is under 9 MiB; a bigger file is not one
 // (and DCMTK would parse all of it).
 constexpr std::uint64_t kMaxSliceFileBytes = std::uint64_t(32) << 20;
 
-std::string upper(std::string s) {
-  for (char& c : s) c = char(std::toupper(static_cast<unsigned char>(c)));
-  while (!s.empty() && s.back() == ' ') s.pop_back();
-  return s;
-}
-
-bool present(DcmItem* item, const DcmTagKey& key) {
-  DcmElement* e = nullptr;
-  return item && item->findAndGetElement(key, e).good() && e && e->getLength() <= kMaxValueBytes;
-}
-
-std::string text(DcmItem* item, const DcmTagKey& key) {
-  OFString v;
-  if (present(item, key) && item->findAndGetOFString(key, v).good()) return std::string(v.c_str());
-  return {};
-}
-
-bool real(DcmItem* item, const DcmTagKey& key, double* out, unsigned long pos = 0) {
-  Float64 v;
-  if (present(item, key) && item->findAndGetFloat64(key, v, pos).good() && std::isfinite(v)) {
-    *out = v;
-    return true;
-  }
-  return false;
-}
-
-long whole(DcmItem* item, const DcmTagKey& key, long fallback) {
-  Uint16 u;
-  if (present(item, key) && item->findAndGetUint16(key, u).good()) return u;
-  Sint32 v;
-  if (present(item, key) && item->findAndGetSint32(key, v).good()) return v;
-  const std::string t = text(item, key);
-  if (!t.empty()) {
-    char* end = nullptr;
-    const long l = std::strtol(t.c_str(), &end, 10);
-    if (end != t.c_str()) return l;
-  }
-  return fallback;
-}
+std::string text(DcmItem* item, const DcmTagKey& key) { return kValues.text(item, key); }
+bool real(DcmItem* item, const DcmTagKey& key, double* out, unsigned long pos = 0) { return kValues.real(item, key, out, pos); }
+long whole(DcmItem* item, const DcmTagKey& key, long fallback) { return kValues.whole(item, key, fallback); }
 
 std::string number(double v, const char* format = "%.4g") {
   char s[48];
@@ -98,7 +63,7 @@ std::string baseName(const std::string& path) {
 
 // The header of a loaded dataset; the checks every slice of a series must pass.
 std::string headerOf(DcmDataset* ds, CtSliceHeader* h) {
-  h->modality = upper(text(ds, DCM_Modality));
+  h->modality = upperCode(text(ds, DCM_Modality));
   h->seriesUid = text(ds, DCM_SeriesInstanceUID);
   h->frameOfReferenceUid = text(ds, DCM_FrameOfReferenceUID);
   h->rows = int(whole(ds, DCM_Rows, 0));
