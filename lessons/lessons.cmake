@@ -10,6 +10,8 @@ set(SINORA_LESSONS
   counts-noise
   osem
   real-study
+  scatter
+  spect-ct
 )
 set(SINORA_LESSON_FILES "")
 foreach(id IN LISTS SINORA_LESSONS)

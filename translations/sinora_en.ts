@@ -1262,6 +1262,10 @@
         <translation>The value cannot be read: %1</translation>
     </message>
     <message>
+        <source>spheres は jaszczak ファントムの球の放射能です</source>
+        <translation>spheres is the activity of the jaszczak phantom's spheres</translation>
+    </message>
+    <message>
         <source>開く検査を書きます (sample か data:パス かファイル)</source>
         <translation>Name the study to open (sample, data:PATH or a file)</translation>
     </message>
@@ -1332,6 +1336,62 @@
     <message>
         <source>chang は none, first, iterated のどれかです</source>
         <translation>chang is one of none, first, iterated</translation>
+    </message>
+    <message>
+        <source>scatter は none, dew, tew のどれかです</source>
+        <translation>scatter is none, dew or tew</translation>
+    </message>
+    <message>
+        <source>散乱補正は fbp, osem, mlem の再構成で使います</source>
+        <translation>Scatter correction is for fbp, osem and mlem reconstructions</translation>
+    </message>
+    <message>
+        <source>scatter-smooth は 0 から 20 ピクセルです</source>
+        <translation>scatter-smooth is 0 to 20 pixels</translation>
+    </message>
+    <message>
+        <source>dew-k は 0 より大きく 2 までです</source>
+        <translation>dew-k is above 0 and at most 2</translation>
+    </message>
+    <message>
+        <source>分解能補正 (psf) は osem か mlem の再構成で使います</source>
+        <translation>Resolution recovery (psf) is for osem and mlem reconstructions</translation>
+    </message>
+    <message>
+        <source>psf: phantom はファントムの検査で使います</source>
+        <translation>psf: phantom needs a phantom study</translation>
+    </message>
+    <message>
+        <source>psf は phantom, lehr, legp, megp か R_I,R_C0,K です</source>
+        <translation>psf is phantom, lehr, legp, megp or R_I,R_C0,K</translation>
+    </message>
+    <message>
+        <source>mu-map は phantom です (ファントムの μ マップ)</source>
+        <translation>mu-map is phantom (the phantom's μ map)</translation>
+    </message>
+    <message>
+        <source>mu-map: phantom は減弱のあるファントム (mu が 0 より大きい) で使います</source>
+        <translation>mu-map: phantom needs a phantom with attenuation (mu above 0)</translation>
+    </message>
+    <message>
+        <source>mu と mu-map は一緒に使えません</source>
+        <translation>mu and mu-map cannot be used together</translation>
+    </message>
+    <message>
+        <source>mu-map は減弱補正 (fbp なら chang、osem なら attenuated: yes) と使います</source>
+        <translation>mu-map goes with an attenuation correction (chang for fbp, attenuated: yes for osem)</translation>
+    </message>
+    <message>
+        <source>mu-shift は x, y, z (mm) の三つの数です</source>
+        <translation>mu-shift is three numbers: x, y, z (mm)</translation>
+    </message>
+    <message>
+        <source>mu-shift は各軸 -50 から 50 mm です</source>
+        <translation>mu-shift is -50 to 50 mm along each axis</translation>
+    </message>
+    <message>
+        <source>mu-shift は mu-map と使います</source>
+        <translation>mu-shift goes with mu-map</translation>
     </message>
     <message>
         <source>知らない測定です: %1</source>
@@ -1442,6 +1502,10 @@
         <translation>Row %1 is not in this study</translation>
     </message>
     <message>
+        <source>このファントムは μ マップを持ちません (減弱なし)</source>
+        <translation>This phantom has no μ map (no attenuation)</translation>
+    </message>
+    <message>
         <source>再構成 %1 はまだありません</source>
         <translation>There is no reconstruction %1 yet</translation>
     </message>
@@ -1466,6 +1530,14 @@
         <translation>Row %1 has no counts</translation>
     </message>
     <message>
+        <source>この検査は散乱を含めたファントムではありません</source>
+        <translation>This study is not a phantom acquired with scatter</translation>
+    </message>
+    <message>
+        <source>ウィンドウ %1 に計数がありません</source>
+        <translation>Window %1 has no counts</translation>
+    </message>
+    <message>
         <source>半値幅が測れません (半分まで下がりません)</source>
         <translation>The FWHM cannot be measured (the profile does not fall to half)</translation>
     </message>
@@ -1474,12 +1546,44 @@
         <translation>The mean at the centre is 0 or below: the noise cannot be measured</translation>
     </message>
     <message>
-        <source>再構成 %1 に %2 回目の反復はありません</source>
-        <translation>Reconstruction %1 has no iteration %2</translation>
+        <source>再構成 %1 は散乱を補正していません</source>
+        <translation>Reconstruction %1 does not correct scatter</translation>
+    </message>
+    <message>
+        <source>散乱の推定がありません</source>
+        <translation>There is no scatter estimate</translation>
+    </message>
+    <message>
+        <source>この検査に計数がありません</source>
+        <translation>This study has no counts</translation>
+    </message>
+    <message>
+        <source>このファントムに球はありません</source>
+        <translation>This phantom has no spheres</translation>
+    </message>
+    <message>
+        <source>球 %1 はありません (1 から %2)</source>
+        <translation>There is no sphere %1 (1 to %2)</translation>
+    </message>
+    <message>
+        <source>球 %1 はこの行にありません</source>
+        <translation>Sphere %1 is not in this row</translation>
+    </message>
+    <message>
+        <source>このファントムに心筋はありません</source>
+        <translation>This phantom has no myocardium</translation>
+    </message>
+    <message>
+        <source>この行に心筋の壁がありません</source>
+        <translation>This row has no wall of the myocardium</translation>
     </message>
     <message>
         <source>真の分布と比べられません</source>
         <translation>Cannot be compared with the truth</translation>
+    </message>
+    <message>
+        <source>再構成 %1 に %2 回目の反復はありません</source>
+        <translation>Reconstruction %1 has no iteration %2</translation>
     </message>
     <message>
         <source>このファントムのコントラストは測れません</source>
@@ -2968,6 +3072,10 @@ Recovered contrast (%3 / background): FBP %4, OSEM %5</translation>
     <message>
         <source>投影子が点に与えるぼけ（ビン→ 行↓）</source>
         <translation>The projector's blur of a point (bins →, rows ↓)</translation>
+    </message>
+    <message>
+        <source>点の割合/画素</source>
+        <translation>share of the point/pixel</translation>
     </message>
     <message>
         <source>投影子の点広がり、距離 %1 mm、R_i %2、R_c0 %3 mm、k %4</source>

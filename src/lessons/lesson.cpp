@@ -7,8 +7,11 @@
 #include <map>
 #include <set>
 
+#include "imaging/collimator.h"
 #include "imaging/filter_analysis.h"
+#include "imaging/mu_map.h"
 #include "imaging/phantom.h"
+#include "imaging/scatter.h"
 #include "imaging/text.h"
 
 namespace sinora::lessons {
@@ -29,6 +32,8 @@ const std::vector<MeasureInfo>& measurements() {
       {"arc", "", false},          {"angle", "N", false},    {"peak-bin", "NN", false},
       {"cor-offset", "N", false},  {"energy-windows", "", false}, {"window-low", "N", false},
       {"window-high", "N", false}, {"window-counts", "N", false},
+      {"scatter-fraction", "N", true}, {"estimated-scatter-fraction", "R", false},
+      {"sphere-contrast", "RN", true}, {"wall-ratio", "R", true}, {"heart-rmse", "R", true},
   };
   return list;
 }
@@ -88,6 +93,18 @@ bool readYes(const std::string& text, bool& out) {
   if (t == "yes" || t == "on" || t == "true") return out = true, true;
   if (t == "no" || t == "off" || t == "false") return out = false, true;
   return false;
+}
+
+// "a, b, c": three numbers.
+bool readTriple(const std::string& v, double out[3]) {
+  std::size_t at = 0;
+  for (int k = 0; k < 3; ++k) {
+    const std::size_t comma = v.find(',', at);
+    if ((k < 2) != (comma != std::string::npos)) return false;
+    if (!readReal(v.substr(at, k < 2 ? comma - at : std::string::npos), out[k])) return false;
+    at = comma + 1;
+  }
+  return true;
 }
 
 bool isName(const std::string& s) {
@@ -227,6 +244,7 @@ bool hasCall(const Expr& e) {
 struct StudyShape {
   bool present = false, phantom = false;
   int views = 0, rows = 0;
+  bool mu = false;  // a phantom acquired with attenuation (it has a mu map)
 };
 
 struct Failure {
@@ -236,10 +254,16 @@ struct Failure {
 
 const std::set<std::string> kPhantomKeys = {"phantom", "views", "arc", "start", "matrix", "pixel",
                                             "counts", "noise-free", "fwhm", "radius", "cor", "mu",
-                                            "point", "seed", "isotope", "direction"};
+                                            "point", "seed", "isotope", "direction", "scatter",
+                                            "collimator", "windows", "energy-resolution", "spheres"};
+// What the iterative window takes when a step opens it; a reconstruction takes more.
+const std::set<std::string> kWindowKeys = {"window", "method", "filter", "cutoff", "order",
+                                           "subsets", "iterations", "post-filter", "chang",
+                                           "attenuated", "mu", "row", "prefilter", "scatter", "psf"};
 const std::set<std::string> kReconKeys = {"reconstruct", "method", "filter", "cutoff", "order",
                                           "subsets", "iterations", "post-filter", "chang",
-                                          "attenuated", "mu", "row", "prefilter"};
+                                          "attenuated", "mu", "row", "prefilter", "scatter",
+                                          "scatter-smooth", "dew-k", "psf", "mu-map", "mu-shift"};
 const std::set<std::string> kQuestionKeys = {"ask", "answer", "measure", "tolerance", "reference",
                                              "wrong", "unit", "hint", "explain", "choice", "correct"};
 
@@ -411,11 +435,15 @@ class Parser {
       const std::vector<SettingProblem> problems = checkPhantom(s);
       if (!problems.empty()) {
         int at = first.line;
+        // The lab's names of its settings, where a lesson's key differs.
+        const std::string field = problems[0].field == "resolution" ? "energy-resolution" : problems[0].field;
         for (const auto& [key, l] : lineOf)
-          if (key == problems[0].field) at = l;
+          if (key == field) at = l;
         throw Failure{at, problems[0].message};
       }
-      study_ = {true, true, s.views, s.matrix};
+      if (const Field* f = a.find("spheres"); f && s.kind != PhantomKind::Jaszczak)
+        throw Failure{f->line, "spheres は jaszczak ファントムの球の放射能です"};
+      study_ = {true, true, s.views, s.matrix, s.muPerCm > 0};
       return a;
     }
     if (first.key == "open") {
@@ -445,8 +473,7 @@ class Parser {
         throw Failure{first.line, "再構成の名前は英小文字・数字・- で書きます"};
       }
       if (!study_.present) throw Failure{first.line, "この前に検査を開くかファントムを作ってください"};
-      for (const Field& f : fields)
-        if (f.key != "window") known(f, kReconKeys);
+      for (const Field& f : fields) known(f, a.kind == ActionKind::Window ? kWindowKeys : kReconKeys);
       reconSettings(a);
       if (a.kind == ActionKind::Reconstruct) recons_[a.name] = study_;
       return a;
@@ -468,6 +495,22 @@ class Parser {
     if (f.key == "mu") return readReal(v, s.muPerCm);
     if (f.key == "noise-free") return readYes(v, s.noiseFree);
     if (f.key == "isotope") return s.isotope = v, true;
+    if (f.key == "scatter") return readYes(v, s.scatter);
+    if (f.key == "energy-resolution") return readReal(v, s.energyResolutionPercent);
+    if (f.key == "collimator") {
+      std::string error;
+      return parseCollimator(v, s.collimator, error) && (s.realCollimator = true);
+    }
+    if (f.key == "windows") {
+      double w[3];
+      if (!readTriple(v, w)) return false;
+      s.peakPercent = w[0], s.lowerPercent = w[1], s.upperPercent = w[2];
+      return true;
+    }
+    if (f.key == "spheres") {
+      double ratio = 0;
+      return readReal(v, ratio) && ratio >= 0 && ratio <= 20;
+    }
     if (f.key == "direction") {
       if (v == "cw") return s.clockwise = true, true;
       if (v == "cc") return s.clockwise = false, true;
@@ -479,16 +522,7 @@ class Parser {
       s.seed = std::uint64_t(seed);
       return true;
     }
-    if (f.key == "point") {
-      std::size_t at = 0;
-      for (int k = 0; k < 3; ++k) {
-        const std::size_t comma = v.find(',', at);
-        if ((k < 2) != (comma != std::string::npos)) return false;
-        if (!readReal(v.substr(at, k < 2 ? comma - at : std::string::npos), s.pointMm[k])) return false;
-        at = comma + 1;
-      }
-      return true;
-    }
+    if (f.key == "point") return readTriple(v, s.pointMm);
     return false;
   }
 
@@ -530,10 +564,48 @@ class Parser {
     if (const Field* f = a.find("chang"))
       if (f->value != "first" && f->value != "iterated" && f->value != "none")
         throw Failure{f->line, "chang は none, first, iterated のどれかです"};
-    bool yes = false;
+    bool yes = false, attenuated = false;
     for (const char* key : {"attenuated", "prefilter"})
-      if (const Field* f = a.find(key))
+      if (const Field* f = a.find(key)) {
         if (!readYes(f->value, yes)) throw Failure{f->line, fill("値が読めません: %1", {f->key})};
+        if (std::string(key) == "attenuated") attenuated = yes;
+      }
+    const bool iterative = method == "osem" || method == "mlem";
+    if (const Field* f = a.find("scatter")) {
+      ScatterMethod m;
+      if (!scatterMethodFromKey(f->value, m)) throw Failure{f->line, "scatter は none, dew, tew のどれかです"};
+      if (method == "backprojection" && m != ScatterMethod::None)
+        throw Failure{f->line, "散乱補正は fbp, osem, mlem の再構成で使います"};
+    }
+    if (const Field* f = a.find("scatter-smooth"))
+      if (!readReal(f->value, x) || x < 0 || x > 20) throw Failure{f->line, "scatter-smooth は 0 から 20 ピクセルです"};
+    if (const Field* f = a.find("dew-k"))
+      if (!readReal(f->value, x) || x <= 0 || x > 2) throw Failure{f->line, "dew-k は 0 より大きく 2 までです"};
+    if (const Field* f = a.find("psf")) {
+      if (!iterative) throw Failure{f->line, "分解能補正 (psf) は osem か mlem の再構成で使います"};
+      Collimator c;
+      std::string error;
+      if (f->value == "phantom") {
+        if (!study_.phantom) throw Failure{f->line, "psf: phantom はファントムの検査で使います"};
+      } else if (!parseCollimator(f->value, c, error)) {
+        throw Failure{f->line, "psf は phantom, lehr, legp, megp か R_I,R_C0,K です"};
+      }
+    }
+    const Field* map = a.find("mu-map");
+    if (map) {
+      if (map->value != "phantom") throw Failure{map->line, "mu-map は phantom です (ファントムの μ マップ)"};
+      if (!study_.phantom || !study_.mu) throw Failure{map->line, "mu-map: phantom は減弱のあるファントム (mu が 0 より大きい) で使います"};
+      if (a.find("mu")) throw Failure{a.find("mu")->line, "mu と mu-map は一緒に使えません"};
+      const bool corrects = iterative ? attenuated : a.find("chang") && a.find("chang")->value != "none";
+      if (!corrects) throw Failure{map->line, "mu-map は減弱補正 (fbp なら chang、osem なら attenuated: yes) と使います"};
+    }
+    if (const Field* f = a.find("mu-shift")) {
+      double shift[3];
+      if (!readTriple(f->value, shift)) throw Failure{f->line, "mu-shift は x, y, z (mm) の三つの数です"};
+      for (double d : shift)
+        if (std::fabs(d) > kMaxShiftMm) throw Failure{f->line, "mu-shift は各軸 -50 から 50 mm です"};
+      if (!map) throw Failure{f->line, "mu-shift は mu-map と使います"};
+    }
   }
 
   void checkExpr(const Expr& e, int line) {

@@ -6,15 +6,19 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <limits>
+#include <numeric>
 
 #include "formats/formats.h"
 #include "imaging/attenuation.h"
+#include "imaging/collimator.h"
 #include "imaging/geometry.h"
 #include "imaging/phantom.h"
 #include "imaging/psf.h"
 #include "imaging/recipe.h"
 #include "imaging/sample_study.h"
+#include "imaging/scatter.h"
 #include "imaging/slices.h"
 #include "imaging/text.h"
 
@@ -48,6 +52,37 @@ void eachInside(int bins, F f) {
   for (int i = 0; i < bins; ++i)
     for (int j = 0; j < bins; ++j)
       if (insideCircle(i, j, bins)) f(i, j, std::size_t(i) * bins + j);
+}
+
+// The phantom's mu map moved by (x, y, z) mm along its pixels i, j and its rows, linearly
+// between pixels, 0 where it comes from outside: a CT lying off the SPECT. Across the screen the
+// phantom lab's own shift does it.
+std::vector<float> shiftedMuMap(const PhantomInfo& info, const double shiftMm[3]) {
+  std::vector<float> map = phantomMuMap(info, shiftMm[0]);
+  const int b = info.settings.matrix, rows = int(info.mu.size());
+  const double pixel = info.settings.pixelMm;
+  // Moves along one axis: element n of a line of `count` takes what lay `by` elements before.
+  auto move = [&](double mm, std::size_t stride, int count, std::size_t lines,
+                  const std::function<std::size_t(std::size_t)>& start) {
+    const double by = mm / pixel;
+    if (by == 0 || !std::isfinite(by)) return;
+    const int whole = int(std::floor(by));
+    const double part = by - whole;
+    std::vector<double> line(static_cast<std::size_t>(count));
+    for (std::size_t l = 0; l < lines; ++l) {
+      float* p = map.data() + start(l);
+      for (int n = 0; n < count; ++n) line[std::size_t(n)] = p[std::size_t(n) * stride];
+      auto at = [&](int n) { return n >= 0 && n < count ? line[std::size_t(n)] : 0.0; };
+      for (int n = 0; n < count; ++n) p[std::size_t(n) * stride] = float((1 - part) * at(n - whole) + part * at(n - whole - 1));
+    }
+  };
+  const std::size_t plane = std::size_t(b) * b;
+  if (map.size() != plane * std::size_t(rows)) return map;
+  // Down the screen (y): along j within each row and i.
+  move(shiftMm[1], 1, b, std::size_t(rows) * b, [&](std::size_t l) { return l * std::size_t(b); });
+  // Down the rows (z): along the rows at each pixel.
+  move(shiftMm[2], plane, rows, plane, [&](std::size_t l) { return l; });
+  return map;
 }
 
 }  // namespace
@@ -104,8 +139,26 @@ bool LessonSession::run(const Action& a, std::string& error) {
       else if (f.key == "seed") s.seed = std::uint64_t(number(v));
       else if (f.key == "point")
         std::sscanf(v.c_str(), "%lf , %lf , %lf", &s.pointMm[0], &s.pointMm[1], &s.pointMm[2]);
+      else if (f.key == "scatter") s.scatter = v == "yes" || v == "on" || v == "true";
+      else if (f.key == "energy-resolution") s.energyResolutionPercent = number(v);
+      else if (f.key == "windows")
+        std::sscanf(v.c_str(), "%lf , %lf , %lf", &s.peakPercent, &s.lowerPercent, &s.upperPercent);
+      else if (f.key == "collimator") {
+        std::string why;  // the reader refused what this cannot read
+        if (!parseCollimator(v, s.collimator, why)) return error = fill("値が読めません: %1", {f.key}), false;
+        s.realCollimator = true;
+      }
     }
-    PhantomResult r = makePhantomStudy(s, context_.threads);
+    PhantomObject object = phantomObject(s.kind);
+    if (s.kind == PhantomKind::PointSource) {  // as makePhantomStudy places it
+      object.parts[0].cx = s.pointMm[0];
+      object.parts[0].cy = s.pointMm[1];
+      object.parts[0].cz = s.pointMm[2];
+    }
+    if (const Field* f = a.find("spheres"))  // the Jaszczak's spheres: this many times the background
+      for (PhantomPart& p : object.parts)
+        if (p.shape == PhantomPart::Ellipsoid) p.activity = number(f->value) - object.background;
+    PhantomResult r = makePhantomStudyOf(object, phantomName(s.kind), s, context_.threads);
     if (!r.study) return error = r.error, false;
     study_ = r.study;
     ++version_;
@@ -167,12 +220,35 @@ bool LessonSession::run(const Action& a, std::string& error) {
                      : f->value == "iterated" ? ChangCorrection::Iterated : ChangCorrection::None;
     recipe.attenuatedProjector = yes(a, "attenuated");
     if (const Field* f = a.find("mu")) recipe.muPerCm = number(f->value);
+    const PhantomInfo* info = phantomInfo(*study_);
+    if (a.find("mu-map")) {
+      if (!info || info->mu.empty()) return error = "このファントムは μ マップを持ちません (減弱なし)", false;
+      double shift[3] = {0, 0, 0};
+      if (const Field* f = a.find("mu-shift"))
+        std::sscanf(f->value.c_str(), "%lf , %lf , %lf", &shift[0], &shift[1], &shift[2]);
+      recipe.muMap = shiftedMuMap(*info, shift);
+    }
+    if (const Field* f = a.find("scatter")) scatterMethodFromKey(f->value, recipe.scatter);
+    if (const Field* f = a.find("scatter-smooth")) recipe.scatterSmoothFwhm = number(f->value);
+    if (const Field* f = a.find("dew-k")) recipe.dewK = number(f->value);
+    if (const Field* f = a.find("psf")) {
+      recipe.resolutionRecovery = true;
+      if (f->value == "phantom") {
+        if (!info) return error = "psf: phantom はファントムの検査で使います", false;
+        recipe.collimator = info->settings.effectiveCollimator();
+      } else {
+        std::string why;
+        if (!parseCollimator(f->value, recipe.collimator, why)) return error = fill("値が読めません: %1", {f->key}), false;
+      }
+    }
     const std::string why = checkRecipe(*study_, recipe);
     if (!why.empty()) return error = why, false;
     RecipeSlice slice = runRecipe(*study_, recipe, r.row, context_.threads, nullptr, false);
     if (!slice.ok()) return error = slice.refusal, false;
     r.values = std::move(slice.values);
     r.iterations = std::move(slice.iterations);
+    recipe.muMap.clear();  // measurements need the scatter settings, not the map
+    r.recipe = std::move(recipe);
   }
   recons_[a.name] = std::move(r);
   return true;
@@ -287,6 +363,18 @@ double LessonSession::call(const Expr& e, std::string& error) const {
     for (std::uint16_t c : set->counts[std::size_t(w)]) total += c;
     return total;
   }
+  if (f == "scatter-fraction") {
+    // The scattered photons' share of a window's counts (expected counts, not the noisy ones).
+    const PhantomInfo* info = phantomInfo(s);
+    const int w = int(arg(0)) - 1;
+    if (!info || info->scattered.empty()) return error = "この検査は散乱を含めたファントムではありません", kNaN;
+    if (w < 0 || std::size_t(w) >= info->scattered.size())
+      return error = fill("この検査にエネルギーウィンドウ %1 はありません", {e.args[0]}), kNaN;
+    const double scattered = std::accumulate(info->scattered[std::size_t(w)].begin(), info->scattered[std::size_t(w)].end(), 0.0);
+    const double primary = std::accumulate(info->primary[std::size_t(w)].begin(), info->primary[std::size_t(w)].end(), 0.0);
+    if (!(scattered + primary > 0)) return error = fill("ウィンドウ %1 に計数がありません", {e.args[0]}), kNaN;
+    return scattered / (scattered + primary);
+  }
   // The rest measure a reconstruction.
   const Recon* r = recon(e.args.empty() ? std::string() : e.args[0], error);
   if (!r) return kNaN;
@@ -331,8 +419,84 @@ double LessonSession::call(const Expr& e, std::string& error) const {
     if (n < 2 || !(mean > 0)) return error = "中心の平均が 0 以下で雑音が測れません", kNaN;
     return 100 * std::sqrt(std::max(0.0, sum2 / n - mean * mean)) / mean;
   }
+  if (f == "estimated-scatter-fraction") {
+    // What the reconstruction's scatter estimate takes from the whole photopeak window.
+    if (r->recipe.scatter == ScatterMethod::None) return error = fill("再構成 %1 は散乱を補正していません", {e.args[0]}), kNaN;
+    const std::shared_ptr<const ScatterEstimate> est = recipeScatter(*r->study, r->recipe);
+    if (!est || !est->ok()) return error = est ? est->refusal : "散乱の推定がありません", kNaN;
+    const double total = double(r->study->totalCounts());
+    if (!(total > 0)) return error = "この検査に計数がありません", kNaN;
+    return std::accumulate(est->values.begin(), est->values.end(), 0.0) / total;
+  }
   if (!info) return error = fill("測定 %1 はファントムの真の分布が要ります", {f}), kNaN;
   const std::size_t row = std::size_t(r->row);
+  // Pixels of R's row whose centre lies inside `part` grown by `grow` mm, and not in `without`.
+  auto region = [&](PhantomPart part, double grow, const PhantomPart* without) {
+    part.ax += grow, part.ay += grow, part.az += grow;
+    const double c = b / 2, p = info->settings.pixelMm, z = (r->row - c) * p;
+    std::vector<bool> in(std::size_t(b) * b);
+    for (int i = 0; i < b; ++i)
+      for (int j = 0; j < b; ++j)
+        in[std::size_t(i) * b + j] = insidePart(part, (i - c) * p, (j - c) * p, z) &&
+                                     !(without && insidePart(*without, (i - c) * p, (j - c) * p, z));
+    return in;
+  };
+  if (f == "sphere-contrast") {
+    // The Jaszczak's spheres, 1 the smallest to 6 the largest.
+    std::vector<const PhantomPart*> spheres;
+    if (info->settings.kind == PhantomKind::Jaszczak)
+      for (const PhantomPart& p : info->object.parts)
+        if (p.shape == PhantomPart::Ellipsoid) spheres.push_back(&p);
+    if (spheres.empty()) return error = "このファントムに球はありません", kNaN;
+    std::stable_sort(spheres.begin(), spheres.end(), [](const PhantomPart* x, const PhantomPart* y) { return x->ax < y->ax; });
+    const int n = int(arg(1));
+    if (n < 1 || std::size_t(n) > spheres.size())
+      return error = fill("球 %1 はありません (1 から %2)", {e.args[1], std::to_string(spheres.size())}), kNaN;
+    const double c = recoveredContrast(v, *info, r->row, region(*spheres[std::size_t(n - 1)], 0, nullptr));
+    if (!std::isfinite(c)) return error = fill("球 %1 はこの行にありません", {e.args[1]}), kNaN;
+    return c;
+  }
+  if (f == "wall-ratio" || f == "heart-rmse") {
+    // The thorax's myocardium (its feature) and the cavity inside it.
+    const PhantomPart* wall = info->settings.kind == PhantomKind::Thorax && info->object.feature >= 0
+                                  ? &info->object.parts[std::size_t(info->object.feature)] : nullptr;
+    const PhantomPart* cavity = nullptr;
+    if (wall)
+      for (const PhantomPart& p : info->object.parts)
+        if (&p != wall && p.activity < 0 && p.cx == wall->cx && p.cy == wall->cy && p.cz == wall->cz) cavity = &p;
+    if (!wall || !cavity) return error = "このファントムに心筋はありません", kNaN;
+    const std::vector<float>& t = info->truth[row];
+    if (f == "wall-ratio") {
+      // The inferior quarter of the wall (towards the back) over the anterior one.
+      const std::vector<bool> in = region(*wall, 0, cavity);
+      const double c = b / 2, p = info->settings.pixelMm;
+      double inferior = 0, anterior = 0;
+      int ni = 0, na = 0;
+      for (int i = 0; i < b; ++i)
+        for (int j = 0; j < b; ++j) {
+          const std::size_t at = std::size_t(i) * b + j;
+          if (!in[at]) continue;
+          const double degrees = std::atan2((j - c) * p - wall->cy, (i - c) * p - wall->cx) * 180 / 3.14159265358979;
+          if (degrees > 45 && degrees < 135) inferior += v[at], ++ni;
+          if (degrees < -45 && degrees > -135) anterior += v[at], ++na;
+        }
+      if (ni == 0 || na == 0 || !(anterior > 0)) return error = "この行に心筋の壁がありません", kNaN;
+      return (inferior / ni) / (anterior / na);
+    }
+    // The RMSE in the ring 25 mm round the myocardium (where the lungs lie beside it) against the
+    // truth scaled by least squares over the slice, per cent of the scaled truth's mean there.
+    const std::vector<bool> in = region(*wall, 25, cavity);
+    double rt = 0, tt = 0;
+    eachInside(b, [&](int, int, std::size_t p) { rt += v[p] * t[p], tt += double(t[p]) * t[p]; });
+    if (!(tt > 0)) return error = "真の分布と比べられません", kNaN;
+    const double scale = rt / tt;
+    double sq = 0, sum = 0;
+    int n = 0;
+    for (std::size_t p = 0; p < in.size(); ++p)
+      if (in[p]) sq += std::pow(v[p] - scale * t[p], 2), sum += scale * t[p], ++n;
+    if (n == 0 || !(sum > 0)) return error = "この行に心筋の壁がありません", kNaN;
+    return 100 * std::sqrt(sq / n) / (sum / n);
+  }
   if (f == "rmse" || f == "iteration-rmse") {
     const std::vector<double>* slice = &v;
     if (f == "iteration-rmse") {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "imaging/recipe.h"
 #include "imaging/study.h"
 #include "lessons/lesson.h"
 
@@ -58,6 +59,7 @@ class LessonSession {
     int row = 0;
     std::vector<double> values;
     std::vector<std::vector<double>> iterations;
+    Recipe recipe;  // as it ran (without its mu map); plain backprojection: the default
   };
   bool run(const Action& a, std::string& error);
   double call(const Expr& e, std::string& error) const;

@@ -57,7 +57,18 @@ CtPanel::CtPanel(CSinoraDoc* doc, StudyPtr study, QWidget* parent)
   auto* form = new QFormLayout(this);
   form->addRow(status_);
   form->addRow(T("下に重ねる"), under_);
-  form->addRow(T("SPECT の不透明度"), opacity_);
+  // The slider says its value: a class is told "at 60 %", and a slider alone does not show it.
+  opacityValue_ = new QLabel;
+  opacityValue_->setObjectName(QStringLiteral("opacityValue"));
+  opacityValue_->setMinimumWidth(opacityValue_->fontMetrics().horizontalAdvance(QStringLiteral("100 %")));
+  opacityValue_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  auto showOpacity = [this](int v) { opacityValue_->setText(QStringLiteral("%1 %").arg(v)); };
+  showOpacity(opacity_->value());
+  connect(opacity_, &QSlider::valueChanged, this, showOpacity);
+  auto* opacityRow = new QHBoxLayout;
+  opacityRow->addWidget(opacity_, 1);
+  opacityRow->addWidget(opacityValue_);
+  form->addRow(T("SPECT の不透明度"), opacityRow);
   form->addRow(T("光子エネルギー"), energy_);
   form->addRow(T("ずらし（mm）"), shifts);
   auto* tissue = new QHBoxLayout;
@@ -91,7 +102,7 @@ void CtPanel::remake() {
   settings_.boneAsTissue = bone_->isChecked();
   map_ = source_ ? makeMuMap(*source_, grid_, settings_) : MuMap{};
   // A given map's energy and tissues are changed through the HU its values stand for.
-  for (QWidget* w : std::initializer_list<QWidget*>{under_, opacity_, energy_, shift_[0], shift_[1], shift_[2], lung_, bone_, use_})
+  for (QWidget* w : std::initializer_list<QWidget*>{under_, opacity_, opacityValue_, energy_, shift_[0], shift_[1], shift_[2], lung_, bone_, use_})
     w->setEnabled(source_ != nullptr);
   QStringList lines;
   if (!source_) {

@@ -44,6 +44,7 @@ class CtPanel : public QGroupBox {
 
   QComboBox* underBox() const { return under_; }
   QSlider* opacitySlider() const { return opacity_; }
+  QLabel* opacityLabel() const { return opacityValue_; }
   QDoubleSpinBox* energyBox() const { return energy_; }
   QDoubleSpinBox* shiftBox(int axis) const { return shift_[axis]; }
   QCheckBox* lungBox() const { return lung_; }
@@ -70,6 +71,7 @@ class CtPanel : public QGroupBox {
   sinora::MuMap map_;
   QComboBox* under_;
   QSlider* opacity_;
+  QLabel* opacityValue_;
   QDoubleSpinBox* energy_;
   QDoubleSpinBox* shift_[3];
   QCheckBox *lung_, *bone_, *use_;

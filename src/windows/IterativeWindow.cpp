@@ -240,9 +240,14 @@ IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
   buttons->addWidget(volume_);
   buttons->addWidget(cancel_);
   buttons->addWidget(export_);
-  form->addRow(buttons);
-  form->addRow(progress_);
-  form->addRow(message_);
+  // Under the scrolling settings and pictures, always in sight: the settings column is taller
+  // than a 768-pixel screen.
+  auto* below = new QVBoxLayout;
+  auto* buttonRow = new QHBoxLayout;
+  buttonRow->addLayout(buttons);
+  buttonRow->addWidget(progress_, 1);
+  below->addLayout(buttonRow);
+  below->addWidget(message_);
 
   // Pictures two by two, each under the caption of the settings that made it.
   projection_ = new PictureView;
@@ -343,7 +348,7 @@ IterativeWindow::IterativeWindow(CSinoraDoc* doc, QWidget* parent)
   // then scrolls down, never across.
   if (screen() && content->sizeHint().width() > screen()->availableGeometry().width() - 40)
     top->setDirection(QBoxLayout::TopToBottom);
-  setScrollingContent(this, content);
+  setScrollingContent(this, content, below);
 
   connect(method_, &QComboBox::currentIndexChanged, this, &IterativeWindow::updateSubsets);
   connect(run_, &QPushButton::clicked, this, &IterativeWindow::reconstruct);

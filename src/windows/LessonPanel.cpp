@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QStyledItemDelegate>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -29,6 +30,8 @@
 #include "imaging/phantom.h"
 #include "platform/tr.h"
 #include "windows/IterativeWindow.h"
+#include "windows/ResolutionPanel.h"
+#include "windows/ScatterPanel.h"
 
 using sinora::T;
 using sinora::TM;
@@ -108,6 +111,19 @@ QString stepMarkdown(const std::string& title, const std::string& text) {
   return "## " + QString::fromStdString(title) + "\n\n" + done;
 }
 
+// Rows a whole number of lines high: a name in two scripts measures 2.93 lines with its fonts'
+// leading, and a row of that height was painted with two lines and an ellipsis.
+class WholeLinesDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QSize s = QStyledItemDelegate::sizeHint(option, index);
+    const int line = option.fontMetrics.lineSpacing();
+    if (line > 0) s.setHeight(std::max(s.height(), (s.height() + line / 2) / line * line));
+    return s;
+  }
+};
+
 }  // namespace
 
 LessonPanel::LessonPanel(QSettings* settings, QWidget* parent) : QWidget(parent, Qt::Window), settings_(settings) {
@@ -116,6 +132,10 @@ LessonPanel::LessonPanel(QSettings* settings, QWidget* parent) : QWidget(parent,
   list_->setWordWrap(true);
   list_->setTextElideMode(Qt::ElideNone);
   list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  // Rows are measured again whenever the list's width changes: measured once, before the panel
+  // had its size, a long name kept too few lines and lost its end.
+  list_->setResizeMode(QListView::Adjust);
+  list_->setItemDelegate(new WholeLinesDelegate(list_));
   open_ = new QPushButton;
   folder_ = new QPushButton;
   auto* left = new QWidget;
@@ -438,6 +458,20 @@ void LessonPanel::openWindow(const lessons::Action& a) {
     w->changBox()->setCurrentIndex(value("chang") == "first" ? 1 : value("chang") == "iterated" ? 2 : 0);
   if (!value("attenuated").isEmpty()) w->attenuatedOsemBox()->setChecked(value("attenuated") == "yes");
   if (!value("mu").isEmpty()) w->muBox()->setValue(value("mu").toDouble());
+  if (!value("scatter").isEmpty())
+    w->scatterControls()->methodBox()->setCurrentIndex(value("scatter") == "dew" ? 1 : value("scatter") == "tew" ? 2 : 0);
+  if (!value("psf").isEmpty()) {
+    // A preset or the phantom's collimator as listed; numbers go in the typed box.
+    ResolutionControls* rr = w->resolutionControls();
+    const int k = rr->collimatorBox()->findData(value("psf"));
+    if (k >= 0) {
+      rr->collimatorBox()->setCurrentIndex(k);
+    } else {
+      rr->collimatorBox()->setCurrentIndex(rr->collimatorBox()->findData(QStringLiteral("typed")));
+      rr->numbersBox()->setText(value("psf"));
+    }
+    rr->onBox()->setChecked(true);
+  }
   w->reconstructButton()->click();
 }
 

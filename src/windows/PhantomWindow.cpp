@@ -186,9 +186,12 @@ PhantomWindow::PhantomWindow(QSettings* settings, QWidget* parent)
   auto* content = new QWidget;
   auto* all = new QVBoxLayout(content);
   all->addLayout(form);
-  all->addWidget(message_);
-  all->addLayout(buttons);
-  setScrollingContent(this, content);  // a scaled small screen scrolls it down
+  // The settings scroll on a small or scaled screen; what makes the study and says how it went
+  // stays in sight under them.
+  auto* below = new QVBoxLayout;
+  below->addWidget(message_);
+  below->addLayout(buttons);
+  setScrollingContent(this, content, below);
   connect(make_, &QPushButton::clicked, this, &PhantomWindow::makeStudy);
   connect(cancel_, &QPushButton::clicked, this, &PhantomWindow::reject);
   connect(defaults_, &QPushButton::clicked, this, &PhantomWindow::restoreDefaults);

@@ -53,6 +53,8 @@ QString unitText(ValueUnit unit) {
   return QString();
 }
 
+QString unitText(const PictureValues& v) { return v.unitName.isEmpty() ? unitText(v.unit) : v.unitName; }
+
 PictureValues sliceValues(const std::vector<double>& slice, int b, ValueUnit unit, double pixelMm) {
   PictureValues v;
   if (b <= 0 || slice.size() != std::size_t(b) * b) return v;
@@ -251,7 +253,7 @@ PictureView::PictureView(QWidget* parent) : QWidget(parent) {
   setArea(256);
 }
 
-int PictureView::barWidth() const { return barColumnWidth(fontMetrics(), unitText(values_.unit)); }
+int PictureView::barWidth() const { return barColumnWidth(fontMetrics(), unitText(values_)); }
 
 QSize PictureView::sizeHint() const {
   return {area_ + barWidth(), area_ + fontMetrics().height() + 4};
@@ -453,7 +455,7 @@ void PictureView::paintEvent(QPaintEvent*) {
   p.restore();
   const QRect bar = barRect();
   p.setPen(palette().color(QPalette::WindowText));
-  drawBar(p, bar.left(), bar.top(), bar.height(), window_, map_, unitText(values_.unit));
+  drawBar(p, bar.left(), bar.top(), bar.height(), window_, map_, unitText(values_));
   p.setPen(palette().color(QPalette::WindowText));
   p.drawText(QRect(0, height() - fontMetrics().height() - 2, width(), fontMetrics().height()),
              Qt::AlignLeft | Qt::AlignVCenter, fontMetrics().elidedText(readout_, Qt::ElideRight, width()));
@@ -469,7 +471,7 @@ void PictureView::updateReadout(const QPoint& w) {
       text += QStringLiteral("  %1, %2 mm")
                   .arg((ij.x() + 0.5 - values_.width / 2.0) * values_.pixelMm, 0, 'f', 1)
                   .arg((ij.y() + 0.5 - values_.height / 2.0) * values_.pixelMm, 0, 'f', 1);
-    text += QStringLiteral("  %1 %2").arg(QString::number(values_.at(ij.x(), ij.y()), 'g', 6), unitText(values_.unit));
+    text += QStringLiteral("  %1 %2").arg(QString::number(values_.at(ij.x(), ij.y()), 'g', 6), unitText(values_));
     if (!under_.empty()) {
       // The picture under it at the cursor itself (it may be finer).
       const double s = shownScale();
@@ -615,7 +617,7 @@ PictureFigure PictureView::figure() const {
   PictureFigure f;
   f.image = fused_.isNull() ? image_ : fused_;
   f.caption = caption_;
-  f.unit = unitText(values_.unit);
+  f.unit = unitText(values_);
   f.window = window_;
   f.map = map_;
   return f;
@@ -783,15 +785,22 @@ void setIterationTicks(QChart* chart, int last) {
   ax->setLabelFormat(QStringLiteral("%d"));
 }
 
-void setScrollingContent(QWidget* window, QWidget* content) {
+void setScrollingContent(QWidget* window, QWidget* content, QLayout* below) {
   auto* scroll = new QScrollArea;
   scroll->setWidget(content);
   scroll->setWidgetResizable(true);
   scroll->setFrameShape(QFrame::NoFrame);
   auto* outer = new QVBoxLayout(window);
   outer->setContentsMargins(0, 0, 0, 0);
-  outer->addWidget(scroll);
+  outer->addWidget(scroll, 1);
   QSize wanted = content->sizeHint() + QSize(4, 4);
+  if (below) {
+    const QMargins m = content->layout() ? content->layout()->contentsMargins() : QMargins(9, 9, 9, 9);
+    below->setContentsMargins(m.left(), 0, m.right(), m.bottom());
+    outer->addLayout(below);
+    wanted.rheight() += below->sizeHint().height();
+    wanted.rwidth() = std::max(wanted.width(), below->sizeHint().width());
+  }
   const QRect room = window->screen() ? window->screen()->availableGeometry() : QRect(0, 0, 1600, 1000);
   // Scrolling down takes a bar's width: it is added, so that nothing scrolls across.
   if (wanted.height() > room.height() - 80) wanted.rwidth() += scroll->verticalScrollBar()->sizeHint().width();
@@ -828,11 +837,35 @@ QString studyCaption(const QString& documentTitle, const sinora::ProjectionStudy
 }
 
 
+namespace {
+// Asks its layout for every line its text wraps to at its width (never fewer than two, so that the
+// pictures below stay put while a short caption grows): a fixed two-line height, or the height
+// for a wider column, cut the first line of a three-line caption.
+class CaptionLabel : public QLabel {
+ public:
+  CaptionLabel(const QString& text, int width) : QLabel(text), width_(width) {}
+  QSize minimumSizeHint() const override { return withHeight(QLabel::minimumSizeHint()); }
+  QSize sizeHint() const override { return withHeight(QLabel::sizeHint()); }
+  // A grid asks at its column's width, which the picture's colour bar makes wider than the
+  // caption may be: the text wraps at the caption's own width.
+  int heightForWidth(int w) const override {
+    return std::max(twoLines(), QLabel::heightForWidth(std::min(w, width_)));
+  }
+
+ private:
+  int twoLines() const { return 2 * fontMetrics().lineSpacing() + contentsMargins().top() + contentsMargins().bottom(); }
+  QSize withHeight(QSize s) const {
+    s.setHeight(heightForWidth(width_));
+    return s;
+  }
+  int width_;
+};
+}  // namespace
+
 QLabel* pictureCaption(const QString& text, int width) {
-  auto* l = new QLabel(text);
+  auto* l = new CaptionLabel(text, width);
   l->setWordWrap(true);
   l->setMaximumWidth(width);
-  l->setMinimumHeight(2 * l->fontMetrics().lineSpacing());
   l->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
   return l;
 }

@@ -23,12 +23,17 @@
 // What a picture's values are (the recipe's units).
 using sinora::ValueUnit;
 QString unitText(ValueUnit unit);
+struct PictureValues;
+QString unitText(const PictureValues& v);
 
 struct PictureValues {
   int width = 0, height = 0;
   std::vector<double> values;  // values[y * width + x]
   ValueUnit unit = ValueUnit::Counts;
   double pixelMm = 0;  // 0: not known
+  // Plain numbers that have a unit of their own (a point's share, a difference in counts) name it
+  // here; the bar and read-out show it in place of the unit's.
+  QString unitName;
   double at(int x, int y) const { return values[std::size_t(y) * width + x]; }
   bool empty() const { return width <= 0 || height <= 0; }
 };
@@ -235,8 +240,9 @@ void useLineLegend(QChart* chart);
 void setIterationTicks(QChart* chart, int last);  // 1..last, whole numbers only
 
 // Puts a window's content in a scroll area filling it, and sizes the window to the content or to
-// the screen, whichever is smaller: on a small or scaled screen it still fits and scrolls.
-void setScrollingContent(QWidget* window, QWidget* content);
+// the screen, whichever is smaller: on a small or scaled screen it still fits and scrolls. `below`
+// (the window's buttons and what they report) stays under the scroll area, always in sight.
+void setScrollingContent(QWidget* window, QWidget* content, QLayout* below = nullptr);
 
 // Values of a slice [i * B + j] along a line of picture pixels (x = i, y = j), one sample per
 // pixel of its length: (distance, value).
@@ -252,7 +258,7 @@ bool writeTextFile(const QString& path, const QByteArray& text, QString* error);
 QString studyCaption(const QString& documentTitle, const sinora::ProjectionStudy& study);
 
 
-// A picture's caption: wrapped at `width`, with room for two lines from the start so that a
-// caption that grows later is never squeezed into the picture below it.
+// A picture's caption: wrapped at `width`, with room for two lines from the start and for as many
+// as its text needs, so that a caption that grows later is never squeezed or cut.
 class QLabel;
 QLabel* pictureCaption(const QString& text, int width);

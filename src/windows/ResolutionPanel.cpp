@@ -212,6 +212,7 @@ void PsfPanel::draw() {
   PictureValues v;
   v.width = v.height = 2 * half + 1;
   v.unit = ValueUnit::Plain;
+  v.unitName = T("点の割合/画素");  // the profile sums to 1
   v.pixelMm = mm;
   v.values.assign(std::size_t(v.width) * v.height, 0.0);
   auto at = [&](int n) { return n >= 0 && n < b ? p.profile[std::size_t(n)] : 0.0; };

@@ -247,7 +247,9 @@ void ScatterPanel::draw() {
     auto truth = [&](std::size_t n) { return double(t[n]); };
     auto error = [&](std::size_t n) { return est[n] - double(t[n]); };
     pictures_[4]->setValues(sinogramOf(truth, ValueUnit::Counts));
-    pictures_[5]->setValues(sinogramOf(error, ValueUnit::Plain));
+    PictureValues difference = sinogramOf(error, ValueUnit::Plain);  // plain: its window takes the negatives
+    difference.unitName = unitText(ValueUnit::Counts);
+    pictures_[5]->setValues(difference);
     pictures_[4]->setCaption(title_ + T("、") + rowText + T("、") + captions_[4]->text());
     pictures_[5]->setCaption(title_ + T("、") + rowText + T("、") + what + T("、") + captions_[5]->text());
     double rowTrue = 0, allTrue = 0;

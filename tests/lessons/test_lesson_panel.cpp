@@ -27,6 +27,8 @@
 #include "doc/SinoraDoc.h"
 #include "res/resource.h"
 #include "windows/IterativeWindow.h"
+#include "windows/ResolutionPanel.h"
+#include "windows/ScatterPanel.h"
 #include "windows/LessonPanel.h"
 
 namespace {
@@ -56,7 +58,7 @@ class LessonPanelTest : public ::testing::Test {
 
 TEST_F(LessonPanelTest, ListsTheBuiltInLessonsOfTheLanguage) {
   LessonPanel p(settings.get());
-  ASSERT_EQ(p.lessonList()->count(), 10);
+  ASSERT_EQ(p.lessonList()->count(), 12);
   for (int k = 0; k < p.lessonList()->count(); ++k) {
     p.selectLesson(k);
     ASSERT_NE(p.lesson(), nullptr);
@@ -203,7 +205,7 @@ TEST_F(LessonPanelTest, ChangingTheLanguageKeepsTheLesson) {
   EXPECT_EQ(p.lesson()->id, "attenuation");
   EXPECT_EQ(p.lesson()->lang, "en");
   EXPECT_EQ(p.nextButton()->text(), "Next >");
-  EXPECT_EQ(p.lessonList()->count(), 10);
+  EXPECT_EQ(p.lessonList()->count(), 12);
   sinora::setLanguage(sinora::Language::Japanese);
   QApplication::processEvents();
   EXPECT_EQ(p.lesson()->lang, "ja");
@@ -263,9 +265,81 @@ TEST_F(LessonPanelTest, AStepOpensTheIterativeWindowWithItsSettings) {
   panel->close();
 }
 
+// The scatter correction and resolution recovery a step names are set in the window too.
+TEST_F(LessonPanelTest, AStepOpensTheIterativeWindowWithScatterAndResolutionRecovery) {
+  CSinoraApp app(std::make_unique<QSettings>(dir.filePath("app.ini"), QSettings::IniFormat));
+  QString error;
+  ASSERT_TRUE(app.InitInstance(QString(), &error, false));
+  app.mainFrame()->action(sinora::res::ID_LESSONS)->trigger();
+  LessonPanel* panel = app.mainFrame()->findChild<LessonPanel*>();
+  ASSERT_NE(panel, nullptr);
+  const QString file = write("scatter.en.md",
+                             "---\nid: s\nlang: en\ntitle: S\n---\n## S\n```action\nphantom: cylinder\nviews: 24\n"
+                             "matrix: 64\npixel: 4\ncounts: 1e5\nmu: 0.15\nscatter: yes\ncollimator: legp\n```\n"
+                             "```action\nwindow: iterative\nmethod: osem\nsubsets: 4\niterations: 2\nscatter: tew\npsf: phantom\n```\n"
+                             "```action\nwindow: iterative\nmethod: osem\nsubsets: 4\niterations: 2\nscatter: dew\npsf: 3, 1, 0.04\n```\n");
+  ASSERT_TRUE(panel->openLessonFile(file));
+  ASSERT_EQ(panel->windowButtons().size(), 2);
+  struct Case {
+    int button, scatter;
+    const char* collimator;
+  } cases[] = {{0, 2, "phantom"}, {1, 1, "typed"}};
+  for (const Case& c : cases) {
+    QList<IterativeWindow*> before;
+    for (QWidget* t : QApplication::topLevelWidgets())
+      if (auto* it = qobject_cast<IterativeWindow*>(t)) before.append(it);
+    panel->windowButtons()[c.button]->click();
+    IterativeWindow* w = nullptr;
+    for (QWidget* t : QApplication::topLevelWidgets())
+      if (auto* it = qobject_cast<IterativeWindow*>(t); it && it->isVisible() && !before.contains(it)) w = it;
+    ASSERT_NE(w, nullptr) << c.button;
+    EXPECT_EQ(w->scatterControls()->methodBox()->currentIndex(), c.scatter) << c.button;
+    EXPECT_TRUE(w->resolutionControls()->onBox()->isChecked()) << c.button;
+    EXPECT_EQ(w->resolutionControls()->collimatorBox()->currentData().toString(), c.collimator) << c.button;
+    if (c.button == 1) EXPECT_EQ(w->resolutionControls()->numbersBox()->text(), "3, 1, 0.04");
+    w->waitForSlice();
+    w->close();
+  }
+  panel->close();
+}
+
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
+}
+
+TEST_F(LessonPanelTest, EveryLessonsNameShowsWholeInTheList) {
+  // The list wraps long names; each row must take the lines its name needs at the list's width,
+  // in either language, opened from the menu as a student opens it, and narrower.
+  for (sinora::Language language : {sinora::Language::Japanese, sinora::Language::English}) {
+    ASSERT_TRUE(sinora::setLanguage(language));
+    CSinoraApp app(std::make_unique<QSettings>(dir.filePath("names.ini"), QSettings::IniFormat));
+    QString error;
+    ASSERT_TRUE(app.InitInstance(QString(), &error, false));
+    app.mainFrame()->action(sinora::res::ID_LESSONS)->trigger();
+    auto* p = app.mainFrame()->findChild<LessonPanel*>();
+    ASSERT_NE(p, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(p));
+    for (int width : {0, 520}) {
+      if (width) p->resize(width, 600);
+      QCoreApplication::processEvents();
+      QListWidget* list = p->lessonList();
+      for (int k = 0; k < list->count(); ++k) {
+        QListWidgetItem* item = list->item(k);
+        const QRect row = list->visualItemRect(item);
+        // The name is painted across the list's whole width, less the item's margins.
+        const QRect text = list->fontMetrics().boundingRect(QRect(0, 0, list->viewport()->width() - 6, 100000),
+                                                            int(Qt::TextWordWrap), item->text());
+        // Lines are painted whole: a row a pixel short of three lines shows two and an ellipsis.
+        const int line = list->fontMetrics().lineSpacing();
+        const int lines = (text.height() + line / 2) / line;
+        EXPECT_GE(row.height(), lines * line) << width << " px, row " << row.width() << " x " << row.height() << " in "
+                                               << list->viewport()->width() << ": " << item->text().toStdString();
+      }
+    }
+    p->close();
+  }
+  sinora::setLanguage(sinora::Language::Japanese);
 }

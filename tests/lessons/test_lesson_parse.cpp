@@ -175,6 +175,96 @@ INSTANTIATE_TEST_SUITE_P(
       return n;
     });
 
+// The keys for scatter, the collimator, resolution recovery and mu maps: what each refuses.
+const std::string kWater = "## S\n```action\nphantom: jaszczak\nmatrix: 64\npixel: 4\nviews: 32\nmu: 0.15\nscatter: yes\n```\n";
+std::string recon(const std::string& keys) { return lesson(kWater + "```action\nreconstruct: r\n" + keys + "```\n"); }
+std::string phantomWith(const std::string& kind, const std::string& key) {
+  return lesson("## S\n```action\nphantom: " + kind + "\n" + key + "\n```\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Physics, LessonRefused,
+    ::testing::Values(
+        Bad{"scatter not yes or no", phantomWith("jaszczak", "scatter: maybe"), 9, "scatter"},
+        Bad{"unknown collimator", phantomWith("jaszczak", "collimator: hexr"), 9, "collimator"},
+        Bad{"two windows", phantomWith("jaszczak", "windows: 20, 7"), 9, "windows"},
+        Bad{"photopeak window too wide", phantomWith("jaszczak", "windows: 80, 7, 7"), 9, ""},
+        Bad{"energy resolution out of range", phantomWith("jaszczak", "energy-resolution: 50"), 9, ""},
+        Bad{"spheres of a cylinder", phantomWith("cylinder", "spheres: 4"), 9, "spheres"},
+        Bad{"negative spheres", phantomWith("jaszczak", "spheres: -1"), 9, "spheres"},
+        Bad{"unknown scatter method", recon("scatter: triple\n"), 17, "scatter"},
+        Bad{"scatter of a backprojection", recon("method: backprojection\nscatter: tew\n"), 18, "散乱補正"},
+        Bad{"dew k of zero", recon("scatter: dew\ndew-k: 0\n"), 18, "dew-k"},
+        Bad{"psf with fbp", recon("psf: lehr\n"), 17, "psf"},
+        Bad{"unknown psf", recon("method: osem\npsf: wide\n"), 18, "psf"},
+        Bad{"mu map not the phantom's", recon("method: osem\nattenuated: yes\nmu-map: ct\n"), 19, "mu-map"},
+        Bad{"mu map without correction", recon("method: osem\nmu-map: phantom\n"), 18, "mu-map"},
+        Bad{"mu map and mu", recon("chang: first\nmu: 0.12\nmu-map: phantom\n"), 18, "mu-map"},
+        Bad{"mu map of a phantom without attenuation",
+            lesson("## S\n```action\nphantom: thorax\nmatrix: 64\npixel: 6\n```\n```action\nreconstruct: r\nchang: first\nmu-map: phantom\n```\n"), 15, "mu-map"},
+        Bad{"mu shift of two numbers", recon("chang: first\nmu-map: phantom\nmu-shift: 10, 0\n"), 19, "mu-shift"},
+        Bad{"mu shift too far", recon("chang: first\nmu-map: phantom\nmu-shift: 0, 0, 60\n"), 19, "50"},
+        Bad{"mu shift without a map", recon("chang: first\nmu-shift: 10, 0, 0\n"), 18, "mu-map"},
+        Bad{"a mu map in a window action", lesson(kWater + "```action\nwindow: iterative\nmu-map: phantom\n```\n"), 17, "mu-map"},
+        Bad{"unknown scatter in a window action", lesson(kWater + "```action\nwindow: iterative\nscatter: all\n```\n"), 17, "scatter"},
+        Bad{"sphere contrast without its sphere", lesson(kWater + "```action\nreconstruct: r\n```\n```question\nask: a\nanswer: number\nmeasure: sphere-contrast(r)\ntolerance: 1\nreference: 1\nhint: h\n```\n"), 21, "sphere-contrast"},
+        Bad{"heart of a real study", lesson("## S\n```action\nopen: sample\n```\n```action\nreconstruct: r\n```\n```question\nask: a\nanswer: number\nmeasure: heart-rmse(r)\ntolerance: 1\nreference: 1\nhint: h\n```\n"), 16, "真の分布"}),
+    [](const ::testing::TestParamInfo<Bad>& info) {
+      std::string n = info.param.name;
+      for (char& c : n)
+        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+      return n;
+    });
+
+TEST(LessonParse, ThePhysicsKeysReadWhole) {
+  const ParseResult r = parseLesson(lesson(R"(## S
+```action
+phantom: thorax
+matrix: 64
+pixel: 6
+views: 30
+mu: 0.15
+scatter: yes
+collimator: 3.5, 1.5, 0.045
+windows: 15, 5, 5
+energy-resolution: 10
+```
+```action
+reconstruct: a
+method: osem
+subsets: 5
+attenuated: yes
+mu-map: phantom
+mu-shift: -10, 2.5, 0
+scatter: tew
+scatter-smooth: 2
+psf: phantom
+```
+```action
+reconstruct: b
+chang: first
+mu-map: phantom
+scatter: dew
+dew-k: 0.6
+```
+```question
+ask: a
+answer: choice
+choice: A | heart-rmse(a) + wall-ratio(a) + estimated-scatter-fraction(a)
+choice: B | scatter-fraction(1) + estimated-scatter-fraction(b)
+correct: lowest
+reference: 1
+hint: h
+```
+)"), "good.md");
+  ASSERT_TRUE(r.ok) << r.message;
+  ASSERT_EQ(r.lesson.steps[0].actions.size(), 3u);
+  EXPECT_EQ(r.lesson.steps[0].actions[1].find("mu-shift")->value, "-10, 2.5, 0");
+  EXPECT_EQ(r.lesson.steps[0].question.choices.size(), 2u);
+  const ParseResult spheres = parseLesson(phantomWith("jaszczak", "spheres: 4"), "s.md");
+  EXPECT_TRUE(spheres.ok) << spheres.message;
+}
+
 TEST(LessonParse, TooManyStepsAreRefusedAtTheFirstOneOver) {
   std::string body;
   for (int k = 0; k <= kMaxSteps; ++k) body += "## S" + std::to_string(k) + "\n";

@@ -158,7 +158,9 @@ TEST(CtWindow, SpectOverCtWithAnOpacityAndTheLessonsSwitches) {
 
   // Opacity 0: the CT alone, grey in its window; 100: the SPECT's colour where it is at its top.
   const DisplayWindow under = ct->underlayWindow();
+  EXPECT_EQ(ct->opacityLabel()->text(), QStringLiteral("60 %"));
   ct->opacitySlider()->setValue(0);
+  EXPECT_EQ(ct->opacityLabel()->text(), QStringLiteral("0 %")) << "the slider shows its value";
   const QImage none = os->fusedImage();
   for (int y = 0; y < 160; y += 7)
     for (int x = 0; x < 160; x += 7)

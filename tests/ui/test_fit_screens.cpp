@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -48,7 +49,15 @@ QStringList cutTexts(QWidget* window) {
       out << QStringLiteral("%1 '%2' needs %3 px, has %4").arg(QString::fromLatin1(w->metaObject()->className()), text).arg(need).arg(room);
   };
   for (QLabel* l : window->findChildren<QLabel*>()) {
-    if (!l->isVisibleTo(window) || l->wordWrap() || l->text().contains(QLatin1Char('\n'))) continue;
+    if (!l->isVisibleTo(window)) continue;
+    if (l->wordWrap()) {
+      // A wrapped text needs the height of its lines at the width it was given.
+      const int need = l->heightForWidth(l->width());
+      if (!l->text().isEmpty() && l->textFormat() != Qt::RichText && need > l->height())
+        out << QStringLiteral("wrapped label '%1' needs %2 px high, has %3").arg(l->text()).arg(need).arg(l->height());
+      continue;
+    }
+    if (l->text().contains(QLatin1Char('\n'))) continue;
     check(l, l->text(), l->contentsRect().width());
   }
   for (QAbstractButton* b : window->findChildren<QAbstractButton*>()) {
@@ -81,6 +90,16 @@ void expectFits(QWidget* w, const char* name) {
     EXPECT_FALSE(a->horizontalScrollBar()->isVisible())
         << name << ": a horizontal scroll bar, " << a->widget()->minimumSizeHint().width() << " px in "
         << a->viewport()->width();
+  // The buttons that act on the window are in sight without scrolling: every push button lies
+  // inside each of the widgets around it (a scroll area's viewport among them).
+  for (QPushButton* b : w->findChildren<QPushButton*>()) {
+    if (!b->isVisibleTo(w)) continue;
+    const QRect r(b->mapTo(w, QPoint(0, 0)), b->size());
+    QRect seen = w->rect();
+    for (QWidget* p = b->parentWidget(); p && p != w; p = p->parentWidget()) seen &= QRect(p->mapTo(w, QPoint(0, 0)), p->size());
+    EXPECT_TRUE(seen.contains(r)) << name << ": button '" << b->text().toStdString() << "' at " << r.y() << ".." << r.bottom()
+                                  << " is out of sight (" << seen.y() << ".." << seen.bottom() << ")";
+  }
   const QStringList cut = cutTexts(w);
   EXPECT_TRUE(cut.isEmpty()) << name << ": " << cut.join(QStringLiteral("; ")).toStdString();
 }

@@ -18,6 +18,9 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QTabWidget>
 #include <QXmlStreamReader>
 
 #include <gtest/gtest.h>
@@ -234,6 +237,69 @@ PictureFigure testFigure(const QString& caption) {
   view.setValues(smallValues());
   view.setCaption(caption);
   return view.figure();
+}
+
+// Lines the caption's text takes when wrapped at the caption's own width.
+int wrappedLines(const QLabel* l) {
+  const QRect r = l->fontMetrics().boundingRect(QRect(0, 0, l->contentsRect().width(), 100000),
+                                                int(Qt::TextWordWrap | Qt::AlignLeft), l->text());
+  return (r.height() + l->fontMetrics().lineSpacing() / 2) / l->fontMetrics().lineSpacing();
+}
+
+TEST(PictureCaption, KeepsEveryLineOfItsTextAboveThePicture) {
+  // Captions as the windows write them, at the width of a 256-pixel picture; a caption that
+  // grows after the window is shown (a reconstruction names its corrections) must still fit.
+  const QString one = QStringLiteral("Projection");
+  const QString three = QStringLiteral(
+      "row 60, OSEM 10 subsets x 5 iterations, attenuation in the projector from the CT mu map, "
+      "scatter TEW corrected, PSF LEHR, Gaussian post-filter FWHM 2 pixels");
+  const QString four = three + QStringLiteral(", kept on the comparison board as picture 3 of the lesson");
+  struct Case {
+    QString first, later;
+    int atLeastLines;
+  } cases[] = {{three, three, 3}, {one, three, 3}, {one, four, 4}, {four, one, 1}};
+  for (const Case& c : cases) {
+    // Laid out as the windows lay out their pictures: two captions over two pictures in a grid,
+    // on a tab, in the window's scrolling content, as tall as the screen allows.
+    QWidget window;
+    QLabel* caption = pictureCaption(c.first, 256);
+    // A picture view is wider than its caption: its colour bar stands beside the picture.
+    auto* picture = new QLabel;
+    picture->setFixedSize(340, 256);
+    auto* other = new QLabel;
+    other->setFixedSize(340, 256);
+    auto* grid = new QGridLayout;
+    grid->addWidget(caption, 0, 0);
+    grid->addWidget(pictureCaption(one, 256), 0, 1);
+    grid->addWidget(picture, 1, 0);
+    grid->addWidget(other, 1, 1);
+    // Settings taller than the screen beside them: the window scrolls, its layout gets no more
+    // height than it asks for.
+    auto* settings = new QLabel;
+    settings->setFixedSize(300, 1600);
+    grid->addWidget(settings, 0, 2, 3, 1);
+    grid->setRowStretch(2, 1);
+    auto* page = new QWidget;
+    page->setLayout(grid);
+    auto* tabs = new QTabWidget;
+    tabs->addTab(page, QStringLiteral("Pictures"));
+    auto* content = new QWidget;
+    (new QHBoxLayout(content))->addWidget(tabs);
+    setScrollingContent(&window, content);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    caption->setText(c.later);
+    QCoreApplication::processEvents();
+    const int lines = wrappedLines(caption);
+    EXPECT_GE(lines, c.atLeastLines) << c.later.toStdString();
+    const QRect text = caption->fontMetrics().boundingRect(QRect(0, 0, caption->contentsRect().width(), 100000),
+                                                           int(Qt::TextWordWrap | Qt::AlignLeft), caption->text());
+    EXPECT_GE(caption->contentsRect().height(), text.height())
+        << lines << " lines of " << caption->fontMetrics().lineSpacing() << " px: " << c.later.toStdString();
+    EXPECT_LE(caption->geometry().bottom(), picture->geometry().top()) << "the caption runs into the picture";
+    EXPECT_LE(caption->width(), 256);
+    EXPECT_GE(caption->height(), 2 * caption->fontMetrics().lineSpacing()) << "room for two lines always";
+  }
 }
 
 TEST(Figure, PngAtFourTimesIsFourTimesTheSizeWithEqualBlocks) {
