@@ -48,6 +48,7 @@ CtRendering readCtFor(const CtRequest& request, const ProjectionStudy& study, in
   }
   c.source = read.source;
   c.settings.keV = formats::photopeakKeV(study);
+  c.settings.assumedMapKeV = c.settings.keV;
   for (int k = 0; k < 3; ++k) c.settings.shiftMm[k] = request.shiftMm[k];
   c.map = makeMuMap(*c.source, c.grid, c.settings);
   if (!c.map.ok()) {

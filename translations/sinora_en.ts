@@ -358,6 +358,14 @@
         <translation>is not a unit of μ (cm^-1, mm^-1, per pixel).</translation>
     </message>
     <message>
+        <source>は keV の数（1 から 2000）ではありません。</source>
+        <translation>is not an energy in keV (1 to 2000).</translation>
+    </message>
+    <message>
+        <source>は下限より大きい keV の数（2000 まで）ではありません。</source>
+        <translation>is not an energy in keV above the lower level (up to 2000).</translation>
+    </message>
+    <message>
         <source>%1: データファイル %2: %3</source>
         <translation>%1: data file %2: %3</translation>
     </message>
@@ -740,6 +748,18 @@
     <message>
         <source>μ マップの大きさ %1 x %1 x %2 が、この収集の再構成 %3 x %3 x %4 と合いません。</source>
         <translation>The μ map's size %1 x %1 x %2 does not match this study's reconstruction, %3 x %3 x %4.</translation>
+    </message>
+    <message>
+        <source>μ マップは %1 keV のものです（ヘッダのエネルギーウィンドウ）。</source>
+        <translation>The μ map is for %1 keV (the header's energy window).</translation>
+    </message>
+    <message>
+        <source>μ マップのエネルギーがヘッダにないので、収集の光子エネルギー %1 keV のものと見なしました。</source>
+        <translation>The header gives no energy for the μ map, so it was taken to be for the study's photon energy, %1 keV.</translation>
+    </message>
+    <message>
+        <source>μ を %1 keV から %2 keV に換算しました（水と皮質骨の係数で）。</source>
+        <translation>μ converted from %1 keV to %2 keV (by the coefficients of water and cortical bone).</translation>
     </message>
     <message>
         <source>CT も μ マップも開かれていません。</source>

@@ -24,6 +24,7 @@
 #include <thread>
 
 #include "formats/dicom.h"
+#include "formats/dicom_values.h"
 #include "formats/interfile.h"
 #include "formats/raw.h"
 #include "imaging/text.h"
@@ -35,53 +36,17 @@ namespace {
 namespace fs = std::filesystem;
 
 // Header values the reader looks at are short; a longer one (a hostile length) is taken as
-// absent rather than loaded.
-constexpr Uint32 kMaxValueBytes = 64 * 1024;
+// absent rather than loaded. Rows, Columns and the bits are US: read as such first.
+constexpr DicomValues kValues{64 * 1024, true};
 // Files a folder may hold for the reader to look through.
 constexpr std::size_t kMaxFolderFiles = 20000;
 // A slice of 2048 x 2048 16-bit pixels with its header is under 9 MiB; a bigger file is not one
 // (and DCMTK would parse all of it).
 constexpr std::uint64_t kMaxSliceFileBytes = std::uint64_t(32) << 20;
 
-std::string upper(std::string s) {
-  for (char& c : s) c = char(std::toupper(static_cast<unsigned char>(c)));
-  while (!s.empty() && s.back() == ' ') s.pop_back();
-  return s;
-}
-
-bool present(DcmItem* item, const DcmTagKey& key) {
-  DcmElement* e = nullptr;
-  return item && item->findAndGetElement(key, e).good() && e && e->getLength() <= kMaxValueBytes;
-}
-
-std::string text(DcmItem* item, const DcmTagKey& key) {
-  OFString v;
-  if (present(item, key) && item->findAndGetOFString(key, v).good()) return std::string(v.c_str());
-  return {};
-}
-
-bool real(DcmItem* item, const DcmTagKey& key, double* out, unsigned long pos = 0) {
-  Float64 v;
-  if (present(item, key) && item->findAndGetFloat64(key, v, pos).good() && std::isfinite(v)) {
-    *out = v;
-    return true;
-  }
-  return false;
-}
-
-long whole(DcmItem* item, const DcmTagKey& key, long fallback) {
-  Uint16 u;
-  if (present(item, key) && item->findAndGetUint16(key, u).good()) return u;
-  Sint32 v;
-  if (present(item, key) && item->findAndGetSint32(key, v).good()) return v;
-  const std::string t = text(item, key);
-  if (!t.empty()) {
-    char* end = nullptr;
-    const long l = std::strtol(t.c_str(), &end, 10);
-    if (end != t.c_str()) return l;
-  }
-  return fallback;
-}
+std::string text(DcmItem* item, const DcmTagKey& key) { return kValues.text(item, key); }
+bool real(DcmItem* item, const DcmTagKey& key, double* out, unsigned long pos = 0) { return kValues.real(item, key, out, pos); }
+long whole(DcmItem* item, const DcmTagKey& key, long fallback) { return kValues.whole(item, key, fallback); }
 
 std::string number(double v, const char* format = "%.4g") {
   char s[48];
@@ -98,7 +63,7 @@ std::string baseName(const std::string& path) {
 
 // The header of a loaded dataset; the checks every slice of a series must pass.
 std::string headerOf(DcmDataset* ds, CtSliceHeader* h) {
-  h->modality = upper(text(ds, DCM_Modality));
+  h->modality = upperCode(text(ds, DCM_Modality));
   h->seriesUid = text(ds, DCM_SeriesInstanceUID);
   h->frameOfReferenceUid = text(ds, DCM_FrameOfReferenceUID);
   h->rows = int(whole(ds, DCM_Rows, 0));
@@ -180,10 +145,31 @@ bool rleSound(DcmPixelSequence* fragments, unsigned long have, std::uint64_t pla
   return true;
 }
 
-// One slice's pixels in HU, rows x columns; `buffer` and `cache` are the caller's, kept between
-// slices.
-std::string slicePixels(DcmDataset* ds, const CtSliceHeader& h, std::vector<Uint8>& buffer,
-                        DcmFileCache* cache, float* hu) {
+// How a slice's stored pixels become HU: the bits below the allocated ones kept, the sign taken
+// from the top one, then Rescale Slope and Intercept.
+struct StoredToHu {
+  bool eightBits = false, pixelSigned = false;
+  std::int32_t mask = -1, top = 0;
+  double slope = 1, intercept = 0;
+  float operator()(const Uint8* buffer, std::size_t i) const {
+    std::int32_t v;
+    if (eightBits) {
+      v = buffer[i];
+    } else {
+      Uint16 w;
+      std::memcpy(&w, buffer + 2 * i, 2);
+      v = w;
+    }
+    v &= mask;
+    if (pixelSigned && (v & top)) v -= 2 * top;
+    return float(v * slope + intercept);
+  }
+};
+
+// One slice's stored pixels, decoded into `buffer` (the caller's, kept between slices, as is
+// `cache`), and how they become HU.
+std::string decodeSlice(DcmDataset* ds, const CtSliceHeader& h, std::vector<Uint8>& buffer,
+                        DcmFileCache* cache, StoredToHu* toHu) {
   DcmElement* element = nullptr;
   auto* pixels = ds->findAndGetElement(DCM_PixelData, element).good() ? dynamic_cast<DcmPixelData*>(element) : nullptr;
   if (!pixels) return "画素データを読めません（Pixel Data (7FE0,0010) の形が違います）。";
@@ -210,25 +196,14 @@ std::string slicePixels(DcmDataset* ds, const CtSliceHeader& h, std::vector<Uint
   const OFCondition c = pixels->getUncompressedFrame(ds, 0, startFragment, buffer.data(),
                                                      Uint32(buffer.size() & ~std::size_t(1)), colourModel, cache);
   if (c.bad()) return fill("画素データを読めないか展開できません（DCMTK: %1）。", {c.text()});
-  // Stored bits below the allocated ones: the rest masked off, the sign taken from the top one.
   long stored = whole(ds, DCM_BitsStored, h.bitsAllocated);
   if (stored < 1 || stored > h.bitsAllocated) stored = h.bitsAllocated;
-  const std::int32_t mask = stored >= 32 ? -1 : std::int32_t((std::int64_t(1) << stored) - 1);
-  const std::int32_t top = std::int32_t(std::int64_t(1) << (stored - 1));
-  const std::size_t n = std::size_t(h.rows) * std::size_t(h.columns);
-  for (std::size_t i = 0; i < n; ++i) {
-    std::int32_t v;
-    if (h.bitsAllocated == 8) {
-      v = buffer[i];
-    } else {
-      Uint16 w;
-      std::memcpy(&w, buffer.data() + 2 * i, 2);
-      v = w;
-    }
-    v &= mask;
-    if (h.pixelSigned && (v & top)) v -= 2 * top;
-    hu[i] = float(v * h.slope + h.intercept);
-  }
+  toHu->eightBits = h.bitsAllocated == 8;
+  toHu->pixelSigned = h.pixelSigned;
+  toHu->mask = stored >= 32 ? -1 : std::int32_t((std::int64_t(1) << stored) - 1);
+  toHu->top = std::int32_t(std::int64_t(1) << (stored - 1));
+  toHu->slope = h.slope;
+  toHu->intercept = h.intercept;
   return {};
 }
 
@@ -278,7 +253,10 @@ std::string readCtSlice(const std::string& path, CtSliceHeader* header, std::vec
   hu->assign(std::size_t(header->rows) * std::size_t(header->columns), 0.0f);
   std::vector<Uint8> buffer;
   DcmFileCache cache;
-  return slicePixels(s.file->getDataset(), *header, buffer, &cache, hu->data());
+  StoredToHu toHu;
+  if (std::string why = decodeSlice(s.file->getDataset(), *header, buffer, &cache, &toHu); !why.empty()) return why;
+  for (std::size_t i = 0; i < hu->size(); ++i) (*hu)[i] = toHu(buffer.data(), i);
+  return {};
 }
 
 AttenuationReadResult readCtSeries(const std::string& path, int threads, const SliceGrid* grid) {
@@ -506,10 +484,10 @@ AttenuationReadResult readCtSeries(const std::string& path, int threads, const S
     std::atomic<std::size_t> next{0};
     auto work = [&] {
       std::vector<Uint8> buffer;
-      std::vector<float> full(std::size_t(h0.rows) * h0.columns);
       DcmFileCache cache;
+      StoredToHu toHu;
       for (std::size_t s; (s = next++) < kept.size();) {
-        errors[s] = slicePixels(kept[s].file->getDataset(), kept[s].header, buffer, &cache, full.data());
+        errors[s] = decodeSlice(kept[s].file->getDataset(), kept[s].header, buffer, &cache, &toHu);
         if (!errors[s].empty()) continue;
         // Below -1000 (the padding outside the field of view) is air.
         std::int16_t* out = ct->hu.data() + s * std::size_t(cols) * rows;
@@ -518,9 +496,10 @@ AttenuationReadResult readCtSeries(const std::string& path, int threads, const S
         for (int y = 0; y < rows; ++y) {
           std::fill(sums.begin(), sums.end(), 0.0f);
           for (int dy = 0; dy < k; ++dy) {
-            const float* line = full.data() + std::size_t(y * k + dy) * h0.columns;
+            const std::size_t line = std::size_t(y * k + dy) * h0.columns;
             for (int x = 0; x < cols; ++x)
-              for (int dx = 0; dx < k; ++dx) sums[std::size_t(x)] += std::max(line[x * k + dx], -1000.0f);
+              for (int dx = 0; dx < k; ++dx)
+                sums[std::size_t(x)] += std::max(toHu(buffer.data(), line + std::size_t(x * k + dx)), -1000.0f);
           }
           for (int x = 0; x < cols; ++x)
             out[std::size_t(y) * cols + x] = std::int16_t(std::min(std::floor(sums[std::size_t(x)] * scale + 0.5f), 32767.0f));
@@ -565,6 +544,17 @@ bool wholeIn(const std::string& t, long lo, long hi, long* out) {
   while (*end == ' ' || *end == '\t') ++end;
   if (*end) return false;
   *out = long(v);
+  return true;
+}
+
+bool realIn(const std::string& t, double lo, double hi, double* out) {
+  char* end = nullptr;
+  errno = 0;
+  const double v = std::strtod(t.c_str(), &end);
+  if (errno || end == t.c_str() || !std::isfinite(v) || v < lo || v > hi) return false;
+  while (*end == ' ' || *end == '\t') ++end;
+  if (*end) return false;
+  *out = v;
   return true;
 }
 
@@ -654,6 +644,19 @@ AttenuationReadResult readInterfileMuMap(const std::string& headerPath, int bins
       }
       break;
     }
+  // The photon energy its values are for: the centre of its (first) energy window, when given.
+  double keV = 0;
+  for (const char* at : {" [1]", ""}) {
+    const std::string loKey = std::string("energy window lower level") + at, hiKey = std::string("energy window upper level") + at;
+    const std::string *lo = get(loKey.c_str()), *hi = get(hiKey.c_str());
+    if (!lo && !hi) continue;
+    double l = 0, u = 0;
+    if (!lo || !realIn(*lo, 1, 2000, &l)) return wrong(loKey, lo ? *lo : "", "は keV の数（1 から 2000）ではありません。");
+    if (!hi || !realIn(*hi, l, 2000, &u) || !(u > l))
+      return wrong(hiKey, hi ? *hi : "", "は下限より大きい keV の数（2000 まで）ではありません。");
+    keV = (l + u) / 2;
+    break;
+  }
   std::string data = h.dataFile;
   if (data[0] != '/') {
     const std::size_t slash = headerPath.rfind('/');
@@ -675,6 +678,7 @@ AttenuationReadResult readInterfileMuMap(const std::string& headerPath, int bins
   auto map = std::make_shared<GivenMuMap>();
   map->bins = bins;
   map->slices = rows;
+  map->keV = keV;
   map->perCm.assign(count, 0.0f);
   // Slice by slice; the file's [1] runs across (i), [2] down (j): the map is [i * B + j].
   const int bpp = l.bytesPerCount;

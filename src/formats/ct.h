@@ -57,7 +57,9 @@ AttenuationReadResult readCtSeries(const std::string& path, int threads = 2, con
 // An Interfile mu map of B x B x R values ("matrix size [1]", "[2]" and "[3]", "number of
 // slices" or "total number of images"), [1] across (the patient's left), [2] down, slice 1 the
 // study's row 0, as Sinora exports volumes. Values are cm^-1 unless the header's units say per
-// pixel (or per mm); the reading notes which it assumed. Refused when the sizes are not the
+// pixel (or per mm); the reading notes which it assumed. Its photon energy is the centre of the
+// header's "energy window lower level [1]" and "upper level [1]" when given (else 0: the study's
+// photopeak is assumed when the map is made). Refused when the sizes are not the
 // study's `bins` and `rows`; `pixelMm` converts values per pixel when the header gives no size.
 AttenuationReadResult readInterfileMuMap(const std::string& headerPath, int bins, int rows, double pixelMm);
 

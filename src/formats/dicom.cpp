@@ -23,18 +23,13 @@
 #include <numeric>
 #include <unistd.h>
 
+#include "formats/dicom_values.h"
 #include "formats/raw.h"
 #include "imaging/text.h"
 
 namespace sinora::formats {
 
 namespace {
-
-std::string upper(std::string s) {
-  for (char& c : s) c = char(std::toupper(static_cast<unsigned char>(c)));
-  while (!s.empty() && s.back() == ' ') s.pop_back();
-  return s;
-}
 
 std::mutex codecLock;
 bool codecsRegistered = false;
@@ -56,12 +51,12 @@ void registerCodecs() {
 
 // Values the reader looks at are short (the longest, a frame vector of 65,536 frames, 128 KiB);
 // a longer one (a hostile length) is taken as absent rather than loaded.
-constexpr Uint32 kMaxAttributeBytes = 256 * 1024;
+constexpr DicomValues kValues{256 * 1024, false};
 
-bool present(DcmItem* item, const DcmTagKey& key) {
-  DcmElement* e = nullptr;
-  return item && item->findAndGetElement(key, e).good() && e && e->getLength() <= kMaxAttributeBytes;
-}
+bool present(DcmItem* item, const DcmTagKey& key) { return kValues.present(item, key); }
+std::string text(DcmItem* item, const DcmTagKey& key, unsigned long pos = 0) { return kValues.text(item, key, pos); }
+bool real(DcmItem* item, const DcmTagKey& key, double* out, unsigned long pos = 0) { return kValues.real(item, key, out, pos); }
+long whole(DcmItem* item, const DcmTagKey& key, long fallback) { return kValues.whole(item, key, fallback); }
 
 // Our own reason for what DCMTK could not read, its words after it.
 std::string unreadable(const OFCondition& c) {
@@ -77,33 +72,6 @@ std::string unreadable(const OFCondition& c) {
   else if (c == EC_FileMetaInfoHeaderMissing)
     why = "DICOM のファイルメタ情報がありません";
   return fill("DICOM ファイルとして読めません: %1（DCMTK: %2）。", {why, c.text()});
-}
-
-std::string text(DcmItem* item, const DcmTagKey& key, unsigned long pos = 0) {
-  OFString v;
-  if (present(item, key) && item->findAndGetOFString(key, v, pos).good()) return std::string(v.c_str());
-  return {};
-}
-
-bool real(DcmItem* item, const DcmTagKey& key, double* out, unsigned long pos = 0) {
-  Float64 v;
-  if (present(item, key) && item->findAndGetFloat64(key, v, pos).good() && std::isfinite(v)) {
-    *out = v;
-    return true;
-  }
-  return false;
-}
-
-long whole(DcmItem* item, const DcmTagKey& key, long fallback) {
-  Sint32 v;
-  if (present(item, key) && item->findAndGetSint32(key, v).good()) return v;
-  const std::string t = text(item, key);
-  if (!t.empty()) {
-    char* end = nullptr;
-    const long l = std::strtol(t.c_str(), &end, 10);
-    if (end != t.c_str()) return l;
-  }
-  return fallback;
 }
 
 std::vector<int> vectorOf(DcmItem* item, const DcmTagKey& key) {
@@ -147,7 +115,7 @@ bool imageOrientation(DcmItem* item, double orientation[6]) {
 DicomNm::Detector detectorOf(DcmItem* it) {
   DicomNm::Detector d;
   d.hasStartAngle = real(it, DCM_StartAngle, &d.startAngle);
-  d.collimator = upper(text(it, DCM_CollimatorType));
+  d.collimator = upperCode(text(it, DCM_CollimatorType));
   for (unsigned long v = 0; v < 4096; ++v) {
     double radial;
     if (!real(it, DCM_RadialPosition, &radial, v)) break;
@@ -163,7 +131,7 @@ DicomNm::Detector detectorOf(DcmItem* it) {
 std::string positionFromCodes(DcmDataset* ds) {
   auto codeOf = [](DcmItem* item, const DcmTagKey& key) -> std::string {
     DcmSequenceOfItems* s = sequence(item, key);
-    return s && s->card() > 0 ? upper(text(s->getItem(0), DCM_CodeValue)) : std::string();
+    return s && s->card() > 0 ? upperCode(text(s->getItem(0), DCM_CodeValue)) : std::string();
   };
   const std::string gantry = codeOf(ds, DCM_PatientGantryRelationshipCodeSequence);
   const char* first = gantry == "F-10470" || gantry == "102540008" ? "HF"
@@ -184,10 +152,10 @@ StudyReadResult readDataset(DcmFileFormat& file, OFCondition loaded, std::uint64
   }
   DcmDataset* ds = file.getDataset();
   DicomNm nm;
-  nm.modality = upper(text(ds, DCM_Modality));
+  nm.modality = upperCode(text(ds, DCM_Modality));
   std::string type;
   for (unsigned long i = 0; i < 4; ++i) {
-    const std::string part = upper(text(ds, DCM_ImageType, i));
+    const std::string part = upperCode(text(ds, DCM_ImageType, i));
     if (part.empty()) break;
     if (i >= 2) type += (type.empty() ? "" : " ") + part;
   }
@@ -200,10 +168,10 @@ StudyReadResult readDataset(DcmFileFormat& file, OFCondition loaded, std::uint64
   double spacing = 0;
   if (real(ds, DCM_PixelSpacing, &spacing, 1) || real(ds, DCM_PixelSpacing, &spacing, 0))
     nm.pixelSpacingMm = spacing;
-  nm.patientPosition = upper(text(ds, DCM_PatientPosition));
+  nm.patientPosition = upperCode(text(ds, DCM_PatientPosition));
   const std::string positionStated = nm.patientPosition;
   if (nm.patientPosition.empty()) nm.patientPosition = positionFromCodes(ds);
-  nm.continuous = upper(text(ds, DCM_TypeOfDetectorMotion)) == "CONTINUOUS";
+  nm.continuous = upperCode(text(ds, DCM_TypeOfDetectorMotion)) == "CONTINUOUS";
   nm.detectorVector = vectorOf(ds, DCM_DetectorVector);
   nm.rotationVector = vectorOf(ds, DCM_RotationVector);
   nm.energyWindowVector = vectorOf(ds, DCM_EnergyWindowVector);
@@ -239,7 +207,7 @@ StudyReadResult readDataset(DcmFileFormat& file, OFCondition loaded, std::uint64
       DicomNm::Rotation r;
       real(it, DCM_StartAngle, &r.startAngle);
       if (!real(it, DCM_AngularStep, &r.angularStep)) r.angularStep = NAN;  // absent or not a number
-      r.clockwise = upper(text(it, DCM_RotationDirection)) == "CW";
+      r.clockwise = upperCode(text(it, DCM_RotationDirection)) == "CW";
       r.framesInRotation = int(whole(it, DCM_NumberOfFramesInRotation, 0));
       real(it, DCM_ScanArc, &r.scanArc);
       for (unsigned long v = 0; v < 4096; ++v) {

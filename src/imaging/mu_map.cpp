@@ -13,7 +13,8 @@ namespace {
 
 double dot(const double a[3], const double b[3]) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
 
-std::string mm(double v) {
+// mm and keV, to one decimal.
+std::string oneDecimal(double v) {
   char s[32];
   std::snprintf(s, sizeof s, "%.1f", v);
   return s;
@@ -146,6 +147,16 @@ std::vector<float> muFromHu(const std::vector<float>& hu, int b, const MuMapSett
   return mu;
 }
 
+std::vector<float> huFromMu(const std::vector<float>& perCm, double keV) {
+  std::vector<float> hu(perCm.size());
+  const double water = waterMu(keV), boneSlope = (corticalBoneMu(keV) - water) / boneHu();
+  for (std::size_t p = 0; p < perCm.size(); ++p) {
+    const double mu = perCm[p];
+    hu[p] = float(!(mu > 0) ? -1000 : mu <= water ? 1000 * (mu / water - 1) : (mu - water) / boneSlope);
+  }
+  return hu;
+}
+
 namespace {
 
 bool sharesFrame(const CtVolume& ct, const SliceGrid& grid) {
@@ -192,6 +203,17 @@ MuMap makeMuMap(const AttenuationSource& source, const SliceGrid& grid, const Mu
     m.offsetMm[0] = -di * grid.pixelMm;
     m.offsetMm[1] = -dj * grid.pixelMm;
     m.offsetMm[2] = -dr * rowMm;
+    // Its own energy, else the one assumed; the lesson's mistakes act on the HU it stands for.
+    const double own = given->keV > 0 ? given->keV : s.assumedMapKeV > 0 ? s.assumedMapKeV : s.keV;
+    if (given->keV > 0)
+      m.notes.push_back(fill("μ マップは %1 keV のものです（ヘッダのエネルギーウィンドウ）。", {oneDecimal(own)}));
+    else
+      m.notes.push_back(fill("μ マップのエネルギーがヘッダにないので、収集の光子エネルギー %1 keV のものと見なしました。", {oneDecimal(own)}));
+    if (std::fabs(s.keV - own) > 1e-9 || s.lungAsTissue || s.boneAsTissue) {
+      m.perCm = muFromHu(huFromMu(m.perCm, own), b, s);
+      if (std::fabs(s.keV - own) > 1e-9)
+        m.notes.push_back(fill("μ を %1 keV から %2 keV に換算しました（水と皮質骨の係数で）。", {oneDecimal(own), oneDecimal(s.keV)}));
+    }
     return m;
   }
   const CtVolume* ct = source.ct.get();
@@ -230,7 +252,7 @@ MuMap makeMuMap(const AttenuationSource& source, const SliceGrid& grid, const Mu
     m.notes.push_back(fill("CT が届くのは %1 行のうち %2 行です。届かない行は空気（μ = 0）としました。",
                            {std::to_string(rows), std::to_string(m.rowsCovered)}));
   if (s.shiftMm[0] != 0 || s.shiftMm[1] != 0 || s.shiftMm[2] != 0)
-    m.notes.push_back(fill("CT を x %1 mm、y %2 mm、z %3 mm ずらしました。", {mm(s.shiftMm[0]), mm(s.shiftMm[1]), mm(s.shiftMm[2])}));
+    m.notes.push_back(fill("CT を x %1 mm、y %2 mm、z %3 mm ずらしました。", {oneDecimal(s.shiftMm[0]), oneDecimal(s.shiftMm[1]), oneDecimal(s.shiftMm[2])}));
   m.perCm = muFromHu(m.hu, b, s);
   return m;
 }

@@ -41,9 +41,10 @@ struct CtVolume {
 };
 
 // A map of mu given as it is (an Interfile mu map): slices of B x B in the study's own grid,
-// cm^-1, [slice][i * B + j].
+// cm^-1, [slice][i * B + j], at the photon energy `keV` (0 when its file does not say).
 struct GivenMuMap {
   int bins = 0, slices = 0;
+  double keV = 0;
   std::vector<float> perCm;
 };
 
@@ -87,6 +88,9 @@ bool sourceCovers(const AttenuationSource& source, const SliceGrid& grid);
 // or bone taken as soft tissue (water, 0 HU).
 struct MuMapSettings {
   double keV = 140.5;
+  // The energy a given map is taken to be for when its file does not say: the study's photopeak
+  // (0: `keV`, so that such a map is used as it is).
+  double assumedMapKeV = 0;
   double shiftMm[3] = {0, 0, 0};
   bool lungAsTissue = false;
   bool boneAsTissue = false;
@@ -127,8 +131,14 @@ std::string ctPlacementNote(const AttenuationSource& source, const SliceGrid& gr
 // The CT (or given map) in the grid with the settings. A CT is placed by patient coordinates
 // when both name the same Frame of Reference, else its middle on the grid's (the axis of
 // rotation, the middle row); the shift is added either way. A given map must have the grid's
-// bins and rows; only its energy cannot be changed (the settings' shift moves it by whole pixels).
+// bins and rows; the settings' shift moves it by whole pixels, and for another energy or a
+// tissue switch its values go back to the HU the bilinear line gives them at its own energy
+// (huFromMu) and are made again as a CT's are.
 MuMap makeMuMap(const AttenuationSource& source, const SliceGrid& grid, const MuMapSettings& settings);
+
+// The inverse of huToMu at `keV`: the HU whose mu it is (-1000 for no matter). Below water's mu a
+// voxel is a mix of air and water, above it of water and cortical bone.
+std::vector<float> huFromMu(const std::vector<float>& perCm, double keV);
 
 // mu (cm^-1) from resampled HU with the settings' energy and switches; `bins` for the body
 // outline (lung lies inside it), slices of bins x bins.

@@ -28,6 +28,7 @@ CtPanel::CtPanel(CSinoraDoc* doc, StudyPtr study, QWidget* parent)
     : QGroupBox(T("CT / μ マップ"), parent), doc_(doc), study_(std::move(study)) {
   grid_ = formats::sliceGridOf(*study_);
   settings_.keV = formats::photopeakKeV(*study_);
+  settings_.assumedMapKeV = settings_.keV;
   under_ = new QComboBox;
   under_->addItems({QStringLiteral("CT"), T("μ マップ"), T("なし")});
   opacity_ = new QSlider(Qt::Horizontal);
@@ -100,10 +101,8 @@ void CtPanel::remake() {
   settings_.lungAsTissue = lung_->isChecked();
   settings_.boneAsTissue = bone_->isChecked();
   map_ = source_ ? makeMuMap(*source_, grid_, settings_) : MuMap{};
-  const bool ct = source_ && source_->ct;
-  // A given map has no HU: its energy and tissues are what its maker chose.
-  for (QWidget* w : std::initializer_list<QWidget*>{energy_, lung_, bone_}) w->setEnabled(ct);
-  for (QWidget* w : std::initializer_list<QWidget*>{under_, opacity_, opacityValue_, shift_[0], shift_[1], shift_[2], use_})
+  // A given map's energy and tissues are changed through the HU its values stand for.
+  for (QWidget* w : std::initializer_list<QWidget*>{under_, opacity_, opacityValue_, energy_, shift_[0], shift_[1], shift_[2], lung_, bone_, use_})
     w->setEnabled(source_ != nullptr);
   QStringList lines;
   if (!source_) {

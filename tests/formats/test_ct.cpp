@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -363,6 +364,116 @@ TEST_F(MuMapFile, WrongSizesAndMissingDataAreRefused) {
   EXPECT_NE(noSlices.error.find("スライス数"), std::string::npos) << noSlices.error;
   const AttenuationReadResult perPixel = readInterfileMuMap(write("!matrix size [3] := 2\nunits := per pixel\n"), 4, 2, 0);
   EXPECT_NE(perPixel.error.find("画素の大きさが分かりません"), std::string::npos) << perPixel.error;
+  for (const char* energy : {"energy window lower level [1] := lots\nenergy window upper level [1] := 150\n",
+                             "energy window lower level := 150\nenergy window upper level := 130\n",
+                             "energy window lower level [1] := 130\n"}) {
+    const AttenuationReadResult badEnergy = readInterfileMuMap(write(std::string("!matrix size [3] := 2\n") + energy), 4, 2, 4);
+    EXPECT_FALSE(badEnergy.source) << energy;
+    EXPECT_NE(badEnergy.error.find("energy window"), std::string::npos) << badEnergy.error;
+    EXPECT_NE(badEnergy.error.find("m.hv"), std::string::npos) << badEnergy.error;
+  }
+}
+
+// A mu map file made from the CT (at the energy `keV`, its header saying so or not) takes each
+// of the lesson's mistakes as the CT itself does: its values stand for the HU they came from.
+TEST_F(Ct, AMuMapFileTakesTheLessonsMistakesAsItsCtDoes) {
+  const AttenuationReadResult ct = readCtSeries(path("ct"));
+  ASSERT_TRUE(ct.source) << ct.error;
+  const SliceGrid g = grid();
+  const int b = g.bins, rows = g.rows;
+  auto writeMap = [&](double keV, bool saysEnergy) {
+    MuMapSettings at;
+    at.keV = keV;
+    const MuMap made = makeMuMap(*ct.source, g, at);
+    const fs::path data = dir_ / "map.v", header = dir_ / (saysEnergy ? "said.hv" : "unsaid.hv");
+    std::ofstream d(data, std::ios::binary);
+    // The file runs across (i) fastest, then down (j), then the rows.
+    for (int r = 0; r < rows; ++r)
+      for (int j = 0; j < b; ++j)
+        for (int i = 0; i < b; ++i) d.write(reinterpret_cast<const char*>(&made.perCm[std::size_t(r) * b * b + i * b + j]), 4);
+    std::ofstream h(header);
+    h << "!INTERFILE :=\n!name of data file := map.v\n!number format := short float\n!number of bytes per pixel := 4\n"
+      << "!matrix size [1] := " << b << "\n!matrix size [2] := " << b << "\n!matrix size [3] := " << rows
+      << "\nimagedata byte order := LITTLEENDIAN\n";
+    if (saysEnergy) h << "energy window lower level [1] := " << keV - 10 << "\nenergy window upper level [1] := " << keV + 10 << "\n";
+    h << "!END OF INTERFILE :=\n";
+    h.close();
+    d.close();
+    const AttenuationReadResult r = readInterfileMuMap(header.string(), b, rows, g.pixelMm);
+    EXPECT_TRUE(r.source) << r.error;
+    return r.source;
+  };
+  auto largest = [](const std::vector<float>& a, const std::vector<float>& c) {
+    double worst = a.size() == c.size() ? 0 : INFINITY;
+    for (std::size_t p = 0; p < a.size() && p < c.size(); ++p) worst = std::max(worst, double(std::fabs(a[p] - c[p])));
+    return worst;
+  };
+  MuMapSettings plain;
+  MuMapSettings energy = plain;
+  energy.keV = 208.4;
+  MuMapSettings lung = plain;
+  lung.lungAsTissue = true;
+  MuMapSettings bone = plain;
+  bone.boneAsTissue = true;
+  MuMapSettings all = plain;
+  all.keV = 113;
+  all.lungAsTissue = all.boneAsTissue = true;
+  const struct {
+    double mapKeV;       // the energy the file's values are for
+    bool saysEnergy;     // in its header
+    double assumedKeV;   // what the study would assume without it
+    const char* note;
+  } files[] = {
+      {140.5, true, 208.4, "140.5 keV のものです（ヘッダ"},
+      {140.5, false, 140.5, "収集の光子エネルギー 140.5 keV のものと見なしました"},
+      {208.4, true, 140.5, "208.4 keV のものです（ヘッダ"},
+      {208.4, false, 208.4, "収集の光子エネルギー 208.4 keV のものと見なしました"},
+  };
+  for (const auto& f : files) {
+    const std::shared_ptr<const AttenuationSource> given = writeMap(f.mapKeV, f.saysEnergy);
+    ASSERT_TRUE(given);
+    EXPECT_EQ(given->map->keV, f.saysEnergy ? f.mapKeV : 0.0);
+    for (MuMapSettings s : {plain, energy, lung, bone, all}) {
+      const MuMap fromCt = makeMuMap(*ct.source, g, s);
+      s.assumedMapKeV = f.assumedKeV;
+      const MuMap fromFile = makeMuMap(*given, g, s);
+      ASSERT_TRUE(fromFile.ok()) << fromFile.refusal;
+      const std::string what = std::to_string(f.mapKeV) + (f.saysEnergy ? " said" : " assumed") + ", asked " + std::to_string(s.keV) +
+                               (s.lungAsTissue ? " lung" : "") + (s.boneAsTissue ? " bone" : "");
+      EXPECT_LT(largest(fromFile.perCm, fromCt.perCm), 2e-6) << what;
+      ASSERT_FALSE(fromFile.notes.empty()) << what;
+      EXPECT_NE(fromFile.notes[0].find(f.note), std::string::npos) << fromFile.notes[0];
+      const bool converted = std::fabs(s.keV - f.mapKeV) > 1e-9;
+      EXPECT_EQ(fromFile.notes.size(), converted ? 2u : 1u) << what;
+      // At its own energy and with no switch, the map is used as it is.
+      if (!converted && !s.lungAsTissue && !s.boneAsTissue) EXPECT_EQ(fromFile.perCm, given->map->perCm) << what;
+    }
+  }
+  // The switches and the energy do change the map, where the object has lung, bone and water.
+  const auto file = writeMap(140.5, false);
+  ASSERT_TRUE(file);
+  MuMapSettings s;
+  s.assumedMapKeV = 140.5;
+  const MuMap asIs = makeMuMap(*file, g, s);
+  s.lungAsTissue = true;
+  EXPECT_NEAR(at(makeMuMap(*file, g, s).perCm, g, -24, -4, 0), waterMu(140.5), 1e-5);
+  EXPECT_NEAR(at(asIs.perCm, g, -24, -4, 0), huToMu(-800, 140.5), 1e-5);
+  s.lungAsTissue = false;
+  s.keV = 208.4;
+  const MuMap higher = makeMuMap(*file, g, s);
+  EXPECT_NEAR(at(higher.perCm, g, 40, -4, 0), huToMu(1000, 208.4), 1e-5);
+  EXPECT_NEAR(at(higher.perCm, g, 12, 8, 0), waterMu(208.4), 1e-5);
+  EXPECT_EQ(at(higher.perCm, g, -72, 60, 0), 0.0f);
+  EXPECT_NE(higher.notes.back().find("140.5 keV から 208.4 keV に換算しました"), std::string::npos) << higher.notes.back();
+}
+
+TEST(MuMap, HuFromMuUndoesTheBilinearLine) {
+  for (double keV : {113.0, 140.5, 208.4})
+    for (double hu : {-1000.0, -999.0, -800.0, -200.0, 0.0, 1.0, 200.0, 1000.0, 1330.0, 2500.0}) {
+      const std::vector<float> back = huFromMu({float(huToMu(hu, keV))}, keV);
+      EXPECT_NEAR(back[0], hu, 1e-3 * std::max(1.0, std::fabs(hu))) << keV << " keV, " << hu << " HU";
+    }
+  EXPECT_EQ(huFromMu({-0.1f, 0.0f, NAN}, 140.5), (std::vector<float>{-1000, -1000, -1000}));
 }
 
 // A folder with a hostile file (a DICOM preamble and then a terabyte of nothing) beside a

@@ -270,6 +270,44 @@ TEST(Thorax, UniformChangFailsNextToTheLungsAndSpineWhereTheMapsOsemDoesNot) {
   EXPECT_GT(movedHeart, 1.5 * mapHeart);
 }
 
+// Pixel by pixel, OSEM of this noise-free acquisition is far from the truth (a checkerboard of
+// single pixels that grows with the iterations, from the nearest-bin projector, with or without
+// attenuation: truthRmsePercent is 21 % for both here). Averaged over 5 x 5 pixels, the map's
+// OSEM is as close to the truth as OSEM of the acquisition without attenuation: its sensitivity
+// image, the map's units and its place are right. Measured: 3.05 % and 3.09 %, uniform Chang 31 %,
+// FBP uncorrected 47 %; the map taken per pixel (x 0.33) 26 %, moved 1 cm 16 %.
+TEST(Thorax, TheMapsOsemIsAsNearTheTruthAsOsemWithoutAttenuation) {
+  const Lesson& l = Lesson::get();
+  const int row = 64, b = l.study->bins();
+  const std::vector<float>& t = phantomInfo(*l.study)->truth[row];
+  auto boxed = [&](const std::vector<double>& f) {
+    std::vector<double> out(f.size());
+    for (int i = 0; i < b; ++i)
+      for (int j = 0; j < b; ++j) {
+        double sum = 0;
+        int n = 0;
+        for (int di = -2; di <= 2; ++di)
+          for (int dj = -2; dj <= 2; ++dj)
+            if (i + di >= 0 && i + di < b && j + dj >= 0 && j + dj < b) sum += f[std::size_t(i + di) * b + j + dj], ++n;
+        out[std::size_t(i) * b + j] = sum / n;
+      }
+    return out;
+  };
+  const std::vector<double> boxedTruth = boxed(std::vector<double>(t.begin(), t.end()));
+  const std::vector<float> truth(boxedTruth.begin(), boxedTruth.end());
+  auto error = [&](const std::vector<double>& f) { return truthRmsePercent(boxed(f), truth, b); };
+  Recipe plainOsem;
+  plainOsem.method = RecipeMethod::Osem;
+  const double clear = error(run(*l.clear, plainOsem, row));
+  const double map = error(run(*l.study, recipe(RecipeMethod::Osem, ChangCorrection::FirstOrder, true), row));
+  const double chang = error(run(*l.study, recipe(RecipeMethod::Fbp, ChangCorrection::FirstOrder, false), row));
+  const double uncorrected = error(run(*l.study, Recipe{}, row));
+  EXPECT_LT(clear, 5);
+  EXPECT_NEAR(map, clear, 0.5);
+  EXPECT_GT(chang, 3 * map);
+  EXPECT_GT(uncorrected, 6 * map);
+}
+
 // Lower, on the diaphragm, the heart's inferior wall is seen through tissue where the anterior
 // one is seen through less: uncorrected it is 19 % short of the anterior wall; uniform mu, taking
 // the lungs' bases beside it for water, overcorrects it by 13 to 16 %; the map brings it to 0.5 %.

@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QSlider>
@@ -12,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 #include "app/MainFrm.h"
@@ -227,6 +230,53 @@ TEST(CtWindow, SpectOverCtWithAnOpacityAndTheLessonsSwitches) {
   EXPECT_NEAR(w.planeView(2)->underlay().at(19 * 4 + 2, 3 * 4 + 1), 1000, 1e-3);
   w.setCrosshair(30, 30, 7);
   EXPECT_LT(w.planeView(1)->underlay().at(30 * 4 + 1, 7 * 4 + 1), 100) << "the coronal cut moved with the crosshair";
+}
+
+// A mu map file (here the CT's own map, written as Interfile without its energy) takes the
+// energy and the tissue switches too, through the HU its values stand for.
+TEST(CtWindow, AMuMapFileTakesTheEnergyAndTissueSwitches) {
+  ASSERT_FALSE(ctFolder().isEmpty());
+  CSinoraDoc doc;
+  doc.setStudy(placedStudy());
+  QString error;
+  ASSERT_TRUE(doc.OnOpenAttenuation(QFile::encodeName(ctFolder() + QStringLiteral("/ct")), &error)) << error.toStdString();
+  IterativeWindow w(&doc);
+  CtPanel* ct = w.ctPanel();
+  ASSERT_TRUE(ct->hasMap());
+  ct->lungBox()->setChecked(true);
+  const std::vector<float> ctLungAsTissue = ct->map().perCm;
+  ct->lungBox()->setChecked(false);
+  const std::vector<float> ctMap = ct->map().perCm;
+  QTemporaryDir dir;
+  {
+    QFile data(dir.filePath(QStringLiteral("mu.v")));
+    ASSERT_TRUE(data.open(QIODevice::WriteOnly));
+    for (int r = 0; r < 16; ++r)
+      for (int j = 0; j < 40; ++j)
+        for (int i = 0; i < 40; ++i) data.write(reinterpret_cast<const char*>(&ctMap[std::size_t(r) * 1600 + i * 40 + j]), 4);
+    QFile header(dir.filePath(QStringLiteral("mu.hv")));
+    ASSERT_TRUE(header.open(QIODevice::WriteOnly));
+    header.write("!INTERFILE :=\n!name of data file := mu.v\n!number format := short float\n!number of bytes per pixel := 4\n"
+                 "!matrix size [1] := 40\n!matrix size [2] := 40\n!matrix size [3] := 16\nimagedata byte order := LITTLEENDIAN\n"
+                 "!END OF INTERFILE :=\n");
+  }
+  ASSERT_TRUE(doc.OnOpenAttenuation(QFile::encodeName(dir.filePath(QStringLiteral("mu.hv"))), &error)) << error.toStdString();
+  ASSERT_TRUE(doc.attenuation() && doc.attenuation()->map);
+  ASSERT_TRUE(ct->hasMap()) << ct->status()->text().toStdString();
+  EXPECT_EQ(ct->map().perCm, ctMap) << "at the study's energy and with no switch, the file as it is";
+  EXPECT_TRUE(ct->status()->text().contains(QStringLiteral("140.5 keV のものと見なしました"))) << ct->status()->text().toStdString();
+  for (QWidget* box : std::initializer_list<QWidget*>{ct->energyBox(), ct->lungBox(), ct->boneBox()}) EXPECT_TRUE(box->isEnabled());
+  const std::size_t lung = std::size_t(7) * 1600 + 14 * 40 + 19, water = std::size_t(7) * 1600 + 23 * 40 + 22;
+  ct->lungBox()->setChecked(true);
+  EXPECT_NEAR(ct->map().perCm[lung], huToMu(0, 140.5), 1e-5);
+  double worst = 0;
+  for (std::size_t p = 0; p < ctMap.size(); ++p) worst = std::max(worst, double(std::fabs(ct->map().perCm[p] - ctLungAsTissue[p])));
+  EXPECT_LT(worst, 2e-6) << "as the CT's own switch";
+  ct->lungBox()->setChecked(false);
+  ct->energyBox()->setValue(208.4);
+  EXPECT_NEAR(ct->map().perCm[water], huToMu(0, 208.4), 1e-5);
+  EXPECT_NEAR(ct->map().perCm[lung], huToMu(-800, 208.4), 1e-5);
+  EXPECT_TRUE(ct->status()->text().contains(QStringLiteral("140.5 keV から 208.4 keV に換算しました"))) << ct->status()->text().toStdString();
 }
 
 TEST(FusedPicture, LowValuesLetTheCtThroughAndOpacityMixes) {
