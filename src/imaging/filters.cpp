@@ -88,9 +88,9 @@ __attribute__((always_inline)) inline void convolveBody(const double* in, double
                                                          const ReconKernel& kernel) {
   // j outer, i inner: every out[i] still adds its terms in ascending j, and the inner loop runs
   // over contiguous memory (the kernel read backwards is stored forwards in rev).
-  double rev[255];
+  alignas(64) double rev[256];  // on a cache line: the stack's own alignment varies from run to run
   for (int m = 0; m < 255; ++m) rev[m] = kernel.ra[254 - m];  // rev[m] = Ra(127 - m)
-  double acc[kSize] = {};
+  alignas(64) double acc[kSize] = {};
   for (int j = 0; j < kSize; ++j) {
     const double v = in[j];
     const double* r = rev + 127 - j;  // r[i] = Ra(j - i)
