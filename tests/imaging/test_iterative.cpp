@@ -3,12 +3,8 @@
 // recovered.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 
-#include <malloc.h>
 
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -18,6 +14,7 @@
 #include "imaging/iterative.h"
 #include "imaging/random.h"
 #include "imaging/reconstruction.h"
+#include "peak_memory.h"
 #include "imaging/sample_study.h"
 #include "imaging/slices.h"
 #include "literal_osem.h"
@@ -271,33 +268,15 @@ TEST(OsemVolume, PeakMemoryOfBothVolumesStaysWithinWhatIsStated) {
   for (std::size_t n = 0; n < counts.size(); ++n) counts[n] = std::uint16_t((n * 2654435761u) % 40);
   const auto study = std::make_shared<const ProjectionStudy>(g, std::move(counts));
   const std::uint64_t stated = volumeMemoryBytes(*study);
-  int pipeFd[2];
-  ASSERT_EQ(pipe(pipeFd), 0);
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    // The peak a fork inherits is its parent's, and memory earlier tests freed would be reused
-    // unseen: give the free memory back and start the peak again from what the child holds.
-    malloc_trim(0);
-    if (FILE* clear = std::fopen("/proc/self/clear_refs", "w")) std::fputs("5", clear), std::fclose(clear);
-    rusage before{}, after{};
-    getrusage(RUSAGE_SELF, &before);
+  const sinora::testing::PeakGrowth grown = sinora::testing::peakGrowth([&] {
     const auto fbp = fbpVolume(*study, ReconFilter::Ramp, 2, nullptr);
     const auto os = osemVolume(*study, 10, 2, 2, nullptr);
-    getrusage(RUSAGE_SELF, &after);
-    const long grown[2] = {after.ru_maxrss - before.ru_maxrss, long(fbp.size() + os.size())};
-    _exit(write(pipeFd[1], grown, sizeof grown) == sizeof grown ? 0 : 1);
-  }
-  close(pipeFd[1]);
-  long grown[2] = {-1, 0};
-  const bool read = ::read(pipeFd[0], grown, sizeof grown) == sizeof grown;
-  close(pipeFd[0]);
-  int status = 0;
-  waitpid(child, &status, 0);
-  ASSERT_TRUE(read && WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  EXPECT_EQ(grown[1], 256);
-  const double grownMb = grown[0] / 1024.0, statedMb = double(stated) / (1 << 20);
-  RecordProperty("peak_growth_kb", int(grown[0]));
+    return long(fbp.size() + os.size());
+  });
+  ASSERT_TRUE(grown.ok);
+  EXPECT_EQ(grown.result, 256);
+  const double grownMb = grown.kilobytes / 1024.0, statedMb = double(stated) / (1 << 20);
+  RecordProperty("peak_growth_kb", int(grown.kilobytes));
   EXPECT_GT(grownMb, 2 * 16.0 * 0.9) << "the two volumes alone are 32 MB";
   // A third volume (16 MB) would pass it.
   EXPECT_LE(grownMb, statedMb + 4) << "stated " << statedMb << " MB";

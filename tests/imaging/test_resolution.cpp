@@ -8,13 +8,7 @@
 #include <cmath>
 #include <numeric>
 #include <cstdio>
-
-#include <malloc.h>
 #include <random>
-
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "imaging/attenuation.h"
 #include "imaging/geometry.h"
@@ -23,6 +17,7 @@
 #include "imaging/recipe.h"
 #include "imaging/resolution.h"
 #include "imaging/scatter.h"
+#include "peak_memory.h"
 
 using namespace sinora;
 
@@ -485,7 +480,9 @@ TEST(ProjectorPsf, IsTheCollimatorsWidthAtThePointsDistance) {
     EXPECT_NEAR(p.actualMm, c.distance, c.pixel) << c.distance;
     // A width found between samples: a pixel's worth of the sampling's error on top.
     EXPECT_NEAR(p.fwhmMm, lehr.fwhmMm(p.actualMm), 0.5 + 0.25 * c.pixel) << c.distance;
-    if (c.distance == 0) EXPECT_GT(p.fwhmMm, 3.5);  // never 0 at the face
+    if (c.distance == 0) {
+      EXPECT_GT(p.fwhmMm, 3.5);  // never 0 at the face
+    }
   }
   // Beyond the field the point stays at its edge; without blur a point stays in one bin.
   const ProjectorPsf far = projectorPsf(64, 4, lehr, 200, 2000);
@@ -570,33 +567,15 @@ TEST(ResolutionRecovery, PeakMemoryOfTheVolumeStaysWithinWhatIsStated) {
   const std::uint64_t stated = recipeVolumeMemoryBytes(*study, osem);
   const std::uint64_t plain = volumeMemoryBytes(*study);
   ASSERT_GT(stated, plain + (std::uint64_t(100) << 20)) << "ten sensitivities of 8 MB and more";
-  int pipeFd[2];
-  ASSERT_EQ(pipe(pipeFd), 0);
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    // The peak a fork inherits is its parent's, and memory earlier tests freed would be reused
-    // unseen: give the free memory back and start the peak again from what the child holds.
-    malloc_trim(0);
-    if (FILE* clear = std::fopen("/proc/self/clear_refs", "w")) std::fputs("5", clear), std::fclose(clear);
-    rusage before{}, after{};
-    getrusage(RUSAGE_SELF, &before);
+  const sinora::testing::PeakGrowth grown = sinora::testing::peakGrowth([&] {
     const RecipeVolume f = runRecipeVolume(*study, fbp, 2, nullptr);
     const RecipeVolume o = runRecipeVolume(*study, osem, 2, nullptr);
-    getrusage(RUSAGE_SELF, &after);
-    const long grown[2] = {after.ru_maxrss - before.ru_maxrss, long(f.slices.size() + o.slices.size())};
-    _exit(write(pipeFd[1], grown, sizeof grown) == sizeof grown ? 0 : 1);
-  }
-  close(pipeFd[1]);
-  long grown[2] = {-1, 0};
-  const bool read = ::read(pipeFd[0], grown, sizeof grown) == sizeof grown;
-  close(pipeFd[0]);
-  int status = 0;
-  waitpid(child, &status, 0);
-  ASSERT_TRUE(read && WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  EXPECT_EQ(grown[1], 256);
-  const double grownMb = grown[0] / 1024.0, statedMb = double(stated) / (1 << 20);
-  RecordProperty("peak_growth_kb", int(grown[0]));
+    return long(f.slices.size() + o.slices.size());
+  });
+  ASSERT_TRUE(grown.ok);
+  EXPECT_EQ(grown.result, 256);
+  const double grownMb = grown.kilobytes / 1024.0, statedMb = double(stated) / (1 << 20);
+  RecordProperty("peak_growth_kb", int(grown.kilobytes));
   EXPECT_LE(grownMb, statedMb + 4) << "stated " << statedMb << " MB";
   EXPECT_GE(grownMb, statedMb / 3) << "stated " << statedMb << " MB";
 }
