@@ -12,6 +12,7 @@
 
 #include "imaging/backproject_blocks.h"
 #include "imaging/cpu.h"
+#include "imaging/forward_steps.h"
 #include "imaging/geometry.h"
 #include "imaging/lanes.h"
 
@@ -77,6 +78,17 @@ std::shared_ptr<const OctTable> octTable(const ProjectionStudy& study) {
   }));
 }
 
+// The window steps of the views where they beat forwardOcts; null unless AVX-512 is in use.
+// Measured on a 128 slice: a window step (two cache lines of image and a permute) takes 0.7 ns,
+// an eight-sum step of forwardOcts 1.55 ns.
+std::shared_ptr<const WindowTable> windowTable(const ProjectionStudy& study) {
+  const std::vector<AnyBinLists>* lists = study.binLists(true);
+  if (!lists || !vectorBackprojection() || std::size_t(study.bins()) * study.bins() > 65536) return nullptr;
+  return std::static_pointer_cast<const WindowTable>(study.derived("osem-windows", [&] {
+    return std::static_pointer_cast<const void>(buildWindowTable(*lists, study.bins(), 2.2));
+  }));
+}
+
 // out[c] for the B bins of one view: eight chains of additions (one would wait for each
 // addition before the next).
 void forwardOcts(const OctView& v, const double* image, double* out, int b) {
@@ -102,7 +114,7 @@ void forwardOcts(const OctView& v, const double* image, double* out, int b) {
 
 // insideOnly: the image is 0 outside insideCircle (as every OSEM image is), so those pixels are
 // left out of the sums (adding 0 changes none).
-void forwardViews(const ProjectionStudy& study, const std::vector<double>& in,
+void forwardViews(const ProjectionStudy& study, const double* in,
                   const std::vector<int>& views, std::vector<double>& out, Scratch& w,
                   bool insideOnly = false, const ViewWeights* weights = nullptr) {
   const int b = study.bins();
@@ -114,14 +126,19 @@ void forwardViews(const ProjectionStudy& study, const std::vector<double>& in,
   const std::vector<AnyBinLists>* kept = study.binLists(insideOnly);
   // Four bins a load inside the circle (where pixel 0 is 0).
   const std::shared_ptr<const OctTable> octs = insideOnly && kept ? octTable(study) : nullptr;
+  const std::shared_ptr<const WindowTable> windows = octs ? windowTable(study) : nullptr;
   for (const int k : views) {
     // Attenuated: the view sees each pixel times its weight.
-    const double* image = in.data();
+    const double* image = in;
     if (weights) {
       const double* wk = (*weights)[std::size_t(k)].data();
       w.weighted.resize(pixels);
       for (std::size_t p = 0; p < pixels; ++p) w.weighted[p] = in[p] * wk[p];
       image = w.weighted.data();
+    }
+    if (windows && !windows->views[std::size_t(k)].steps.empty()) {
+      forwardWindows(windows->views[std::size_t(k)], image, out.data() + std::size_t(k) * b, b);
+      continue;
     }
     if (octs) {
       forwardOcts((*octs)[std::size_t(k)], image, out.data() + std::size_t(k) * b, b);
@@ -319,7 +336,7 @@ void forwardProject(const ProjectionStudy& study, const std::vector<double>& ima
                     const ViewWeights* weights) {
   out.assign(std::size_t(study.views()) * study.bins(), 0.0);  // unlisted views project to 0
   Scratch w;
-  forwardViews(study, image, views.empty() ? allViews(study.views()) : views, out, w, false,
+  forwardViews(study, image.data(), views.empty() ? allViews(study.views()) : views, out, w, false,
                usable(study, weights));
 }
 
@@ -375,7 +392,7 @@ std::vector<double> startingImage(int bins) {
 
 namespace {
 
-double likelihoodWith(const ProjectionStudy& study, const std::vector<double>& image,
+double likelihoodWith(const ProjectionStudy& study, const double* image,
                       const std::vector<double>& y, Scratch& w, std::vector<double>& af,
                       const std::vector<int>& all, bool insideOnly = false,
                       const ViewWeights* weights = nullptr) {
@@ -392,7 +409,7 @@ double logLikelihood(const ProjectionStudy& study, const std::vector<double>& im
                      const std::vector<double>& y) {
   Scratch w;
   std::vector<double> af;
-  return likelihoodWith(study, image, y, w, af, allViews(study.views()));
+  return likelihoodWith(study, image.data(), y, w, af, allViews(study.views()));
 }
 
 namespace {
@@ -461,7 +478,9 @@ OsemResult osemRow(const ProjectionStudy& study, int row, const Subsets& sets, i
                    const std::atomic<bool>* cancel, bool withLikelihood) {
   OsemResult result;
   const std::vector<double> y = sinogramOf(study, row);
-  std::vector<double> f = startingImage(study.bins());
+  // On whole cache lines, as the projector's windows read it.
+  const std::vector<double> start = startingImage(study.bins());
+  BigVector<double> f(start.begin(), start.end());
   const std::size_t pixels = f.size();
   const int b = study.bins();
   Scratch w;
@@ -472,7 +491,7 @@ OsemResult osemRow(const ProjectionStudy& study, int row, const Subsets& sets, i
     for (int m : sets.order) {
       if (cancel && *cancel) return result;
       const std::vector<int>& vs = sets.views[std::size_t(m)];
-      forwardViews(study, f, vs, af, w, true, sets.weights);
+      forwardViews(study, f.data(), vs, af, w, true, sets.weights);
       for (int k : vs)
         for (int c = 0; c < b; ++c) {
           const std::size_t n = std::size_t(k) * b + c;
@@ -482,9 +501,9 @@ OsemResult osemRow(const ProjectionStudy& study, int row, const Subsets& sets, i
       const std::vector<double>& s = sets.sensitivity[std::size_t(m)];
       updateImage(f.data(), s.data(), bp.data(), pixels);
     }
-    result.images.push_back(f);
+    result.images.emplace_back(f.begin(), f.end());
     if (withLikelihood)
-      result.likelihood.push_back(likelihoodWith(study, f, y, w, likelihoodAf, all, true, sets.weights));
+      result.likelihood.push_back(likelihoodWith(study, f.data(), y, w, likelihoodAf, all, true, sets.weights));
   }
   return result;
 }
