@@ -33,7 +33,28 @@ struct Scratch {
   std::vector<const double*> rowOf;
   std::vector<int> order;
   AnyBinLists lists;
+  // Each row's pixels in whole blocks of 8 that touch insideCircle, [first, last) of the slice
+  // (rows off the circle left out), for a slice of circleBins.
+  std::vector<std::pair<std::size_t, std::size_t>> circle;
+  int circleBins = 0;
 };
+
+std::pair<int, int> circleSpan(int i, int b);
+
+const std::vector<std::pair<std::size_t, std::size_t>>& circleBlocks(Scratch& w, int b) {
+  if (w.circleBins != b) {
+    w.circle.clear();
+    for (int i = 0; i < b; ++i) {
+      const auto [j0, j1] = circleSpan(i, b);
+      if (j0 >= j1) continue;
+      const std::size_t row0 = std::size_t(i) * b;
+      w.circle.emplace_back(row0 + std::size_t(j0) / 8 * 8,
+                            row0 + std::min(std::size_t(b), (std::size_t(j1 - 1) / 8 + 1) * 8));
+    }
+    w.circleBins = b;
+  }
+  return w.circle;
+}
 
 // The projector's pixel lists of one view, eight bins side by side: step s of group q holds the
 // s-th pixel of each of its 8 bins as 16-bit numbers in two 64-bit words (pixel 0 where a bin has
@@ -256,14 +277,8 @@ void backViews(const ProjectionStudy& study, const std::vector<double>& sinogram
       return;
     }
     // Row by row of the slice, over the blocks that touch the circle.
-    for (int i = 0; i < b; ++i) {
-      const auto [j0, j1] = circleSpan(i, b);
-      if (j0 >= j1) continue;
-      const std::size_t row0 = std::size_t(i) * b;
-      const std::size_t lo = row0 + std::size_t(j0) / 8 * 8;
-      const std::size_t hi = row0 + (std::size_t(j1 - 1) / 8 + 1) * 8;
+    for (const auto& [lo, hi] : circleBlocks(w, b))
       backprojectBlocks(*blocks, w.rowOf.data(), order.data(), views.size(), lo, hi, out.data(), true);
-    }
     return;
   }
   // Blocks that stay in L1, four views a pass, each pixel adding its views in order.
@@ -481,7 +496,6 @@ OsemResult osemRow(const ProjectionStudy& study, int row, const Subsets& sets, i
   // On whole cache lines, as the projector's windows read it.
   const std::vector<double> start = startingImage(study.bins());
   BigVector<double> f(start.begin(), start.end());
-  const std::size_t pixels = f.size();
   const int b = study.bins();
   Scratch w;
   std::vector<double> af, ratio(y.size()), bp, likelihoodAf;
@@ -498,8 +512,9 @@ OsemResult osemRow(const ProjectionStudy& study, int row, const Subsets& sets, i
           ratio[n] = af[n] > 0 ? y[n] / af[n] : 0.0;
         }
       backViews(study, ratio, vs, bp, w, true, sets.weights, blocks ? &(*blocks)[std::size_t(m)] : nullptr);
+      // Only where f can be other than 0: outside the circle f is 0 and stays 0.
       const std::vector<double>& s = sets.sensitivity[std::size_t(m)];
-      updateImage(f.data(), s.data(), bp.data(), pixels);
+      for (const auto& [lo, hi] : circleBlocks(w, b)) updateImage(f.data() + lo, s.data() + lo, bp.data() + lo, hi - lo);
     }
     result.images.emplace_back(f.begin(), f.end());
     if (withLikelihood)
