@@ -115,6 +115,9 @@ std::shared_ptr<const WindowTable> buildWindowTable(const std::vector<AnyBinList
 
 namespace {
 
+// GCC 12 takes the unspecified upper parts inside its own intrinsics for uninitialised values.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 // A lane left out of a step keeps its sum as it was (a masked add), so no term is ever added to
 // a bin but its own pixels.
 __attribute__((target("avx512f"), always_inline)) inline __m512d windowTerm(__m512d sum, const WindowStep& s,
@@ -146,6 +149,8 @@ __attribute__((target("avx512f"))) void windowsAvx512(const WindowView& v, const
     }
   }
 }
+
+#pragma GCC diagnostic pop
 
 }  // namespace
 

@@ -795,8 +795,9 @@ std::vector<std::vector<double>> osemVolume(const ProjectionStudy& study, int su
       BlockWork w;
       for (int r0 = kLanes * next++; r0 < rows && !stop && !(cancel && *cancel); r0 = kLanes * next++) {
         if (!osemBlock(plan, r0, cancel, w)) return;
+        std::vector<std::vector<double>> made = laneSlices(w.f.data(), std::size_t(b) * b, std::min(rows, r0 + kLanes) - r0);
         for (int r = r0; r < std::min(rows, r0 + kLanes); ++r) {
-          volume[std::size_t(r)] = laneSlice(w.f.data(), std::size_t(b) * b, r - r0);
+          volume[std::size_t(r)] = std::move(made[std::size_t(r - r0)]);
           finished();
         }
       }

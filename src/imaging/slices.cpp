@@ -307,8 +307,9 @@ std::vector<std::vector<double>> fbpVolume(const ProjectionStudy& study, ReconFi
       FbpBlockWork w;
       for (int r0 = kLanes * next++; r0 < rows && !stop; r0 = kLanes * next++) {
         fbpBlock(plan, r0, w);
+        std::vector<std::vector<double>> made = laneSlices(w.acc.data(), std::size_t(b) * b, std::min(rows, r0 + kLanes) - r0);
         for (int r = r0; r < std::min(rows, r0 + kLanes); ++r) {
-          volume[std::size_t(r)] = laneSlice(w.acc.data(), std::size_t(b) * b, r - r0);
+          volume[std::size_t(r)] = std::move(made[std::size_t(r - r0)]);
           finished();
         }
       }
