@@ -619,11 +619,15 @@ __attribute__((always_inline)) inline void groupSums(const Index* x, const Index
 }
 
 struct BlockWork {
-  LineBuffer y, f, rows, bp;
+  LineBuffer y, f, rows, next, bp;
 };
 
 // The OSEM of rows row0 .. row0 + 7 (rows past the study's end are zeros, and thrown away).
 // False when cancelled.
+// The next subset's projection of a band of the slice's rows follows the update of that band at
+// once, while the band's image is in cache (a 256 x 256 block's image is 4 MB: read once a
+// subset instead of twice). Each bin still adds its pixels band after band in ascending order,
+// and each row's update is what it was, so every number is the same.
 __attribute__((always_inline)) inline bool osemBlockBody(const VolumePlan& plan, int row0,
                                                          const std::atomic<bool>* cancel,
                                                          BlockWork& w) {
@@ -639,6 +643,7 @@ __attribute__((always_inline)) inline bool osemBlockBody(const VolumePlan& plan,
     w.f.assign(pixels * L, 0.0);
     w.bp.assign(std::size_t(b) * L, 0.0);  // one row of the slice
     w.rows.assign(plan.subsetViews * pr * L + L, 0.0);
+    w.next.assign(plan.subsetViews * pr * L + L, 0.0);
   }
   std::vector<double> counts(static_cast<std::size_t>(b));
   for (int r = 0; r < kLanes; ++r) {
@@ -653,47 +658,54 @@ __attribute__((always_inline)) inline bool osemBlockBody(const VolumePlan& plan,
       lanesAt(w.f.data() + (std::size_t(i) * b + j) * L) = zero + 1.0;
   double* f = w.f.data();
   double* bp = w.bp.data();
-  for (int it = 0; it < plan.iterations; ++it) {
-    for (int m : plan.sets.order) {
-      if (cancel && *cancel) return false;
-      const std::vector<int>& vs = plan.sets.views[std::size_t(m)];
-      // A f of each view into its padded row, band by band of the slice's rows so that the
-      // image read stays in cache; each bin's sum goes on from band to band, its pixels still
-      // added in ascending order. Then the ratio y / A f in place.
-      const int groups = (b + 7) / 8;
-      for (int t = 0; t < plan.groups.bands; ++t) {
-        for (std::size_t n = 0; n < vs.size(); ++n) {
-          const VolumeGroups::View& gv = plan.groups.views[std::size_t(vs[n])];
-          const std::uint32_t* start = gv.start.data() + std::size_t(t) * groups;
-          double* sum = w.rows.data() + (n * pr + std::size_t(g.pad)) * L;
-          auto at = [&](int c) -> Lanes& { return lanesAt(sum + std::size_t(c) * L); };
-          for (int q = 0; q < groups; ++q) {
-            const int c = 8 * q;
-            Lanes sums[8];
-            for (int e = 0; e < 8; ++e) sums[e] = t && c + e < b ? at(c + e) : zero;
-            const std::size_t from = std::size_t(start[q]) * 8, to = std::size_t(start[q + 1]) * 8;
-            if (!gv.narrow.empty())
-              groupSums(gv.narrow.data() + from, gv.narrow.data() + to, f, sums);
-            else
-              groupSums(gv.wide.data() + from, gv.wide.data() + to, f, sums);
-            for (int e = 0; e < 8 && c + e < b; ++e) at(c + e) = sums[e];
-          }
-        }
+  const int groups = (b + 7) / 8, bandRows = volumeBandRows(b);
+  // A f of band t for each view of vs into its padded row of `sums`; each bin's sum goes on from
+  // band to band, its pixels in ascending order.
+  auto forwardBand = [&](const std::vector<int>& vs, int t, double* sums) {
+    for (std::size_t n = 0; n < vs.size(); ++n) {
+      const VolumeGroups::View& gv = plan.groups.views[std::size_t(vs[n])];
+      const std::uint32_t* start = gv.start.data() + std::size_t(t) * groups;
+      double* sum = sums + (n * pr + std::size_t(g.pad)) * L;
+      auto at = [&](int c) -> Lanes& { return lanesAt(sum + std::size_t(c) * L); };
+      for (int q = 0; q < groups; ++q) {
+        const int c = 8 * q;
+        Lanes part[8];
+        for (int e = 0; e < 8; ++e) part[e] = t && c + e < b ? at(c + e) : zero;
+        const std::size_t from = std::size_t(start[q]) * 8, to = std::size_t(start[q + 1]) * 8;
+        if (!gv.narrow.empty())
+          groupSums(gv.narrow.data() + from, gv.narrow.data() + to, f, part);
+        else
+          groupSums(gv.wide.data() + from, gv.wide.data() + to, f, part);
+        for (int e = 0; e < 8 && c + e < b; ++e) at(c + e) = part[e];
       }
-      for (std::size_t n = 0; n < vs.size(); ++n) {
-        const double* y = w.y.data() + std::size_t(vs[n]) * b * L;
-        double* ratio = w.rows.data() + (n * pr + std::size_t(g.pad)) * L;
-        for (int c = 0; c < b; ++c) {
-          const Lanes s0 = lanesAt(ratio + std::size_t(c) * L);
-          lanesAt(ratio + std::size_t(c) * L) = s0 > 0 ? lanesAt(y + std::size_t(c) * L) / s0 : zero;
-        }
+    }
+  };
+  const std::size_t subsets = plan.sets.order.size(), steps = subsets * std::size_t(plan.iterations);
+  auto viewsOf = [&](std::size_t step) -> const std::vector<int>& {
+    return plan.sets.views[std::size_t(plan.sets.order[step % subsets])];
+  };
+  for (int t = 0; t < plan.groups.bands; ++t) forwardBand(viewsOf(0), t, w.rows.data());
+  for (std::size_t step = 0; step < steps; ++step) {
+    if (cancel && *cancel) return false;
+    const std::vector<int>& vs = viewsOf(step);
+    const int m = plan.sets.order[step % subsets];
+    // The ratio y / A f in place.
+    for (std::size_t n = 0; n < vs.size(); ++n) {
+      const double* y = w.y.data() + std::size_t(vs[n]) * b * L;
+      double* ratio = w.rows.data() + (n * pr + std::size_t(g.pad)) * L;
+      for (int c = 0; c < b; ++c) {
+        const Lanes s0 = lanesAt(ratio + std::size_t(c) * L);
+        lanesAt(ratio + std::size_t(c) * L) = s0 > 0 ? lanesAt(y + std::size_t(c) * L) / s0 : zero;
       }
-      // A^T ratio over the pixels inside the circle, row by row of the slice, four views a pass,
-      // each pixel adding its views in order from 0; then that row's f <- f / s x bp (0 where s
-      // is 0) while its sums are in cache. f stays 0 outside the circle.
-      const double* rows = w.rows.data();
-      const double* s = plan.sets.sensitivity[std::size_t(m)].data();
-      for (int i = 0; i < b; ++i) {
+    }
+    // A^T ratio over the pixels inside the circle, row by row of the slice, four views a pass,
+    // each pixel adding its views in order from 0; then that row's f <- f / s x bp (0 where s
+    // is 0) while its sums are in cache. f stays 0 outside the circle. After each band, the
+    // next subset's projection of it.
+    const double* rows = w.rows.data();
+    const double* s = plan.sets.sensitivity[std::size_t(m)].data();
+    for (int t = 0; t < plan.groups.bands; ++t) {
+      for (int i = t * bandRows; i < std::min(b, (t + 1) * bandRows); ++i) {
         const auto [j0, j1] = plan.spans[std::size_t(i)];
         const std::size_t row = std::size_t(i) * b;
         const std::uint16_t* at[4];
@@ -720,7 +732,9 @@ __attribute__((always_inline)) inline bool osemBlockBody(const VolumePlan& plan,
           lanesAt(f + p * L) = s[p] > 0 ? lanesAt(f + p * L) / s[p] * lanesAt(bp + std::size_t(j) * L) : zero;
         }
       }
+      if (step + 1 < steps) forwardBand(viewsOf(step + 1), t, w.next.data());
     }
+    std::swap(w.rows, w.next);
   }
   return true;
 }
@@ -821,12 +835,13 @@ std::uint64_t volumeMemoryBytes(const ProjectionStudy& study, int threads) {
     tables += v * pixels * (pixels <= 65536 ? 2 : 4);  // the same eight bins a step, band by band
     tables += 2 * (v * pixels / 8 * 10);        // the blocks of 8, and again subset by subset
     tables += v * pixels * 2 + v * b;           // eight bins two words (a slice's projector)
+    tables += v * pixels * 5;                   // its windows (16 bytes a step, at most 2.2 x its steps)
     const std::uint64_t bands = std::uint64_t((study.bins() + volumeBandRows(study.bins()) - 1) / volumeBandRows(study.bins()));
     tables += v * ((b + 7) / 8 * bands + 1) * 4;  // where the groups start
   }
-  // Each core: eight rows' sinograms, image and backprojection, and a subset's padded rows (all
-  // views' at most); FBP's rows are fewer.
-  const std::uint64_t perCore = (v * b + 2 * pixels + v * padded + 1) * kLanes * sizeof(double);
+  // Each core: eight rows' sinograms, image and backprojection, and two subsets' padded rows
+  // (all views' at most); FBP's rows are fewer.
+  const std::uint64_t perCore = (v * b + 2 * pixels + 2 * v * padded + 1) * kLanes * sizeof(double);
   return volumes + tables + std::uint64_t(std::max(1, threads)) * perCore;
 }
 
