@@ -15,16 +15,22 @@ namespace sinora {
 
 struct AnyBinLists;
 
+// One read of a window and up to two additions: lane e adds window[nibble e of index[0]] when
+// bit e of mask[0] is set, then window[nibble e of index[1]] when bit e of mask[1] is (its
+// next pixel). Twelve bytes: the table streams through the cache at every projection.
 struct WindowStep {
-  std::uint32_t at;     // first pixel of the window
-  std::uint32_t mask;   // bit e: lane e adds a pixel at this step
-  std::uint64_t index;  // byte e: lane e's pixel is window[byte e] (0..15)
+  std::uint16_t line;  // the window's first pixel / 8
+  std::uint8_t mask[2];
+  std::uint32_t index[2];
 };
 
 struct WindowView {
-  // Four groups of 8 bins side by side (four chains of additions): quad u's steps are
-  // steps[4 * start[u] .. 4 * start[u + 1]), group 4u + g's at 4 r + g. Empty: not stepped.
+  int phases = 0;  // additions a step (1 or 2); 0: the view is not stepped
+  // Four groups of 8 bins side by side (four chains of additions), groups of like length
+  // together: quad u's steps are steps[4 * start[u] .. 4 * start[u + 1]), slot g's at 4 r + g,
+  // and slot g sums bins first[4 u + g] .. + 7 (none when -1).
   std::vector<std::uint32_t> start;
+  std::vector<std::int32_t> first;
   std::vector<WindowStep> steps;
 };
 
@@ -32,11 +38,16 @@ struct WindowTable {
   std::vector<WindowView> views;
 };
 
-// Step tables of the views where the steps cost less than `scalarCost` times the scalar
-// projector's own steps (eight additions a step, as forwardOcts takes them), from lists of the
-// pixels inside the circle; null when the slice is too small for a window.
+// What a step costs (any unit, measured): forwardOcts' step of eight additions, and a window
+// step of one or two additions a lane.
+struct WindowCosts {
+  double octs = 1.8, once = 0.72, twice = 1.02;  // ns on a 128 slice
+};
+
+// Step tables of the views where steps cost less than forwardOcts, from lists of the pixels
+// inside the circle; null when the slice is too small for a window or not whole cache lines.
 std::shared_ptr<const WindowTable> buildWindowTable(const std::vector<AnyBinLists>& lists, int bins,
-                                                    double scalarCost);
+                                                    const WindowCosts& costs = {});
 
 // The bins' sums of one stepped view into out[0 .. bins); the image has bins x bins pixels.
 // Needs AVX-512 (the caller checks).

@@ -58,14 +58,14 @@ TEST(WindowProjector, EachBinAddsItsOwnPixelsInOrder) {
     const ProjectionStudy s = geometryOf(c.bins, c.angles);
     const int b = c.bins;
     const std::vector<AnyBinLists>& lists = *s.binLists(true);
-    const std::shared_ptr<const WindowTable> table = buildWindowTable(lists, b, 2.2);
+    const std::shared_ptr<const WindowTable> table = buildWindowTable(lists, b);
     ASSERT_TRUE(table) << b;
     const std::vector<double> image = ragged(b, unsigned(b));
     const AnyGeometry g(b);
     int stepped = 0;
     for (std::size_t k = 0; k < lists.size(); ++k) {
       const WindowView& v = table->views[k];
-      if (v.steps.empty()) continue;
+      if (!v.phases) continue;
       ++stepped;
       std::vector<double> got(std::size_t(b) + 8, -1.0);
       forwardWindows(v, image.data(), got.data(), b);
@@ -89,22 +89,23 @@ TEST(WindowProjector, TakesOnlyTheViewsWhereItPays) {
   for (int k = 0; k < 120; ++k) angles.push_back(k * 3.0);
   const ProjectionStudy s = geometryOf(128, angles);
   const std::vector<AnyBinLists>& lists = *s.binLists(true);
-  const std::shared_ptr<const WindowTable> table = buildWindowTable(lists, 128, 2.2);
+  const std::shared_ptr<const WindowTable> table = buildWindowTable(lists, 128);
   ASSERT_TRUE(table);
-  auto stepped = [&](double degrees) { return !table->views[std::size_t(std::lround(degrees / 3))].steps.empty(); };
-  EXPECT_FALSE(stepped(0));   // a bin is a row: one lane at a time
-  EXPECT_FALSE(stepped(180));
-  EXPECT_TRUE(stepped(90));   // a bin is a column: eight neighbours a step
-  EXPECT_TRUE(stepped(270));
-  EXPECT_TRUE(stepped(45));
-  // Never: steps cost at least something. Always: free steps.
-  const std::shared_ptr<const WindowTable> none = buildWindowTable(lists, 128, 0.0);
-  const std::shared_ptr<const WindowTable> all = buildWindowTable(lists, 128, 1e9);
+  auto phases = [&](double degrees) { return table->views[std::size_t(std::lround(degrees / 3))].phases; };
+  EXPECT_EQ(phases(0), 0);  // a bin is a row: one lane at a time
+  EXPECT_EQ(phases(180), 0);
+  EXPECT_EQ(phases(90), 1);  // a bin is a column: one pixel a row, eight neighbours a step
+  EXPECT_EQ(phases(270), 1);
+  EXPECT_EQ(phases(45), 2);  // a bin takes two neighbours in most rows
+  EXPECT_EQ(phases(135), 2);
+  // Never: forwardOcts costs nothing. Always: it costs without end.
+  const std::shared_ptr<const WindowTable> none = buildWindowTable(lists, 128, {0, 1, 1});
+  const std::shared_ptr<const WindowTable> all = buildWindowTable(lists, 128, {1e9, 1, 1});
   for (std::size_t k = 0; k < lists.size(); ++k) {
-    EXPECT_TRUE(none->views[k].steps.empty()) << k;
-    EXPECT_FALSE(all->views[k].steps.empty()) << k;
+    EXPECT_EQ(none->views[k].phases, 0) << k;
+    EXPECT_NE(all->views[k].phases, 0) << k;
   }
   // Slices whose pixels are not whole cache lines get none.
   const ProjectionStudy odd = geometryOf(130, angles);
-  EXPECT_FALSE(buildWindowTable(*odd.binLists(true), 130, 2.2));
+  EXPECT_FALSE(buildWindowTable(*odd.binLists(true), 130));
 }
