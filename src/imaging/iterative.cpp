@@ -326,6 +326,27 @@ void updateImage(double* f, const double* s, const double* bp, std::size_t n) {
   }
 }
 
+// r <- y / af, 0 where af is not above 0: as updateImage, in vectors where the processor can.
+__attribute__((always_inline)) inline void ratioBody(double* r, const double* y, const double* af, std::size_t n) {
+  for (std::size_t c = 0; c < n; ++c) {
+    const double q = y[c] / (af[c] > 0 ? af[c] : 1.0);
+    r[c] = af[c] > 0 ? q : 0.0;
+  }
+}
+__attribute__((target("avx512f"))) void ratioAvx512(double* r, const double* y, const double* af, std::size_t n) {
+  ratioBody(r, y, af, n);
+}
+__attribute__((target("avx2"))) void ratioAvx2(double* r, const double* y, const double* af, std::size_t n) {
+  ratioBody(r, y, af, n);
+}
+void ratioOf(double* r, const double* y, const double* af, std::size_t n) {
+  switch (isaInUse()) {
+    case Isa::Avx512: ratioAvx512(r, y, af, n); break;
+    case Isa::Avx2: ratioAvx2(r, y, af, n); break;
+    case Isa::Plain: ratioBody(r, y, af, n); break;
+  }
+}
+
 // Weights of the wrong shape are not used (the projector is then the plain one).
 const ViewWeights* usable(const ProjectionStudy& study, const ViewWeights* w) {
   if (!w || w->size() != std::size_t(study.views())) return nullptr;
@@ -491,10 +512,13 @@ OsemResult osemRow(const ProjectionStudy& study, int row, const Subsets& sets, i
                    const std::atomic<bool>* cancel, bool withLikelihood) {
   OsemResult result;
   const std::vector<double> y = sinogramOf(study, row);
-  // On whole cache lines, as the projector's windows read it.
-  const std::vector<double> start = startingImage(study.bins());
-  BigVector<double> f(start.begin(), start.end());
+  // startingImage on whole cache lines, as the projector's windows read it.
   const int b = study.bins();
+  BigVector<double> f(std::size_t(b) * b, 0.0);
+  for (int i = 0; i < b; ++i) {
+    const auto [j0, j1] = circleSpan(i, b);
+    std::fill(f.begin() + std::ptrdiff_t(i) * b + j0, f.begin() + std::ptrdiff_t(i) * b + j1, 1.0);
+  }
   Scratch w;
   std::vector<double> af, ratio(y.size()), bp, likelihoodAf;
   const std::vector<int> all = allViews(study.views());
@@ -504,11 +528,10 @@ OsemResult osemRow(const ProjectionStudy& study, int row, const Subsets& sets, i
       if (cancel && *cancel) return result;
       const std::vector<int>& vs = sets.views[std::size_t(m)];
       forwardViews(study, f.data(), vs, af, w, true, sets.weights);
-      for (int k : vs)
-        for (int c = 0; c < b; ++c) {
-          const std::size_t n = std::size_t(k) * b + c;
-          ratio[n] = af[n] > 0 ? y[n] / af[n] : 0.0;
-        }
+      for (int k : vs) {
+        const std::size_t n = std::size_t(k) * b;
+        ratioOf(ratio.data() + n, y.data() + n, af.data() + n, std::size_t(b));
+      }
       backViews(study, ratio, vs, bp, w, true, sets.weights, blocks ? &(*blocks)[std::size_t(m)] : nullptr);
       // Only where f can be other than 0: outside the circle f is 0 and stays 0.
       const std::vector<double>& s = sets.sensitivity[std::size_t(m)];
