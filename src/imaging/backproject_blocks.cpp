@@ -57,6 +57,40 @@ __attribute__((target("avx512f"))) void blocksAvx512(const AnyBlockTable& t,
   }
 #undef SINORA_TERM
 }
+
+__attribute__((target("avx512f"))) void blockListAvx512(const AnyBlockTable& t, const double* const* rows,
+                                                        const int* views, std::size_t count,
+                                                        const std::uint32_t* blocks, std::size_t n,
+                                                        double* acc) {
+  const std::size_t v = std::size_t(t.views);
+#define SINORA_TERM(q, n)                                                                    \
+  _mm512_permutexvar_pd(                                                                     \
+      _mm512_cvtepu8_epi64(_mm_cvtsi64_si128(                                                \
+          static_cast<long long>(t.offsets[(q) * v + std::size_t(views[n])]))),              \
+      _mm512_loadu_pd(rows[n] + t.base[(q) * v + std::size_t(views[n])]))
+  std::size_t b = 0;
+  for (; b + 4 <= n; b += 4) {
+    const std::size_t q0 = blocks[b], q1 = blocks[b + 1], q2 = blocks[b + 2], q3 = blocks[b + 3];
+    __m512d a0 = _mm512_setzero_pd(), a1 = a0, a2 = a0, a3 = a0;
+    for (std::size_t k = 0; k < count; ++k) {
+      a0 = _mm512_add_pd(a0, SINORA_TERM(q0, k));
+      a1 = _mm512_add_pd(a1, SINORA_TERM(q1, k));
+      a2 = _mm512_add_pd(a2, SINORA_TERM(q2, k));
+      a3 = _mm512_add_pd(a3, SINORA_TERM(q3, k));
+    }
+    _mm512_storeu_pd(acc + q0 * 8, a0);
+    _mm512_storeu_pd(acc + q1 * 8, a1);
+    _mm512_storeu_pd(acc + q2 * 8, a2);
+    _mm512_storeu_pd(acc + q3 * 8, a3);
+  }
+  for (; b < n; ++b) {
+    const std::size_t q = blocks[b];
+    __m512d a = _mm512_setzero_pd();
+    for (std::size_t k = 0; k < count; ++k) a = _mm512_add_pd(a, SINORA_TERM(q, k));
+    _mm512_storeu_pd(acc + q * 8, a);
+  }
+#undef SINORA_TERM
+}
 #pragma GCC diagnostic pop
 
 __attribute__((target("avx2"))) void blocksAvx2(const AnyBlockTable& t,
@@ -85,6 +119,13 @@ bool backprojectBlocks(const AnyBlockTable& t, const std::int32_t* const* rows, 
                        std::size_t count, std::size_t from, std::size_t to, std::int32_t* acc) {
   if (isaInUse() < Isa::Avx2) return false;
   blocksAvx2(t, rows, views, count, from, to, acc);
+  return true;
+}
+
+bool backprojectBlockList(const AnyBlockTable& t, const double* const* rows, const int* views,
+                          std::size_t count, const std::uint32_t* blocks, std::size_t n, double* acc) {
+  if (!vectorBackprojection()) return false;
+  blockListAvx512(t, rows, views, count, blocks, n, acc);
   return true;
 }
 

@@ -39,6 +39,13 @@ bool backprojectBlocks(const AnyBlockTable& table, const double* const* rows, co
                        std::size_t viewCount, std::size_t from, std::size_t to, double* acc,
                        bool fresh = false);
 
+// The same from 0 for the listed blocks (each once, in any order): block q's sums go to
+// acc[8 q .. 8 q + 8). Four blocks side by side wherever they lie (a slice's circle gives rows
+// of a few blocks each).
+bool backprojectBlockList(const AnyBlockTable& table, const double* const* rows, const int* views,
+                          std::size_t viewCount, const std::uint32_t* blocks, std::size_t count,
+                          double* acc);
+
 // The same for 32-bit integer rows and sums (AVX2 where the processor has it).
 bool backprojectBlocks(const AnyBlockTable& table, const std::int32_t* const* rows,
                        const int* views, std::size_t viewCount, std::size_t from, std::size_t to,

@@ -37,6 +37,7 @@ struct Scratch {
   // (rows off the circle left out), for a slice of circleBins.
   std::vector<std::pair<std::size_t, std::size_t>> circle;
   int circleBins = 0;
+  std::vector<std::uint32_t> circleList;  // the same blocks' numbers (pixel / 8), for circleBins
 };
 
 std::pair<int, int> circleSpan(int i, int b);
@@ -44,6 +45,7 @@ std::pair<int, int> circleSpan(int i, int b);
 const std::vector<std::pair<std::size_t, std::size_t>>& circleBlocks(Scratch& w, int b) {
   if (w.circleBins != b) {
     w.circle.clear();
+    w.circleList.clear();
     for (int i = 0; i < b; ++i) {
       const auto [j0, j1] = circleSpan(i, b);
       if (j0 >= j1) continue;
@@ -274,9 +276,13 @@ void backViews(const ProjectionStudy& study, const std::vector<double>& sinogram
       backprojectBlocks(*blocks, w.rowOf.data(), order.data(), views.size(), 0, pixels, out.data());
       return;
     }
-    // Row by row of the slice, over the blocks that touch the circle.
-    for (const auto& [lo, hi] : circleBlocks(w, b))
-      backprojectBlocks(*blocks, w.rowOf.data(), order.data(), views.size(), lo, hi, out.data(), true);
+    // The blocks that touch the circle.
+    const auto& circle = circleBlocks(w, b);  // clears the list when the slice's size changed
+    if (w.circleList.empty())
+      for (const auto& [lo, hi] : circle)
+        for (std::size_t q = lo / 8; q < hi / 8; ++q) w.circleList.push_back(std::uint32_t(q));
+    backprojectBlockList(*blocks, w.rowOf.data(), order.data(), views.size(), w.circleList.data(),
+                         w.circleList.size(), out.data());
     return;
   }
   // Blocks that stay in L1, four views a pass, each pixel adding its views in order.
