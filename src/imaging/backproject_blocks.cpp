@@ -21,17 +21,18 @@ namespace {
 // GCC 12 takes the unspecified upper parts inside its own intrinsics for uninitialised values.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-__attribute__((target("avx512f"))) void blocksAvx512(const AnyBlockTable& t,
-                                                     const double* const* rows, const int* views,
-                                                     std::size_t count, std::size_t from,
-                                                     std::size_t to, double* acc, bool fresh) {
-  const std::size_t v = std::size_t(t.views);
-  // The 8 values of block q from view n's row (a lambda would not carry the target).
+// The 8 values of block q from view n's row, in both kernels below (a lambda would not carry
+// the target).
 #define SINORA_TERM(q, n)                                                                    \
   _mm512_permutexvar_pd(                                                                     \
       _mm512_cvtepu8_epi64(_mm_cvtsi64_si128(                                                \
           static_cast<long long>(t.offsets[(q) * v + std::size_t(views[n])]))),              \
       _mm512_loadu_pd(rows[n] + t.base[(q) * v + std::size_t(views[n])]))
+__attribute__((target("avx512f"))) void blocksAvx512(const AnyBlockTable& t,
+                                                     const double* const* rows, const int* views,
+                                                     std::size_t count, std::size_t from,
+                                                     std::size_t to, double* acc, bool fresh) {
+  const std::size_t v = std::size_t(t.views);
   std::size_t q = from / 8;
   // Four blocks at a time: four independent chains of additions, each block still adding its
   // views in order.
@@ -55,7 +56,6 @@ __attribute__((target("avx512f"))) void blocksAvx512(const AnyBlockTable& t,
     for (std::size_t n = 0; n < count; ++n) a = _mm512_add_pd(a, SINORA_TERM(q, n));
     _mm512_storeu_pd(acc + q * 8, a);
   }
-#undef SINORA_TERM
 }
 
 __attribute__((target("avx512f"))) void blockListAvx512(const AnyBlockTable& t, const double* const* rows,
@@ -63,11 +63,6 @@ __attribute__((target("avx512f"))) void blockListAvx512(const AnyBlockTable& t, 
                                                         const std::uint32_t* blocks, std::size_t n,
                                                         double* acc) {
   const std::size_t v = std::size_t(t.views);
-#define SINORA_TERM(q, n)                                                                    \
-  _mm512_permutexvar_pd(                                                                     \
-      _mm512_cvtepu8_epi64(_mm_cvtsi64_si128(                                                \
-          static_cast<long long>(t.offsets[(q) * v + std::size_t(views[n])]))),              \
-      _mm512_loadu_pd(rows[n] + t.base[(q) * v + std::size_t(views[n])]))
   std::size_t b = 0;
   for (; b + 4 <= n; b += 4) {
     const std::size_t q0 = blocks[b], q1 = blocks[b + 1], q2 = blocks[b + 2], q3 = blocks[b + 3];
@@ -89,8 +84,8 @@ __attribute__((target("avx512f"))) void blockListAvx512(const AnyBlockTable& t, 
     for (std::size_t k = 0; k < count; ++k) a = _mm512_add_pd(a, SINORA_TERM(q, k));
     _mm512_storeu_pd(acc + q * 8, a);
   }
-#undef SINORA_TERM
 }
+#undef SINORA_TERM
 #pragma GCC diagnostic pop
 
 __attribute__((target("avx2"))) void blocksAvx2(const AnyBlockTable& t,
