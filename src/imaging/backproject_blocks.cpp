@@ -58,10 +58,25 @@ __attribute__((target("avx512f"))) void blocksAvx512(const AnyBlockTable& t,
   }
 }
 
+// Block q's sums a: stored at acc, or (with s) f <- f / s x a where s > 0, else 0, as
+// updateImage does pixel by pixel.
+__attribute__((target("avx512f"), always_inline)) inline void finishBlock(double* acc, const double* s,
+                                                                           std::size_t q, __m512d a) {
+  if (!s) {
+    _mm512_storeu_pd(acc + q * 8, a);
+    return;
+  }
+  const __m512d sv = _mm512_loadu_pd(s + q * 8);
+  const __mmask8 pos = _mm512_cmp_pd_mask(sv, _mm512_setzero_pd(), _CMP_GT_OQ);
+  const __m512d den = _mm512_mask_blend_pd(pos, _mm512_set1_pd(1.0), sv);
+  const __m512d v = _mm512_mul_pd(_mm512_div_pd(_mm512_loadu_pd(acc + q * 8), den), a);
+  _mm512_storeu_pd(acc + q * 8, _mm512_maskz_mov_pd(pos, v));
+}
+
 __attribute__((target("avx512f"))) void blockListAvx512(const AnyBlockTable& t, const double* const* rows,
                                                         const int* views, std::size_t count,
                                                         const std::uint32_t* blocks, std::size_t n,
-                                                        double* acc) {
+                                                        double* acc, const double* s) {
   const std::size_t v = std::size_t(t.views);
   std::size_t b = 0;
   for (; b + 4 <= n; b += 4) {
@@ -73,16 +88,16 @@ __attribute__((target("avx512f"))) void blockListAvx512(const AnyBlockTable& t, 
       a2 = _mm512_add_pd(a2, SINORA_TERM(q2, k));
       a3 = _mm512_add_pd(a3, SINORA_TERM(q3, k));
     }
-    _mm512_storeu_pd(acc + q0 * 8, a0);
-    _mm512_storeu_pd(acc + q1 * 8, a1);
-    _mm512_storeu_pd(acc + q2 * 8, a2);
-    _mm512_storeu_pd(acc + q3 * 8, a3);
+    finishBlock(acc, s, q0, a0);
+    finishBlock(acc, s, q1, a1);
+    finishBlock(acc, s, q2, a2);
+    finishBlock(acc, s, q3, a3);
   }
   for (; b < n; ++b) {
     const std::size_t q = blocks[b];
     __m512d a = _mm512_setzero_pd();
     for (std::size_t k = 0; k < count; ++k) a = _mm512_add_pd(a, SINORA_TERM(q, k));
-    _mm512_storeu_pd(acc + q * 8, a);
+    finishBlock(acc, s, q, a);
   }
 }
 #undef SINORA_TERM
@@ -120,7 +135,15 @@ bool backprojectBlocks(const AnyBlockTable& t, const std::int32_t* const* rows, 
 bool backprojectBlockList(const AnyBlockTable& t, const double* const* rows, const int* views,
                           std::size_t count, const std::uint32_t* blocks, std::size_t n, double* acc) {
   if (!vectorBackprojection()) return false;
-  blockListAvx512(t, rows, views, count, blocks, n, acc);
+  blockListAvx512(t, rows, views, count, blocks, n, acc, nullptr);
+  return true;
+}
+
+bool backprojectBlockListUpdate(const AnyBlockTable& t, const double* const* rows, const int* views,
+                                std::size_t count, const std::uint32_t* blocks, std::size_t n, double* f,
+                                const double* s) {
+  if (!vectorBackprojection()) return false;
+  blockListAvx512(t, rows, views, count, blocks, n, f, s);
   return true;
 }
 

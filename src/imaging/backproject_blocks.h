@@ -46,6 +46,13 @@ bool backprojectBlockList(const AnyBlockTable& table, const double* const* rows,
                           std::size_t viewCount, const std::uint32_t* blocks, std::size_t count,
                           double* acc);
 
+// The same, but each block's sums are not stored: f <- f / s x sum on them (0 where s is not
+// above 0), the same operations as the plain update, while the next blocks' additions run.
+bool backprojectBlockListUpdate(const AnyBlockTable& table, const double* const* rows,
+                                const int* views, std::size_t viewCount,
+                                const std::uint32_t* blocks, std::size_t count, double* f,
+                                const double* s);
+
 // The same for 32-bit integer rows and sums (AVX2 where the processor has it).
 bool backprojectBlocks(const AnyBlockTable& table, const std::int32_t* const* rows,
                        const int* views, std::size_t viewCount, std::size_t from, std::size_t to,

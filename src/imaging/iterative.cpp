@@ -221,10 +221,13 @@ std::pair<int, int> circleSpan(int i, int b) {
 // insideOnly: only pixels inside insideCircle are needed (by whole blocks of 8 where the vector
 // path runs); the others are left 0.
 // `own`, when given, is a block table of exactly the listed views, in their order.
-void backViews(const ProjectionStudy& study, const std::vector<double>& sinogram,
+// With fUpdate (and insideOnly), where the vector path runs, the sums are not stored: each
+// block of the circle goes straight on to f <- f / s x sum (0 where s is 0), and true is returned.
+bool backViews(const ProjectionStudy& study, const std::vector<double>& sinogram,
                const std::vector<int>& views, std::vector<double>& out, Scratch& w,
                bool insideOnly = false, const ViewWeights* weights = nullptr,
-               const AnyBlockTable* own = nullptr) {
+               const AnyBlockTable* own = nullptr, double* fUpdate = nullptr,
+               const double* sUpdate = nullptr) {
   const int b = study.bins();
   const AnyGeometry g(b);
   const std::size_t pixels = std::size_t(b) * b;
@@ -261,7 +264,7 @@ void backViews(const ProjectionStudy& study, const std::vector<double>& sinogram
         for (std::size_t p = 0; p < pixels; ++p) out[p] += r[idx[p]];
       }
     }
-    return;
+    return false;
   }
   // Eight pixels at a time where the processor can, on whole blocks of 8 (the same sums).
   if (vector) {
@@ -274,16 +277,19 @@ void backViews(const ProjectionStudy& study, const std::vector<double>& sinogram
     const std::vector<int>& order = own ? w.order : views;
     if (!insideOnly) {
       backprojectBlocks(*blocks, w.rowOf.data(), order.data(), views.size(), 0, pixels, out.data());
-      return;
+      return false;
     }
     // The blocks that touch the circle.
     const auto& circle = circleBlocks(w, b);  // clears the list when the slice's size changed
     if (w.circleList.empty())
       for (const auto& [lo, hi] : circle)
         for (std::size_t q = lo / 8; q < hi / 8; ++q) w.circleList.push_back(std::uint32_t(q));
+    if (fUpdate)
+      return backprojectBlockListUpdate(*blocks, w.rowOf.data(), order.data(), views.size(),
+                                        w.circleList.data(), w.circleList.size(), fUpdate, sUpdate);
     backprojectBlockList(*blocks, w.rowOf.data(), order.data(), views.size(), w.circleList.data(),
                          w.circleList.size(), out.data());
-    return;
+    return false;
   }
   // Blocks that stay in L1, four views a pass, each pixel adding its views in order.
   const AnyBinTable& t = *study.binTable();
@@ -305,6 +311,7 @@ void backViews(const ProjectionStudy& study, const std::vector<double>& sinogram
       for (std::size_t p = p0; p < p1; ++p) a[p] += r[idx[p]];
     }
   }
+  return false;
 }
 
 // f <- f / s x bp, 0 where s is 0. Written without a branch so that it runs in vectors; each
@@ -538,10 +545,11 @@ OsemResult osemRow(const ProjectionStudy& study, int row, const Subsets& sets, i
         const std::size_t n = std::size_t(k) * b;
         ratioOf(ratio.data() + n, y.data() + n, af.data() + n, std::size_t(b));
       }
-      backViews(study, ratio, vs, bp, w, true, sets.weights, blocks ? &(*blocks)[std::size_t(m)] : nullptr);
       // Only where f can be other than 0: outside the circle f is 0 and stays 0.
       const std::vector<double>& s = sets.sensitivity[std::size_t(m)];
-      for (const auto& [lo, hi] : circleBlocks(w, b)) updateImage(f.data() + lo, s.data() + lo, bp.data() + lo, hi - lo);
+      if (!backViews(study, ratio, vs, bp, w, true, sets.weights, blocks ? &(*blocks)[std::size_t(m)] : nullptr,
+                     f.data(), s.data()))
+        for (const auto& [lo, hi] : circleBlocks(w, b)) updateImage(f.data() + lo, s.data() + lo, bp.data() + lo, hi - lo);
     }
     result.images.emplace_back(f.begin(), f.end());
     if (withLikelihood)
@@ -736,28 +744,38 @@ __attribute__((always_inline)) inline bool osemBlockBody(const VolumePlan& plan,
         const auto [j0, j1] = plan.spans[std::size_t(i)];
         const std::size_t row = std::size_t(i) * b;
         const std::uint16_t* at[4];
+        // f <- f / s x bp (0 where s is 0); the last pass of four views feeds it its sums at once,
+        // so that f's row is read while the additions run.
+        auto update = [&](int j, const Lanes& sum) {
+          const std::size_t p = row + std::size_t(j);
+          lanesAt(f + p * L) = s[p] > 0 ? lanesAt(f + p * L) / s[p] * sum : zero;
+        };
         std::size_t n = 0;
         for (; n + 4 <= vs.size(); n += 4) {
           const double *r0 = rows + n * pr * L, *r1 = r0 + pr * L, *r2 = r1 + pr * L, *r3 = r2 + pr * L;
           for (int e = 0; e < 4; ++e) at[e] = plan.table.view(vs[n + std::size_t(e)]) + row;
+          const bool last = n + 4 == vs.size();
           for (int j = j0; j < j1; ++j) {
             const Lanes from = n ? lanesAt(bp + std::size_t(j) * L) : zero;
-            lanesAt(bp + std::size_t(j) * L) =
+            const Lanes sum =
                 (((from + lanesAt(r0 + std::size_t(at[0][j]) * L)) + lanesAt(r1 + std::size_t(at[1][j]) * L)) +
                  lanesAt(r2 + std::size_t(at[2][j]) * L)) +
                 lanesAt(r3 + std::size_t(at[3][j]) * L);
+            if (last)
+              update(j, sum);
+            else
+              lanesAt(bp + std::size_t(j) * L) = sum;
           }
         }
+        const bool fused = n == vs.size();
         for (; n < vs.size(); ++n) {
           const double* r = rows + n * pr * L;
           const std::uint16_t* idx = plan.table.view(vs[n]) + row;
           for (int j = j0; j < j1; ++j)
             lanesAt(bp + std::size_t(j) * L) = (n ? lanesAt(bp + std::size_t(j) * L) : zero) + lanesAt(r + std::size_t(idx[j]) * L);
         }
-        for (int j = j0; j < j1; ++j) {
-          const std::size_t p = row + std::size_t(j);
-          lanesAt(f + p * L) = s[p] > 0 ? lanesAt(f + p * L) / s[p] * lanesAt(bp + std::size_t(j) * L) : zero;
-        }
+        if (!fused)
+          for (int j = j0; j < j1; ++j) update(j, lanesAt(bp + std::size_t(j) * L));
       }
       if (step + 1 < steps) forwardBand(viewsOf(step + 1), t, w.next.data());
     }

@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 
 #include "imaging/backproject_blocks.h"
 #include "imaging/cpu.h"
+#include "imaging/geometry.h"
 #include "imaging/reconstruction.h"
 #include "imaging/iterative.h"
 #include "imaging/sample_study.h"
@@ -149,6 +151,43 @@ TEST(CodePaths, BlocksOfEightSpanAtMostEightBins) {
   ASSERT_NE(t, nullptr);
   for (std::size_t n = 0; n < t->offsets.size(); ++n)
     for (int e = 0; e < 8; ++e) ASSERT_LE((t->offsets[n] >> (8 * e)) & 0xff, 7u) << n;
+}
+
+// The OSEM slice's last step, f <- f / s x (the block's sums), made in the backprojection's own
+// kernel: the same numbers as summing first and updating after, also where s is 0, negative or
+// not a number (f is 0 there) and where f / s overflows.
+TEST(CodePaths, UpdatingInsideTheBackprojectionIsUpdatingAfterIt) {
+  if (!vectorBackprojection()) GTEST_SKIP() << "no vector backprojection here";
+  const StudyPtr s = turnedSample();
+  const AnyBlockTable* t = s->blockTable();
+  ASSERT_NE(t, nullptr);
+  const int views[] = {0, 7, 13, 29, 41, 59};
+  const std::size_t n = sizeof(views) / sizeof(views[0]);
+  const AnyGeometry g(s->bins());
+  std::vector<std::vector<double>> rows(n, std::vector<double>(std::size_t(g.paddedRow) + 8, 0.0));
+  std::vector<const double*> rowOf;
+  for (std::size_t k = 0; k < n; ++k) {
+    for (int c = 0; c < s->bins(); ++c) rows[k][std::size_t(g.pad + c)] = 0.25 + 0.001 * double((c * 37 + int(k) * 11) % 97);
+    rowOf.push_back(rows[k].data());
+  }
+  const std::vector<std::uint32_t> blocks = {5, 6, 7, 900, 901, 1200, 64, 2047, 3};  // not a multiple of 4
+  const std::size_t pixels = t->blocks * 8;
+  std::vector<double> f(pixels), sens(pixels);
+  for (std::size_t p = 0; p < pixels; ++p) {
+    f[p] = (p % 5 == 0) ? 0.0 : 0.5 + double(p % 13);
+    const double cases[] = {2.0, 0.0, -3.0, std::nan(""), 7.5, 1e-310, 0.3, 1e300};
+    sens[p] = cases[p % 8];
+  }
+  std::vector<double> sums(pixels, 0.0);
+  ASSERT_TRUE(backprojectBlockList(*t, rowOf.data(), views, n, blocks.data(), blocks.size(), sums.data()));
+  std::vector<double> expected = f;
+  for (std::uint32_t q : blocks)
+    for (std::size_t p = q * 8; p < q * 8 + 8; ++p)
+      expected[p] = sens[p] > 0 ? expected[p] / sens[p] * sums[p] : 0.0;
+  std::vector<double> got = f;
+  ASSERT_TRUE(backprojectBlockListUpdate(*t, rowOf.data(), views, n, blocks.data(), blocks.size(), got.data(), sens.data()));
+  for (std::size_t p = 0; p < pixels; ++p)
+    ASSERT_EQ(std::memcmp(&got[p], &expected[p], sizeof(double)), 0) << p << ": " << got[p] << " vs " << expected[p];
 }
 
 }  // namespace
