@@ -100,6 +100,63 @@ __attribute__((target("avx512f"))) void blockListAvx512(const AnyBlockTable& t, 
     finishBlock(acc, s, q, a);
   }
 }
+
+// The 8 offsets (one byte each) of each packed code: bit 7 says the bins fall, bits 0-6 are
+// the steps between pixels 0-1, 1-2, ... 6-7.
+struct PackedOffsets {
+  std::uint64_t word[256];
+  PackedOffsets() {
+    for (int code = 0; code < 256; ++code) {
+      int o[8] = {0}, total = 0;
+      for (int e = 1; e < 8; ++e) o[e] = o[e - 1] + ((code >> (e - 1)) & 1);
+      total = o[7];
+      word[code] = 0;
+      for (int e = 0; e < 8; ++e)
+        word[code] |= std::uint64_t((code & 128) ? total - o[e] : o[e]) << (8 * e);
+    }
+  }
+};
+const PackedOffsets& packedOffsets() {
+  static const PackedOffsets table;
+  return table;
+}
+
+#define SINORA_PACKED_TERM(x, k)                                                           \
+  _mm512_permutexvar_pd(_mm512_cvtepu8_epi64(_mm_cvtsi64_si128(                             \
+                            static_cast<long long>(lut[(x) & 0xff]))),                      \
+                        _mm512_loadu_pd(rows[k] + ((x) >> 8)))
+__attribute__((target("avx512f"))) void packedAvx512(const PackedBlocks& t, const double* const* rows,
+                                                     double* acc, const double* s) {
+  const std::uint64_t* lut = packedOffsets().word;
+  const std::size_t v = std::size_t(t.views), n = t.blocks.size();
+  const std::uint32_t* blocks = t.blocks.data();
+  const std::uint16_t* e = t.entries.data();
+  std::size_t b = 0;
+  for (; b + 4 <= n; b += 4) {
+    __m512d a0 = _mm512_setzero_pd(), a1 = a0, a2 = a0, a3 = a0;
+    const std::uint16_t* e0 = e + b * v;
+    for (std::size_t k = 0; k < v; ++k) {
+      const std::uint32_t x0 = e0[k], x1 = e0[v + k], x2 = e0[2 * v + k], x3 = e0[3 * v + k];
+      a0 = _mm512_add_pd(a0, SINORA_PACKED_TERM(x0, k));
+      a1 = _mm512_add_pd(a1, SINORA_PACKED_TERM(x1, k));
+      a2 = _mm512_add_pd(a2, SINORA_PACKED_TERM(x2, k));
+      a3 = _mm512_add_pd(a3, SINORA_PACKED_TERM(x3, k));
+    }
+    finishBlock(acc, s, blocks[b], a0);
+    finishBlock(acc, s, blocks[b + 1], a1);
+    finishBlock(acc, s, blocks[b + 2], a2);
+    finishBlock(acc, s, blocks[b + 3], a3);
+  }
+  for (; b < n; ++b) {
+    __m512d a = _mm512_setzero_pd();
+    for (std::size_t k = 0; k < v; ++k) {
+      const std::uint32_t x = e[b * v + k];
+      a = _mm512_add_pd(a, SINORA_PACKED_TERM(x, k));
+    }
+    finishBlock(acc, s, blocks[b], a);
+  }
+}
+#undef SINORA_PACKED_TERM
 #undef SINORA_TERM
 #pragma GCC diagnostic pop
 
@@ -144,6 +201,40 @@ bool backprojectBlockListUpdate(const AnyBlockTable& t, const double* const* row
                                 const double* s) {
   if (!vectorBackprojection()) return false;
   blockListAvx512(t, rows, views, count, blocks, n, f, s);
+  return true;
+}
+
+std::unique_ptr<PackedBlocks> packBlocks(const AnyBlockTable& t, const std::uint32_t* blocks,
+                                         std::size_t count) {
+  auto out = std::make_unique<PackedBlocks>();
+  const std::size_t v = std::size_t(t.views);
+  out->views = t.views;
+  out->blocks.assign(blocks, blocks + count);
+  out->entries.resize(count * v);
+  const PackedOffsets& lut = packedOffsets();
+  for (std::size_t n = 0; n < count; ++n)
+    for (std::size_t k = 0; k < v; ++k) {
+      const std::size_t at = std::size_t(blocks[n]) * v + k;
+      const std::uint64_t off = t.offsets[at];
+      if (t.base[at] > 255) return nullptr;
+      std::uint32_t code = 0;
+      const bool falls = (off & 0xff) > (off >> 56);
+      for (int e = 1; e < 8; ++e) {
+        const int a = int((off >> (8 * (e - 1))) & 0xff), c = int((off >> (8 * e)) & 0xff);
+        const int step = falls ? a - c : c - a;
+        if (step != 0 && step != 1) return nullptr;
+        code |= std::uint32_t(step) << (e - 1);
+      }
+      if (falls) code |= 128;
+      if (lut.word[code] != off) return nullptr;  // not anchored at the smallest bin
+      out->entries[n * v + k] = std::uint16_t(t.base[at] << 8 | code);
+    }
+  return out;
+}
+
+bool backprojectPacked(const PackedBlocks& t, const double* const* rows, double* f, const double* s) {
+  if (!vectorBackprojection()) return false;
+  packedAvx512(t, rows, f, s);
   return true;
 }
 

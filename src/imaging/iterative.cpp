@@ -227,7 +227,7 @@ bool backViews(const ProjectionStudy& study, const std::vector<double>& sinogram
                const std::vector<int>& views, std::vector<double>& out, Scratch& w,
                bool insideOnly = false, const ViewWeights* weights = nullptr,
                const AnyBlockTable* own = nullptr, double* fUpdate = nullptr,
-               const double* sUpdate = nullptr) {
+               const double* sUpdate = nullptr, const PackedBlocks* packed = nullptr) {
   const int b = study.bins();
   const AnyGeometry g(b);
   const std::size_t pixels = std::size_t(b) * b;
@@ -284,6 +284,7 @@ bool backViews(const ProjectionStudy& study, const std::vector<double>& sinogram
     if (w.circleList.empty())
       for (const auto& [lo, hi] : circle)
         for (std::size_t q = lo / 8; q < hi / 8; ++q) w.circleList.push_back(std::uint32_t(q));
+    if (fUpdate && packed && own) return backprojectPacked(*packed, w.rowOf.data(), fUpdate, sUpdate);
     if (fUpdate)
       return backprojectBlockListUpdate(*blocks, w.rowOf.data(), order.data(), views.size(),
                                         w.circleList.data(), w.circleList.size(), fUpdate, sUpdate);
@@ -511,6 +512,27 @@ std::shared_ptr<const SubsetBlocks> subsetBlocksOf(const ProjectionStudy& study,
       }));
 }
 
+// The same subsets' entries packed in 16 bits (backproject_blocks.h), for the blocks of the
+// circle: null where they do not pack.
+using PackedSubsets = std::vector<std::unique_ptr<PackedBlocks>>;
+
+std::shared_ptr<const PackedSubsets> packedSubsetsOf(const ProjectionStudy& study, const Subsets& sets,
+                                                     const SubsetBlocks& blocks) {
+  return std::static_pointer_cast<const PackedSubsets>(study.derived(
+      "osem-subset-packed/" + std::to_string(sets.views.size()), [&]() -> std::shared_ptr<const void> {
+        Scratch w;
+        std::vector<std::uint32_t> list;
+        for (const auto& [lo, hi] : circleBlocks(w, study.bins()))
+          for (std::size_t q = lo / 8; q < hi / 8; ++q) list.push_back(std::uint32_t(q));
+        auto out = std::make_shared<PackedSubsets>();
+        for (const AnyBlockTable& t : blocks) {
+          out->push_back(packBlocks(t, list.data(), list.size()));
+          if (!out->back()) return std::make_shared<const PackedSubsets>();  // none: the 10-byte path
+        }
+        return std::static_pointer_cast<const void>(std::shared_ptr<const PackedSubsets>(std::move(out)));
+      }));
+}
+
 std::shared_ptr<const Subsets> subsetsOf(const ProjectionStudy& study, int subsets,
                                          const ViewWeights* weights) {
   if (weights) return std::make_shared<const Subsets>(study, subsets, weights);
@@ -536,6 +558,7 @@ OsemResult osemRow(const ProjectionStudy& study, int row, const Subsets& sets, i
   std::vector<double> af, ratio(y.size()), bp, likelihoodAf;
   const std::vector<int> all = allViews(study.views());
   const std::shared_ptr<const SubsetBlocks> blocks = sets.weights ? nullptr : subsetBlocksOf(study, sets);
+  const std::shared_ptr<const PackedSubsets> packed = blocks ? packedSubsetsOf(study, sets, *blocks) : nullptr;
   for (int it = 0; it < iterations; ++it) {
     for (int m : sets.order) {
       if (cancel && *cancel) return result;
@@ -547,8 +570,9 @@ OsemResult osemRow(const ProjectionStudy& study, int row, const Subsets& sets, i
       }
       // Only where f can be other than 0: outside the circle f is 0 and stays 0.
       const std::vector<double>& s = sets.sensitivity[std::size_t(m)];
+      const PackedBlocks* pack = packed && !packed->empty() ? (*packed)[std::size_t(m)].get() : nullptr;
       if (!backViews(study, ratio, vs, bp, w, true, sets.weights, blocks ? &(*blocks)[std::size_t(m)] : nullptr,
-                     f.data(), s.data()))
+                     f.data(), s.data(), pack))
         for (const auto& [lo, hi] : circleBlocks(w, b)) updateImage(f.data() + lo, s.data() + lo, bp.data() + lo, hi - lo);
     }
     result.images.emplace_back(f.begin(), f.end());
