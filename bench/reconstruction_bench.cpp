@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "imaging/big_pages.h"
 #include "imaging/filter_analysis.h"
 #include "imaging/iterative.h"
 #include "imaging/phantom.h"
@@ -172,6 +173,7 @@ BENCHMARK(FilterWindowUpdate)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
   if (argc == 3 && std::strcmp(argv[1], "--write-study") == 0) return writeStudy(argv[2]);
+  keepFreedMemory();  // as the program and sinora-render do
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "lesson_check.h"
+#include "imaging/big_pages.h"
 #include "imaging/point_source.h"
 #include "imaging/reconstruction.h"
 #include "formats/export.h"
@@ -428,6 +429,7 @@ void addImage(std::vector<Output>& out, const std::string& name, const sinora::D
 }  // namespace
 
 int main(int argc, char** argv) {
+  sinora::keepFreedMemory();
   Options o;
   std::vector<std::string> args(argv + 1, argv + argc);
   if (int status = 0; runLessonCommand(args, status)) return status;  // lesson_check.cpp

@@ -10,6 +10,7 @@
 #include "app/Sinora.h"
 #include "app/command_line.h"
 #include "app/language.h"
+#include "imaging/big_pages.h"
 #include "platform/tr.h"
 #include "res/icons.h"
 
@@ -22,6 +23,7 @@ int main(int argc, char** argv) {
     return cmd.exitStatus;
   }
 
+  sinora::keepFreedMemory();
   QApplication app(argc, argv);
   sinora::setApplicationNames();
   QApplication::setWindowIcon(sinora::res::applicationIcon());

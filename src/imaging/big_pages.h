@@ -12,6 +12,9 @@
 #ifdef __linux__
 #include <sys/mman.h>
 #endif
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace sinora {
 
@@ -46,5 +49,16 @@ struct BigPages {
 
 template <typename T>
 using BigVector = std::vector<T, BigPages<T>>;
+
+// Called once at the start of a program: freed memory (up to 256 MB) stays with the process for
+// its next use instead of going back to the system. A 256 x 256 volume's slices are 128 MB of
+// fresh pages each time it is made; handing them back and faulting them in again page by page
+// took longer than an eighth of the reconstruction, in a virtual machine more.
+inline void keepFreedMemory() {
+#ifdef __GLIBC__
+  mallopt(M_MMAP_THRESHOLD, 32 << 20);
+  mallopt(M_TRIM_THRESHOLD, 256 << 20);
+#endif
+}
 
 }  // namespace sinora
