@@ -59,13 +59,13 @@ const std::vector<std::pair<std::size_t, std::size_t>>& circleBlocks(Scratch& w,
 }
 
 // The projector's pixel lists of one view, eight bins side by side: step s of group q holds the
-// s-th pixel of each of its 8 bins as 16-bit numbers in two 64-bit words (pixel 0 where a bin has
-// no more), so that two loads serve eight sums. Pixel 0 lies outside insideCircle, where the
+// s-th pixel of each of its 8 bins as 16-bit numbers (pixel 0 where a bin has no more), eight
+// chains of additions side by side. Pixel 0 lies outside insideCircle, where the
 // image is 0, and adding 0 to a sum that started at +0 changes nothing: each bin's sum is the
 // lists'. For slices of at most 65536 pixels.
 struct OctView {
   std::vector<std::uint32_t> start;  // per group of 8 bins, in steps; one past the end last
-  std::vector<std::uint64_t> steps;  // two words a step
+  std::vector<std::uint16_t> steps;  // eight pixel numbers a step
 };
 using OctTable = std::vector<OctView>;
 
@@ -86,15 +86,11 @@ std::shared_ptr<const OctTable> octTable(const ProjectionStudy& study) {
         std::uint32_t steps = 0;
         for (int c = 8 * q; c < 8 * q + 8; ++c) steps = std::max(steps, length(c));
         out.start[std::size_t(q) + 1] = out.start[std::size_t(q)] + steps;
-        for (std::uint32_t st = 0; st < steps; ++st) {
-          std::uint64_t word[2] = {0, 0};
+        for (std::uint32_t st = 0; st < steps; ++st)
           for (int e = 0; e < 8; ++e) {
             const int c = 8 * q + e;
-            if (st < length(c)) word[e / 4] |= std::uint64_t(l.pixels[first(c) + st]) << (16 * (e % 4));
+            out.steps.push_back(st < length(c) ? std::uint16_t(l.pixels[first(c) + st]) : std::uint16_t(0));
           }
-          out.steps.push_back(word[0]);
-          out.steps.push_back(word[1]);
-        }
       }
     }
     return std::static_pointer_cast<const void>(std::shared_ptr<const OctTable>(std::move(table)));
@@ -114,19 +110,20 @@ std::shared_ptr<const WindowTable> windowTable(const ProjectionStudy& study) {
 // addition before the next).
 void forwardOcts(const OctView& v, const double* image, double* out, int b) {
   const int groups = (b + 7) / 8;
-  const std::uint64_t* w = v.steps.data();
   for (int q = 0; q < groups; ++q) {
     double s0 = 0, s1 = 0, s2 = 0, s3 = 0, s4 = 0, s5 = 0, s6 = 0, s7 = 0;
-    for (std::uint32_t a = v.start[std::size_t(q)]; a < v.start[std::size_t(q) + 1]; ++a) {
-      const std::uint64_t x = w[2 * a], y = w[2 * a + 1];
-      s0 += image[x & 0xffff];
-      s1 += image[(x >> 16) & 0xffff];
-      s2 += image[(x >> 32) & 0xffff];
-      s3 += image[x >> 48];
-      s4 += image[y & 0xffff];
-      s5 += image[(y >> 16) & 0xffff];
-      s6 += image[(y >> 32) & 0xffff];
-      s7 += image[y >> 48];
+    // Each pixel number read straight from the table (a load and an add a term).
+    const std::uint16_t* x = v.steps.data() + 8 * std::size_t(v.start[std::size_t(q)]);
+    const std::uint16_t* end = v.steps.data() + 8 * std::size_t(v.start[std::size_t(q) + 1]);
+    for (; x != end; x += 8) {
+      s0 += image[x[0]];
+      s1 += image[x[1]];
+      s2 += image[x[2]];
+      s3 += image[x[3]];
+      s4 += image[x[4]];
+      s5 += image[x[5]];
+      s6 += image[x[6]];
+      s7 += image[x[7]];
     }
     const double sums[8] = {s0, s1, s2, s3, s4, s5, s6, s7};
     for (int e = 0; e < 8 && 8 * q + e < b; ++e) out[8 * q + e] = sums[e];

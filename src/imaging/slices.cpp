@@ -121,9 +121,13 @@ Picture slicePicture(const std::vector<double>& acc, int b, int densityOffset) {
   Picture out;
   out.width = out.height = b;
   out.values.resize(std::size_t(b) * b);
-  // Slices are shown with i across: picture (x, y) = acc[x * B + y].
-  for (int x = 0; x < b; ++x)
-    for (int y = 0; y < b; ++y) out.values[std::size_t(y) * b + x] = toImageValue(acc[std::size_t(x) * b + y]);
+  // Slices are shown with i across: picture (x, y) = acc[x * B + y]. Eight columns at a time:
+  // eight rows of acc read side by side, eight neighbouring values written.
+  for (int x0 = 0; x0 < b; x0 += 8) {
+    const int x1 = std::min(b, x0 + 8);
+    for (int y = 0; y < b; ++y)
+      for (int x = x0; x < x1; ++x) out.values[std::size_t(y) * b + x] = toImageValue(acc[std::size_t(x) * b + y]);
+  }
   const std::int32_t max = clampAndMax(out.values, 1);
   out.divisor = std::int64_t(max) + densityOffset - 10;
   return out;
@@ -169,7 +173,9 @@ std::vector<double> filteredSliceWith(const ProjectionStudy& study, int sliceLin
                                       bool exact = false) {
   ButterworthKernel bk{};
   if (bw) bk = butterworthKernelFor(bw->order, bw->cutoff, study.bins());
-  FilterWork w;
+  // Kept by each thread from slice to slice: the filtered rows' padding is cleared once, not at
+  // every slice (the slice itself leaves with the caller).
+  thread_local FilterWork w;
   filteredSliceInto(study, sliceLine, ra, bw, bk, w, exact);
   return std::move(w.acc);
 }
