@@ -11,9 +11,10 @@ pipe; nothing is written to disk. Each round times ours (Google Benchmark, JSON)
 turn; the figures are medians over the rounds. Ratios are peer time / ours (above 1: we are
 faster). Each round also times our 256^3/120 volume in the same run as the 128^3/120 one, for
 their ratio. After the rounds, our own goals: the 256/360 volumes, a new study's first slice,
-and an OSEM slice against the processor's floor: the issue's figures (53 G adds/s a core with
-AVX-512, 27 G with AVX2) and, beside them, the rate sinora-floor-bench measures in each round
-(the clock of a shared virtual machine wanders; the slice and its floor then move together).
+and an OSEM slice against the processor's floor: 53 G adds/s a core with AVX-512 and 27 G with
+AVX2 (measured on this machine when it ran fast) and, beside them, the rate sinora-floor-bench
+measures in each round (the clock of a shared virtual machine wanders; the slice and its floor
+then move together).
 
 Usage: bench/peers.py [--build DIR] [--rounds N]   (Debian: python3-scipy, python3-skimage)
 """
@@ -33,7 +34,7 @@ from skimage.transform import iradon
 ROOT = pathlib.Path(__file__).resolve().parent.parent
 PI = 3.1415  # the program's pi for angles
 
-# Pixel-bin additions per second of one core (the issue's measured floor).
+# Pixel-bin additions per second of one core (this machine's floor, measured when it ran fast).
 FLOOR_ADDS_PER_S = {"AVX-512": 53e9, "AVX2": 27e9}
 
 
