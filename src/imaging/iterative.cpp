@@ -58,6 +58,15 @@ const std::vector<std::pair<std::size_t, std::size_t>>& circleBlocks(Scratch& w,
   return w.circle;
 }
 
+// The same blocks' numbers (pixel / 8), in order, made once per slice size.
+const std::vector<std::uint32_t>& circleList(Scratch& w, int b) {
+  const auto& circle = circleBlocks(w, b);  // clears the list when the slice's size changed
+  if (w.circleList.empty())
+    for (const auto& [lo, hi] : circle)
+      for (std::size_t q = lo / 8; q < hi / 8; ++q) w.circleList.push_back(std::uint32_t(q));
+  return w.circleList;
+}
+
 // The projector's pixel lists of one view, eight bins side by side: step s of group q holds the
 // s-th pixel of each of its 8 bins as 16-bit numbers (pixel 0 where a bin has no more), eight
 // chains of additions side by side. Pixel 0 lies outside insideCircle, where the
@@ -276,17 +285,14 @@ bool backViews(const ProjectionStudy& study, const std::vector<double>& sinogram
       backprojectBlocks(*blocks, w.rowOf.data(), order.data(), views.size(), 0, pixels, out.data());
       return false;
     }
-    // The blocks that touch the circle.
-    const auto& circle = circleBlocks(w, b);  // clears the list when the slice's size changed
-    if (w.circleList.empty())
-      for (const auto& [lo, hi] : circle)
-        for (std::size_t q = lo / 8; q < hi / 8; ++q) w.circleList.push_back(std::uint32_t(q));
     if (fUpdate && packed && own) return backprojectPacked(*packed, w.rowOf.data(), fUpdate, sUpdate);
+    // The blocks that touch the circle.
+    const std::vector<std::uint32_t>& list = circleList(w, b);
     if (fUpdate)
-      return backprojectBlockListUpdate(*blocks, w.rowOf.data(), order.data(), views.size(),
-                                        w.circleList.data(), w.circleList.size(), fUpdate, sUpdate);
-    backprojectBlockList(*blocks, w.rowOf.data(), order.data(), views.size(), w.circleList.data(),
-                         w.circleList.size(), out.data());
+      return backprojectBlockListUpdate(*blocks, w.rowOf.data(), order.data(), views.size(), list.data(),
+                                        list.size(), fUpdate, sUpdate);
+    backprojectBlockList(*blocks, w.rowOf.data(), order.data(), views.size(), list.data(), list.size(),
+                         out.data());
     return false;
   }
   // Blocks that stay in L1, four views a pass, each pixel adding its views in order.
@@ -518,9 +524,7 @@ std::shared_ptr<const PackedSubsets> packedSubsetsOf(const ProjectionStudy& stud
   return std::static_pointer_cast<const PackedSubsets>(study.derived(
       "osem-subset-packed/" + std::to_string(sets.views.size()), [&]() -> std::shared_ptr<const void> {
         Scratch w;
-        std::vector<std::uint32_t> list;
-        for (const auto& [lo, hi] : circleBlocks(w, study.bins()))
-          for (std::size_t q = lo / 8; q < hi / 8; ++q) list.push_back(std::uint32_t(q));
+        const std::vector<std::uint32_t>& list = circleList(w, study.bins());
         auto out = std::make_shared<PackedSubsets>();
         for (const AnyBlockTable& t : blocks) {
           out->push_back(packBlocks(t, list.data(), list.size()));
